@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+namespace nw {
+
+// The program's title and version as its version information states them.
+inline QString appTitle() { return QStringLiteral("Nettlewright"); }
+inline constexpr int kVersionMajor = NW_VERSION_MAJOR;
+inline constexpr int kVersionMinor = NW_VERSION_MINOR;
+inline constexpr int kVersionRevision = NW_VERSION_PATCH;
+
+// "2.0.1"
+inline QString versionText()
+{
+    return QStringLiteral("%1.%2.%3").arg(kVersionMajor).arg(kVersionMinor).arg(kVersionRevision);
+}
+
+} // namespace nw

@@ -1,0 +1,38 @@
+#include "platform/AppPaths.h"
+
+#include <QCoreApplication>
+#include <QStandardPaths>
+
+namespace nw {
+
+namespace {
+QString g_programFolder;
+QString g_desktopFolder;
+} // namespace
+
+QString AppPaths::programFolder()
+{
+    if (!g_programFolder.isEmpty())
+        return g_programFolder;
+    return QCoreApplication::applicationDirPath();
+}
+
+void AppPaths::setProgramFolder(const QString& folder) { g_programFolder = folder; }
+
+QString AppPaths::desktopFolder()
+{
+    if (!g_desktopFolder.isEmpty())
+        return g_desktopFolder;
+    return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+}
+
+void AppPaths::setDesktopFolder(const QString& folder) { g_desktopFolder = folder; }
+
+QString AppPaths::join(const QString& folder, const QString& name)
+{
+    if (folder.endsWith(QLatin1Char('/')))
+        return folder + name;
+    return folder + QLatin1Char('/') + name;
+}
+
+} // namespace nw

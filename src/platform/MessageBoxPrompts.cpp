@@ -1,0 +1,52 @@
+#include "platform/MessageBoxPrompts.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace nw {
+
+namespace {
+QMessageBox::StandardButton toButton(PromptAnswer a)
+{
+    switch (a) {
+    case PromptAnswer::Ok: return QMessageBox::Ok;
+    case PromptAnswer::Cancel: return QMessageBox::Cancel;
+    case PromptAnswer::Yes: return QMessageBox::Yes;
+    case PromptAnswer::No: return QMessageBox::No;
+    case PromptAnswer::Retry: return QMessageBox::Retry;
+    case PromptAnswer::Abort: return QMessageBox::Abort;
+    case PromptAnswer::Ignore: return QMessageBox::Ignore;
+    case PromptAnswer::None: break;
+    }
+    return QMessageBox::NoButton;
+}
+
+QMessageBox::Icon toIcon(PromptIcon icon)
+{
+    switch (icon) {
+    case PromptIcon::Critical: return QMessageBox::Critical;
+    case PromptIcon::Question: return QMessageBox::Question;
+    case PromptIcon::Exclamation: return QMessageBox::Warning;
+    case PromptIcon::Information: return QMessageBox::Information;
+    case PromptIcon::None: break;
+    }
+    return QMessageBox::NoIcon;
+}
+} // namespace
+
+PromptAnswer MessageBoxPrompts::ask(const Prompt& prompt)
+{
+    QMessageBox box(toIcon(prompt.icon), prompt.title, prompt.text, QMessageBox::NoButton, QApplication::activeWindow());
+    const auto answers = buttonsOf(prompt.buttons);
+    for (const auto a : answers)
+        box.addButton(toButton(a));
+    box.setDefaultButton(toButton(answers.value(prompt.defaultButton, answers.first())));
+    const auto pressed = static_cast<QMessageBox::StandardButton>(box.exec());
+    for (const auto a : answers)
+        if (toButton(a) == pressed)
+            return a;
+    // Closed with Esc or the window's close button.
+    return answers.contains(PromptAnswer::Cancel) ? PromptAnswer::Cancel : answers.last();
+}
+
+} // namespace nw

@@ -1,0 +1,40 @@
+#include "platform/TextFile.h"
+
+#include "errors/RuntimeError.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace nw::TextFile {
+
+namespace {
+void writeMode(const QString& path, const QString& text, QIODevice::OpenMode mode)
+{
+    QFile file(path);
+    if (!file.open(mode))
+        throw RuntimeError(file.error() == QFileDevice::PermissionsError ? 70 : 75);
+    const QByteArray bytes = text.toLatin1();
+    if (file.write(bytes) != bytes.size())
+        throw RuntimeError(61); // disk full
+}
+} // namespace
+
+QString read(const QString& path)
+{
+    QFileInfo info(path);
+    if (!info.exists() || info.isDir())
+        throw RuntimeError(53);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw RuntimeError(file.error() == QFileDevice::PermissionsError ? 70 : 75);
+    return QString::fromLatin1(file.readAll());
+}
+
+void append(const QString& path, const QString& text) { writeMode(path, text, QIODevice::WriteOnly | QIODevice::Append); }
+
+void write(const QString& path, const QString& text)
+{
+    writeMode(path, text, QIODevice::WriteOnly | QIODevice::Truncate);
+}
+
+} // namespace nw::TextFile

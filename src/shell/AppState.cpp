@@ -1,0 +1,21 @@
+#include "shell/AppState.h"
+
+namespace nw {
+
+void AppState::setBusyProcessing(bool busy)
+{
+    if (m_busyProcessing == busy)
+        return;
+    m_busyProcessing = busy;
+    emit busyProcessingChanged(busy);
+}
+
+void AppState::setMonitorActive(bool active)
+{
+    if (m_monitorActive == active)
+        return;
+    m_monitorActive = active;
+    emit monitorActiveChanged(active);
+}
+
+} // namespace nw

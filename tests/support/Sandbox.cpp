@@ -1,0 +1,51 @@
+#include "support/Sandbox.h"
+
+#include "errors/ErrorHandler.h"
+#include "platform/AppPaths.h"
+#include "platform/SettingsStore.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace nw::test {
+
+Sandbox::Sandbox()
+{
+    QDir(m_dir.path()).mkpath(QStringLiteral("program"));
+    QDir(m_dir.path()).mkpath(QStringLiteral("desktop"));
+    QDir(m_dir.path()).mkpath(QStringLiteral("settings"));
+    SettingsStore::setRoot(m_dir.path() + QStringLiteral("/settings"));
+    AppPaths::setProgramFolder(programFolder());
+    AppPaths::setDesktopFolder(desktopFolder());
+    ErrorHandler::instance().reset();
+    ErrorHandler::instance().setExitAction([this] { ++m_exits; });
+}
+
+Sandbox::~Sandbox()
+{
+    ErrorHandler::instance().reset();
+    AppPaths::setProgramFolder(QString());
+    AppPaths::setDesktopFolder(QString());
+    SettingsStore::setRoot(QString());
+}
+
+QString Sandbox::programFolder() const { return m_dir.path() + QStringLiteral("/program"); }
+QString Sandbox::desktopFolder() const { return m_dir.path() + QStringLiteral("/desktop"); }
+QString Sandbox::path(const QString& name) const { return programFolder() + QLatin1Char('/') + name; }
+
+QString Sandbox::writeFile(const QString& name, const QByteArray& bytes) const
+{
+    const QString p = path(name);
+    QFile f(p);
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        f.write(bytes);
+    return p;
+}
+
+QByteArray Sandbox::errorLog() const
+{
+    QFile f(path(QStringLiteral("Nettlewright.err")));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace nw::test

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "platform/Prompts.h"
+
+#include <QDateTime>
+#include <QTemporaryDir>
+
+namespace nw::test {
+
+// A clean world for one test: a temporary program folder, desktop and settings store, a fresh error handler whose
+// "Quit" is recorded instead of ending the process, and recording prompts.
+class Sandbox {
+public:
+    Sandbox();
+    ~Sandbox();
+    Sandbox(const Sandbox&) = delete;
+    Sandbox& operator=(const Sandbox&) = delete;
+
+    QString programFolder() const;
+    QString desktopFolder() const;
+    QString path(const QString& name) const; // inside the program folder
+    RecordingPrompts& prompts() { return m_prompts; }
+    int exits() const { return m_exits; }
+
+    // Writes bytes to a file in the program folder and returns its path.
+    QString writeFile(const QString& name, const QByteArray& bytes) const;
+    // The error log's bytes (empty when it does not exist).
+    QByteArray errorLog() const;
+
+private:
+    QTemporaryDir m_dir;
+    RecordingPrompts m_prompts;
+    ScopedPrompts m_scope{m_prompts};
+    int m_exits = 0;
+};
+
+} // namespace nw::test

@@ -1,0 +1,52 @@
+#include "support/TestMain.h"
+
+#ifdef QT_WIDGETS_LIB
+#include <QApplication>
+using TestApplication = QApplication;
+#else
+#include <QCoreApplication>
+using TestApplication = QCoreApplication;
+#endif
+#include <QList>
+#include <QTest>
+
+#include <utility>
+
+namespace nw::test {
+
+namespace {
+QList<std::pair<const char*, Factory>>& registry()
+{
+    static QList<std::pair<const char*, Factory>> list;
+    return list;
+}
+} // namespace
+
+bool registerTestClass(const char* name, Factory factory)
+{
+    registry().append({name, std::move(factory)});
+    return true;
+}
+
+} // namespace nw::test
+
+// Runs every registered class; "-class NAME" picks one, other arguments go to QTest.
+int main(int argc, char** argv)
+{
+    TestApplication app(argc, argv);
+    QStringList args = app.arguments();
+    QString only;
+    const auto at = args.indexOf(QStringLiteral("-class"));
+    if (at > 0 && at + 1 < args.size()) {
+        only = args.at(at + 1);
+        args.remove(at, 2);
+    }
+    int failed = 0;
+    for (const auto& [name, factory] : nw::test::registry()) {
+        if (!only.isEmpty() && only != QLatin1String(name))
+            continue;
+        auto object = factory();
+        failed += QTest::qExec(object.get(), args);
+    }
+    return failed == 0 ? 0 : 1;
+}

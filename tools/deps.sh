@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing need, when any is missing.
+# Sourced by tools/run and tools/test; safe to run any number of times.
+set -euo pipefail
+
+NW_PACKAGES=(
+    cmake ninja-build g++ pkg-config
+    qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
+    python3 python3-aiosmtpd   # the real SMTP server the mail tests talk to
+    nginx-light                # the HTTP server with range support for the download tests
+    xvfb xauth                 # a display for running the desktop program headless
+)
+
+nw_install_deps() {
+    local missing=()
+    for p in "${NW_PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    if ((${#missing[@]})); then
+        echo "Installing: ${missing[*]}"
+        local sudo=""
+        [ "$(id -u)" -eq 0 ] || sudo="sudo"
+        $sudo apt-get update -qq
+        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    fi
+}
+
+# Configures and builds the tree in build/ (or $NW_BUILD_DIR) with the given extra CMake arguments.
+nw_build() {
+    local dir="${NW_BUILD_DIR:-build}"
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="${NW_BUILD_TYPE:-RelWithDebInfo}" "$@" >/dev/null
+    cmake --build "$dir" --parallel "$(nproc)"
+}
