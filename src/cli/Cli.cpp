@@ -1,10 +1,29 @@
 #include "cli/Cli.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
 namespace nw::cli {
 
-const QList<Command>& commands()
+namespace {
+QList<Command>& registry()
 {
-    static const QList<Command> list = {};
+    static QList<Command> list;
+    return list;
+}
+} // namespace
+
+bool registerCommand(const Command& command)
+{
+    registry().append(command);
+    return true;
+}
+
+QList<Command> commands()
+{
+    QList<Command> list = registry();
+    std::sort(list.begin(), list.end(), [](const Command& a, const Command& b) { return std::strcmp(a.name, b.name) < 0; });
     return list;
 }
 

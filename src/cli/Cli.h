@@ -1,23 +1,27 @@
 #pragma once
 
+#include <QList>
 #include <QStringList>
 
-#include <cstdio>
-
-// The headless commands share one dispatcher; each command lives in its own file and registers here.
+// The headless commands share one dispatcher; each command lives in its own file and registers itself
+// with NW_CLI_COMMAND.
 namespace nw::cli {
 
 struct Command {
     const char* name;
     const char* summary;
-    int (*run)(const QStringList& args); // args after the command name
+    int (*run)(const QStringList& args); // the arguments after the command name
 };
 
-// Every command the CLI knows, in the order `--help` lists them.
-const QList<Command>& commands();
+bool registerCommand(const Command& command);
+// Every registered command, sorted by name.
+QList<Command> commands();
 
 // Output helpers: stdout for results, stderr for messages.
 void out(const QString& line);
 void err(const QString& line);
 
 } // namespace nw::cli
+
+#define NW_CLI_COMMAND(name, summary, function)                                                                        \
+    static const bool function##_registered = nw::cli::registerCommand({name, summary, &function});

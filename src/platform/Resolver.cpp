@@ -43,6 +43,9 @@ QByteArray bytesOf(quint32 ip)
 
 QByteArray dottedToBytes(const QString& dotted)
 {
+    // Strictly four decimal parts: QHostAddress alone would also take "192.0.2" and similar short forms.
+    if (dotted.split(QLatin1Char('.')).size() != 4)
+        return {};
     QHostAddress address;
     if (!address.setAddress(dotted) || address.protocol() != QAbstractSocket::IPv4Protocol)
         return {};

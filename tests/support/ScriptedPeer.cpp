@@ -1,0 +1,147 @@
+#include "support/ScriptedPeer.h"
+
+#include <QTcpSocket>
+#include <QTimer>
+
+namespace nw::test {
+
+struct ScriptedPeer::Run {
+    QTcpSocket* socket = nullptr;
+    int step = 0;
+    bool waiting = false; // a step is in progress (pause, read, release, flood)
+    QByteArray buffer;
+    qint64 flooded = 0;
+    int releasesSeen = 0;
+};
+
+ScriptedPeer::ScriptedPeer(QList<Step> script, QObject* parent) : QObject(parent), m_script(std::move(script))
+{
+    m_server.listen(QHostAddress::LocalHost, 0);
+    connect(&m_server, &QTcpServer::newConnection, this, &ScriptedPeer::accept);
+}
+
+ScriptedPeer::~ScriptedPeer()
+{
+    for (const auto& run : m_runs)
+        if (run->socket)
+            run->socket->abort();
+}
+
+QString ScriptedPeer::endpoint() const { return QStringLiteral("127.0.0.1:%1").arg(port()); }
+
+quint16 ScriptedPeer::closedPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    const quint16 port = probe.serverPort();
+    probe.close();
+    return port;
+}
+
+void ScriptedPeer::release()
+{
+    ++m_releases;
+    for (const auto& run : m_runs)
+        if (run->waiting && run->step < m_script.size() && m_script.at(run->step).kind == Step::WaitRelease) {
+            run->waiting = false;
+            ++run->releasesSeen;
+            ++run->step;
+            advance(run.get());
+        }
+}
+
+void ScriptedPeer::accept()
+{
+    while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+        ++m_connections;
+        auto run = std::make_shared<Run>();
+        run->socket = socket;
+        socket->setParent(this);
+        m_runs.append(run);
+        Run* r = run.get();
+        connect(socket, &QTcpSocket::readyRead, this, [this, r] {
+            const QByteArray bytes = r->socket->readAll();
+            m_received += bytes;
+            r->buffer += bytes;
+            if (r->waiting && r->step < m_script.size() && m_script.at(r->step).kind == Step::ReadLine)
+                advance(r);
+        });
+        connect(socket, &QTcpSocket::bytesWritten, this, [this, r] {
+            if (r->waiting && r->step < m_script.size() && m_script.at(r->step).kind == Step::Flood)
+                advance(r);
+        });
+        connect(socket, &QTcpSocket::disconnected, this, [r] { r->step = std::numeric_limits<int>::max(); });
+        advance(r);
+    }
+}
+
+void ScriptedPeer::advance(Run* run)
+{
+    while (run->step < m_script.size()) {
+        const Step& s = m_script.at(run->step);
+        switch (s.kind) {
+        case Step::Send:
+            run->socket->write(s.bytes);
+            run->socket->flush();
+            break;
+        case Step::ReadLine: {
+            const qsizetype lf = run->buffer.indexOf('\n');
+            if (lf < 0) {
+                run->waiting = true;
+                return;
+            }
+            m_lines.append(run->buffer.left(lf + 1));
+            run->buffer.remove(0, lf + 1);
+            run->waiting = false;
+            break;
+        }
+        case Step::Pause:
+            if (!run->waiting) {
+                run->waiting = true;
+                QTimer::singleShot(int(s.amount), this, [this, run] {
+                    if (!run->waiting)
+                        return;
+                    run->waiting = false;
+                    ++run->step;
+                    advance(run);
+                });
+            }
+            return;
+        case Step::WaitRelease:
+            if (m_releases > run->releasesSeen) {
+                ++run->releasesSeen;
+                break;
+            }
+            run->waiting = true;
+            return;
+        case Step::Close:
+            run->socket->disconnectFromHost();
+            run->step = m_script.size();
+            emit scriptFinished();
+            return;
+        case Step::Reset:
+            run->socket->abort();
+            run->step = m_script.size();
+            emit scriptFinished();
+            return;
+        case Step::Hold:
+            run->waiting = true;
+            return;
+        case Step::Flood:
+            if (run->flooded >= s.amount) {
+                run->waiting = false;
+                break;
+            }
+            run->waiting = true;
+            if (run->socket->bytesToWrite() < 4 * s.bytes.size()) {
+                run->socket->write(s.bytes);
+                run->flooded += s.bytes.size();
+            }
+            return;
+        }
+        ++run->step;
+    }
+    emit scriptFinished();
+}
+
+} // namespace nw::test

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QTcpServer>
+
+#include <memory>
+
+class QTcpSocket;
+
+namespace nw::test {
+
+// A loopback TCP peer on a port chosen at run time that plays a script to every connection: the exact
+// byte-level cases real servers will not produce on demand (chunk splits, silence, resets, floods).
+class ScriptedPeer : public QObject {
+    Q_OBJECT
+
+public:
+    struct Step {
+        enum Kind { Send, ReadLine, Pause, WaitRelease, Close, Reset, Hold, Flood } kind;
+        QByteArray bytes;
+        qint64 amount = 0;
+    };
+    static Step send(const QByteArray& bytes) { return {Step::Send, bytes}; }
+    // Waits for one line from the client (up to and including LF) and records it.
+    static Step readLine() { return {Step::ReadLine, {}}; }
+    static Step pause(int ms) { return {Step::Pause, {}, ms}; }
+    // Waits until the test calls release(): lets a test see the client handle one chunk before the next.
+    static Step waitRelease() { return {Step::WaitRelease, {}}; }
+    static Step close() { return {Step::Close, {}}; }
+    static Step reset() { return {Step::Reset, {}}; }
+    // Stays connected and silent until the client gives up.
+    static Step hold() { return {Step::Hold, {}}; }
+    // Sends `bytes` over and over, `total` bytes at most, as fast as the client reads.
+    static Step flood(const QByteArray& bytes, qint64 total) { return {Step::Flood, bytes, total}; }
+
+    explicit ScriptedPeer(QList<Step> script, QObject* parent = nullptr);
+    ~ScriptedPeer() override;
+
+    quint16 port() const { return m_server.serverPort(); }
+    QString endpoint() const; // "127.0.0.1:PORT"
+    int connections() const { return m_connections; }
+    // Lines read by ReadLine steps, in order, over all connections (line ends kept).
+    const QList<QByteArray>& lines() const { return m_lines; }
+    // Everything the clients sent.
+    const QByteArray& received() const { return m_received; }
+    void release();
+
+    // A loopback port with nothing listening: connections to it are refused.
+    static quint16 closedPort();
+
+signals:
+    void scriptFinished();
+    void released();
+
+private:
+    struct Run;
+    void accept();
+    void advance(Run* run);
+
+    QTcpServer m_server;
+    QList<Step> m_script;
+    QList<std::shared_ptr<Run>> m_runs;
+    QList<QByteArray> m_lines;
+    QByteArray m_received;
+    int m_connections = 0;
+    int m_releases = 0;
+};
+
+} // namespace nw::test
