@@ -16,4 +16,10 @@ inline QString versionText()
     return QStringLiteral("%1.%2.%3").arg(kVersionMajor).arg(kVersionMinor).arg(kVersionRevision);
 }
 
+// The vendor's support mailbox: error reports, the contact window and the wizard's last page.
+inline QString supportMailbox() { return QStringLiteral("support@nettlewright.org"); }
+
+// The vendor's web service (statistics, update catalog, help); the settings store may override it.
+inline QString defaultVendorBase() { return QStringLiteral("http://www.nettlewright.org"); }
+
 } // namespace nw
