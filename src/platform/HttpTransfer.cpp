@@ -80,7 +80,8 @@ QByteArray HttpTransfer::getChunk(int maxBytes)
     if (!m_reply || maxBytes <= 0)
         return {};
     QNetworkReply* reply = m_reply;
-    LocalWait wait([&] { return !m_reply || reply->bytesAvailable() > 0 || m_finished; });
+    // A short chunk means "the body ended" to the callers, so wait for a full one unless it did.
+    LocalWait wait([&] { return !m_reply || reply->bytesAvailable() >= maxBytes || m_finished; });
     wait.wakeOn(reply, &QNetworkReply::readyRead);
     wait.wakeOn(reply, &QNetworkReply::finished);
     wait.wakeOn(reply, &QObject::destroyed);

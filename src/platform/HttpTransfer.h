@@ -39,8 +39,8 @@ public:
     // One header field's value, empty when absent.
     QString responseHeader(const QString& name) const;
 
-    // The next body bytes, at most `maxBytes`; waits (with the event loop running) until some arrive.
-    // Empty once the body is complete, the connection broke, or nothing arrived within the bound.
+    // The next `maxBytes` body bytes; waits (with the event loop running) until that many have arrived.
+    // Fewer only at the end of the body, when the connection broke, or when nothing came within the bound.
     QByteArray getChunk(int maxBytes);
 
     // The host of the last request.
