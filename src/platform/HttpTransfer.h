@@ -1,17 +1,21 @@
 #pragma once
 
 #include <QByteArray>
-#include <QNetworkAccessManager>
 #include <QObject>
 #include <QPointer>
 #include <QUrl>
 
-class QNetworkReply;
-
 namespace nw {
+
+class HttpExchange;
 
 // The HTTP transfer component the windows talk through: fire-and-forget statistics requests, and
 // requests whose response header and body the caller reads step by step (the update download).
+//
+// Plain HTTP/1.1 over a socket of its own, one connection per request. A general-purpose client
+// (QNetworkAccessManager) silently sends a GET again when its connection drops in the middle of the
+// body; the downloader must see that break, resume with its own Range request, and never get the
+// start of a second answer spliced onto the first.
 class HttpTransfer : public QObject {
     Q_OBJECT
 
@@ -33,8 +37,8 @@ public:
     // True until the response header has arrived or the request failed.
     bool stillExecuting() const;
 
-    // The raw response header, status line first ("HTTP/1.1 200 OK\r\n…"), so that characters 10 to 12
-    // are the status code; a bare CR LF when no connection was made.
+    // The raw response header as the server sent it, status line first ("HTTP/1.1 200 OK\r\n…"), so
+    // that characters 10 to 12 are the status code; a bare CR LF when no answer came.
     QString responseHeaders() const;
     // One header field's value, empty when absent.
     QString responseHeader(const QString& name) const;
@@ -56,13 +60,12 @@ signals:
     void headersReceived();
 
 private:
-    QNetworkAccessManager m_manager;
-    QPointer<QNetworkReply> m_reply;
+    HttpExchange* start(const QUrl& url, const QString& method, const QByteArray& body, const QString& headers);
+
+    QPointer<HttpExchange> m_exchange;
     QUrl m_url;
     QString m_userName;
     QString m_password;
-    bool m_headersDone = false;
-    bool m_finished = false;
     int m_timeoutMs = 30000;
 };
 

@@ -222,6 +222,9 @@ void LiveUpdate::cancel()
     m_view.setStatus(QStringLiteral("Cancelling..."));
     m_view.stopAnimation();
     m_cancelled = true;
+    // Stop the transfer too: a read waiting for data that never comes would otherwise never reach
+    // the check that ends the download.
+    m_http.cancel();
     emit cancelRequested();
 }
 

@@ -79,6 +79,41 @@ private slots:
         QVERIFY(largest <= 1024);
     }
 
+    void bodyFramings_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("pieces"); // sent with pauses between them
+        QTest::addColumn<QByteArray>("body");
+        QTest::newRow("content length, extra bytes ignored")
+            << QList<QByteArray>{"HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhel", "loEXTRA"} << QByteArray("hello");
+        QTest::newRow("chunked, split inside size and data")
+            << QList<QByteArray>{"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhe", "llo\r\n1", "0;x=y\r\n",
+                                 QByteArray(16, 'a') + "\r\n0\r\n\r\n"}
+            << QByteArray("hello") + QByteArray(16, 'a');
+        QTest::newRow("ends when the server closes") << QList<QByteArray>{"HTTP/1.0 200 OK\r\n\r\nall of it"}
+                                                     << QByteArray("all of it");
+        QTest::newRow("header split across packets")
+            << QList<QByteArray>{"HTTP/1.1 206 Part", "ial Content\r\nContent-Length: 2\r\n", "\r\nok"} << QByteArray("ok");
+    }
+    void bodyFramings()
+    {
+        QFETCH(QList<QByteArray>, pieces);
+        QFETCH(QByteArray, body);
+        QList<ScriptedPeer::Step> script{ScriptedPeer::readUntil("\r\n\r\n")};
+        for (const QByteArray& piece : pieces)
+            script << ScriptedPeer::send(piece) << ScriptedPeer::pause(30);
+        script << ScriptedPeer::close();
+        ScriptedPeer peer(script);
+        HttpTransfer http;
+        http.execute(QStringLiteral("http://%1/x?q=a%20b").arg(peer.endpoint()));
+        waitForHeaders(http);
+        const QByteArray all = pieces.join();
+        const QString statusLine = QString::fromLatin1(all.left(all.indexOf('\r') + 2));
+        QVERIFY(http.responseHeaders().startsWith(statusLine));
+        int largest = 0;
+        QCOMPARE(readBody(http, &largest), body);
+        QVERIFY(peer.lines().at(0).startsWith("GET /x?q=a%20b HTTP/1.1\r\nHost: 127.0.0.1:"));
+    }
+
     void missingFileIs404()
     {
         HttpTransfer http;

@@ -1,0 +1,61 @@
+#include "support/Sandbox.h"
+#include "support/ScriptedPeer.h"
+#include "support/TestMain.h"
+#include "update/frmLiveUpdate.h"
+
+#include <QLabel>
+#include <QPointer>
+#include <QTest>
+#include <QTimer>
+
+using namespace nw;
+using nw::test::Sandbox;
+using nw::test::ScriptedPeer;
+
+class TstFrmLiveUpdate : public QObject {
+    Q_OBJECT
+
+private slots:
+    void startsOffScreenAndClosesWhenTheCatalogFails()
+    {
+        Sandbox box;
+        ScriptedPeer peer({ScriptedPeer::readUntil("\r\n\r\n"), ScriptedPeer::send("HTTP/1.1 404 Not Found\r\n\r\n"),
+                           ScriptedPeer::close()});
+        QPointer<frmLiveUpdate> window =
+            new frmLiveUpdate(QStringLiteral("http://%1/liveupdate/").arg(peer.endpoint()), box.programFolder());
+        QCOMPARE(window->tmrStartDownload.interval(), 500);
+        QVERIFY(window->pos().x() < 0 && window->pos().y() < 0);
+        QTRY_VERIFY_WITH_TIMEOUT(window.isNull(), 10000);
+        QCOMPARE(peer.connections(), 1);
+        QVERIFY(peer.lines().at(0).startsWith("GET /liveupdate/Nettlewright.upd "));
+        QVERIFY(box.prompts().shown().isEmpty());
+    }
+
+    void escapeCancelsARunningDownload()
+    {
+        Sandbox box;
+        // Headers, then silence: the download waits for its body until Esc.
+        ScriptedPeer peer({ScriptedPeer::readUntil("\r\n\r\n"),
+                           ScriptedPeer::send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n"),
+                           ScriptedPeer::hold()});
+        QPointer<frmLiveUpdate> window =
+            new frmLiveUpdate(QStringLiteral("http://%1/liveupdate/").arg(peer.endpoint()), box.programFolder());
+        window->tmrStartDownload.setInterval(0);
+        // The download runs inside the window's own wait, so the key is pressed from a timer.
+        QTimer esc;
+        connect(&esc, &QTimer::timeout, this, [&] {
+            if (window && window->isVisible() && window->findChildren<QLabel*>().first()->text() == QLatin1String("Saving:")) {
+                esc.stop();
+                QTest::keyClick(window, Qt::Key_Escape);
+            }
+        });
+        esc.start(20);
+        QTRY_VERIFY_WITH_TIMEOUT(window.isNull(), 10000);
+        QVERIFY(!esc.isActive());
+        QVERIFY(!QFile::exists(box.path(QStringLiteral("Nettlewright.upd"))));
+        QVERIFY(!QFile::exists(box.path(QStringLiteral("Nettlewright.upd.download"))));
+    }
+};
+
+NW_TEST_CLASS(TstFrmLiveUpdate)
+#include "tst_frmliveupdate.moc"
