@@ -25,25 +25,25 @@ const QString& truncationMarker()
 // The loaded form of `raw`: every line ends with CR LF. A line ends at LF (a CR before it is part of the
 // line end); `toEnd` says the bytes run to the end of the file, where a last line without LF still gets
 // its CR LF.
-QByteArray withCrLf(QByteArrayView raw, bool toEnd)
+QString withCrLf(QByteArrayView raw, bool toEnd)
 {
-    QByteArray out;
+    QString out;
     out.reserve(raw.size() + raw.size() / 16 + 2);
     qsizetype from = 0;
     while (from < raw.size()) {
         const auto* hit = static_cast<const char*>(std::memchr(raw.data() + from, '\n', size_t(raw.size() - from)));
         if (!hit) {
-            out.append(raw.data() + from, raw.size() - from);
+            out.append(QLatin1StringView(raw.data() + from, raw.size() - from));
             if (toEnd)
-                out.append("\r\n", 2);
+                out.append(CrLf());
             break;
         }
         const qsizetype lf = hit - raw.data();
-        out.append(raw.data() + from, lf - from);
+        out.append(QLatin1StringView(raw.data() + from, lf - from));
         if (lf > 0 && raw[lf - 1] == '\r')
-            out.append('\n');
+            out.append(QLatin1Char('\n'));
         else
-            out.append("\r\n", 2);
+            out.append(CrLf());
         from = lf + 1;
     }
     return out;
@@ -89,14 +89,13 @@ void LoadMessageHeader(const QString& path, TextSink& view)
                 from = 0;
             } else if (from + bareLineFeeds(QByteArrayView(raw).first(from)) + 1 > std::numeric_limits<qint16>::max()) {
                 // Its position is kept in a 16-bit value; the view holds the whole text when that fails.
-                view.setText(QString::fromLatin1(withCrLf(raw, true)));
+                view.setText(withCrLf(raw, true));
                 throw RuntimeError(6);
             }
             // The loaded text is never shorter than the bytes, so one byte past the limit is enough to
             // know whether the header exceeds it.
             const qsizetype length = qMin(raw.size() - from, kHeaderLimit + 1);
-            QString header = QString::fromLatin1(withCrLf(QByteArrayView(raw).sliced(from, length),
-                                                          from + length == raw.size()));
+            QString header = withCrLf(QByteArrayView(raw).sliced(from, length), from + length == raw.size());
             if (header.size() > kHeaderLimit)
                 header = header.left(kHeaderLimit) + CrLf() + truncationMarker();
             view.setText(header);
@@ -110,19 +109,18 @@ void LoadMessageHeader(const QString& path, TextSink& view)
         msgBox(failure);
 }
 
-bool IsFullHeader(const QString& text) { return UCase(text).contains(QLatin1String("RECEIVED: FROM ")); }
+bool IsFullHeader(const QString& text) { return InStrUpper(1, text, QLatin1String("RECEIVED: FROM ")) != 0; }
 
 int ReceivedLineCount(const QString& text)
 {
     return runGuarded("ReceivedLineCount", 0, [&] {
-        const QString upper = UCase(text);
         int count = -1;
         int p = 0;
         do {
             // The position is a 16-bit value: searching on from beyond 32,767 overflows.
             if (p >= std::numeric_limits<qint16>::max())
                 throw RuntimeError(6);
-            p = InStr(p + 1, upper, QStringLiteral("RECEIVED: FROM"));
+            p = InStrUpper(p + 1, text, QLatin1String("RECEIVED: FROM"));
             ++count;
         } while (p != 0);
         return count;

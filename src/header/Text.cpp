@@ -63,11 +63,28 @@ QStringList Split(const QString& text, const QString& delimiter)
     return text.split(delimiter, Qt::KeepEmptyParts, Qt::CaseSensitive);
 }
 
+namespace {
+// ASCII takes the short way; the result is the same as QChar's own conversion.
+QChar upper(QChar c)
+{
+    if (c.unicode() < 0x80)
+        return c >= QLatin1Char('a') && c <= QLatin1Char('z') ? QChar(c.unicode() - 0x20) : c;
+    return c.toUpper();
+}
+
+QChar lower(QChar c)
+{
+    if (c.unicode() < 0x80)
+        return c >= QLatin1Char('A') && c <= QLatin1Char('Z') ? QChar(c.unicode() + 0x20) : c;
+    return c.toLower();
+}
+} // namespace
+
 QString UCase(const QString& text)
 {
     QString out = text;
     for (QChar& c : out)
-        c = c.toUpper();
+        c = upper(c);
     return out;
 }
 
@@ -75,8 +92,27 @@ QString LCase(const QString& text)
 {
     QString out = text;
     for (QChar& c : out)
-        c = c.toLower();
+        c = lower(c);
     return out;
+}
+
+int InStrUpper(int start, const QString& text, QLatin1StringView upperWhat)
+{
+    if (start < 1)
+        throw RuntimeError(5);
+    if (start > text.size())
+        return 0;
+    if (upperWhat.isEmpty())
+        return start;
+    const qsizetype last = text.size() - upperWhat.size();
+    for (qsizetype i = start - 1; i <= last; ++i) {
+        qsizetype k = 0;
+        while (k < upperWhat.size() && upper(text.at(i + k)) == upperWhat.at(k))
+            ++k;
+        if (k == upperWhat.size())
+            return int(i + 1);
+    }
+    return 0;
 }
 
 } // namespace nw::text
