@@ -23,7 +23,8 @@ qint64 peakMemoryBytes()
     return qint64(usage.ru_maxrss) * 1024;
 }
 
-const QByteArray kHop = "Received: from a.example (a.example [192.0.2.1])\r\n\tby mx.example with SMTP; Mon, 1 Jan 2001\r\n";
+const QByteArray kHop =
+    "Received: from a.example (a.example [192.0.2.1])\r\n\tby mx.example with SMTP; Mon, 1 Jan 2001\r\n";
 
 // Writes `size` bytes made of `fill` repeated, with `insert` at `at`, without holding it all twice.
 QString writeLarge(const Sandbox& box, qint64 size, const QByteArray& fill, qint64 at, const QByteArray& insert)
@@ -59,11 +60,11 @@ private slots:
         QTest::addColumn<qint64>("at"); // where a received line goes; -1 for none
         QTest::addColumn<bool>("overflow");
         QTest::addColumn<QString>("ip");
-        QTest::newRow("50 MB of LF lines, header at the start") << QByteArray("spam body line\n") << qint64(0) << false
-                                                                << "192.0.2.1";
+        QTest::newRow("50 MB of LF lines, header at the start")
+            << QByteArray("spam body line\n") << qint64(0) << false << "192.0.2.1";
         QTest::newRow("50 MB without any line end or header") << QByteArray("x") << qint64(-1) << false << "";
-        QTest::newRow("50 MB, header far inside: the whole text is kept") << QByteArray("body\r\n") << qint64(1 << 20)
-                                                                          << true << "0";
+        QTest::newRow("50 MB, header far inside: the whole text is kept")
+            << QByteArray("body\r\n") << qint64(1 << 20) << true << "0";
     }
     void largeMessages()
     {
@@ -150,9 +151,11 @@ private slots:
     {
         QTest::addColumn<QString>("line");
         QTest::newRow("letters only") << QStringLiteral("Received: from ") + QString(1 << 20, QLatin1Char('a'));
-        QTest::newRow("digits and dots only") << QStringLiteral("Received: from ") + QString(1 << 20, QLatin1Char('1'))
-                                                     .replace(QStringLiteral("1111"), QStringLiteral("1.1."));
-        QTest::newRow("opening brackets only") << QStringLiteral("Received: from ") + QString(1 << 20, QLatin1Char('['));
+        QTest::newRow("digits and dots only")
+            << QStringLiteral("Received: from ") +
+                   QString(1 << 20, QLatin1Char('1')).replace(QStringLiteral("1111"), QStringLiteral("1.1."));
+        QTest::newRow("opening brackets only")
+            << QStringLiteral("Received: from ") + QString(1 << 20, QLatin1Char('['));
         QTest::newRow("spaces only") << QStringLiteral("Received: from ") + QString(1 << 20, QLatin1Char(' '));
         QTest::newRow("semicolons only") << QStringLiteral("Received: from x") + QString(1 << 20, QLatin1Char(';'));
     }

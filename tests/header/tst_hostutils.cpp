@@ -25,10 +25,9 @@ private slots:
         const QString invalid = QStringLiteral("String passed is an invalid IP.");
         const QString cleanup = QStringLiteral("Windows Sockets error occurred in Cleanup.");
         const int exclamation = int(PromptIcon::Exclamation);
-        QTest::newRow("known address") << "192.0.2.1" << false << false << "a.example" << QStringList()
-                                       << QList<int>();
-        QTest::newRow("no reverse entry: no message") << "192.0.2.2" << false << false << "" << QStringList()
-                                                      << QList<int>();
+        QTest::newRow("known address") << "192.0.2.1" << false << false << "a.example" << QStringList() << QList<int>();
+        QTest::newRow("no reverse entry: no message")
+            << "192.0.2.2" << false << false << "" << QStringList() << QList<int>();
         QTest::newRow("empty text") << "" << false << false << "" << QStringList{invalid} << QList<int>{exclamation};
         QTest::newRow("all ones") << "255.255.255.255" << false << false << "" << QStringList{invalid}
                                   << QList<int>{exclamation};
@@ -37,10 +36,10 @@ private slots:
         QTest::newRow("name service does not start")
             << "192.0.2.1" << true << false << "" << QStringList{QStringLiteral("Sockets failed to initialize.")}
             << QList<int>{int(PromptIcon::Critical)};
-        QTest::newRow("release fails after an answer") << "192.0.2.1" << false << true << "a.example"
-                                                       << QStringList{cleanup} << QList<int>{exclamation};
-        QTest::newRow("release fails after an invalid text") << "" << false << true << "" << QStringList{invalid, cleanup}
-                                                             << QList<int>{exclamation, exclamation};
+        QTest::newRow("release fails after an answer")
+            << "192.0.2.1" << false << true << "a.example" << QStringList{cleanup} << QList<int>{exclamation};
+        QTest::newRow("release fails after an invalid text")
+            << "" << false << true << "" << QStringList{invalid, cleanup} << QList<int>{exclamation, exclamation};
     }
     void reverseLookUpAndItsMessages()
     {
@@ -70,10 +69,14 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("ip");
-        QTest::newRow("known name") << "a.example" << "192.0.2.1";
-        QTest::newRow("names are case-insensitive") << "A.Example" << "192.0.2.1";
-        QTest::newRow("unknown name: empty, no message") << "nowhere.example" << "";
-        QTest::newRow("empty name: this machine") << "" << "127.0.0.1";
+        QTest::newRow("known name") << "a.example"
+                                    << "192.0.2.1";
+        QTest::newRow("names are case-insensitive") << "A.Example"
+                                                    << "192.0.2.1";
+        QTest::newRow("unknown name: empty, no message") << "nowhere.example"
+                                                         << "";
+        QTest::newRow("empty name: this machine") << ""
+                                                  << "127.0.0.1";
     }
     void forwardLookUp()
     {

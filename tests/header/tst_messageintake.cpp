@@ -32,14 +32,17 @@ private slots:
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QString>("view");
         QTest::newRow("lines before the first Received: from are dropped")
-            << QByteArray("Return-Path: <a@b.example>\r\nDelivered-To: c@d.example\r\nReceived: from x by y\r\nSubject: s\r\n")
+            << QByteArray(
+                   "Return-Path: <a@b.example>\r\nDelivered-To: c@d.example\r\nReceived: from x by y\r\nSubject: s\r\n")
             << "Received: from x by y\r\nSubject: s\r\n";
-        QTest::newRow("LF line ends become CR LF") << QByteArray("Received: from x\nby y\n\nbody\n")
-                                                   << "Received: from x\r\nby y\r\n\r\nbody\r\n";
-        QTest::newRow("last line without line end gets one") << QByteArray("Received: from x\r\nend")
-                                                              << "Received: from x\r\nend\r\n";
-        QTest::newRow("a lone CR is not a line end") << QByteArray("Received: from a\rb\n") << "Received: from a\rb\r\n";
-        QTest::newRow("CR CR LF keeps the first CR") << QByteArray("Received: from a\r\r\n") << "Received: from a\r\r\n";
+        QTest::newRow("LF line ends become CR LF")
+            << QByteArray("Received: from x\nby y\n\nbody\n") << "Received: from x\r\nby y\r\n\r\nbody\r\n";
+        QTest::newRow("last line without line end gets one")
+            << QByteArray("Received: from x\r\nend") << "Received: from x\r\nend\r\n";
+        QTest::newRow("a lone CR is not a line end")
+            << QByteArray("Received: from a\rb\n") << "Received: from a\rb\r\n";
+        QTest::newRow("CR CR LF keeps the first CR")
+            << QByteArray("Received: from a\r\r\n") << "Received: from a\r\r\n";
         QTest::newRow("lower-case received keeps the whole text")
             << QByteArray("X-A: 1\nreceived: from x\n") << "X-A: 1\r\nreceived: from x\r\n";
         QTest::newRow("search is exact: Received: From does not start the header")
@@ -47,8 +50,8 @@ private slots:
         QTest::newRow("empty file") << QByteArray() << "";
         QTest::newRow("NUL and high bytes pass unchanged")
             << QByteArray("Received: from \0\xe9\xff x\n", 21) << QStringLiteral("Received: from \0\u00e9\u00ff x\r\n");
-        QTest::newRow("1300 characters are shown unchanged") << headerOfLength(1300)
-                                                             << QString::fromLatin1(headerOfLength(1300));
+        QTest::newRow("1300 characters are shown unchanged")
+            << headerOfLength(1300) << QString::fromLatin1(headerOfLength(1300));
         QTest::newRow("1301 characters are cut and marked")
             << headerOfLength(1301) << QString::fromLatin1(headerOfLength(1301).left(1300)) + kMarker;
         QTest::newRow("1300 bytes with LF ends make 1301 characters")
@@ -56,8 +59,8 @@ private slots:
             << QStringLiteral("Received: from ") + QString(1284, QLatin1Char('a')) + QStringLiteral("\r") + kMarker;
         QTest::newRow("limit counts from the header, not the file")
             << QByteArray(5000, 'p') + headerOfLength(1300) << QString::fromLatin1(headerOfLength(1300));
-        QTest::newRow("text without a header is cut too") << QByteArray(2000, 'z')
-                                                          << QString(1300, QLatin1Char('z')) + kMarker;
+        QTest::newRow("text without a header is cut too")
+            << QByteArray(2000, 'z') << QString(1300, QLatin1Char('z')) + kMarker;
     }
     void loadsHeader()
     {
@@ -167,25 +170,26 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("n");
         QTest::addColumn<QString>("line");
-        const QString three = QStringLiteral("Received: from a by b; date\r\nReceived: from c by d; date\r\nFrom: x\r\n");
+        const QString three =
+            QStringLiteral("Received: from a by b; date\r\nReceived: from c by d; date\r\nFrom: x\r\n");
         QTest::newRow("first line keeps its CR") << three << 1 << "Received: from a by b; date\r";
         QTest::newRow("last line ends before From:") << three << 2 << "Received: from c by d; date\r";
         QTest::newRow("fewer lines than n") << three << 3 << "";
         QTest::newRow("n of zero") << three << 0 << "";
         QTest::newRow("empty text") << "" << 1 << "";
-        QTest::newRow("Message-ID before From: ends it")
-            << "Received: from a\r\nMessage-Id: <1>\r\nFrom: z\r\n" << 1 << "Received: from a\r";
-        QTest::newRow("From: before Message-ID ends it")
-            << "Received: from a\r\nX: y\r\nfrom: z\r\nMessage-ID: <1>\r\n" << 1 << "Received: from a\r\nX: y\r";
-        QTest::newRow("neither: runs to the end less two characters")
-            << "Received: from a by b\r\nX-Other: y\r\n" << 1 << "Received: from a by b\r\nX-Other: y";
+        QTest::newRow("Message-ID before From: ends it") << "Received: from a\r\nMessage-Id: <1>\r\nFrom: z\r\n"
+                                                         << 1 << "Received: from a\r";
+        QTest::newRow("From: before Message-ID ends it") << "Received: from a\r\nX: y\r\nfrom: z\r\nMessage-ID: <1>\r\n"
+                                                         << 1 << "Received: from a\r\nX: y\r";
+        QTest::newRow("neither: runs to the end less two characters") << "Received: from a by b\r\nX-Other: y\r\n"
+                                                                      << 1 << "Received: from a by b\r\nX-Other: y";
         QTest::newRow("end less two characters, then trimmed") << "Received: from a   xy" << 1 << "Received: from a";
-        QTest::newRow("Received: by lines are lines too")
-            << "Received: by x; d\r\nReceived: from y by z; d\r\n" << 1 << "Received: by x; d\r";
-        QTest::newRow("found case-insensitively, cut from the original")
-            << "RECEIVED: FROM A\r\nreceived: from b\r\n" << 2 << "received: from b";
-        QTest::newRow("Received: without a space does not end a line")
-            << "Received: from a\r\nReceived:from b\r\n" << 1 << "Received: from a\r\nReceived:from b";
+        QTest::newRow("Received: by lines are lines too") << "Received: by x; d\r\nReceived: from y by z; d\r\n"
+                                                          << 1 << "Received: by x; d\r";
+        QTest::newRow("found case-insensitively, cut from the original") << "RECEIVED: FROM A\r\nreceived: from b\r\n"
+                                                                         << 2 << "received: from b";
+        QTest::newRow("Received: without a space does not end a line") << "Received: from a\r\nReceived:from b\r\n"
+                                                                       << 1 << "Received: from a\r\nReceived:from b";
         QTest::newRow("from: inside the line itself ends it") << "Received: from: spoof\r\n" << 1 << "Received:";
     }
     void cutsReceivedLines()

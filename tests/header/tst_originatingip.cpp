@@ -46,24 +46,27 @@ private slots:
         QTest::addColumn<QString>("hostName");
         QTest::addColumn<int>("lookUps");
         QTest::addColumn<QStringList>("messages");
-        const QString a1 = hop(QStringLiteral("a.example"), QStringLiteral("192.0.2.1"), QStringLiteral("mx.example"), 1);
-        const QString b2 = hop(QStringLiteral("b.example"), QStringLiteral("192.0.2.2"), QStringLiteral("a.example"), 2);
+        const QString a1 =
+            hop(QStringLiteral("a.example"), QStringLiteral("192.0.2.1"), QStringLiteral("mx.example"), 1);
+        const QString b2 =
+            hop(QStringLiteral("b.example"), QStringLiteral("192.0.2.2"), QStringLiteral("a.example"), 2);
         const QStringList both = {QStringLiteral("192.0.2.1 a.example"), QStringLiteral("192.0.2.2 b.example")};
 
-        QTest::newRow("b: one line, name matches, last hop") << a1 << both << "192.0.2.1" << 1 << "a.example" << 1
-                                                             << QStringList();
+        QTest::newRow("b: one line, name matches, last hop")
+            << a1 << both << "192.0.2.1" << 1 << "a.example" << 1 << QStringList();
         QTest::newRow("b: one line, name differs, blamed on itself")
-            << a1 << QStringList{QStringLiteral("192.0.2.1 other.example")} << "192.0.2.1" << 1 << "other.example"
-            << 1 << QStringList();
-        QTest::newRow("b: one line, no reverse name") << a1 << QStringList() << "192.0.2.1" << 1 << "" << 1
-                                                      << QStringList();
-        QTest::newRow("b: consistent chain reaches the last hop") << a1 + b2 << both << "192.0.2.2" << 2
-                                                                  << "b.example" << 2 << QStringList();
+            << a1 << QStringList{QStringLiteral("192.0.2.1 other.example")} << "192.0.2.1" << 1 << "other.example" << 1
+            << QStringList();
+        QTest::newRow("b: one line, no reverse name")
+            << a1 << QStringList() << "192.0.2.1" << 1 << "" << 1 << QStringList();
+        QTest::newRow("b: consistent chain reaches the last hop")
+            << a1 + b2 << both << "192.0.2.2" << 2 << "b.example" << 2 << QStringList();
         QTest::newRow("b: mismatch at hop 2 blames hop 1")
             << a1 + b2 << QStringList{QStringLiteral("192.0.2.1 a.example"), QStringLiteral("192.0.2.2 x.example")}
             << "192.0.2.1" << 1 << "a.example" << 2 << QStringList();
         QTest::newRow("b: sender not the next line's recorder stops there")
-            << a1 + hop(QStringLiteral("b.example"), QStringLiteral("192.0.2.2"), QStringLiteral("elsewhere.example"), 2)
+            << a1 +
+                   hop(QStringLiteral("b.example"), QStringLiteral("192.0.2.2"), QStringLiteral("elsewhere.example"), 2)
             << both << "192.0.2.1" << 1 << "a.example" << 1 << QStringList();
         QTest::newRow("a: empty sender at hop 1 is looked up and chosen")
             << QStringLiteral("Received: from [192.0.2.9] by mx.example with SMTP; Mon, 01 Jan 2001 12:09:00 +0000\r\n")
@@ -73,13 +76,14 @@ private slots:
             << a1 + QStringLiteral("Received: from [192.0.2.9] by a.example; Mon, 01 Jan 2001 12:09:00 +0000\r\n")
             << both << "192.0.2.1" << 1 << "a.example" << 1 << QStringList();
         QTest::newRow("a: no sender and no address asks about an empty address")
-            << QStringLiteral("Received: from  by mx.example; Mon, 01 Jan 2001 12:07:00 +0000\r\n") << both << ""
-            << 7 << "" << 0 << QStringList{QStringLiteral("String passed is an invalid IP.")};
+            << QStringLiteral("Received: from  by mx.example; Mon, 01 Jan 2001 12:07:00 +0000\r\n") << both << "" << 7
+            << "" << 0 << QStringList{QStringLiteral("String passed is an invalid IP.")};
         QTest::newRow("c: first hop without address, hop 2 chosen unseen")
-            << hop(QStringLiteral("localhost"), QString(), QStringLiteral("mx.example"), 1) + b2 << both
-            << "192.0.2.2" << 2 << "" << 0 << QStringList();
-        QTest::newRow("c: single hop without address") << hop(QStringLiteral("localhost"), QString(), QStringLiteral("mx"), 1)
-                                                       << both << "" << 1 << "" << 0 << QStringList();
+            << hop(QStringLiteral("localhost"), QString(), QStringLiteral("mx.example"), 1) + b2 << both << "192.0.2.2"
+            << 2 << "" << 0 << QStringList();
+        QTest::newRow("c: single hop without address")
+            << hop(QStringLiteral("localhost"), QString(), QStringLiteral("mx"), 1) << both << "" << 1 << "" << 0
+            << QStringList();
         QTest::newRow("c: address-less last hop leaves the hop above")
             << a1 + hop(QStringLiteral("localhost"), QString(), QStringLiteral("a.example"), 2) << both << "192.0.2.1"
             << 1 << "a.example" << 1 << QStringList();
@@ -141,11 +145,15 @@ private slots:
         QTest::addColumn<bool>("full");
         QTest::addColumn<QString>("ip");
         QTest::addColumn<QString>("ipHostName");
-        QTest::newRow("not a full header: nothing set") << "Subject: hello\r\n" << false << "old" << "old";
-        QTest::newRow("an address gets its reverse name")
-            << "Received: from [192.0.2.1] by mx.example; Mon\r\n" << true << "192.0.2.1" << "a.example";
-        QTest::newRow("no usable address: reverse name kept")
-            << "Received: from localhost by mx.example; Mon\r\n" << true << "" << "old";
+        QTest::newRow("not a full header: nothing set") << "Subject: hello\r\n"
+                                                        << false << "old"
+                                                        << "old";
+        QTest::newRow("an address gets its reverse name") << "Received: from [192.0.2.1] by mx.example; Mon\r\n"
+                                                          << true << "192.0.2.1"
+                                                          << "a.example";
+        QTest::newRow("no usable address: reverse name kept") << "Received: from localhost by mx.example; Mon\r\n"
+                                                              << true << ""
+                                                              << "old";
     }
     void analysesLikeTheDropFolder()
     {
