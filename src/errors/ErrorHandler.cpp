@@ -5,6 +5,7 @@
 #include "platform/Prompts.h"
 #include "platform/TextFile.h"
 
+#include <QHash>
 #include <QLocale>
 
 #include <cstdlib>
@@ -106,6 +107,15 @@ QString generalDateText(const QDateTime& when)
 QString errorNumberText(int number)
 {
     return number < 0 ? QString::number(number) : QLatin1Char(' ') + QString::number(number);
+}
+
+const QString& routineName(const char* literal)
+{
+    static QHash<const void*, QString> names;
+    auto it = names.constFind(literal);
+    if (it == names.constEnd())
+        it = names.insert(literal, QString::fromLatin1(literal).toUpper());
+    return *it;
 }
 
 void TraceStack(int mode, const QString& name)

@@ -21,14 +21,8 @@ QString OriginatingIP(Resolver& resolver, const QString& header, HeaderAnalysis&
         }
         QList<ReceivedHop> hop(count + 1); // hops 1 … count, top of the header first
         ReceivedLineCursor cursor(header);
-        for (int i = 1; i <= count; ++i) {
-            ReceivedHop& h = hop[i];
-            h.line = cursor.next();
-            h.ip = GetReceivedIP(h.line);
-            h.fromHost = GetFromHost(h.line);
-            h.timeStamp = GetTimeStamp(h.line);
-            h.byHost = GetByHost(h.line);
-        }
+        for (int i = 1; i <= count; ++i)
+            hop[i] = splitReceivedLine(cursor.next());
         const auto choose = [&](int k) {
             result = hop[k].ip;
             analysis.hostName = hop[k].hostName;

@@ -8,16 +8,6 @@ namespace nw {
 
 class Resolver;
 
-// One "Received:" line of a header taken apart, for one run of OriginatingIP.
-struct ReceivedHop {
-    QString line;
-    QString ip;
-    QString fromHost;
-    QString timeStamp;
-    QString byHost;
-    QString hostName; // reverse name of `ip`, only for the hops the walk looks up
-};
-
 // Walks the received lines of `header` from the top while the chain is consistent and returns the IP of
 // the hop the message entered the mail system from ("0" when there is no "Received: from" line). Sets
 // `hostName`, `timeStamp` and `receivedLine` of `analysis` for the chosen hop.

@@ -12,11 +12,35 @@ namespace {
 
 bool isDigit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }
 
+// FindIPInText over a view: the run it keeps, or an empty view.
+QStringView findIP(QStringView s)
+{
+    qsizetype start = 0;
+    qsizetype length = 0; // the run is s[start, start + length)
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        const QChar c = s.at(i);
+        if (isDigit(c) || c == QLatin1Char('.')) {
+            if (length == 0)
+                start = i;
+            ++length;
+            continue;
+        }
+        if (length > 8) {
+            while (length > 0 && s.at(start + length - 1) == QLatin1Char('.'))
+                --length;
+            if (IsIPAddress(s.mid(start, length)))
+                break;
+        }
+        length = 0;
+    }
+    const QStringView run = s.mid(start, length);
+    return IsIPAddress(run) ? run : QStringView();
+}
+
 // The piece after "from" and before "by" (or ";", or the end), trimmed. Both words are found anywhere,
 // also inside a host name. No value when "by" comes first: the line has no usable from part.
-std::optional<QString> fromPart(const QString& line)
+std::optional<QString> fromPart(const QString& line, const QString& lower)
 {
-    const QString lower = LCase(line);
     const int f = InStr(lower, QStringLiteral("from"));
     int b = InStr(lower, QStringLiteral("by"));
     if (b == 0)
@@ -36,42 +60,10 @@ QString bracketAddress(const QString& part, int p)
     return q > p ? TrimSpaces(FindIPInText(Mid(part, p, q - p))) : QString();
 }
 
-} // namespace
-
-QString GetFromHost(const QString& line)
+// The address of a from part: in the second bracket (the first when there is one), else in the third,
+// else the first address anywhere in the part.
+QString addressOf(const QString& part)
 {
-    if (line.isEmpty())
-        return QString();
-    const std::optional<QString> part = fromPart(line);
-    if (!part)
-        return QString();
-    QString host = *part;
-    if (part->contains(QLatin1Char(' '))) {
-        // The last word that looks like a name (holds a dot), passing over a trailing address.
-        const QStringList words = Split(*part, QStringLiteral(" "));
-        const qsizetype last = words.size() - 1;
-        qsizetype k = FindIPInText(words.at(last)).isEmpty() ? last : last - 1;
-        for (; k >= 0; --k) {
-            host = TrimSpaces(words.at(k));
-            if (host.contains(QLatin1Char('.')))
-                break;
-        }
-        if (k < 0)
-            host = TrimSpaces(words.at(0));
-    }
-    for (const char* junk : {"(", ")", "[", "]", "\r\n"})
-        host.remove(QLatin1String(junk));
-    const QString ip = GetReceivedIP(line);
-    if (!ip.isEmpty())
-        host.remove(ip);
-    return TrimSpaces(host);
-}
-
-QString GetReceivedIP(const QString& line)
-{
-    if (line.isEmpty())
-        return QString();
-    const QString part = fromPart(line).value_or(QString());
     QString result;
     // The second bracket first: mail servers write the connecting address after the HELO name.
     int p = InStr(part, QStringLiteral("["));
@@ -91,16 +83,73 @@ QString GetReceivedIP(const QString& line)
     return result;
 }
 
-QString GetByHost(const QString& line)
+// The sending host's name in a from part whose address is `ip`.
+QString hostOf(const QString& part, const QString& ip)
 {
-    if (line.isEmpty())
-        return QString();
-    const QString lower = LCase(line);
+    QString host = part;
+    if (part.contains(QLatin1Char(' '))) {
+        // The last word that looks like a name (holds a dot), passing over a trailing address. Two
+        // spaces in a row make an empty word.
+        const QList<QStringView> words = QStringView(part).split(QLatin1Char(' '));
+        const qsizetype last = words.size() - 1;
+        qsizetype k = findIP(words.at(last)).isEmpty() ? last : last - 1;
+        for (; k >= 0; --k)
+            if (words.at(k).contains(QLatin1Char('.')))
+                break;
+        host = TrimSpaces(words.at(qMax<qsizetype>(k, 0)).toString());
+    }
+    host.remove(QLatin1Char('('));
+    host.remove(QLatin1Char(')'));
+    host.remove(QLatin1Char('['));
+    host.remove(QLatin1Char(']'));
+    host.remove(CrLf());
+    if (!ip.isEmpty())
+        host.remove(ip);
+    return TrimSpaces(host);
+}
+
+QString byHostOf(const QString& line, const QString& lower)
+{
     const int b = InStr(lower, QStringLiteral("by"));
     if (b == 0)
         return QString();
     const int w = InStr(lower, QStringLiteral("with"));
     return w > b ? TrimSpaces(Mid(line, b + 2, w - b - 2)) : QString();
+}
+
+} // namespace
+
+QString GetFromHost(const QString& line)
+{
+    if (line.isEmpty())
+        return QString();
+    const std::optional<QString> part = fromPart(line, LCase(line));
+    return part ? hostOf(*part, addressOf(*part)) : QString();
+}
+
+QString GetReceivedIP(const QString& line)
+{
+    if (line.isEmpty())
+        return QString();
+    return addressOf(fromPart(line, LCase(line)).value_or(QString()));
+}
+
+QString GetByHost(const QString& line) { return line.isEmpty() ? QString() : byHostOf(line, LCase(line)); }
+
+ReceivedHop splitReceivedLine(const QString& line)
+{
+    ReceivedHop hop;
+    hop.line = line;
+    if (line.isEmpty())
+        return hop;
+    const QString lower = LCase(line);
+    const std::optional<QString> part = fromPart(line, lower);
+    hop.ip = addressOf(part.value_or(QString()));
+    if (part)
+        hop.fromHost = hostOf(*part, hop.ip);
+    hop.timeStamp = GetTimeStamp(line);
+    hop.byHost = byHostOf(line, lower);
+    return hop;
 }
 
 QString GetTimeStamp(const QString& line)
@@ -125,56 +174,28 @@ QString GetTimeStamp(const QString& line)
     return Left(stamp.mid(first), 31);
 }
 
-QString FindIPInText(const QString& s)
-{
-    qsizetype start = 0;
-    qsizetype length = 0; // the run is s[start, start + length)
-    for (qsizetype i = 0; i < s.size(); ++i) {
-        const QChar c = s.at(i);
-        if (isDigit(c) || c == QLatin1Char('.')) {
-            if (length == 0)
-                start = i;
-            ++length;
-            continue;
-        }
-        if (length > 8) {
-            while (length > 0 && s.at(start + length - 1) == QLatin1Char('.'))
-                --length;
-            if (IsIPAddress(QStringView(s).mid(start, length)))
-                break;
-        }
-        length = 0;
-    }
-    const QStringView run = QStringView(s).mid(start, length);
-    return IsIPAddress(run) ? run.toString() : QString();
-}
+QString FindIPInText(const QString& s) { return findIP(s).toString(); }
 
 bool IsIPAddress(QStringView s)
 {
     if (s.size() < 7)
         return false;
-    int parts = 0;
-    qsizetype from = 0;
-    while (from <= s.size()) {
-        qsizetype dot = s.indexOf(QLatin1Char('.'), from);
-        if (dot < 0)
-            dot = s.size();
-        if (++parts > 4)
-            return false;
-        const QStringView part = s.sliced(from, dot - from);
-        if (part.isEmpty())
-            return false;
-        int value = 0;
-        for (const QChar c : part) {
-            if (!isDigit(c))
+    int parts = 1;
+    int digits = 0; // in the current part
+    int value = 0;
+    for (const QChar c : s) {
+        if (c == QLatin1Char('.')) {
+            if (digits == 0 || value > 255 || ++parts > 4)
                 return false;
+            digits = value = 0;
+        } else if (isDigit(c)) {
+            ++digits;
             value = qMin(value * 10 + (c.unicode() - '0'), 256);
-        }
-        if (value > 255)
+        } else {
             return false;
-        from = dot + 1;
+        }
     }
-    return parts == 4;
+    return parts == 4 && digits > 0 && value <= 255;
 }
 
 } // namespace nw

@@ -7,6 +7,20 @@
 // time stamp. None of these reports an error: a step that cannot be done leaves the result as it stands.
 namespace nw {
 
+// One "Received:" line taken apart.
+struct ReceivedHop {
+    QString line;
+    QString ip;
+    QString fromHost;
+    QString timeStamp;
+    QString byHost;
+    QString hostName; // reverse name of `ip`, filled by whoever looks it up
+};
+
+// The line with its ip, fromHost, timeStamp and byHost, each as its own routine finds it; the line is
+// lower-cased and its from part cut only once.
+ReceivedHop splitReceivedLine(const QString& line);
+
 // The sending host's name claimed in the line's "from" part.
 QString GetFromHost(const QString& line);
 // The IP address of the line's "from" part: empty or a text for which IsIPAddress is true.

@@ -33,7 +33,7 @@ QString writeLarge(const Sandbox& box, qint64 size, const QByteArray& fill, qint
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return path;
-    const QByteArray block = fill.repeated(1 << 20 / fill.size() + 1).left(1 << 20);
+    const QByteArray block = fill.repeated((1 << 20) / fill.size() + 1).left(1 << 20);
     qint64 written = 0;
     bool inserted = false;
     while (written < size) {

@@ -77,6 +77,20 @@ private slots:
         QCOMPARE(GetReceivedIP(line), ip);
     }
 
+    // The walk takes every line apart in one go; it must see what the four routines see.
+    void splitAgreesWithTheRoutines_data() { splitsTheFromPart_data(); }
+    void splitAgreesWithTheRoutines()
+    {
+        QFETCH(QString, line);
+        const ReceivedHop hop = splitReceivedLine(line);
+        QCOMPARE(hop.line, line);
+        QCOMPARE(hop.ip, GetReceivedIP(line));
+        QCOMPARE(hop.fromHost, GetFromHost(line));
+        QCOMPARE(hop.timeStamp, GetTimeStamp(line));
+        QCOMPARE(hop.byHost, GetByHost(line));
+        QVERIFY(hop.hostName.isEmpty());
+    }
+
     void findsTheByHost_data()
     {
         QTest::addColumn<QString>("line");
