@@ -100,9 +100,9 @@ private slots:
         QTest::newRow("random bytes after a header") << kHop + noise;
         QTest::newRow("random bytes inside received lines")
             << "Received: from " + noise.left(400) + "\r\nReceived: from [" + noise.mid(400, 400) + "] by x\r\n";
-        QTest::newRow("NUL bytes in names") << QByteArray("Received: from a\0.example (a\0.example [192.0.2.1])\r\n"
-                                                          "\tby mx\0.example with SMTP; Mon\0\r\n",
-                                                          90);
+        static constexpr char nulNames[] = "Received: from a\0.example (a\0.example [192.0.2.1])\r\n"
+                                           "\tby mx\0.example with SMTP; Mon\0\r\n";
+        QTest::newRow("NUL bytes in names") << QByteArray(nulNames, sizeof nulNames - 1);
         QTest::newRow("only NUL bytes") << QByteArray(5000, '\0');
     }
     void binaryFiles()
