@@ -111,11 +111,12 @@ QString errorNumberText(int number)
 
 const QString& routineName(const char* literal)
 {
-    static QHash<const void*, QString> names;
-    auto it = names.constFind(literal);
-    if (it == names.constEnd())
-        it = names.insert(literal, QString::fromLatin1(literal).toUpper());
-    return *it;
+    // Keyed by address, with the text kept to tell a reused buffer from the literal first seen there.
+    static QHash<const void*, std::pair<QByteArray, QString>> names;
+    auto it = names.find(literal);
+    if (it == names.end() || it->first != literal)
+        it = names.insert(literal, {QByteArray(literal), QString::fromLatin1(literal).toUpper()});
+    return it->second;
 }
 
 void TraceStack(int mode, const QString& name)
