@@ -10,17 +10,7 @@ namespace {
 
 // The character a search looks for first: the first one that is neither a letter, a digit nor a space,
 // which is rare in mail headers, so few candidates need the whole needle compared.
-qsizetype anchorOf(QLatin1StringView what)
-{
-    for (qsizetype i = 0; i < what.size(); ++i) {
-        const char c = what.at(i).toLatin1();
-        if (!(c == ' ' || (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')))
-            return i;
-    }
-    return 0;
-}
-
-qsizetype anchorOf(QStringView what)
+template <typename View> qsizetype anchorOf(View what)
 {
     for (qsizetype i = 0; i < what.size(); ++i) {
         const char16_t c = what.at(i).unicode();

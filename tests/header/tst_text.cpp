@@ -10,6 +10,30 @@ class TstText : public QObject {
     Q_OBJECT
 
 private slots:
+    // The search jumps between occurrences of the needle's first non-alphanumeric character; it must find
+    // what a plain search finds, at every boundary.
+    void searchFindsWhatIndexOfFinds_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("start");
+        QTest::addColumn<QString>("what");
+        QTest::newRow("anchor inside the needle, match at the start") << "ab:c" << 1 << "ab:";
+        QTest::newRow("match begins before the start position") << ":ab" << 2 << ":a";
+        QTest::newRow("second anchor occurrence matches") << "a:b:c" << 1 << ":c";
+        QTest::newRow("anchor too close to the end") << "xxfrom:" << 1 << "from: ";
+        QTest::newRow("needle longer than the text") << "by" << 1 << "by:";
+        QTest::newRow("letters only") << "lobby by" << 4 << "by";
+        QTest::newRow("line end needle") << "a\r\nb\r\n" << 3 << "\r\n";
+        QTest::newRow("start at the last character") << "a;b;" << 4 << ";";
+    }
+    void searchFindsWhatIndexOfFinds()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, start);
+        QFETCH(QString, what);
+        QCOMPARE(InStr(start, text, what), int(text.indexOf(what, start - 1)) + 1);
+    }
+
     // The copy-free search must find what a search in the upper-cased copy finds, also where case
     // conversion leaves ASCII.
     void upperCaseSearchMatchesUCase_data()
