@@ -39,4 +39,27 @@ void err(const QString& line)
     std::fputc('\n', stderr);
 }
 
+QString jsonString(const QString& text)
+{
+    QString out;
+    out.reserve(text.size() + 2);
+    out += QLatin1Char('"');
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case '"': out += QLatin1String("\\\""); break;
+        case '\\': out += QLatin1String("\\\\"); break;
+        case '\r': out += QLatin1String("\\r"); break;
+        case '\n': out += QLatin1String("\\n"); break;
+        case '\t': out += QLatin1String("\\t"); break;
+        default:
+            if (c.unicode() < 0x20 || c.unicode() >= 0x7F)
+                out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+            else
+                out += c;
+        }
+    }
+    out += QLatin1Char('"');
+    return out;
+}
+
 } // namespace nw::cli

@@ -21,6 +21,10 @@ QList<Command> commands();
 void out(const QString& line);
 void err(const QString& line);
 
+// `text` as a JSON string literal, quotes included, in plain ASCII: CR, LF, other control characters and
+// everything beyond ASCII are written as escapes.
+QString jsonString(const QString& text);
+
 } // namespace nw::cli
 
 #define NW_CLI_COMMAND(name, summary, function)                                                                        \

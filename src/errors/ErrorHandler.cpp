@@ -5,6 +5,7 @@
 #include "platform/Prompts.h"
 #include "platform/TextFile.h"
 
+#include <QHash>
 #include <QLocale>
 
 #include <cstdlib>
@@ -106,6 +107,16 @@ QString generalDateText(const QDateTime& when)
 QString errorNumberText(int number)
 {
     return number < 0 ? QString::number(number) : QLatin1Char(' ') + QString::number(number);
+}
+
+const QString& routineName(const char* literal)
+{
+    // Keyed by address, with the text kept to tell a reused buffer from the literal first seen there.
+    static QHash<const void*, std::pair<QByteArray, QString>> names;
+    auto it = names.find(literal);
+    if (it == names.end() || it->first != literal)
+        it = names.insert(literal, {QByteArray(literal), QString::fromLatin1(literal).toUpper()});
+    return it->second;
 }
 
 void TraceStack(int mode, const QString& name)

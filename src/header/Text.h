@@ -30,6 +30,9 @@ QStringList Split(const QString& text, const QString& delimiter);
 QString UCase(const QString& text);
 QString LCase(const QString& text);
 
+// InStr(start, UCase(text), upperWhat) without making the upper-cased copy: for texts of any size.
+int InStrUpper(int start, const QString& text, QLatin1StringView upperWhat);
+
 inline const QString& CrLf()
 {
     static const QString crlf = QStringLiteral("\r\n");

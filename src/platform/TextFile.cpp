@@ -19,7 +19,7 @@ void writeMode(const QString& path, const QString& text, QIODevice::OpenMode mod
 }
 } // namespace
 
-QString read(const QString& path)
+QByteArray readBytes(const QString& path)
 {
     QFileInfo info(path);
     if (!info.exists() || info.isDir())
@@ -27,8 +27,13 @@ QString read(const QString& path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw RuntimeError(file.error() == QFileDevice::PermissionsError ? 70 : 75);
-    return QString::fromLatin1(file.readAll());
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw RuntimeError(57);
+    return bytes;
 }
+
+QString read(const QString& path) { return QString::fromLatin1(readBytes(path)); }
 
 void append(const QString& path, const QString& text) { writeMode(path, text, QIODevice::WriteOnly | QIODevice::Append); }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 namespace nw {
@@ -10,6 +11,9 @@ namespace TextFile {
 
 // The whole file as text. Throws RuntimeError (53 "File not found", 75 "Path/File access error").
 QString read(const QString& path);
+
+// The whole file as bytes, for callers that convert only part of it. Throws as read() does.
+QByteArray readBytes(const QString& path);
 
 // Appends `text` (creating the file when missing). Throws RuntimeError on failure.
 void append(const QString& path, const QString& text);

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "header/TextSink.h"
+
+#include <QString>
+
+// Turning a saved message into the header text the analysis reads, and the primitive operations on it.
+namespace nw {
+
+// Loads the message file at `path` into `view`: CR LF line ends, from the first "Received: from" on, at
+// most 1300 characters and then a truncation marker. Failures are shown in a message box; `view` then
+// keeps what it held at that moment.
+void LoadMessageHeader(const QString& path, TextSink& view);
+
+// The upper-cased text contains "RECEIVED: FROM " (with the space).
+bool IsFullHeader(const QString& text);
+
+// Occurrences of "RECEIVED: FROM" in the upper-cased text.
+int ReceivedLineCount(const QString& text);
+
+// The n-th "Received:" line (n from 1), with the CR before the next header line; empty when there is none.
+QString GetReceivedLine(const QString& text, int n);
+
+// Walks the "Received:" lines of a text one after another, cutting each as GetReceivedLine does while
+// lower-casing the text only once.
+class ReceivedLineCursor {
+public:
+    explicit ReceivedLineCursor(const QString& text);
+    // The next line, or empty once there is none.
+    QString next();
+    // Passes over the next line without cutting it; false once there is none.
+    bool skip();
+
+private:
+    int nextHit();
+
+    QString m_text;
+    QString m_lower;
+    int m_searchFrom = 1; // 0 once the occurrences have run out
+};
+
+} // namespace nw

@@ -1,0 +1,64 @@
+#include "header/Text.h"
+#include "support/TestMain.h"
+
+#include <QTest>
+
+using namespace nw;
+using namespace nw::text;
+
+class TstText : public QObject {
+    Q_OBJECT
+
+private slots:
+    // The search jumps between occurrences of the needle's first non-alphanumeric character; it must find
+    // what a plain search finds, at every boundary.
+    void searchFindsWhatIndexOfFinds_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("start");
+        QTest::addColumn<QString>("what");
+        QTest::newRow("anchor inside the needle, match at the start") << "ab:c" << 1 << "ab:";
+        QTest::newRow("match begins before the start position") << ":ab" << 2 << ":a";
+        QTest::newRow("second anchor occurrence matches") << "a:b:c" << 1 << ":c";
+        QTest::newRow("anchor too close to the end") << "xxfrom:" << 1 << "from: ";
+        QTest::newRow("needle longer than the text") << "by" << 1 << "by:";
+        QTest::newRow("letters only") << "lobby by" << 4 << "by";
+        QTest::newRow("line end needle") << "a\r\nb\r\n" << 3 << "\r\n";
+        QTest::newRow("start at the last character") << "a;b;" << 4 << ";";
+    }
+    void searchFindsWhatIndexOfFinds()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, start);
+        QFETCH(QString, what);
+        QCOMPARE(InStr(start, text, what), int(text.indexOf(what, start - 1)) + 1);
+    }
+
+    // The copy-free search must find what a search in the upper-cased copy finds, also where case
+    // conversion leaves ASCII.
+    void upperCaseSearchMatchesUCase_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("start");
+        QTest::addColumn<int>("position");
+        QTest::newRow("mixed case") << "x received: From y" << 1 << 3;
+        QTest::newRow("from a later start") << "received: from received: from" << 2 << 16;
+        QTest::newRow("dotless i upper-cases to I") << QStringLiteral("Rece\u0131ved: from") << 1 << 1;
+        QTest::newRow("sharp s stays") << QStringLiteral("\u00DFreceived: from") << 1 << 2;
+        QTest::newRow("pattern at the very end") << "abcreceived: from" << 1 << 4;
+        QTest::newRow("text shorter than the pattern") << "received" << 1 << 0;
+        QTest::newRow("start beyond the text") << "received: from" << 20 << 0;
+    }
+    void upperCaseSearchMatchesUCase()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, start);
+        QFETCH(int, position);
+        const QLatin1StringView what("RECEIVED: FROM");
+        QCOMPARE(InStrUpper(start, text, what), position);
+        QCOMPARE(InStr(start, UCase(text), QString(what)), position);
+    }
+};
+
+NW_TEST_CLASS(TstText)
+#include "tst_text.moc"
