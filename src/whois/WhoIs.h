@@ -116,7 +116,7 @@ private:
     QString m_range = QStringLiteral("0");
     QString m_mask = QStringLiteral("0");
 
-    QStringList m_asked; // servers this look-up has connected to
+    QStringList m_asked;  // servers this look-up has connected to
     int m_connection = 0; // counts connections, so handlers can tell a stale event
 };
 

@@ -8,8 +8,7 @@
 
 namespace nw {
 
-WhoisLookup::Outcome WhoisLookup::run(const QString& addressOrName)
-{
+WhoisLookup::Outcome WhoisLookup::run(const QString& addressOrName) {
     Outcome outcome;
     QObject context; // ends every connection made here when the look-up returns
     QTimer evaluation;
@@ -43,8 +42,9 @@ WhoisLookup::Outcome WhoisLookup::run(const QString& addressOrName)
             outcome.result = Result::Chosen;
         else {
             outcome.result = Result::NoneChosen;
-            outcome.message = outcome.addressList.isEmpty() ? QStringLiteral("the answers hold no e-mail address")
-                                                            : QStringLiteral("no address in the answers suits a complaint");
+            outcome.message = outcome.addressList.isEmpty()
+                                  ? QStringLiteral("the answers hold no e-mail address")
+                                  : QStringLiteral("no address in the answers suits a complaint");
         }
         finished = true;
         wait.wake();

@@ -15,14 +15,12 @@ using namespace nw::text;
 
 namespace {
 
-const QString& rirTitle()
-{
+const QString& rirTitle() {
     static const QString title = QStringLiteral("Registry Info Error");
     return title;
 }
 
-const QString& tldTitle()
-{
+const QString& tldTitle() {
     static const QString title = QStringLiteral("Error");
     return title;
 }
@@ -41,8 +39,7 @@ constexpr Corruption kBadMask{" is corrupt (malformed IP Address Mask).", Layout
 constexpr Corruption kBadBase{" is corrupt (malformed IP Address Base).", Layout::B};
 constexpr Corruption kInvalidPort{" is corrupt (Invalid Port Number).", Layout::A};
 
-QString corruptMessage(const QString& path, const Corruption& c, int lineNumber, const QString& line)
-{
+QString corruptMessage(const QString& path, const Corruption& c, int lineNumber, const QString& line) {
     const QString quote = QStringLiteral("\"");
     QString text = path + QLatin1String(c.reason) + CrLf() + QStringLiteral("Error occured in Line ") +
                    QString::number(lineNumber);
@@ -53,15 +50,13 @@ QString corruptMessage(const QString& path, const Corruption& c, int lineNumber,
     return text + QStringLiteral("Please replace file or reinstall program.");
 }
 
-void warn(const QString& text, const QString& title)
-{
+void warn(const QString& text, const QString& title) {
     msgBox(text, PromptButtons::Ok, PromptIcon::Exclamation, title);
 }
 
 // The file's lines (CR LF or LF ends; a final line end opens no further line), or nothing after
 // reporting that the file cannot be opened.
-std::optional<QStringList> readLines(const QString& path, const QString& title)
-{
+std::optional<QStringList> readLines(const QString& path, const QString& title) {
     QFile file(path);
     errno = 0;
     if (!file.open(QIODevice::ReadOnly)) {
@@ -80,12 +75,13 @@ std::optional<QStringList> readLines(const QString& path, const QString& title)
     return lines;
 }
 
-bool isComment(const QString& line) { return line.startsWith(QLatin1Char('#')); }
+bool isComment(const QString& line) {
+    return line.startsWith(QLatin1Char('#'));
+}
 
 // A whole number written in decimal digits, spaces around it allowed. Signs, blanks inside and empty
 // text are not numbers; `overflow` is set for a number too large for 32 bits.
-std::optional<quint32> wholeNumber(const QString& text, bool* overflow = nullptr)
-{
+std::optional<quint32> wholeNumber(const QString& text, bool* overflow = nullptr) {
     const QString digits = TrimSpaces(text);
     if (digits.isEmpty())
         return std::nullopt;
@@ -105,8 +101,7 @@ std::optional<quint32> wholeNumber(const QString& text, bool* overflow = nullptr
     return quint32(value);
 }
 
-bool isOctet(const QString& text)
-{
+bool isOctet(const QString& text) {
     bool overflow = false;
     const auto value = wholeNumber(text, &overflow);
     return value && !overflow && *value <= 255;
@@ -114,8 +109,7 @@ bool isOctet(const QString& text)
 
 } // namespace
 
-bool IsDottedQuad(const QString& text)
-{
+bool IsDottedQuad(const QString& text) {
     if (text.size() < 7)
         return false;
     const QStringList parts = Split(text, QStringLiteral("."));
@@ -127,8 +121,7 @@ bool IsDottedQuad(const QString& text)
     return true;
 }
 
-quint32 DottedToLong(const QString& text)
-{
+quint32 DottedToLong(const QString& text) {
     const QStringList parts = Split(text + QStringLiteral(".0.0.0.0"), QStringLiteral("."));
     quint32 value = 0;
     for (int i = 0; i < 4; ++i) {
@@ -139,8 +132,7 @@ quint32 DottedToLong(const QString& text)
     return value;
 }
 
-bool MatchLabels(const QString& name, const QString& pattern)
-{
+bool MatchLabels(const QString& name, const QString& pattern) {
     const QStringList names = Split(UCase(name), QStringLiteral("."));
     const QStringList patterns = Split(UCase(pattern), QStringLiteral("."));
     const QString any = QStringLiteral("*");
@@ -150,23 +142,25 @@ bool MatchLabels(const QString& name, const QString& pattern)
     return true;
 }
 
-QString WhoisTables::rirPath() { return AppPaths::join(AppPaths::programFolder(), QStringLiteral("whois.rir")); }
-QString WhoisTables::tldPath() { return AppPaths::join(AppPaths::programFolder(), QStringLiteral("whois.srv")); }
+QString WhoisTables::rirPath() {
+    return AppPaths::join(AppPaths::programFolder(), QStringLiteral("whois.rir"));
+}
+QString WhoisTables::tldPath() {
+    return AppPaths::join(AppPaths::programFolder(), QStringLiteral("whois.srv"));
+}
 
-QList<RirEntry> WhoisTables::builtInRirEntries()
-{
+QList<RirEntry> WhoisTables::builtInRirEntries() {
     const auto entry = [](const char* server, const char* prefix = "") {
         RirEntry e;
         e.server = QLatin1String(server);
         e.cmdPrefix = QLatin1String(prefix);
         return e;
     };
-    return {entry("whois.arin.net", "n +"), entry("whois.ripe.net"), entry("whois.apnic.net"),
+    return {entry("whois.arin.net", "n +"), entry("whois.ripe.net"),   entry("whois.apnic.net"),
             entry("whois.lacnic.net"),      entry("whois.lacnic.net"), entry("null")};
 }
 
-void WhoisTables::LoadRirTable()
-{
+void WhoisTables::LoadRirTable() {
     m_rirTable.clear();
     const QString path = rirPath();
     const auto lines = readLines(path, rirTitle());
@@ -207,8 +201,7 @@ void WhoisTables::LoadRirTable()
     m_rirTable = table;
 }
 
-void WhoisTables::LoadTldTable()
-{
+void WhoisTables::LoadTldTable() {
     m_tldTable.clear();
     const QString path = tldPath();
     const auto lines = readLines(path, tldTitle());
@@ -243,8 +236,7 @@ void WhoisTables::LoadTldTable()
     m_tldTable = table;
 }
 
-int WhoisTables::FindRirEntry(const QString& address) const
-{
+int WhoisTables::FindRirEntry(const QString& address) const {
     const quint32 ip = DottedToLong(address);
     for (int i = 0; i < m_rirTable.size(); ++i)
         if ((ip & m_rirTable.at(i).mask) == m_rirTable.at(i).base)
@@ -252,8 +244,7 @@ int WhoisTables::FindRirEntry(const QString& address) const
     return -1;
 }
 
-int WhoisTables::FindTldEntry(const QString& name, QString* domain)
-{
+int WhoisTables::FindTldEntry(const QString& name, QString* domain) {
     // Labels the name lacks are empty rather than left over from an earlier name.
     const QStringList labels = Split(name, QStringLiteral("."));
     const qsizetype n = labels.size() - 1;
@@ -262,7 +253,9 @@ int WhoisTables::FindTldEntry(const QString& name, QString* domain)
     m_thirdLastLabel = labels.value(n - 2);
     // The registered name: the last three labels under a two-label pattern, else the last two; a
     // shorter name is used whole.
-    const auto registered = [&](qsizetype count) { return labels.mid(qMax<qsizetype>(0, labels.size() - count)).join(QLatin1Char('.')); };
+    const auto registered = [&](qsizetype count) {
+        return labels.mid(qMax<qsizetype>(0, labels.size() - count)).join(QLatin1Char('.'));
+    };
 
     for (int j = 0; j < m_tldTable.size(); ++j) {
         if (MatchLabels(name, m_tldTable.at(j).pattern)) {
