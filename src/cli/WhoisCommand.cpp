@@ -9,7 +9,8 @@ using namespace nw;
 
 namespace {
 
-void whoisUsage() {
+void whoisUsage()
+{
     cli::out(QStringLiteral(
         "usage: nettlewright-cli whois [--route NAME=HOST:PORT]... [--delay MS] [--timeout MS] ADDRESS_OR_NAME\n"
         "       nettlewright-cli whois --select-only ADDRESS_OR_NAME...\n"
@@ -26,13 +27,15 @@ void whoisUsage() {
         "                          server, its port and the query text (or why no server was found)"));
 }
 
-std::optional<int> milliseconds(const QString& text) {
+std::optional<int> milliseconds(const QString& text)
+{
     bool ok = false;
     const int value = text.toInt(&ok);
     return ok && value >= 0 ? std::optional<int>(value) : std::nullopt;
 }
 
-int selectOnly(const QStringList& targets) {
+int selectOnly(const QStringList& targets)
+{
     WhoIs whois;
     bool unmatched = false;
     QObject::connect(&whois, &WhoIs::Status, [&](const QString& text) { unmatched = text == WhoIs::unmatchedText(); });
@@ -51,7 +54,8 @@ int selectOnly(const QStringList& targets) {
     return status;
 }
 
-int whoisCommand(const QStringList& args) {
+int whoisCommand(const QStringList& args)
+{
     EndpointRouter router;
     bool select = false;
     int delay = 5000;

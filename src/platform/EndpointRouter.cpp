@@ -2,11 +2,13 @@
 
 namespace nw {
 
-void EndpointRouter::add(const QString& name, const QString& host, quint16 port) {
+void EndpointRouter::add(const QString& name, const QString& host, quint16 port)
+{
     m_routes.insert(name.toLower(), {host, port});
 }
 
-bool EndpointRouter::addRoute(const QString& route, QString* error) {
+bool EndpointRouter::addRoute(const QString& route, QString* error)
+{
     const qsizetype equals = route.indexOf(QLatin1Char('='));
     const qsizetype colon = route.lastIndexOf(QLatin1Char(':'));
     bool ok = false;
@@ -20,11 +22,13 @@ bool EndpointRouter::addRoute(const QString& route, QString* error) {
     return true;
 }
 
-EndpointRouter::Endpoint EndpointRouter::endpointFor(const QString& name, quint16 port) const {
+EndpointRouter::Endpoint EndpointRouter::endpointFor(const QString& name, quint16 port) const
+{
     return m_routes.value(name.toLower(), {name, port});
 }
 
-bool EndpointRouter::isRouted(const QString& name) const {
+bool EndpointRouter::isRouted(const QString& name) const
+{
     return m_routes.contains(name.toLower());
 }
 

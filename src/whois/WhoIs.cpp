@@ -11,18 +11,21 @@ using namespace nw::text;
 
 namespace {
 // Servers of the InterNIC are asked for "domain NAME" so that name servers of that name do not answer too.
-const QString& internicDomain() {
+const QString& internicDomain()
+{
     static const QString name = QStringLiteral("internic.net");
     return name;
 }
 
-const QString& referralKey() {
+const QString& referralKey()
+{
     static const QString key = QStringLiteral("WHOIS SERVER:");
     return key;
 }
 
 // The referred name: the text after the key without its leading spaces, up to the first space or control character.
-QString referredName(const QString& afterKey) {
+QString referredName(const QString& afterKey)
+{
     qsizetype start = 0;
     while (start < afterKey.size() && afterKey.at(start) == QLatin1Char(' '))
         ++start;
@@ -33,17 +36,21 @@ QString referredName(const QString& afterKey) {
 }
 } // namespace
 
-QString WhoIs::unmatchedText() {
+QString WhoIs::unmatchedText()
+{
     return QStringLiteral("Unable to determine registry for this IP!");
 }
-QString WhoIs::doneText() {
+QString WhoIs::doneText()
+{
     return QStringLiteral("Done");
 }
-QString WhoIs::connectionErrorText() {
+QString WhoIs::connectionErrorText()
+{
     return QStringLiteral("Connection Error");
 }
 
-WhoIs::WhoIs(EndpointRouter router, QObject* parent) : QObject(parent), m_router(std::move(router)) {
+WhoIs::WhoIs(EndpointRouter router, QObject* parent) : QObject(parent), m_router(std::move(router))
+{
     m_tables.LoadRirTable();
     m_tables.LoadTldTable();
 
@@ -59,58 +66,69 @@ WhoIs::WhoIs(EndpointRouter router, QObject* parent) : QObject(parent), m_router
     connect(&m_winsock, &QTcpSocket::disconnected, this, &WhoIs::onClosed);
 }
 
-WhoIs::~WhoIs() {
+WhoIs::~WhoIs()
+{
     stop();
 }
 
-void WhoIs::requireDesignMode() const {
+void WhoIs::requireDesignMode() const
+{
     if (m_userMode)
         throw RuntimeError(382);
 }
 
-void WhoIs::setPort(int port) {
+void WhoIs::setPort(int port)
+{
     requireDesignMode();
     if (port < 0 || port > 65535)
         throw RuntimeError(380);
     m_port = port;
 }
 
-void WhoIs::setCmdPrefix(const QString& value) {
+void WhoIs::setCmdPrefix(const QString& value)
+{
     requireDesignMode();
     m_cmdPrefix = value;
 }
 
-void WhoIs::setCmdSuffix(const QString& value) {
+void WhoIs::setCmdSuffix(const QString& value)
+{
     requireDesignMode();
     m_cmdSuffix = value;
 }
 
-void WhoIs::setRange(const QString& value) {
+void WhoIs::setRange(const QString& value)
+{
     requireDesignMode();
     m_range = value;
 }
 
-void WhoIs::setMask(const QString& value) {
+void WhoIs::setMask(const QString& value)
+{
     requireDesignMode();
     m_mask = value;
 }
 
-void WhoIs::setDescription(const QString& value) {
+void WhoIs::setDescription(const QString& value)
+{
     requireDesignMode();
     m_description = value;
 }
 
-void WhoIs::setHandle(const QString& value) {
+void WhoIs::setHandle(const QString& value)
+{
     requireDesignMode();
     m_handle = value;
 }
 
-void WhoIs::setDomain(const QString& value) {
+void WhoIs::setDomain(const QString& value)
+{
     requireDesignMode();
     m_domain = value;
 }
 
-void WhoIs::setAddress(const QString& value) {
+void WhoIs::setAddress(const QString& value)
+{
     m_address = value;
     if (value.isEmpty())
         return;
@@ -152,7 +170,8 @@ void WhoIs::setAddress(const QString& value) {
     }
 }
 
-QString WhoIs::WhoisServer(const QString& theQuery) {
+QString WhoIs::WhoisServer(const QString& theQuery)
+{
     if (IsDottedQuad(theQuery)) {
         const int index = m_tables.FindRirEntry(theQuery);
         return index >= 0 ? m_tables.rirTable().at(index).server : QString();
@@ -161,7 +180,8 @@ QString WhoIs::WhoisServer(const QString& theQuery) {
     return index >= 0 ? m_tables.tldTable().at(index).server : QString();
 }
 
-void WhoIs::Query() {
+void WhoIs::Query()
+{
     // A referral still pending from an earlier look-up must not take over this one.
     m_timWhoIs.stop();
     m_results = QString();
@@ -170,7 +190,8 @@ void WhoIs::Query() {
     connectToServer();
 }
 
-void WhoIs::stop() {
+void WhoIs::stop()
+{
     m_timWhoIs.stop();
     m_answerTimer.stop();
     // Our own closing is no event of the look-up.
@@ -178,7 +199,8 @@ void WhoIs::stop() {
     m_winsock.abort();
 }
 
-void WhoIs::connectToServer() {
+void WhoIs::connectToServer()
+{
     stop();
     ++m_connection;
     m_asked.append(m_server);
@@ -188,7 +210,8 @@ void WhoIs::connectToServer() {
     m_winsock.connectToHost(endpoint.host, endpoint.port);
 }
 
-void WhoIs::onConnected() {
+void WhoIs::onConnected()
+{
     QString line = m_domain;
     if (InStr(LCase(m_server), internicDomain()) > 0)
         line = QStringLiteral("domain ") + m_domain;
@@ -197,11 +220,13 @@ void WhoIs::onConnected() {
     m_winsock.write((line + CrLf()).toLatin1());
 }
 
-void WhoIs::onReadyRead() {
+void WhoIs::onReadyRead()
+{
     onChunk(QString::fromLatin1(m_winsock.readAll()));
 }
 
-void WhoIs::onChunk(const QString& received) {
+void WhoIs::onChunk(const QString& received)
+{
     if (received.isEmpty())
         return;
     if (m_answerTimer.isActive())
@@ -250,18 +275,21 @@ void WhoIs::onChunk(const QString& received) {
     m_timWhoIs.start();
 }
 
-void WhoIs::onReferralTimer() {
+void WhoIs::onReferralTimer()
+{
     connectToServer();
 }
 
-void WhoIs::onSocketError(QAbstractSocket::SocketError error) {
+void WhoIs::onSocketError(QAbstractSocket::SocketError error)
+{
     // The server closing the connection is the normal end of an answer, handled in onClosed.
     if (error == QAbstractSocket::RemoteHostClosedError)
         return;
     fail();
 }
 
-void WhoIs::onClosed() {
+void WhoIs::onClosed()
+{
     const int connection = m_connection;
     if (m_winsock.bytesAvailable() > 0)
         onReadyRead();
@@ -272,7 +300,8 @@ void WhoIs::onClosed() {
         fail();
 }
 
-void WhoIs::fail() {
+void WhoIs::fail()
+{
     stop();
     emit Status(connectionErrorText());
 }

@@ -8,7 +8,8 @@
 
 namespace nw {
 
-WhoisLookup::Outcome WhoisLookup::run(const QString& addressOrName) {
+WhoisLookup::Outcome WhoisLookup::run(const QString& addressOrName)
+{
     Outcome outcome;
     QObject context; // ends every connection made here when the look-up returns
     QTimer evaluation;

@@ -15,12 +15,14 @@ using namespace nw::text;
 
 namespace {
 
-const QString& rirTitle() {
+const QString& rirTitle()
+{
     static const QString title = QStringLiteral("Registry Info Error");
     return title;
 }
 
-const QString& tldTitle() {
+const QString& tldTitle()
+{
     static const QString title = QStringLiteral("Error");
     return title;
 }
@@ -39,7 +41,8 @@ constexpr Corruption kBadMask{" is corrupt (malformed IP Address Mask).", Layout
 constexpr Corruption kBadBase{" is corrupt (malformed IP Address Base).", Layout::B};
 constexpr Corruption kInvalidPort{" is corrupt (Invalid Port Number).", Layout::A};
 
-QString corruptMessage(const QString& path, const Corruption& c, int lineNumber, const QString& line) {
+QString corruptMessage(const QString& path, const Corruption& c, int lineNumber, const QString& line)
+{
     const QString quote = QStringLiteral("\"");
     QString text = path + QLatin1String(c.reason) + CrLf() + QStringLiteral("Error occured in Line ") +
                    QString::number(lineNumber);
@@ -50,13 +53,15 @@ QString corruptMessage(const QString& path, const Corruption& c, int lineNumber,
     return text + QStringLiteral("Please replace file or reinstall program.");
 }
 
-void warn(const QString& text, const QString& title) {
+void warn(const QString& text, const QString& title)
+{
     msgBox(text, PromptButtons::Ok, PromptIcon::Exclamation, title);
 }
 
 // The file's lines (CR LF or LF ends; a final line end opens no further line), or nothing after
 // reporting that the file cannot be opened.
-std::optional<QStringList> readLines(const QString& path, const QString& title) {
+std::optional<QStringList> readLines(const QString& path, const QString& title)
+{
     QFile file(path);
     errno = 0;
     if (!file.open(QIODevice::ReadOnly)) {
@@ -75,13 +80,15 @@ std::optional<QStringList> readLines(const QString& path, const QString& title) 
     return lines;
 }
 
-bool isComment(const QString& line) {
+bool isComment(const QString& line)
+{
     return line.startsWith(QLatin1Char('#'));
 }
 
 // A whole number written in decimal digits, spaces around it allowed. Signs, blanks inside and empty
 // text are not numbers; `overflow` is set for a number too large for 32 bits.
-std::optional<quint32> wholeNumber(const QString& text, bool* overflow = nullptr) {
+std::optional<quint32> wholeNumber(const QString& text, bool* overflow = nullptr)
+{
     const QString digits = TrimSpaces(text);
     if (digits.isEmpty())
         return std::nullopt;
@@ -101,7 +108,8 @@ std::optional<quint32> wholeNumber(const QString& text, bool* overflow = nullptr
     return quint32(value);
 }
 
-bool isOctet(const QString& text) {
+bool isOctet(const QString& text)
+{
     bool overflow = false;
     const auto value = wholeNumber(text, &overflow);
     return value && !overflow && *value <= 255;
@@ -109,7 +117,8 @@ bool isOctet(const QString& text) {
 
 } // namespace
 
-bool IsDottedQuad(const QString& text) {
+bool IsDottedQuad(const QString& text)
+{
     if (text.size() < 7)
         return false;
     const QStringList parts = Split(text, QStringLiteral("."));
@@ -121,7 +130,8 @@ bool IsDottedQuad(const QString& text) {
     return true;
 }
 
-quint32 DottedToLong(const QString& text) {
+quint32 DottedToLong(const QString& text)
+{
     const QStringList parts = Split(text + QStringLiteral(".0.0.0.0"), QStringLiteral("."));
     quint32 value = 0;
     for (int i = 0; i < 4; ++i) {
@@ -132,7 +142,8 @@ quint32 DottedToLong(const QString& text) {
     return value;
 }
 
-bool MatchLabels(const QString& name, const QString& pattern) {
+bool MatchLabels(const QString& name, const QString& pattern)
+{
     const QStringList names = Split(UCase(name), QStringLiteral("."));
     const QStringList patterns = Split(UCase(pattern), QStringLiteral("."));
     const QString any = QStringLiteral("*");
@@ -142,14 +153,17 @@ bool MatchLabels(const QString& name, const QString& pattern) {
     return true;
 }
 
-QString WhoisTables::rirPath() {
+QString WhoisTables::rirPath()
+{
     return AppPaths::join(AppPaths::programFolder(), QStringLiteral("whois.rir"));
 }
-QString WhoisTables::tldPath() {
+QString WhoisTables::tldPath()
+{
     return AppPaths::join(AppPaths::programFolder(), QStringLiteral("whois.srv"));
 }
 
-QList<RirEntry> WhoisTables::builtInRirEntries() {
+QList<RirEntry> WhoisTables::builtInRirEntries()
+{
     const auto entry = [](const char* server, const char* prefix = "") {
         RirEntry e;
         e.server = QLatin1String(server);
@@ -160,7 +174,8 @@ QList<RirEntry> WhoisTables::builtInRirEntries() {
             entry("whois.lacnic.net"),      entry("whois.lacnic.net"), entry("null")};
 }
 
-void WhoisTables::LoadRirTable() {
+void WhoisTables::LoadRirTable()
+{
     m_rirTable.clear();
     const QString path = rirPath();
     const auto lines = readLines(path, rirTitle());
@@ -201,7 +216,8 @@ void WhoisTables::LoadRirTable() {
     m_rirTable = table;
 }
 
-void WhoisTables::LoadTldTable() {
+void WhoisTables::LoadTldTable()
+{
     m_tldTable.clear();
     const QString path = tldPath();
     const auto lines = readLines(path, tldTitle());
@@ -236,7 +252,8 @@ void WhoisTables::LoadTldTable() {
     m_tldTable = table;
 }
 
-int WhoisTables::FindRirEntry(const QString& address) const {
+int WhoisTables::FindRirEntry(const QString& address) const
+{
     const quint32 ip = DottedToLong(address);
     for (int i = 0; i < m_rirTable.size(); ++i)
         if ((ip & m_rirTable.at(i).mask) == m_rirTable.at(i).base)
@@ -244,7 +261,8 @@ int WhoisTables::FindRirEntry(const QString& address) const {
     return -1;
 }
 
-int WhoisTables::FindTldEntry(const QString& name, QString* domain) {
+int WhoisTables::FindTldEntry(const QString& name, QString* domain)
+{
     // Labels the name lacks are empty rather than left over from an earlier name.
     const QStringList labels = Split(name, QStringLiteral("."));
     const qsizetype n = labels.size() - 1;

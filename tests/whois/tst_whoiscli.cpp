@@ -16,7 +16,8 @@ class TstWhoisCli : public QObject {
     Q_OBJECT
 
 private slots:
-    void whoisCommand_data() {
+    void whoisCommand_data()
+    {
         QTest::addColumn<QStringList>("args"); // %A and %B stand for the two peers' ports
         QTest::addColumn<QByteArray>("registryAnswer");
         QTest::addColumn<int>("exitCode");
@@ -47,7 +48,8 @@ private slots:
         QTest::newRow("malformed route") << QStringList{u"--route"_s, u"whois.arin.net"_s, u"8.8.8.8"_s} << QByteArray()
                                          << 1 << QStringList{} << "";
     }
-    void whoisCommand() {
+    void whoisCommand()
+    {
         QFETCH(QStringList, args);
         QFETCH(QByteArray, registryAnswer);
         QFETCH(int, exitCode);

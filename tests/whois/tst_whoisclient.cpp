@@ -24,14 +24,17 @@ const QByteArray kServers("# test servers 100\nJapan;JP;whois.jp.test;\nInterNIC
                           "Second;TEST;whois.second.test;4343;SECOND\nAny;*;whois.first.test;\n");
 const QString kAddress = QStringLiteral("192.0.2.1");
 
-QString done() {
+QString done()
+{
     return WhoIs::doneText();
 }
-QString connectionError() {
+QString connectionError()
+{
     return WhoIs::connectionErrorText();
 }
 
-Script answer(const QByteArray& text) {
+Script answer(const QByteArray& text)
+{
     return {ScriptedPeer::readLine(), ScriptedPeer::send(text), ScriptedPeer::close()};
 }
 
@@ -42,7 +45,8 @@ struct Rig {
     std::unique_ptr<QSignalSpy> status;
     QStringList chain;
 
-    explicit Rig(const QList<std::pair<QString, quint16>>& routes) {
+    explicit Rig(const QList<std::pair<QString, quint16>>& routes)
+    {
         box.writeFile(QStringLiteral("whois.rir"), kRanges);
         box.writeFile(QStringLiteral("whois.srv"), kServers);
         EndpointRouter router;
@@ -56,14 +60,16 @@ struct Rig {
             chain << QStringLiteral("%1:%2").arg(server).arg(port);
         });
     }
-    QStringList statuses() const {
+    QStringList statuses() const
+    {
         QStringList out;
         for (const auto& args : *status)
             out << args.first().toString();
         return out;
     }
     QString results() const { return whois->Results().toString(); }
-    void ask(const QString& address) {
+    void ask(const QString& address)
+    {
         whois->setAddress(address);
         whois->Query();
     }
@@ -75,7 +81,8 @@ class TstWhoisClient : public QObject {
 
 private slots:
     // Chunks arrive one at a time: the peer sends the next only after the client took the last.
-    void answerChunks_data() {
+    void answerChunks_data()
+    {
         QTest::addColumn<QList<QByteArray>>("chunks");
         QTest::addColumn<QString>("results");
         QTest::addColumn<QStringList>("statuses");
@@ -98,7 +105,8 @@ private slots:
             << QList<QByteArray>{"Whois Server:", " whois.second.test\n"} << "Whois Server: whois.second.test\r\n"
             << QStringList{done(), connectionError()} << 1000;
     }
-    void answerChunks() {
+    void answerChunks()
+    {
         QFETCH(QList<QByteArray>, chunks);
         QFETCH(QString, results);
         QFETCH(QStringList, statuses);
@@ -121,7 +129,8 @@ private slots:
         QCOMPARE(peer.lines(), QList<QByteArray>{"192.0.2.1\r\n"});
     }
 
-    void referralChains_data() {
+    void referralChains_data()
+    {
         QTest::addColumn<QByteArray>("first");
         QTest::addColumn<QByteArray>("second");
         QTest::addColumn<QString>("results");
@@ -143,7 +152,8 @@ private slots:
             << "Whois Server: whois.second.test\r\nWhois Server: whois.first.test\r\n"
             << QStringList{u"whois.first.test:43"_s, u"whois.second.test:4343"_s} << 1;
     }
-    void referralChains() {
+    void referralChains()
+    {
         QFETCH(QByteArray, first);
         QFETCH(QByteArray, second);
         QFETCH(QString, results);
@@ -165,7 +175,8 @@ private slots:
             QCOMPARE(b.lines(), QList<QByteArray>{"192.0.2.1\r\n"});
     }
 
-    void failures_data() {
+    void failures_data()
+    {
         QTest::addColumn<Script>("first");
         QTest::addColumn<Script>("second");
         QTest::addColumn<bool>("firstRefuses");
@@ -184,7 +195,8 @@ private slots:
         QTest::newRow("referred server stays silent")
             << referral << silent << false << false << "Whois Server: whois.second.test\r\n";
     }
-    void failures() {
+    void failures()
+    {
         QFETCH(Script, first);
         QFETCH(Script, second);
         QFETCH(bool, firstRefuses);
@@ -201,7 +213,8 @@ private slots:
         QCOMPARE(rig.results(), results);
     }
 
-    void endlessAnswerIsCapped() {
+    void endlessAnswerIsCapped()
+    {
         ScriptedPeer peer({ScriptedPeer::readLine(), ScriptedPeer::flood(QByteArray(1000, 'x') + '\n', 64 << 20)});
         Rig rig({{QStringLiteral("whois.first.test"), peer.port()}});
         const qsizetype cap = 200 * 1024;
@@ -213,7 +226,8 @@ private slots:
         QVERIFY(rig.results().endsWith(QLatin1Char('x')) || rig.results().endsWith(QLatin1Char('\n')));
     }
 
-    void queryLine_data() {
+    void queryLine_data()
+    {
         QTest::addColumn<QString>("address");
         QTest::addColumn<QByteArray>("line");
         QTest::newRow("address as written") << kAddress << QByteArray("192.0.2.1\r\n");
@@ -221,7 +235,8 @@ private slots:
         QTest::newRow("InterNIC asked for the domain") << "mail.example.com" << QByteArray("domain example.com\r\n");
         QTest::newRow("other names as the registered name") << "a.b.example.test" << QByteArray("example.test\r\n");
     }
-    void queryLine() {
+    void queryLine()
+    {
         QFETCH(QString, address);
         QFETCH(QByteArray, line);
         ScriptedPeer peer(answer("ok\n"));
@@ -234,7 +249,8 @@ private slots:
         QCOMPARE(peer.lines(), QList<QByteArray>{line});
     }
 
-    void serverSelection_data() {
+    void serverSelection_data()
+    {
         QTest::addColumn<QString>("address");
         QTest::addColumn<QStringList>("expected"); // Server, Port, Domain, Mask, Range, TLD, CmdPrefix, Handle
         QTest::addColumn<bool>("unmatched");
@@ -262,7 +278,8 @@ private slots:
             << QStringList{u"whois.first.test"_s, u"43"_s, u"example.org"_s, u"0"_s, u"0"_s, u"*"_s, u""_s, u""_s}
             << false;
     }
-    void serverSelection() {
+    void serverSelection()
+    {
         QFETCH(QString, address);
         QFETCH(QStringList, expected);
         QFETCH(bool, unmatched);
@@ -277,7 +294,8 @@ private slots:
         QCOMPARE(rig.whois->WhoisServer(address), expected.first());
     }
 
-    void builtInRangesMatchOnlyTheAllZeroAddress() {
+    void builtInRangesMatchOnlyTheAllZeroAddress()
+    {
         test::Sandbox box;
         box.writeFile(QStringLiteral("whois.rir"), "# nothing but comments\n");
         box.writeFile(QStringLiteral("whois.srv"), kServers);
@@ -295,7 +313,8 @@ private slots:
         QCOMPARE(status.size(), 1);
     }
 
-    void designTimePropertiesRefuseWritesWhileRunning() {
+    void designTimePropertiesRefuseWritesWhileRunning()
+    {
         Rig rig({});
         WhoIs& w = *rig.whois;
         const QList<std::function<void()>> designTime{[&] { w.setPort(80); },
@@ -326,7 +345,8 @@ private slots:
         QCOMPARE(w.Port(), 4343);
     }
 
-    void lookUpEvaluation_data() {
+    void lookUpEvaluation_data()
+    {
         QTest::addColumn<QList<QByteArray>>("chunks");
         QTest::addColumn<int>("result");
         QTest::addColumn<QString>("address");
@@ -338,7 +358,8 @@ private slots:
         QTest::newRow("no address at all")
             << QList<QByteArray>{"no contacts\n"} << int(WhoisLookup::Result::NoneChosen) << "";
     }
-    void lookUpEvaluation() {
+    void lookUpEvaluation()
+    {
         QFETCH(QList<QByteArray>, chunks);
         QFETCH(int, result);
         QFETCH(QString, address);
@@ -358,13 +379,15 @@ private slots:
         QCOMPARE(outcome.chain, QStringList{u"whois.first.test:43"_s});
     }
 
-    void lookUpFailures_data() {
+    void lookUpFailures_data()
+    {
         QTest::addColumn<QString>("address");
         QTest::addColumn<QString>("message");
         QTest::newRow("no registry") << "198.51.100.1" << WhoIs::unmatchedText();
         QTest::newRow("connection refused") << kAddress << WhoIs::connectionErrorText();
     }
-    void lookUpFailures() {
+    void lookUpFailures()
+    {
         QFETCH(QString, address);
         QFETCH(QString, message);
         Rig rig({{QStringLiteral("whois.first.test"), ScriptedPeer::closedPort()}});
