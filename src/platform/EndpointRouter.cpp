@@ -27,9 +27,4 @@ EndpointRouter::Endpoint EndpointRouter::endpointFor(const QString& name, quint1
     return m_routes.value(name.toLower(), {name, port});
 }
 
-bool EndpointRouter::isRouted(const QString& name) const
-{
-    return m_routes.contains(name.toLower());
-}
-
 } // namespace nw

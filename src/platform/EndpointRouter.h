@@ -21,7 +21,6 @@ public:
 
     // The endpoint for `name` and its own `port`: the route when there is one, else the name itself.
     Endpoint endpointFor(const QString& name, quint16 port) const;
-    bool isRouted(const QString& name) const;
 
 private:
     QHash<QString, Endpoint> m_routes; // lower-case name → endpoint
