@@ -175,25 +175,27 @@ private slots:
             QCOMPARE(b.lines(), QList<QByteArray>{"192.0.2.1\r\n"});
     }
 
+    // `bound` is the silence bound: a closed or refused connection must end the look-up long before it.
     void failures_data()
     {
         QTest::addColumn<Script>("first");
         QTest::addColumn<Script>("second");
         QTest::addColumn<bool>("firstRefuses");
         QTest::addColumn<bool>("secondRefuses");
+        QTest::addColumn<int>("bound");
         QTest::addColumn<QString>("results");
         const Script referral = answer("Whois Server: whois.second.test\n");
         const Script silent{ScriptedPeer::readLine(), ScriptedPeer::hold()};
-        QTest::newRow("refuses the connection") << Script{} << Script{} << true << false << "";
-        QTest::newRow("accepts and stays silent") << silent << Script{} << false << false << "";
-        QTest::newRow("closes without answering")
-            << Script{ScriptedPeer::readLine(), ScriptedPeer::close()} << Script{} << false << false << "";
-        QTest::newRow("resets the connection")
-            << Script{ScriptedPeer::readLine(), ScriptedPeer::reset()} << Script{} << false << false << "";
-        QTest::newRow("referred server refuses")
-            << referral << Script{} << false << true << "Whois Server: whois.second.test\r\n";
-        QTest::newRow("referred server stays silent")
-            << referral << silent << false << false << "Whois Server: whois.second.test\r\n";
+        const Script closes{ScriptedPeer::readLine(), ScriptedPeer::close()};
+        const Script resets{ScriptedPeer::readLine(), ScriptedPeer::reset()};
+        const int never = 600000;
+        const QString referralText = QStringLiteral("Whois Server: whois.second.test\r\n");
+        QTest::newRow("refuses the connection") << Script{} << Script{} << true << false << never << "";
+        QTest::newRow("accepts and stays silent") << silent << Script{} << false << false << 300 << "";
+        QTest::newRow("closes without answering") << closes << Script{} << false << false << never << "";
+        QTest::newRow("resets the connection") << resets << Script{} << false << false << never << "";
+        QTest::newRow("referred server refuses") << referral << Script{} << false << true << never << referralText;
+        QTest::newRow("referred server stays silent") << referral << silent << false << false << 300 << referralText;
     }
     void failures()
     {
@@ -201,12 +203,13 @@ private slots:
         QFETCH(Script, second);
         QFETCH(bool, firstRefuses);
         QFETCH(bool, secondRefuses);
+        QFETCH(int, bound);
         QFETCH(QString, results);
         ScriptedPeer a(first);
         ScriptedPeer b(second);
         Rig rig({{QStringLiteral("whois.first.test"), firstRefuses ? ScriptedPeer::closedPort() : a.port()},
                  {QStringLiteral("whois.second.test"), secondRefuses ? ScriptedPeer::closedPort() : b.port()}});
-        rig.whois->setAnswerTimeout(300);
+        rig.whois->setAnswerTimeout(bound);
         rig.ask(kAddress);
         QVERIFY(rig.status->wait(10000));
         QCOMPARE(rig.statuses(), QStringList{connectionError()});
