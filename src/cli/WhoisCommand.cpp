@@ -105,7 +105,10 @@ int whoisCommand(const QStringList& args)
     cli::out(QStringLiteral("Servers asked: ") + outcome.chain.join(QStringLiteral(" -> ")));
     if (!outcome.results.isEmpty()) {
         QString results = outcome.results;
-        cli::out(QStringLiteral("Results:\n") + results.remove(QLatin1Char('\r')));
+        results.remove(QLatin1Char('\r'));
+        if (results.endsWith(QLatin1Char('\n')))
+            results.chop(1);
+        cli::out(QStringLiteral("Results:\n") + results);
     }
     if (outcome.result == WhoisLookup::Result::Failed) {
         cli::err(QStringLiteral("nettlewright-cli whois: %1: %2").arg(targets.first(), outcome.message));

@@ -184,8 +184,9 @@ void WhoIs::Query()
 {
     // A referral still pending from an earlier look-up must not take over this one.
     m_timWhoIs.stop();
-    m_results = QString();
-    emit resultsChanged(QString());
+    m_queried = true;
+    m_results.clear();
+    emit resultsChanged(m_results);
     m_asked.clear();
     connectToServer();
 }
@@ -234,17 +235,16 @@ void WhoIs::onChunk(const QString& received)
 
     QString chunk = received;
     chunk.replace(QLatin1String("\n"), CrLf());
-    QString results = m_results.toString();
-    if (results.size() + chunk.size() > m_answerCap) {
+    if (m_results.size() + chunk.size() > m_answerCap) {
         // An answer this large is no WHOIS record: keep what fits and let the host evaluate that.
-        m_results = results + chunk.left(m_answerCap - results.size());
-        emit resultsChanged(m_results.toString());
+        m_results += chunk.left(m_answerCap - m_results.size());
+        emit resultsChanged(m_results);
         stop();
         emit Status(doneText());
         return;
     }
-    m_results = results + chunk;
-    emit resultsChanged(m_results.toString());
+    m_results += chunk;
+    emit resultsChanged(m_results);
 
     chunk = TrimSpaces(chunk);
     if (chunk.isEmpty())

@@ -54,7 +54,7 @@ public:
     void setTLD(const QString& value) { m_tld = value; }
 
     // The number 0 until the first `Query`, then the text of every answer since the last `Query`.
-    QVariant Results() const { return m_results; }
+    QVariant Results() const { return m_queried ? QVariant(m_results) : QVariant(0); }
 
     QString Address() const { return m_address; }
     // A non-empty text selects the server: the range table for an address, the server table for a name.
@@ -105,7 +105,8 @@ private:
 
     QString m_domain = QStringLiteral("0");
     QString m_tld = QStringLiteral("0");
-    QVariant m_results = 0;
+    QString m_results;
+    bool m_queried = false; // `Results` is text from the first `Query` on
     QString m_description = QStringLiteral("0");
     QString m_handle = QStringLiteral("0");
     QString m_address = QStringLiteral("0");
