@@ -115,6 +115,78 @@ bool isOctet(const QString& text)
     return value && !overflow && *value <= 255;
 }
 
+// Reads the data lines of a table file in order: `parse` fills an entry from one line's fields or
+// names what is wrong with the line. Nothing is returned after reporting an unreadable file or the
+// first corrupt line, so one bad line leaves the whole table unbuilt.
+template <typename Entry, typename Parse>
+std::optional<QList<Entry>> readTable(const QString& path, const QString& title, const QString& separator, Parse parse)
+{
+    const auto lines = readLines(path, title);
+    if (!lines)
+        return std::nullopt;
+    QList<Entry> table;
+    for (int i = 0; i < lines->size(); ++i) {
+        const QString& line = lines->at(i);
+        if (isComment(line))
+            continue;
+        Entry entry;
+        if (const Corruption* corruption = parse(Split(line, separator), entry)) {
+            warn(corruptMessage(path, *corruption, i + 1, line), title);
+            return std::nullopt;
+        }
+        table.append(entry);
+    }
+    return table;
+}
+
+// One range line: BLOCK, SERVER[, PREFIX[, SUFFIX]], tested in this order.
+const Corruption* parseRangeLine(const QStringList& fields, RirEntry& e)
+{
+    if (fields.size() < 2)
+        return &kMissingFields;
+    if (InStr(fields.at(0), QStringLiteral("/")) == 0)
+        return &kRangeNoSlash;
+    if (InStr(fields.at(1), QStringLiteral(".")) == 0 && InStr(LCase(fields.at(1)), QStringLiteral("private")) == 0)
+        return &kInvalidServer;
+    const QStringList range = Split(fields.at(0), QStringLiteral("/"));
+    if (range.size() != 2)
+        return &kRangeParts;
+    const auto prefix = wholeNumber(range.at(1));
+    if (!prefix || *prefix < 1 || *prefix > 31)
+        return &kBadMask;
+    e.base = DottedToLong(range.at(0)); // kept unmasked: a base with host bits set matches nothing
+    if (e.base == 0)
+        return &kBadBase;
+    e.range = fields.at(0);
+    e.mask = ~((quint32(1) << (32 - *prefix)) - 1);
+    e.server = fields.at(1);
+    e.cmdPrefix = fields.value(2);
+    e.cmdSuffix = fields.value(3);
+    return nullptr;
+}
+
+// One server line: DESCRIPTION, PATTERN, SERVER, PORT[, HANDLE[, PREFIX[, SUFFIX]]].
+const Corruption* parseServerLine(const QStringList& fields, TldEntry& e)
+{
+    if (fields.size() < 4)
+        return &kMissingFields;
+    if (!fields.at(3).isEmpty()) {
+        bool overflow = false;
+        const auto port = wholeNumber(fields.at(3), &overflow);
+        if (!port)
+            return &kInvalidPort;
+        // A number no TCP port can have is skipped like any failing statement: the port stays 0.
+        e.port = overflow || *port > 65535 ? 0 : int(*port);
+    }
+    e.description = fields.at(0);
+    e.pattern = UCase(fields.at(1));
+    e.server = fields.at(2);
+    e.handle = fields.value(4);
+    e.cmdPrefix = fields.value(5);
+    e.cmdSuffix = fields.value(6);
+    return nullptr;
+}
+
 } // namespace
 
 bool IsDottedQuad(const QString& text)
@@ -177,79 +249,17 @@ QList<RirEntry> WhoisTables::builtInRirEntries()
 void WhoisTables::LoadRirTable()
 {
     m_rirTable.clear();
-    const QString path = rirPath();
-    const auto lines = readLines(path, rirTitle());
-    if (!lines)
-        return;
-    QList<RirEntry> table = builtInRirEntries();
-    for (int i = 0; i < lines->size(); ++i) {
-        const QString& line = lines->at(i);
-        if (isComment(line))
-            continue;
-        const auto fail = [&](const Corruption& c) { warn(corruptMessage(path, c, i + 1, line), rirTitle()); };
-        const QStringList fields = Split(line, QStringLiteral("\t"));
-        if (fields.size() < 2)
-            return fail(kMissingFields);
-        if (InStr(fields.at(0), QStringLiteral("/")) == 0)
-            return fail(kRangeNoSlash);
-        if (InStr(fields.at(1), QStringLiteral(".")) == 0 && InStr(LCase(fields.at(1)), QStringLiteral("private")) == 0)
-            return fail(kInvalidServer);
-        const QStringList range = Split(fields.at(0), QStringLiteral("/"));
-        if (range.size() != 2)
-            return fail(kRangeParts);
-        const auto prefix = wholeNumber(range.at(1));
-        if (!prefix || *prefix < 1 || *prefix > 31)
-            return fail(kBadMask);
-        const quint32 base = DottedToLong(range.at(0));
-        if (base == 0)
-            return fail(kBadBase);
-
-        RirEntry e;
-        e.range = fields.at(0);
-        e.base = base; // kept unmasked: a base with host bits set matches nothing
-        e.mask = ~((quint32(1) << (32 - *prefix)) - 1);
-        e.server = fields.at(1);
-        e.cmdPrefix = fields.value(2);
-        e.cmdSuffix = fields.value(3);
-        table.append(e);
-    }
-    m_rirTable = table;
+    const auto table = readTable<RirEntry>(rirPath(), rirTitle(), QStringLiteral("\t"), parseRangeLine);
+    if (table)
+        m_rirTable = builtInRirEntries() + *table;
 }
 
 void WhoisTables::LoadTldTable()
 {
     m_tldTable.clear();
-    const QString path = tldPath();
-    const auto lines = readLines(path, tldTitle());
-    if (!lines)
-        return;
-    QList<TldEntry> table;
-    for (int i = 0; i < lines->size(); ++i) {
-        const QString& line = lines->at(i);
-        if (isComment(line))
-            continue;
-        const auto fail = [&](const Corruption& c) { warn(corruptMessage(path, c, i + 1, line), tldTitle()); };
-        const QStringList fields = Split(line, QStringLiteral(";"));
-        if (fields.size() < 4)
-            return fail(kMissingFields);
-        TldEntry e;
-        if (!fields.at(3).isEmpty()) {
-            bool overflow = false;
-            const auto port = wholeNumber(fields.at(3), &overflow);
-            if (!port)
-                return fail(kInvalidPort);
-            // A number no TCP port can have is skipped like any failing statement: the port stays 0.
-            e.port = overflow || *port > 65535 ? 0 : int(*port);
-        }
-        e.description = fields.at(0);
-        e.pattern = UCase(fields.at(1));
-        e.server = fields.at(2);
-        e.handle = fields.value(4);
-        e.cmdPrefix = fields.value(5);
-        e.cmdSuffix = fields.value(6);
-        table.append(e);
-    }
-    m_tldTable = table;
+    const auto table = readTable<TldEntry>(tldPath(), tldTitle(), QStringLiteral(";"), parseServerLine);
+    if (table)
+        m_tldTable = *table;
 }
 
 int WhoisTables::FindRirEntry(const QString& address) const
