@@ -11,17 +11,9 @@ using namespace nw::text;
 
 namespace {
 // Servers of the InterNIC are asked for "domain NAME" so that name servers of that name do not answer too.
-const QString& internicDomain()
-{
-    static const QString name = QStringLiteral("internic.net");
-    return name;
-}
-
-const QString& referralKey()
-{
-    static const QString key = QStringLiteral("WHOIS SERVER:");
-    return key;
-}
+constexpr QLatin1String kInternicDomain("internic.net");
+// Upper-cased, as the answer is searched.
+constexpr QLatin1String kReferralKey("WHOIS SERVER:");
 
 // The referred name: the text after the key without its leading spaces, up to the first space or control character.
 QString referredName(const QString& afterKey)
@@ -214,7 +206,7 @@ void WhoIs::connectToServer()
 void WhoIs::onConnected()
 {
     QString line = m_domain;
-    if (InStr(LCase(m_server), internicDomain()) > 0)
+    if (InStr(LCase(m_server), kInternicDomain) > 0)
         line = QStringLiteral("domain ") + m_domain;
     else if (UCase(Right(m_domain, 3)) == QLatin1String(".JP"))
         line = m_domain + QStringLiteral(" /e");
@@ -249,14 +241,14 @@ void WhoIs::onChunk(const QString& received)
     chunk = TrimSpaces(chunk);
     if (chunk.isEmpty())
         return;
-    const int at = InStr(UCase(chunk), referralKey());
+    const int at = InStr(UCase(chunk), kReferralKey);
     if (at == 0) {
         m_answerTimer.stop();
         emit Status(doneText());
         return;
     }
 
-    const QString name = referredName(chunk.mid(at - 1 + referralKey().size()));
+    const QString name = referredName(chunk.mid(at - 1 + kReferralKey.size()));
     m_port = 43;
     for (const TldEntry& e : m_tables.tldTable())
         if (e.server.compare(name, Qt::CaseInsensitive) == 0) {

@@ -15,17 +15,8 @@ using namespace nw::text;
 
 namespace {
 
-const QString& rirTitle()
-{
-    static const QString title = QStringLiteral("Registry Info Error");
-    return title;
-}
-
-const QString& tldTitle()
-{
-    static const QString title = QStringLiteral("Error");
-    return title;
-}
+constexpr QLatin1String kRirTitle("Registry Info Error");
+constexpr QLatin1String kTldTitle("Error");
 
 // The reason texts of a corrupt data line, each with the layout its message is written in.
 enum class Layout { A, B };
@@ -249,7 +240,7 @@ QList<RirEntry> WhoisTables::builtInRirEntries()
 void WhoisTables::LoadRirTable()
 {
     m_rirTable.clear();
-    const auto table = readTable<RirEntry>(rirPath(), rirTitle(), QStringLiteral("\t"), parseRangeLine);
+    const auto table = readTable<RirEntry>(rirPath(), kRirTitle, QStringLiteral("\t"), parseRangeLine);
     if (table)
         m_rirTable = builtInRirEntries() + *table;
 }
@@ -257,7 +248,7 @@ void WhoisTables::LoadRirTable()
 void WhoisTables::LoadTldTable()
 {
     m_tldTable.clear();
-    const auto table = readTable<TldEntry>(tldPath(), tldTitle(), QStringLiteral(";"), parseServerLine);
+    const auto table = readTable<TldEntry>(tldPath(), kTldTitle, QStringLiteral(";"), parseServerLine);
     if (table)
         m_tldTable = *table;
 }
