@@ -69,54 +69,18 @@ void WhoIs::requireDesignMode() const
         throw RuntimeError(382);
 }
 
+void WhoIs::setDesignTime(QString& member, const QString& value)
+{
+    requireDesignMode();
+    member = value;
+}
+
 void WhoIs::setPort(int port)
 {
     requireDesignMode();
     if (port < 0 || port > 65535)
         throw RuntimeError(380);
     m_port = port;
-}
-
-void WhoIs::setCmdPrefix(const QString& value)
-{
-    requireDesignMode();
-    m_cmdPrefix = value;
-}
-
-void WhoIs::setCmdSuffix(const QString& value)
-{
-    requireDesignMode();
-    m_cmdSuffix = value;
-}
-
-void WhoIs::setRange(const QString& value)
-{
-    requireDesignMode();
-    m_range = value;
-}
-
-void WhoIs::setMask(const QString& value)
-{
-    requireDesignMode();
-    m_mask = value;
-}
-
-void WhoIs::setDescription(const QString& value)
-{
-    requireDesignMode();
-    m_description = value;
-}
-
-void WhoIs::setHandle(const QString& value)
-{
-    requireDesignMode();
-    m_handle = value;
-}
-
-void WhoIs::setDomain(const QString& value)
-{
-    requireDesignMode();
-    m_domain = value;
 }
 
 void WhoIs::setAddress(const QString& value)

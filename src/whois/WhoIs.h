@@ -33,19 +33,19 @@ public:
     int Port() const { return m_port; }
     void setPort(int port);
     QString CmdPrefix() const { return m_cmdPrefix; }
-    void setCmdPrefix(const QString& value);
+    void setCmdPrefix(const QString& value) { setDesignTime(m_cmdPrefix, value); }
     QString CmdSuffix() const { return m_cmdSuffix; }
-    void setCmdSuffix(const QString& value);
+    void setCmdSuffix(const QString& value) { setDesignTime(m_cmdSuffix, value); }
     QString Range() const { return m_range; }
-    void setRange(const QString& value);
+    void setRange(const QString& value) { setDesignTime(m_range, value); }
     QString Mask() const { return m_mask; }
-    void setMask(const QString& value);
+    void setMask(const QString& value) { setDesignTime(m_mask, value); }
     QString Description() const { return m_description; }
-    void setDescription(const QString& value);
+    void setDescription(const QString& value) { setDesignTime(m_description, value); }
     QString Handle() const { return m_handle; }
-    void setHandle(const QString& value);
+    void setHandle(const QString& value) { setDesignTime(m_handle, value); }
     QString Domain() const { return m_domain; }
-    void setDomain(const QString& value);
+    void setDomain(const QString& value) { setDesignTime(m_domain, value); }
 
     // Writable at any time.
     QString Server() const { return m_server; }
@@ -85,6 +85,7 @@ signals:
 
 private:
     void requireDesignMode() const;
+    void setDesignTime(QString& member, const QString& value);
     void connectToServer();
     void onConnected();
     void onReadyRead();

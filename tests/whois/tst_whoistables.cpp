@@ -3,6 +3,7 @@
 #include "support/TestMain.h"
 #include "whois/WhoisTables.h"
 
+#include <QCoreApplication>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -20,6 +21,12 @@ QString corrupt(const QString& path, const QString& reason, int line, const QStr
     head +=
         layout == A ? QStringLiteral("\r\n") + quoted + QStringLiteral("\r\n") : quoted + QStringLiteral("\r\n\r\n");
     return head + QStringLiteral("Please replace file or reinstall program.");
+}
+
+// Where the build puts the executables and the tables beside them.
+QString shippedFolder()
+{
+    return qEnvironmentVariable("NW_DATA_DIR", QCoreApplication::applicationDirPath());
 }
 
 const QStringList kRegistries{QStringLiteral("whois.arin.net"), QStringLiteral("whois.ripe.net"),
@@ -271,7 +278,7 @@ private slots:
         QFETCH(QString, address);
         QFETCH(QString, server);
         test::Sandbox box;
-        AppPaths::setProgramFolder(qEnvironmentVariable("NW_DATA_DIR"));
+        AppPaths::setProgramFolder(shippedFolder());
         WhoisTables tables;
         tables.LoadRirTable();
         tables.LoadTldTable();
@@ -284,7 +291,7 @@ private slots:
     void shippedTablesCoverEveryDelegatedSlash8()
     {
         test::Sandbox box;
-        AppPaths::setProgramFolder(qEnvironmentVariable("NW_DATA_DIR"));
+        AppPaths::setProgramFolder(shippedFolder());
         WhoisTables tables;
         tables.LoadRirTable();
         tables.LoadTldTable();
