@@ -50,7 +50,7 @@ WhoIs::WhoIs(EndpointRouter router, QObject* parent) : QObject(parent), m_router
     m_timWhoIs.setInterval(500);
     m_answerTimer.setSingleShot(true);
     m_answerTimer.setInterval(30000);
-    connect(&m_timWhoIs, &QTimer::timeout, this, &WhoIs::onReferralTimer);
+    connect(&m_timWhoIs, &QTimer::timeout, this, &WhoIs::connectToServer);
     connect(&m_answerTimer, &QTimer::timeout, this, &WhoIs::fail);
     connect(&m_winsock, &QTcpSocket::connected, this, &WhoIs::onConnected);
     connect(&m_winsock, &QTcpSocket::readyRead, this, &WhoIs::onReadyRead);
@@ -229,11 +229,6 @@ void WhoIs::onChunk(const QString& received)
     m_answerTimer.stop();
     m_server = name;
     m_timWhoIs.start();
-}
-
-void WhoIs::onReferralTimer()
-{
-    connectToServer();
 }
 
 void WhoIs::onSocketError(QAbstractSocket::SocketError error)

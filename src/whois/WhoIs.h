@@ -67,8 +67,6 @@ public:
     // except `Domain` for a name; empty for an address no range holds.
     QString WhoisServer(const QString& theQuery);
 
-    const WhoisTables& tables() const { return m_tables; }
-
     // Delays and bounds; tests shorten them.
     void setReferralDelay(int ms) { m_timWhoIs.setInterval(ms); }
     // A server that sends nothing for this long (connecting included) ends the look-up with "Connection Error".
@@ -90,7 +88,6 @@ private:
     void onConnected();
     void onReadyRead();
     void onChunk(const QString& chunk);
-    void onReferralTimer();
     void onSocketError(QAbstractSocket::SocketError error);
     void onClosed();
     void stop();
