@@ -1,3 +1,4 @@
+#include "platform/EndpointRouter.h"
 #include "platform/LocalWait.h"
 #include "platform/Resolver.h"
 #include "platform/SettingsStore.h"
@@ -46,6 +47,36 @@ private slots:
         QCOMPARE(client.readLine(), QByteArray("250 ok\r\n"));
         QCOMPARE(peer.lines(), QList<QByteArray>{"HELO x\r\n"});
         QTRY_COMPARE(client.state(), QAbstractSocket::UnconnectedState);
+    }
+
+    void endpointRouterReadsRoutes_data()
+    {
+        QTest::addColumn<QString>("route");
+        QTest::addColumn<QString>("host"); // where WHOIS.Example.net:43 goes; empty: the route is refused
+        QTest::addColumn<int>("port");
+        QTest::newRow("name compared without case") << "whois.example.NET=127.0.0.1:4343" << "127.0.0.1" << 4343;
+        QTest::newRow("host with colons") << "whois.example.net=::1:4343" << "::1" << 4343;
+        QTest::newRow("other names go to themselves") << "whois.other.net=127.0.0.1:4343" << "WHOIS.Example.net" << 43;
+        QTest::newRow("no name") << "=127.0.0.1:4343" << "" << 0;
+        QTest::newRow("no host") << "whois.example.net=:4343" << "" << 0;
+        QTest::newRow("no port") << "whois.example.net=127.0.0.1" << "" << 0;
+        QTest::newRow("port 0") << "whois.example.net=127.0.0.1:0" << "" << 0;
+        QTest::newRow("port beyond 65535") << "whois.example.net=127.0.0.1:65536" << "" << 0;
+    }
+    void endpointRouterReadsRoutes()
+    {
+        QFETCH(QString, route);
+        QFETCH(QString, host);
+        QFETCH(int, port);
+        EndpointRouter router;
+        QString error;
+        QCOMPARE(router.addRoute(route, &error), !host.isEmpty());
+        QCOMPARE(error.isEmpty(), !host.isEmpty());
+        if (host.isEmpty())
+            return;
+        const auto endpoint = router.endpointFor(QStringLiteral("WHOIS.Example.net"), 43);
+        QCOMPARE(endpoint.host, host);
+        QCOMPARE(int(endpoint.port), port);
     }
 
     void tableResolverReadsItsFile_data()

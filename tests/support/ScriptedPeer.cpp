@@ -72,7 +72,10 @@ void ScriptedPeer::accept()
             if (r->waiting && r->step < r->script.size() && r->script.at(r->step).kind == Step::Flood)
                 advance(r);
         });
-        connect(socket, &QTcpSocket::disconnected, this, [r] { r->step = std::numeric_limits<int>::max(); });
+        connect(socket, &QTcpSocket::disconnected, this, [this, r] {
+            r->step = std::numeric_limits<int>::max();
+            ++m_disconnections;
+        });
         advance(r);
     }
 }

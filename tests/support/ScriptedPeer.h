@@ -48,6 +48,8 @@ public:
     quint16 port() const { return m_server.serverPort(); }
     QString endpoint() const; // "127.0.0.1:PORT"
     int connections() const { return m_connections; }
+    // Connections that have ended, whoever closed them.
+    int disconnections() const { return m_disconnections; }
     // What the read steps took, in order, over all connections (line ends kept).
     const QList<QByteArray>& lines() const { return m_lines; }
     // Everything the clients sent.
@@ -73,6 +75,7 @@ private:
     QList<QByteArray> m_lines;
     QByteArray m_received;
     int m_connections = 0;
+    int m_disconnections = 0;
     int m_releases = 0;
 };
 

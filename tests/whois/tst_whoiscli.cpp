@@ -1,0 +1,86 @@
+#include "support/ScriptedPeer.h"
+#include "support/TestMain.h"
+#include "whois/WhoIs.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using nw::test::ScriptedPeer;
+
+// The command-line tool run as a user runs it, with the shipped tables beside it and every server it
+// would ask routed to loopback peers.
+class TstWhoisCli : public QObject {
+    Q_OBJECT
+
+private slots:
+    void whoisCommand_data()
+    {
+        QTest::addColumn<QStringList>("args"); // %A and %B stand for the two peers' ports
+        QTest::addColumn<QByteArray>("registryAnswer");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QStringList>("stdoutHas");
+        QTest::addColumn<QString>("lastLine");
+        const QStringList routes{u"--route"_s, u"whois.arin.net=127.0.0.1:%A"_s,
+                                 u"--route"_s, u"WHOIS.example.NET=127.0.0.1:%B"_s,
+                                 u"--delay"_s, u"100"_s};
+        QTest::newRow("referral followed, abuse address chosen")
+            << routes + QStringList{u"8.8.8.8"_s} << QByteArray("ReferralServer\nWhois Server: whois.example.net\n")
+            << 0
+            << QStringList{u"Servers asked: whois.arin.net:43 -> whois.example.net:43"_s, u"noc@example.net"_s,
+                           u"Whois Server: whois.example.net"_s}
+            << "abuse@example.net";
+        QTest::newRow("no address: empty last line") << routes + QStringList{u"8.8.4.4"_s} << QByteArray("NetName: X\n")
+                                                     << 2 << QStringList{u"NetName: X"_s} << "";
+        QTest::newRow("no registry for the address")
+            << routes + QStringList{u"10.1.2.3"_s} << QByteArray() << 1 << QStringList{} << "Servers asked: ";
+        QTest::newRow("refused connection")
+            << QStringList{u"--route"_s, u"whois.ripe.net=127.0.0.1:%C"_s, u"193.0.6.139"_s} << QByteArray() << 1
+            << QStringList{} << "Servers asked: whois.ripe.net:43";
+        QTest::newRow("select only") << QStringList{u"--select-only"_s, u"8.8.8.8"_s, u"10.1.2.3"_s,
+                                                    u"www.example.co.uk"_s}
+                                     << QByteArray() << 2
+                                     << QStringList{u"8.8.8.8\twhois.arin.net\t43\t8.8.8.8"_s,
+                                                    u"10.1.2.3\t"_s + nw::WhoIs::unmatchedText()}
+                                     << "www.example.co.uk\twhois.nic.uk\t43\texample.co.uk";
+        QTest::newRow("malformed route") << QStringList{u"--route"_s, u"whois.arin.net"_s, u"8.8.8.8"_s} << QByteArray()
+                                         << 1 << QStringList{} << "";
+    }
+    void whoisCommand()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QByteArray, registryAnswer);
+        QFETCH(int, exitCode);
+        QFETCH(QStringList, stdoutHas);
+        QFETCH(QString, lastLine);
+        ScriptedPeer registry({ScriptedPeer::readLine(), ScriptedPeer::send(registryAnswer), ScriptedPeer::close()});
+        ScriptedPeer registrar({ScriptedPeer::readLine(),
+                                ScriptedPeer::send("tech: noc@example.net\nabuse: abuse@example.net\n"),
+                                ScriptedPeer::close()});
+        for (QString& arg : args)
+            arg.replace(QLatin1String("%A"), QString::number(registry.port()))
+                .replace(QLatin1String("%B"), QString::number(registrar.port()))
+                .replace(QLatin1String("%C"), QString::number(ScriptedPeer::closedPort()));
+
+        QProcess cli;
+        QSignalSpy finished(&cli, &QProcess::finished);
+        cli.start(QCoreApplication::applicationDirPath() + QStringLiteral("/nettlewright-cli"),
+                  QStringList{u"whois"_s} + args);
+        QVERIFY(finished.wait(30000));
+        const QString out = QString::fromLocal8Bit(cli.readAllStandardOutput());
+        const QString err = QString::fromLocal8Bit(cli.readAllStandardError());
+        QCOMPARE(cli.exitCode(), exitCode);
+        for (const QString& text : stdoutHas)
+            QVERIFY2(out.contains(text), qPrintable(out));
+        QVERIFY2(out.endsWith(QLatin1Char('\n')) || out.isEmpty(), qPrintable(out));
+        QCOMPARE(out.isEmpty() ? QString() : out.chopped(1).section(QLatin1Char('\n'), -1), lastLine);
+        // Failures say why on stderr; a chosen address needs no message.
+        if (exitCode != 2)
+            QCOMPARE(err.isEmpty(), exitCode == 0);
+    }
+};
+
+NW_TEST_CLASS(TstWhoisCli)
+#include "tst_whoiscli.moc"

@@ -1,0 +1,405 @@
+#include "errors/RuntimeError.h"
+#include "support/Sandbox.h"
+#include "support/ScriptedPeer.h"
+#include "support/TestMain.h"
+#include "whois/WhoIs.h"
+#include "whois/WhoisLookup.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+#include <functional>
+#include <memory>
+
+using namespace Qt::StringLiterals;
+using namespace nw;
+using nw::test::ScriptedPeer;
+using Script = QList<ScriptedPeer::Step>;
+Q_DECLARE_METATYPE(Script)
+
+namespace {
+// Two ranges, four name patterns; the first server is asked for 192.0.2.0/24, referrals go to the others.
+const QByteArray kRanges("# test ranges 100\n192.0.2.0/24\twhois.first.test\n10.0.0.0/8\twhois.first.test\tn +\n");
+const QByteArray kServers("# test servers 100\nJapan;JP;whois.jp.test;\nInterNIC;COM;whois.internic.net;\n"
+                          "Second;TEST;whois.second.test;4343;SECOND\nAny;*;whois.first.test;\n");
+const QString kAddress = QStringLiteral("192.0.2.1");
+
+QString done()
+{
+    return WhoIs::doneText();
+}
+QString connectionError()
+{
+    return WhoIs::connectionErrorText();
+}
+
+Script answer(const QByteArray& text)
+{
+    return {ScriptedPeer::readLine(), ScriptedPeer::send(text), ScriptedPeer::close()};
+}
+
+// A sandbox with the test tables and a client whose server names lead to loopback peers.
+struct Rig {
+    test::Sandbox box;
+    std::unique_ptr<WhoIs> whois;
+    std::unique_ptr<QSignalSpy> status;
+    QStringList chain;
+
+    explicit Rig(const QList<std::pair<QString, quint16>>& routes)
+    {
+        box.writeFile(QStringLiteral("whois.rir"), kRanges);
+        box.writeFile(QStringLiteral("whois.srv"), kServers);
+        EndpointRouter router;
+        for (const auto& [name, port] : routes)
+            router.add(name, QStringLiteral("127.0.0.1"), port);
+        whois = std::make_unique<WhoIs>(router);
+        whois->setReferralDelay(10);
+        whois->setAnswerTimeout(10000);
+        status = std::make_unique<QSignalSpy>(whois.get(), &WhoIs::Status);
+        QObject::connect(whois.get(), &WhoIs::serverAsked, whois.get(), [this](const QString& server, int port) {
+            chain << QStringLiteral("%1:%2").arg(server).arg(port);
+        });
+    }
+    QStringList statuses() const
+    {
+        QStringList out;
+        for (const auto& args : *status)
+            out << args.first().toString();
+        return out;
+    }
+    QString results() const { return whois->Results().toString(); }
+    void ask(const QString& address)
+    {
+        whois->setAddress(address);
+        whois->Query();
+    }
+};
+} // namespace
+
+class TstWhoisClient : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Chunks arrive one at a time: the peer sends the next only after the client took the last.
+    void answerChunks_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("chunks");
+        QTest::addColumn<QString>("results");
+        QTest::addColumn<QStringList>("statuses");
+        QTest::addColumn<int>("referralDelay");
+        QTest::newRow("bare LF stored as CR LF")
+            << QList<QByteArray>{"line one\nline two\n"} << "line one\r\nline two\r\n"
+            << QStringList{done()} << 10;
+        QTest::newRow("CR LF stored as CR CR LF") << QList<QByteArray>{"a\r\nb\r\n"} << "a\r\r\nb\r\r\n"
+                                                  << QStringList{done()} << 10;
+        QTest::newRow("every chunk raises Done")
+            << QList<QByteArray>{"part one\n", "part two\n", "part three\n"} << "part one\r\npart two\r\npart three\r\n"
+            << QStringList{done(), done(), done()} << 10;
+        QTest::newRow("blank chunk kept without an event") << QList<QByteArray>{"   ", "text\n"} << "   text\r\n"
+                                                           << QStringList{done()} << 10;
+        QTest::newRow("key split across chunks is no referral")
+            << QList<QByteArray>{"Whois Ser", "ver: whois.second.test\n"} << "Whois Server: whois.second.test\r\n"
+            << QStringList{done(), done()} << 10;
+        // The name's chunk arrives while the referral waits; the empty name then fails to connect.
+        QTest::newRow("name after the key's chunk: empty server asked")
+            << QList<QByteArray>{"Whois Server:", " whois.second.test\n"} << "Whois Server: whois.second.test\r\n"
+            << QStringList{done(), connectionError()} << 1000;
+    }
+    void answerChunks()
+    {
+        QFETCH(QList<QByteArray>, chunks);
+        QFETCH(QString, results);
+        QFETCH(QStringList, statuses);
+        QFETCH(int, referralDelay);
+        Script script{ScriptedPeer::readLine()};
+        for (const QByteArray& chunk : chunks)
+            script << ScriptedPeer::send(chunk) << ScriptedPeer::waitRelease();
+        script << ScriptedPeer::close();
+        ScriptedPeer peer(script);
+        Rig rig({{QStringLiteral("whois.first.test"), peer.port()}});
+        rig.whois->setReferralDelay(referralDelay);
+        rig.ask(kAddress);
+        for (int i = 0; i < chunks.size(); ++i) {
+            const qsizetype before = rig.results().size();
+            QTRY_VERIFY(rig.results().size() > before);
+            peer.release();
+        }
+        QTRY_COMPARE(rig.statuses(), statuses);
+        QCOMPARE(rig.results(), results);
+        QCOMPARE(peer.lines(), QList<QByteArray>{"192.0.2.1\r\n"});
+    }
+
+    void referralChains_data()
+    {
+        QTest::addColumn<QByteArray>("first");
+        QTest::addColumn<QByteArray>("second");
+        QTest::addColumn<QString>("results");
+        QTest::addColumn<QStringList>("chain");
+        QTest::addColumn<int>("secondConnections");
+        QTest::newRow("referral followed, answers in order")
+            << QByteArray("Registrar WHOIS Server: whois.second.test\n") << QByteArray("abuse@b.example\n")
+            << "Registrar WHOIS Server: whois.second.test\r\nabuse@b.example\r\n"
+            << QStringList{u"whois.first.test:43"_s, u"whois.second.test:4343"_s} << 1;
+        QTest::newRow("server not in the table keeps port 43")
+            << QByteArray("Whois Server:  whois.other.test\trest\n") << QByteArray("answer\n")
+            << "Whois Server:  whois.other.test\trest\r\nanswer\r\n"
+            << QStringList{u"whois.first.test:43"_s, u"whois.other.test:43"_s} << 1;
+        QTest::newRow("self-referral ends the chain")
+            << QByteArray("whois server: WHOIS.First.Test\n") << QByteArray() << "whois server: WHOIS.First.Test\r\n"
+            << QStringList{u"whois.first.test:43"_s} << 0;
+        QTest::newRow("cycle back to an asked server ends the chain")
+            << QByteArray("Whois Server: whois.second.test\n") << QByteArray("Whois Server: whois.first.test\n")
+            << "Whois Server: whois.second.test\r\nWhois Server: whois.first.test\r\n"
+            << QStringList{u"whois.first.test:43"_s, u"whois.second.test:4343"_s} << 1;
+    }
+    void referralChains()
+    {
+        QFETCH(QByteArray, first);
+        QFETCH(QByteArray, second);
+        QFETCH(QString, results);
+        QFETCH(QStringList, chain);
+        QFETCH(int, secondConnections);
+        ScriptedPeer a(answer(first));
+        ScriptedPeer b(answer(second));
+        Rig rig({{QStringLiteral("whois.first.test"), a.port()},
+                 {QStringLiteral("whois.second.test"), b.port()},
+                 {QStringLiteral("whois.other.test"), b.port()}});
+        rig.ask(kAddress);
+        QVERIFY(rig.status->wait(10000));
+        QCOMPARE(rig.statuses(), QStringList{done()});
+        QCOMPARE(rig.results(), results);
+        QCOMPARE(rig.chain, chain);
+        QCOMPARE(a.connections(), 1);
+        QCOMPARE(b.connections(), secondConnections);
+        if (secondConnections)
+            QCOMPARE(b.lines(), QList<QByteArray>{"192.0.2.1\r\n"});
+    }
+
+    // `bound` is the silence bound: a closed or refused connection must end the look-up long before it.
+    void failures_data()
+    {
+        QTest::addColumn<Script>("first");
+        QTest::addColumn<Script>("second");
+        QTest::addColumn<bool>("firstRefuses");
+        QTest::addColumn<bool>("secondRefuses");
+        QTest::addColumn<int>("bound");
+        QTest::addColumn<QString>("results");
+        const Script referral = answer("Whois Server: whois.second.test\n");
+        const Script silent{ScriptedPeer::readLine(), ScriptedPeer::hold()};
+        const Script closes{ScriptedPeer::readLine(), ScriptedPeer::close()};
+        const Script resets{ScriptedPeer::readLine(), ScriptedPeer::reset()};
+        const int never = 600000;
+        const QString referralText = QStringLiteral("Whois Server: whois.second.test\r\n");
+        QTest::newRow("refuses the connection") << Script{} << Script{} << true << false << never << "";
+        QTest::newRow("accepts and stays silent") << silent << Script{} << false << false << 300 << "";
+        QTest::newRow("closes without answering") << closes << Script{} << false << false << never << "";
+        QTest::newRow("resets the connection") << resets << Script{} << false << false << never << "";
+        QTest::newRow("referred server refuses") << referral << Script{} << false << true << never << referralText;
+        QTest::newRow("referred server stays silent") << referral << silent << false << false << 300 << referralText;
+    }
+    void failures()
+    {
+        QFETCH(Script, first);
+        QFETCH(Script, second);
+        QFETCH(bool, firstRefuses);
+        QFETCH(bool, secondRefuses);
+        QFETCH(int, bound);
+        QFETCH(QString, results);
+        ScriptedPeer a(first);
+        ScriptedPeer b(second);
+        Rig rig({{QStringLiteral("whois.first.test"), firstRefuses ? ScriptedPeer::closedPort() : a.port()},
+                 {QStringLiteral("whois.second.test"), secondRefuses ? ScriptedPeer::closedPort() : b.port()}});
+        rig.whois->setAnswerTimeout(bound);
+        rig.ask(kAddress);
+        QVERIFY(rig.status->wait(10000));
+        QCOMPARE(rig.statuses(), QStringList{connectionError()});
+        QCOMPARE(rig.results(), results);
+    }
+
+    void endlessAnswerIsCapped()
+    {
+        ScriptedPeer peer({ScriptedPeer::readLine(), ScriptedPeer::flood(QByteArray(1000, 'x') + '\n', 64 << 20)});
+        Rig rig({{QStringLiteral("whois.first.test"), peer.port()}});
+        const qsizetype cap = 200 * 1024;
+        rig.whois->setAnswerCap(cap);
+        rig.ask(kAddress);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.results().size(), cap, 20000);
+        QTRY_COMPARE(peer.disconnections(), 1); // the client stopped reading
+        QCOMPARE(rig.statuses().last(), done());
+        QCOMPARE(rig.statuses().count(done()), rig.status->size());
+    }
+
+    void queryLine_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QByteArray>("line");
+        QTest::newRow("address as written") << kAddress << QByteArray("192.0.2.1\r\n");
+        QTest::newRow("Japanese name asks for English") << "www.example.jp" << QByteArray("example.jp /e\r\n");
+        QTest::newRow("InterNIC asked for the domain") << "mail.example.com" << QByteArray("domain example.com\r\n");
+        QTest::newRow("other names as the registered name") << "a.b.example.test" << QByteArray("example.test\r\n");
+    }
+    void queryLine()
+    {
+        QFETCH(QString, address);
+        QFETCH(QByteArray, line);
+        ScriptedPeer peer(answer("ok\n"));
+        QList<std::pair<QString, quint16>> routes;
+        for (const char* name : {"whois.first.test", "whois.second.test", "whois.jp.test", "whois.internic.net"})
+            routes.append({QLatin1String(name), peer.port()});
+        Rig rig(routes);
+        rig.ask(address);
+        QVERIFY(rig.status->wait(10000));
+        QCOMPARE(peer.lines(), QList<QByteArray>{line});
+    }
+
+    void serverSelection_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QStringList>("expected"); // Server, Port, Domain, Mask, Range, TLD, CmdPrefix, Handle
+        QTest::addColumn<bool>("unmatched");
+        QTest::newRow("address in a /24")
+            << kAddress << QStringList{u"whois.first.test"_s, u"43"_s, kAddress, u"-256"_s,
+                                       u"192.0.2.0/24"_s,     u"0"_s,  u""_s,    u"0"_s}
+            << false;
+        QTest::newRow("address in a /8: mask as signed number")
+            << "10.9.8.7" << QStringList{u"whois.first.test"_s, u"43"_s, u"10.9.8.7"_s, u"-16777216"_s,
+                                         u"10.0.0.0/8"_s,       u"0"_s,  u"n +"_s,      u"0"_s}
+            << false;
+        QTest::newRow("address in no block")
+            << "198.51.100.1" << QStringList{u""_s, u"0"_s, u""_s, u""_s, u""_s, u"0"_s, u""_s, u"0"_s} << true;
+        QTest::newRow("name in a listed zone") << "host.example.test" << QStringList{u"whois.second.test"_s,
+                                                                                     u"4343"_s,
+                                                                                     u"example.test"_s,
+                                                                                     u"0"_s,
+                                                                                     u"0"_s,
+                                                                                     u"TEST"_s,
+                                                                                     u""_s,
+                                                                                     u"SECOND"_s}
+                                               << false;
+        QTest::newRow("name matched by the star only")
+            << "example.org"
+            << QStringList{u"whois.first.test"_s, u"43"_s, u"example.org"_s, u"0"_s, u"0"_s, u"*"_s, u""_s, u""_s}
+            << false;
+    }
+    void serverSelection()
+    {
+        QFETCH(QString, address);
+        QFETCH(QStringList, expected);
+        QFETCH(bool, unmatched);
+        Rig rig({});
+        rig.whois->setAddress(address);
+        const WhoIs& w = *rig.whois;
+        QCOMPARE((QStringList{w.Server(), QString::number(w.Port()), w.Domain(), w.Mask(), w.Range(), w.TLD(),
+                              w.CmdPrefix(), w.Handle()}),
+                 expected);
+        QCOMPARE(rig.statuses(), unmatched ? QStringList{WhoIs::unmatchedText()} : QStringList{});
+        QCOMPARE(w.Address(), address);
+        QCOMPARE(rig.whois->WhoisServer(address), expected.first());
+    }
+
+    void builtInRangesMatchOnlyTheAllZeroAddress()
+    {
+        test::Sandbox box;
+        box.writeFile(QStringLiteral("whois.rir"), "# nothing but comments\n");
+        box.writeFile(QStringLiteral("whois.srv"), kServers);
+        WhoIs whois;
+        QSignalSpy status(&whois, &WhoIs::Status);
+        whois.setAddress(kAddress);
+        QCOMPARE(status.size(), 1);
+        QCOMPARE(whois.Server(), QString());
+        QCOMPARE(whois.Port(), 0);
+        whois.setAddress(QStringLiteral("0.0.0.0"));
+        QCOMPARE(whois.Server(), QStringLiteral("whois.arin.net"));
+        QCOMPARE(whois.Mask(), QStringLiteral("-1"));
+        whois.setAddress(QString()); // an empty address changes nothing else
+        QCOMPARE(whois.Server(), QStringLiteral("whois.arin.net"));
+        QCOMPARE(status.size(), 1);
+    }
+
+    void designTimePropertiesRefuseWritesWhileRunning()
+    {
+        Rig rig({});
+        WhoIs& w = *rig.whois;
+        const QList<std::function<void()>> designTime{[&] { w.setPort(80); },
+                                                      [&] { w.setDomain(QStringLiteral("x")); },
+                                                      [&] { w.setRange(QStringLiteral("x")); },
+                                                      [&] { w.setMask(QStringLiteral("x")); },
+                                                      [&] { w.setCmdPrefix(QStringLiteral("x")); },
+                                                      [&] { w.setCmdSuffix(QStringLiteral("x")); },
+                                                      [&] { w.setDescription(QStringLiteral("x")); },
+                                                      [&] { w.setHandle(QStringLiteral("x")); }};
+        for (const auto& write : designTime) {
+            try {
+                write();
+                QFAIL("a design-time property was written while running");
+            } catch (const RuntimeError& e) {
+                QCOMPARE(e.number(), 382);
+            }
+        }
+        QCOMPARE((QStringList{QString::number(w.Port()), w.Domain(), w.Range(), w.Mask(), w.CmdPrefix(), w.CmdSuffix(),
+                              w.Description(), w.Handle()}),
+                 QStringList(8, QStringLiteral("0")));
+        QCOMPARE(w.Results(), QVariant(0));
+        w.setServer(QStringLiteral("s"));
+        w.setTLD(QStringLiteral("t"));
+        QCOMPARE(w.Server() + w.TLD(), QStringLiteral("st"));
+        w.setUserMode(false);
+        w.setPort(4343);
+        QCOMPARE(w.Port(), 4343);
+    }
+
+    void lookUpEvaluation_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("chunks");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<QString>("address");
+        QTest::newRow("abuse mailbox chosen over the first address")
+            << QList<QByteArray>{"tech: noc@example.org\n", "abuse: abuse@example.org\n"}
+            << int(WhoisLookup::Result::Chosen) << "abuse@example.org";
+        QTest::newRow("registry mailboxes only")
+            << QList<QByteArray>{"hostmaster@ripe.net\n"} << int(WhoisLookup::Result::NoneChosen) << "";
+        QTest::newRow("no address at all")
+            << QList<QByteArray>{"no contacts\n"} << int(WhoisLookup::Result::NoneChosen) << "";
+    }
+    void lookUpEvaluation()
+    {
+        QFETCH(QList<QByteArray>, chunks);
+        QFETCH(int, result);
+        QFETCH(QString, address);
+        Script script{ScriptedPeer::readLine()};
+        for (const QByteArray& chunk : chunks)
+            script << ScriptedPeer::send(chunk) << ScriptedPeer::pause(50);
+        script << ScriptedPeer::close();
+        ScriptedPeer peer(script);
+        Rig rig({{QStringLiteral("whois.first.test"), peer.port()}});
+        WhoisLookup lookup(*rig.whois);
+        // Longer than the pauses between chunks: the evaluation sees the whole answer.
+        lookup.setEvaluationDelay(500);
+        const auto outcome = lookup.run(kAddress);
+        QCOMPARE(int(outcome.result), result);
+        QCOMPARE(outcome.address, address);
+        QCOMPARE(outcome.results, rig.results());
+        QCOMPARE(outcome.chain, QStringList{u"whois.first.test:43"_s});
+    }
+
+    void lookUpFailures_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no registry") << "198.51.100.1" << WhoIs::unmatchedText();
+        QTest::newRow("connection refused") << kAddress << WhoIs::connectionErrorText();
+    }
+    void lookUpFailures()
+    {
+        QFETCH(QString, address);
+        QFETCH(QString, message);
+        Rig rig({{QStringLiteral("whois.first.test"), ScriptedPeer::closedPort()}});
+        WhoisLookup lookup(*rig.whois);
+        const auto outcome = lookup.run(address);
+        QCOMPARE(int(outcome.result), int(WhoisLookup::Result::Failed));
+        QCOMPARE(outcome.message, message);
+    }
+};
+
+NW_TEST_CLASS(TstWhoisClient)
+#include "tst_whoisclient.moc"
