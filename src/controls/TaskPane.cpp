@@ -67,8 +67,13 @@ void TaskPane::DisableUpdates(bool disable) { setUpdatesEnabled(!disable); }
 
 void TaskPane::ClearStructure()
 {
-    for (const Group& g : std::as_const(m_groups))
+    for (const Group& g : std::as_const(m_groups)) {
+        for (QWidget* panel : g.panels) {
+            panel->hide();
+            panel->setParent(this);
+        }
         delete g.frame;
+    }
     m_groups.clear();
 }
 
@@ -91,7 +96,7 @@ void TaskPane::AddGroup(const QString& key, const QString& caption, int style)
     column->addWidget(header);
     column->addWidget(body);
     m_layout->insertWidget(m_layout->count() - 1, frame);
-    m_groups.append({key, frame, header, body, bodyLayout, special, {}});
+    m_groups.append({key, frame, header, body, bodyLayout, special, {}, {}});
     connect(header, &QToolButton::clicked, this, [this, key, header] {
         ExpandGroup(key, header->isChecked());
         emit GroupClick(key);
@@ -130,6 +135,8 @@ void TaskPane::SetGroupChild(const QString& groupKey, QWidget* panel)
     if (!g)
         return;
     g->bodyLayout->addWidget(panel);
+    panel->show();
+    g->panels.append(panel);
 }
 
 void TaskPane::ExpandGroup(const QString& groupKey, bool expanded)

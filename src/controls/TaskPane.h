@@ -59,6 +59,7 @@ private:
         QVBoxLayout* bodyLayout;
         bool special;
         QList<Item> items;
+        QList<QWidget*> panels; // given by SetGroupChild; they outlive the menu's structure
     };
     Group* group(const QString& key);
     const Group* group(const QString& key) const;

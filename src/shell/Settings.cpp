@@ -42,6 +42,15 @@ Qt::CheckState toCheckState(int value)
     }
 }
 
+QString checkBoxValue(Qt::CheckState state)
+{
+    switch (state) {
+    case Qt::Checked: return QStringLiteral("1");
+    case Qt::PartiallyChecked: return QStringLiteral("2");
+    default: return QStringLiteral("0");
+    }
+}
+
 int readSwitch(const SettingsStore& store, const Setting& setting) { return toInteger16(readSetting(store, setting)); }
 
 } // namespace nw

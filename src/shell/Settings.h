@@ -33,5 +33,7 @@ int readSwitch(const SettingsStore& store, const Setting& setting);
 
 // A check box's value: 0 clear, 1 ticked, 2 greyed; anything else throws RuntimeError 380.
 Qt::CheckState toCheckState(int value);
+// The value a check box stores, as decimal text.
+QString checkBoxValue(Qt::CheckState state);
 
 } // namespace nw

@@ -23,7 +23,6 @@ namespace {
 const char* const kPageCaptions[] = {"Welcome",           "SMTP Server", "Email Address", "Copy to Myself",
                                      "Return Address",    "Auto Start",  "Setup Complete", "Thank You"};
 
-QString switchText(bool on) { return on ? QStringLiteral("1") : QStringLiteral("0"); }
 } // namespace
 
 QString frmFirstTimeSetup::instructions(int page)
@@ -137,11 +136,12 @@ frmFirstTimeSetup::frmFirstTimeSetup(SettingsStore& store, QWidget* parent) : QD
     txtSMTP->installEventFilter(this);
     txtEmail->installEventFilter(this);
     connect(chkCopy, &QCheckBox::clicked, this,
-            [this](bool on) { saveSetting(m_store, settings::CopyEmail, switchText(on)); });
+            [this](bool on) { saveSetting(m_store, settings::CopyEmail, checkBoxValue(on ? Qt::Checked : Qt::Unchecked)); });
     connect(chkReturnAddress, &QCheckBox::clicked, this,
-            [this](bool on) { saveSetting(m_store, settings::UseMyReturn, switchText(on)); });
+            [this](bool on) { saveSetting(m_store, settings::UseMyReturn, checkBoxValue(on ? Qt::Checked : Qt::Unchecked)); });
     connect(chkAutoStart, &QCheckBox::clicked, this, [](bool on) { LoadOnStartup(on); });
     showPage();
+    hlnkNext->setFocus();
 }
 
 bool frmFirstTimeSetup::eventFilter(QObject* watched, QEvent* event)
@@ -179,6 +179,7 @@ void frmFirstTimeSetup::Next()
     showPage();
     if (old >= 0 && old <= 4)
         pageControl(old + 1)->setFocus(Qt::TabFocusReason);
+    keepKeyboardOnPage();
 }
 
 void frmFirstTimeSetup::Previous()
@@ -191,6 +192,16 @@ void frmFirstTimeSetup::Previous()
     showPage();
     if (old >= 2 && old <= 6)
         pageControl(old - 1)->setFocus(Qt::BacktabFocusReason);
+    keepKeyboardOnPage();
+}
+
+void frmFirstTimeSetup::keepKeyboardOnPage()
+{
+    // A page without a control of its own cannot keep the previous page's control focused (it is hidden
+    // now); the "Next" link takes the keyboard instead of the page's frame.
+    QWidget* focus = focusWidget();
+    if (!focus || !focus->isVisible() || qobject_cast<CaptionFrame*>(focus))
+        hlnkNext->setFocus(Qt::OtherFocusReason);
 }
 
 } // namespace nw

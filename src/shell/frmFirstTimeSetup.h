@@ -45,6 +45,7 @@ protected:
 private:
     QWidget* pageControl(int page) const;
     void showPage();
+    void keepKeyboardOnPage();
 
     SettingsStore& m_store;
     int m_page = 0;

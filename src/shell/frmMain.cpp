@@ -40,7 +40,7 @@ const QString kNoTrayNote =
     QStringLiteral("This desktop has no notification area, so Nettlewright stays in the task bar while the JunkChute "
                    "Monitor runs.  Restore the window to stop the monitor.");
 
-QString switchText(const QCheckBox* box) { return QString::number(int(box->checkState())); }
+QString switchText(const QCheckBox* box) { return checkBoxValue(box->checkState()); }
 
 // Window-state changes as the monitor knows them.
 Monitor::WindowState stateOf(Qt::WindowStates states)
@@ -119,6 +119,8 @@ frmMain::frmMain(AppState& state, SettingsStore& store, QWidget* parent)
             monitor->trayDoubleClick();
     });
 }
+
+frmAbout* frmMain::about() const { return m_about; }
 
 // "MDIForm_Unload": the tray icon goes with the window.
 frmMain::~frmMain() { IconEvent->setInTray(false); }

@@ -62,7 +62,7 @@ public:
     frmWebmail* webmail;
     // Created when first opened.
     frmHelp* help() const { return m_help; }
-    frmAbout* about() const { return m_about; }
+    frmAbout* about() const;
     void setHelpUrl(const QUrl& url) { m_helpUrl = url; }
 
 protected:
