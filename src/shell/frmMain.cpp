@@ -348,6 +348,8 @@ bool frmMain::exitProgram()
 {
     if (!ExitConfirmed())
         return false;
+    // A monitor run that is waiting for a message stops instead of taking the next one.
+    m_state.setMonitorActive(false);
     IconEvent->setInTray(false);
     if (m_exit)
         m_exit();

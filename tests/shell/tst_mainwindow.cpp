@@ -227,6 +227,26 @@ private slots:
             QCOMPARE(w.window->isVisible(), !yes);
     }
 
+    // The offscreen desktop has no notification area: a hidden window could not be reached again.
+    void withoutATrayTheWindowStaysReachable()
+    {
+        World w;
+        w.load();
+        QVERIFY(!SysTray::hostAvailable());
+        w.window->show();
+        for (int round = 0; round < 2; ++round) {
+            w.window->showMinimized();
+            QTRY_VERIFY(w.state.monitorActive());
+            QVERIFY(w.window->isVisible());
+            QCOMPARE(w.window->monitor->trayTip(), u"Nettlewright (fires in: 0 min)"_s);
+            w.window->showNormal();
+            QTRY_VERIFY(w.window->monitor->windowShown());
+            w.state.setMonitorActive(false);
+        }
+        QCOMPARE(w.box.prompts().shown().size(), 1);
+        QVERIFY(w.box.prompts().texts().at(0).contains(u"no notification area"_s));
+    }
+
     void trayMenuOffersOpenAndExit()
     {
         World w;
