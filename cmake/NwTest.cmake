@@ -6,7 +6,7 @@ function(nw_add_test name)
     target_link_libraries(${name} PRIVATE nw_config nwtestsupport ${T_LIBS} Qt6::Test)
     add_test(NAME ${name} COMMAND ${name})
     set_tests_properties(${name} PROPERTIES
-        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;NW_DATA_DIR=${CMAKE_BINARY_DIR}/bin"
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;NW_DATA_DIR=${CMAKE_BINARY_DIR}/bin;NW_NGINX_DIR=${NW_NGINX_DIR}"
         TIMEOUT 600)
     if(T_FIXTURES)
         set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED "${T_FIXTURES}")

@@ -2,15 +2,16 @@
 
 #include "platform/AppInfo.h"
 
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QTimer>
-
 namespace nw {
 
-HelpPage::HelpPage(QObject* parent) : QObject(parent), m_network(new QNetworkAccessManager(this)) {}
+namespace {
+constexpr int kChunk = 65536;
+}
 
-QUrl HelpPage::defaultUrl() { return QUrl(defaultVendorBase() + QStringLiteral("/help")); }
+HelpPage::HelpPage(QObject* parent) : QObject(parent)
+{
+    connect(&m_http, &HttpTransfer::headersReceived, this, &HelpPage::headersReceived);
+}
 
 QString HelpPage::offlinePage(const QUrl& url, const QString& reason)
 {
@@ -22,28 +23,35 @@ QString HelpPage::offlinePage(const QUrl& url, const QString& reason)
 
 void HelpPage::load(const QUrl& url)
 {
-    if (m_reply) {
-        m_reply->disconnect(this);
-        m_reply->abort();
-        m_reply->deleteLater();
+    m_url = url;
+    m_http.setInactivityTimeout(timeoutMs);
+    m_http.execute(url.toString());
+}
+
+void HelpPage::headersReceived()
+{
+    const QString headers = m_http.responseHeaders();
+    const QString status = headers.mid(9, 3);
+    if (status.isEmpty()) {
+        emit loaded(offlinePage(m_url, QStringLiteral("The server did not answer.")), false);
+        return;
     }
-    QNetworkRequest request(url);
-    request.setTransferTimeout(timeoutMs);
-    m_reply = m_network->get(request);
-    QNetworkReply* reply = m_reply;
-    connect(reply, &QNetworkReply::finished, this, [this, reply, url] {
-        reply->deleteLater();
-        m_reply = nullptr;
-        if (reply->error() != QNetworkReply::NoError) {
-            emit loaded(offlinePage(url, reply->errorString()), false);
-            return;
-        }
-        const QString html = QString::fromUtf8(reply->readAll());
-        if (html.trimmed().isEmpty())
-            emit loaded(offlinePage(url, QStringLiteral("The server sent an empty page.")), false);
-        else
-            emit loaded(html, true);
-    });
+    if (status != QLatin1String("200")) {
+        emit loaded(offlinePage(m_url, QStringLiteral("The server answered: ") + headers.section(QStringLiteral("\r\n"), 0, 0)),
+                    false);
+        return;
+    }
+    QByteArray body;
+    for (QByteArray chunk = m_http.getChunk(kChunk);; chunk = m_http.getChunk(kChunk)) {
+        body += chunk;
+        if (chunk.size() < kChunk)
+            break;
+    }
+    const QString html = QString::fromUtf8(body);
+    if (html.trimmed().isEmpty())
+        emit loaded(offlinePage(m_url, QStringLiteral("The server sent an empty page.")), false);
+    else
+        emit loaded(html, true);
 }
 
 } // namespace nw

@@ -1,10 +1,9 @@
 #pragma once
 
+#include "platform/HttpTransfer.h"
+
 #include <QObject>
 #include <QUrl>
-
-class QNetworkAccessManager;
-class QNetworkReply;
 
 namespace nw {
 
@@ -16,8 +15,6 @@ class HelpPage : public QObject {
 public:
     explicit HelpPage(QObject* parent = nullptr);
 
-    // The vendor's base address followed by "/help".
-    static QUrl defaultUrl();
     int timeoutMs = 15000;
 
     void load(const QUrl& url);
@@ -29,8 +26,10 @@ signals:
     void loaded(const QString& html, bool online);
 
 private:
-    QNetworkAccessManager* m_network;
-    QNetworkReply* m_reply = nullptr;
+    void headersReceived();
+
+    HttpTransfer m_http;
+    QUrl m_url;
 };
 
 } // namespace nw

@@ -14,7 +14,7 @@ class frmHelp : public QWidget {
     Q_OBJECT
 
 public:
-    explicit frmHelp(const QUrl& url = QUrl(), QWidget* parent = nullptr);
+    explicit frmHelp(const QUrl& url, QWidget* parent = nullptr);
 
     QString shownText() const;
     // Loads the page again (each time the window is opened from the menu).

@@ -36,7 +36,10 @@ QMessageBox::Icon toIcon(PromptIcon icon)
 
 PromptAnswer MessageBoxPrompts::ask(const Prompt& prompt)
 {
-    QMessageBox box(toIcon(prompt.icon), prompt.title, prompt.text, QMessageBox::NoButton, QApplication::activeWindow());
+    // Texts may break lines with CR LF or a lone CR; a message box breaks only on LF.
+    QString text = prompt.text;
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    QMessageBox box(toIcon(prompt.icon), prompt.title, text, QMessageBox::NoButton, QApplication::activeWindow());
     const auto answers = buttonsOf(prompt.buttons);
     for (const auto a : answers)
         box.addButton(toButton(a));

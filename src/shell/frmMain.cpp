@@ -9,12 +9,15 @@
 #include "intake/frmJunkChute.h"
 #include "intake/frmWebmail.h"
 #include "platform/AppInfo.h"
+#include "platform/AppPaths.h"
 #include "platform/Autostart.h"
 #include "platform/Prompts.h"
+#include "platform/VendorService.h"
 #include "shell/AppState.h"
 #include "shell/ExitQuestion.h"
 #include "shell/Settings.h"
 #include "shell/SysTray.h"
+#include "update/frmLiveUpdate.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -246,7 +249,7 @@ void frmMain::LoadMenuBar()
             xpBMenu->AddItem(group, key, QLatin1String(item.caption), item.image);
             // Windows that other parts of the program bring are greyed until they are there.
             static const QStringList others{QStringLiteral("whois"), QStringLiteral("complaint"),
-                                            QStringLiteral("contactus"), QStringLiteral("update")};
+                                            QStringLiteral("contactus")};
             if (others.contains(key.toLower()) && !m_children.contains(key.toLower()))
                 xpBMenu->itemLink(group, key)->setEnabled(false);
         }
@@ -296,7 +299,7 @@ void frmMain::xpBMenu_ItemClick(const QString& groupKey, const QString& itemKey)
                 showChild(item);
             } else if (item == QLatin1String("help")) {
                 if (!m_help) {
-                    m_help = new frmHelp(m_helpUrl);
+                    m_help = new frmHelp(QUrl(VendorService::helpUrl(m_store)));
                     setChildWindow(QStringLiteral("Help"), m_help);
                     m_frames.value(m_help)->resize(640, 480);
                 } else {
@@ -314,14 +317,25 @@ void frmMain::xpBMenu_ItemClick(const QString& groupKey, const QString& itemKey)
         } else if (group == QLatin1String("actions")) {
             if (item == QLatin1String("activate"))
                 monitor->activate();
-            else if (item == QLatin1String("contactus") || item == QLatin1String("update"))
+            else if (item == QLatin1String("contactus"))
                 showChild(item);
+            else if (item == QLatin1String("update"))
+                checkForUpdates();
             else if (item == QLatin1String("webmail"))
                 showChild(webmail);
             else if (item == QLatin1String("exit"))
                 exitProgram();
         }
     });
+}
+
+void frmMain::checkForUpdates()
+{
+    // One run at a time; the window closes itself when the run is over.
+    if (m_update)
+        return;
+    m_update = new frmLiveUpdate(VendorService::updateBase(m_store), AppPaths::programFolder());
+    m_update->show();
 }
 
 void frmMain::showChild(const QString& itemKey)

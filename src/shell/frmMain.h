@@ -5,7 +5,6 @@
 #include <QHash>
 #include <QMainWindow>
 #include <QPointer>
-#include <QUrl>
 
 #include <functional>
 
@@ -24,6 +23,7 @@ class TaskPane;
 class frmAbout;
 class frmHelp;
 class frmJunkChute;
+class frmLiveUpdate;
 class frmWebmail;
 
 // The main window: the task-pane menu on the left, the child windows beside it, the tray icon and the
@@ -36,7 +36,7 @@ public:
     ~frmMain() override;
 
     // Child windows that come from other parts of the program, by their menu item key ("Whois",
-    // "Complaint", "ContactUs", "Update"); `inside` keeps the window within the main window.
+    // "Complaint", "ContactUs"); `inside` keeps the window within the main window.
     void setChildWindow(const QString& itemKey, QWidget* window, bool inside = true);
     // What ends the program after Yes to the exit question; tests record it instead.
     void setExitAction(std::function<void()> action) { m_exit = std::move(action); }
@@ -63,7 +63,6 @@ public:
     // Created when first opened.
     frmHelp* help() const { return m_help; }
     frmAbout* about() const;
-    void setHelpUrl(const QUrl& url) { m_helpUrl = url; }
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -74,6 +73,7 @@ private:
     QWidget* buildSettingsPanel();
     void showChild(QWidget* window);
     void showChild(const QString& itemKey);
+    void checkForUpdates();
     void hideToTray();
     void showFromTray(bool maximize);
     void loadCheckBox(QCheckBox* box, int value);
@@ -84,7 +84,7 @@ private:
     QHash<QWidget*, QMdiSubWindow*> m_frames;
     frmHelp* m_help = nullptr;
     QPointer<frmAbout> m_about;
-    QUrl m_helpUrl;
+    QPointer<frmLiveUpdate> m_update;
     std::function<void()> m_exit;
     bool m_toldNoTray = false;
 };

@@ -7,6 +7,7 @@ namespace nw::test {
 
 struct ScriptedPeer::Run {
     QTcpSocket* socket = nullptr;
+    QList<Step> script;
     int step = 0;
     bool waiting = false; // a step is in progress (pause, read, release, flood)
     QByteArray buffer;
@@ -42,7 +43,7 @@ void ScriptedPeer::release()
 {
     ++m_releases;
     for (const auto& run : m_runs)
-        if (run->waiting && run->step < m_script.size() && m_script.at(run->step).kind == Step::WaitRelease) {
+        if (run->waiting && run->step < run->script.size() && run->script.at(run->step).kind == Step::WaitRelease) {
             run->waiting = false;
             ++run->releasesSeen;
             ++run->step;
@@ -56,6 +57,7 @@ void ScriptedPeer::accept()
         ++m_connections;
         auto run = std::make_shared<Run>();
         run->socket = socket;
+        run->script = m_perConnection.value(m_connections - 1, m_script);
         socket->setParent(this);
         m_runs.append(run);
         Run* r = run.get();
@@ -63,11 +65,11 @@ void ScriptedPeer::accept()
             const QByteArray bytes = r->socket->readAll();
             m_received += bytes;
             r->buffer += bytes;
-            if (r->waiting && r->step < m_script.size() && m_script.at(r->step).kind == Step::ReadLine)
+            if (r->waiting && r->step < r->script.size() && r->script.at(r->step).kind == Step::ReadLine)
                 advance(r);
         });
         connect(socket, &QTcpSocket::bytesWritten, this, [this, r] {
-            if (r->waiting && r->step < m_script.size() && m_script.at(r->step).kind == Step::Flood)
+            if (r->waiting && r->step < r->script.size() && r->script.at(r->step).kind == Step::Flood)
                 advance(r);
         });
         connect(socket, &QTcpSocket::disconnected, this, [r] { r->step = std::numeric_limits<int>::max(); });
@@ -77,21 +79,22 @@ void ScriptedPeer::accept()
 
 void ScriptedPeer::advance(Run* run)
 {
-    while (run->step < m_script.size()) {
-        const Step& s = m_script.at(run->step);
+    while (run->step < run->script.size()) {
+        const Step& s = run->script.at(run->step);
         switch (s.kind) {
         case Step::Send:
             run->socket->write(s.bytes);
             run->socket->flush();
             break;
         case Step::ReadLine: {
-            const qsizetype lf = run->buffer.indexOf('\n');
-            if (lf < 0) {
+            const qsizetype at = run->buffer.indexOf(s.bytes);
+            if (at < 0) {
                 run->waiting = true;
                 return;
             }
-            m_lines.append(run->buffer.left(lf + 1));
-            run->buffer.remove(0, lf + 1);
+            const qsizetype end = at + s.bytes.size();
+            m_lines.append(run->buffer.left(end));
+            run->buffer.remove(0, end);
             run->waiting = false;
             break;
         }
@@ -116,12 +119,12 @@ void ScriptedPeer::advance(Run* run)
             return;
         case Step::Close:
             run->socket->disconnectFromHost();
-            run->step = m_script.size();
+            run->step = run->script.size();
             emit scriptFinished();
             return;
         case Step::Reset:
             run->socket->abort();
-            run->step = m_script.size();
+            run->step = run->script.size();
             emit scriptFinished();
             return;
         case Step::Hold:

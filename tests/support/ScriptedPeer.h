@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QTcpServer>
@@ -24,7 +25,10 @@ public:
     };
     static Step send(const QByteArray& bytes) { return {Step::Send, bytes}; }
     // Waits for one line from the client (up to and including LF) and records it.
-    static Step readLine() { return {Step::ReadLine, {}}; }
+    static Step readLine() { return readUntil("\n"); }
+    // Waits until the client has sent `marker` and records everything up to and including it
+    // (an HTTP request: readUntil("\r\n\r\n")).
+    static Step readUntil(const QByteArray& marker) { return {Step::ReadLine, marker}; }
     static Step pause(int ms) { return {Step::Pause, {}, ms}; }
     // Waits until the test calls release(): lets a test see the client handle one chunk before the next.
     static Step waitRelease() { return {Step::WaitRelease, {}}; }
@@ -38,10 +42,13 @@ public:
     explicit ScriptedPeer(QList<Step> script, QObject* parent = nullptr);
     ~ScriptedPeer() override;
 
+    // Plays `script` to the connection numbered `connection` (0-based) instead of the common one.
+    void setScriptFor(int connection, QList<Step> script) { m_perConnection.insert(connection, std::move(script)); }
+
     quint16 port() const { return m_server.serverPort(); }
     QString endpoint() const; // "127.0.0.1:PORT"
     int connections() const { return m_connections; }
-    // Lines read by ReadLine steps, in order, over all connections (line ends kept).
+    // What the read steps took, in order, over all connections (line ends kept).
     const QList<QByteArray>& lines() const { return m_lines; }
     // Everything the clients sent.
     const QByteArray& received() const { return m_received; }
@@ -61,6 +68,7 @@ private:
 
     QTcpServer m_server;
     QList<Step> m_script;
+    QHash<int, QList<Step>> m_perConnection;
     QList<std::shared_ptr<Run>> m_runs;
     QList<QByteArray> m_lines;
     QByteArray m_received;

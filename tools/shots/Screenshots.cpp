@@ -102,9 +102,11 @@ int main(int argc, char** argv)
         }
     }
 
+    // The help page cannot be fetched from a port where nothing listens: the picture shows the local page.
+    store.save(QStringLiteral("Nettlewright"), QStringLiteral("Setup"), QStringLiteral("VendorBase"),
+               QStringLiteral("http://127.0.0.1:%1").arg(closedPort()));
     AppState state;
     frmMain window(state, store);
-    window.setHelpUrl(QUrl(QStringLiteral("http://127.0.0.1:%1/help").arg(closedPort())));
     window.MDIForm_Load();
     writeMessage(state.junkChuteFolder(), QStringLiteral("Cheap watches.eml"),
                  "Received: from mail.example.com (mail.example.com [192.0.2.10])\r\n\tby mx.example.net\r\n"
