@@ -5,6 +5,8 @@
 #include "platform/AppInfo.h"
 
 #include <QDialogButtonBox>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QKeyEvent>
@@ -52,6 +54,10 @@ frmSplash::frmSplash(QWidget* parent) : QWidget(parent, Qt::SplashScreen | Qt::W
     row->addLayout(column);
     setStyleSheet(QStringLiteral("QWidget#frmSplash { background: palette(base); border: 1px solid palette(dark); }"));
     setAttribute(Qt::WA_StyledBackground);
+
+    adjustSize();
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
 
     closeTimer.setSingleShot(true);
     closeTimer.setInterval(kSplashMs);

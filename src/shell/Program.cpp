@@ -11,6 +11,7 @@
 #include "shell/frmMain.h"
 
 #include <QCoreApplication>
+#include <QPointer>
 
 namespace nw {
 
@@ -39,13 +40,17 @@ void Program::Main()
         window = std::make_unique<frmMain>(state, store);
         window->MDIForm_Load();
 
-        auto* splash = new frmSplash;
+        QPointer<frmSplash> splash = new frmSplash;
         splash->show();
         QCoreApplication::processEvents();
 
         CreateJunkChute(state);
         window->show();
         window->move(kWindowLeft, kWindowTop);
+        // The splash stays in front of the main window until it closes, even without a window manager
+        // that keeps it on top.
+        if (splash)
+            splash->raise();
         state.setMonitorActive(false);
         if (!IsConnected())
             msgBox(kNoConnection);

@@ -38,6 +38,7 @@ namespace {
 // Item numbers of the tray menu.
 constexpr int kTrayOpen = 0;
 constexpr int kTrayExit = 1;
+constexpr QSize kChildSize(780, 540);
 
 const QString kNoTrayNote =
     QStringLiteral("This desktop has no notification area, so Nettlewright stays in the task bar while the JunkChute "
@@ -96,6 +97,7 @@ frmMain::frmMain(AppState& state, SettingsStore& store, QWidget* parent)
     xpBMenu->setMinimumWidth(240);
     addDockWidget(Qt::LeftDockWidgetArea, dock);
     settingsPanel = buildSettingsPanel();
+    resize(1120, 760);
 
     TrayMenu = new QMenu(this);
     IconEvent = new SysTray(this);
@@ -192,6 +194,7 @@ void frmMain::setChildWindow(const QString& itemKey, QWidget* window, bool insid
         // Each child window stays loaded for the whole run: closing it only hides it.
         frame->setAttribute(Qt::WA_DeleteOnClose, false);
         frame->setWindowIcon(window->windowIcon().isNull() ? programIcon() : window->windowIcon());
+        frame->resize(kChildSize);
         m_frames.insert(window, frame);
         frame->hide();
     }
