@@ -37,8 +37,9 @@ void HelpPage::headersReceived()
         return;
     }
     if (status != QLatin1String("200")) {
-        emit loaded(offlinePage(m_url, QStringLiteral("The server answered: ") + headers.section(QStringLiteral("\r\n"), 0, 0)),
-                    false);
+        emit loaded(
+            offlinePage(m_url, QStringLiteral("The server answered: ") + headers.section(QStringLiteral("\r\n"), 0, 0)),
+            false);
         return;
     }
     QByteArray body;

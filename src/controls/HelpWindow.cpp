@@ -8,8 +8,7 @@
 namespace nw {
 
 frmHelp::frmHelp(const QUrl& url, QWidget* parent)
-    : QWidget(parent), m_url(url), m_page(new HelpPage(this)),
-      m_browser(new QTextBrowser(this))
+    : QWidget(parent), m_url(url), m_page(new HelpPage(this)), m_browser(new QTextBrowser(this))
 {
     setWindowTitle(QStringLiteral("Online Help"));
     m_browser->setOpenExternalLinks(true);

@@ -73,7 +73,8 @@ void Hyperlink::keyPressEvent(QKeyEvent* event)
         event->accept();
         emit clicked();
         return;
-    default: QLabel::keyPressEvent(event);
+    default:
+        QLabel::keyPressEvent(event);
     }
 }
 

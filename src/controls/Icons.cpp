@@ -16,12 +16,16 @@ QIcon resourceIcon(const QString& name)
 }
 } // namespace
 
-QIcon programIcon(bool green) { return resourceIcon(green ? QStringLiteral("nettlewright-green") : QStringLiteral("nettlewright")); }
+QIcon programIcon(bool green)
+{
+    return resourceIcon(green ? QStringLiteral("nettlewright-green") : QStringLiteral("nettlewright"));
+}
 
 QList<QIcon> menuIcons()
 {
     QList<QIcon> icons;
-    for (const char* name : {"complaint", "junkchute", "help", "about", "whois", "contact", "update", "webmail", "exit"})
+    for (const char* name :
+         {"complaint", "junkchute", "help", "about", "whois", "contact", "update", "webmail", "exit"})
         icons << resourceIcon(QLatin1String(name));
     return icons;
 }

@@ -6,12 +6,12 @@
 
 #include <QDialogButtonBox>
 #include <QGuiApplication>
-#include <QScreen>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
 
 namespace nw {
@@ -27,13 +27,11 @@ QLabel* iconLabel(int size, QWidget* parent)
     return label;
 }
 
-QLabel* versionLabel(QWidget* parent)
-{
-    return new QLabel(QStringLiteral("Version %1").arg(versionText()), parent);
-}
+QLabel* versionLabel(QWidget* parent) { return new QLabel(QStringLiteral("Version %1").arg(versionText()), parent); }
 } // namespace
 
-frmSplash::frmSplash(QWidget* parent) : QWidget(parent, Qt::SplashScreen | Qt::WindowStaysOnTopHint | Qt::FramelessWindowHint)
+frmSplash::frmSplash(QWidget* parent)
+    : QWidget(parent, Qt::SplashScreen | Qt::WindowStaysOnTopHint | Qt::FramelessWindowHint)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("frmSplash"));

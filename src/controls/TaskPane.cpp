@@ -53,14 +53,16 @@ TaskPane::TaskPane(QWidget* parent) : QScrollArea(parent)
     m_layout->addStretch(1);
     setWidget(m_canvas);
     // The hover highlight and the two header styles.
-    setStyleSheet(QStringLiteral(
-        "QToolButton#specialHeader { background: palette(highlight); color: palette(highlighted-text);"
-        "  border: none; border-top-left-radius: 5px; border-top-right-radius: 5px; padding: 5px 8px; text-align: left; }"
-        "QToolButton#groupHeader { background: palette(button); color: palette(button-text);"
-        "  border: none; border-top-left-radius: 5px; border-top-right-radius: 5px; padding: 5px 8px; text-align: left; }"
-        "QToolButton#specialHeader:hover, QToolButton#groupHeader:hover { background: palette(dark); }"
-        "QWidget#groupBody { background: palette(base); }"
-        "QWidget#taskItem:hover { background: palette(alternate-base); }"));
+    setStyleSheet(
+        QStringLiteral("QToolButton#specialHeader { background: palette(highlight); color: palette(highlighted-text);"
+                       "  border: none; border-top-left-radius: 5px; border-top-right-radius: 5px; padding: 5px 8px; "
+                       "text-align: left; }"
+                       "QToolButton#groupHeader { background: palette(button); color: palette(button-text);"
+                       "  border: none; border-top-left-radius: 5px; border-top-right-radius: 5px; padding: 5px 8px; "
+                       "text-align: left; }"
+                       "QToolButton#specialHeader:hover, QToolButton#groupHeader:hover { background: palette(dark); }"
+                       "QWidget#groupBody { background: palette(base); }"
+                       "QWidget#taskItem:hover { background: palette(alternate-base); }"));
 }
 
 void TaskPane::DisableUpdates(bool disable) { setUpdatesEnabled(!disable); }

@@ -80,7 +80,8 @@ QStringList junkChuteFiles(const QString& folder)
         return {};
     QStringList names = QDir(folder).entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
     // Hidden entries (names starting with a dot) are left out by QDir; desktop.ini is the folder's own.
-    names.removeIf([](const QString& name) { return name.compare(QStringLiteral("desktop.ini"), Qt::CaseInsensitive) == 0; });
+    names.removeIf(
+        [](const QString& name) { return name.compare(QStringLiteral("desktop.ini"), Qt::CaseInsensitive) == 0; });
     return names;
 }
 

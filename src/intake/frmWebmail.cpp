@@ -71,12 +71,15 @@ void frmWebmail::hlnkProcessMessage_Click()
     }
     QString path;
     switch (saveWebmail(m_state.junkChuteFolder(), text, &path)) {
-    case WebmailSave::AllNamesTaken: return;
+    case WebmailSave::AllNamesTaken:
+        return;
     case WebmailSave::WriteFailed:
         // The pasted text is all the user has: keep it and say why nothing was saved.
         msgBox(QStringLiteral("Unable to save the message as %1.").arg(QDir::toNativeSeparators(path)));
         return;
-    case WebmailSave::Saved: txtSpamFile->clear(); return;
+    case WebmailSave::Saved:
+        txtSpamFile->clear();
+        return;
     }
 }
 

@@ -69,7 +69,8 @@ void LoadOnStartup(bool enable)
         QSettings run(base + QStringLiteral("Run"), QSettings::NativeFormat);
         QSettings parked(base + QStringLiteral("Run-"), QSettings::NativeFormat);
         // The parking key is never created, only written when it exists.
-        const bool parkingExists = QSettings(base, QSettings::NativeFormat).childGroups().contains(QStringLiteral("Run-"));
+        const bool parkingExists =
+            QSettings(base, QSettings::NativeFormat).childGroups().contains(QStringLiteral("Run-"));
         if (enable) {
             parked.remove(appTitle());
             run.setValue(appTitle(), Autostart::command());

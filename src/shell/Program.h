@@ -12,7 +12,6 @@ namespace nw {
 
 class frmMain;
 
-
 // The desktop program: its state, settings and main window, put together by `Main`.
 class Program {
 public:

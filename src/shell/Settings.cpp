@@ -35,19 +35,26 @@ int toInteger16(const QString& text)
 Qt::CheckState toCheckState(int value)
 {
     switch (value) {
-    case 0: return Qt::Unchecked;
-    case 1: return Qt::Checked;
-    case 2: return Qt::PartiallyChecked;
-    default: throw RuntimeError(380);
+    case 0:
+        return Qt::Unchecked;
+    case 1:
+        return Qt::Checked;
+    case 2:
+        return Qt::PartiallyChecked;
+    default:
+        throw RuntimeError(380);
     }
 }
 
 QString checkBoxValue(Qt::CheckState state)
 {
     switch (state) {
-    case Qt::Checked: return QStringLiteral("1");
-    case Qt::PartiallyChecked: return QStringLiteral("2");
-    default: return QStringLiteral("0");
+    case Qt::Checked:
+        return QStringLiteral("1");
+    case Qt::PartiallyChecked:
+        return QStringLiteral("2");
+    default:
+        return QStringLiteral("0");
     }
 }
 

@@ -15,10 +15,17 @@ SysTray::SysTray(QObject* parent) : QObject(parent), m_tray(new QSystemTrayIcon(
 {
     connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         switch (reason) {
-        case QSystemTrayIcon::DoubleClick: emit MouseDblClick(LeftButton); break;
-        case QSystemTrayIcon::Trigger: emit MouseDown(LeftButton); break;
-        case QSystemTrayIcon::Context: emit MouseDown(RightButton); break;
-        default: break;
+        case QSystemTrayIcon::DoubleClick:
+            emit MouseDblClick(LeftButton);
+            break;
+        case QSystemTrayIcon::Trigger:
+            emit MouseDown(LeftButton);
+            break;
+        case QSystemTrayIcon::Context:
+            emit MouseDown(RightButton);
+            break;
+        default:
+            break;
         }
     });
 }

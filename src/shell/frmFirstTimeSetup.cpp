@@ -20,8 +20,8 @@
 namespace nw {
 
 namespace {
-const char* const kPageCaptions[] = {"Welcome",           "SMTP Server", "Email Address", "Copy to Myself",
-                                     "Return Address",    "Auto Start",  "Setup Complete", "Thank You"};
+const char* const kPageCaptions[] = {"Welcome",        "SMTP Server", "Email Address",  "Copy to Myself",
+                                     "Return Address", "Auto Start",  "Setup Complete", "Thank You"};
 
 } // namespace
 
@@ -60,7 +60,8 @@ QString frmFirstTimeSetup::instructions(int page)
         return QStringLiteral("Thank you for making the effort to reduce Internet Spam.  If you should have any "
                               "concerns or questions, please do not hesitate to contact us at ") +
                supportMailbox() + QLatin1Char('.');
-    default: return QString();
+    default:
+        return QString();
     }
 }
 
@@ -135,10 +136,12 @@ frmFirstTimeSetup::frmFirstTimeSetup(SettingsStore& store, QWidget* parent) : QD
     connect(hlnkPrevious, &Hyperlink::clicked, this, &frmFirstTimeSetup::Previous);
     txtSMTP->installEventFilter(this);
     txtEmail->installEventFilter(this);
-    connect(chkCopy, &QCheckBox::clicked, this,
-            [this](bool on) { saveSetting(m_store, settings::CopyEmail, checkBoxValue(on ? Qt::Checked : Qt::Unchecked)); });
-    connect(chkReturnAddress, &QCheckBox::clicked, this,
-            [this](bool on) { saveSetting(m_store, settings::UseMyReturn, checkBoxValue(on ? Qt::Checked : Qt::Unchecked)); });
+    connect(chkCopy, &QCheckBox::clicked, this, [this](bool on) {
+        saveSetting(m_store, settings::CopyEmail, checkBoxValue(on ? Qt::Checked : Qt::Unchecked));
+    });
+    connect(chkReturnAddress, &QCheckBox::clicked, this, [this](bool on) {
+        saveSetting(m_store, settings::UseMyReturn, checkBoxValue(on ? Qt::Checked : Qt::Unchecked));
+    });
     connect(chkAutoStart, &QCheckBox::clicked, this, [](bool on) { LoadOnStartup(on); });
     showPage();
     hlnkNext->setFocus();

@@ -106,9 +106,8 @@ frmMain::frmMain(AppState& state, SettingsStore& store, QWidget* parent)
     monitor = new Monitor(m_state, *junkChute, this);
 
     connect(xpBMenu, &TaskPane::ItemClick, this, &frmMain::xpBMenu_ItemClick);
-    connect(monitor, &Monitor::greenChanged, this, [this](bool green) {
-        IconEvent->setTrayIcon(green ? programIcon(true) : windowIcon());
-    });
+    connect(monitor, &Monitor::greenChanged, this,
+            [this](bool green) { IconEvent->setTrayIcon(green ? programIcon(true) : windowIcon()); });
     connect(monitor, &Monitor::trayTipChanged, IconEvent, &SysTray::setTrayTip);
     connect(monitor, &Monitor::hideWindowRequested, this, &frmMain::hideToTray);
     connect(monitor, &Monitor::showWindowRequested, this, &frmMain::showFromTray);
@@ -151,14 +150,13 @@ QWidget* frmMain::buildSettingsPanel()
     layout->addWidget(chkCopyEmail);
 
     connect(chkCopyEmail, &QCheckBox::clicked, this, [this] {
-        runGuarded("chkCopyEmail_Click",
-                   [&] { saveSetting(m_store, settings::CopyEmail, switchText(chkCopyEmail)); });
+        runGuarded("chkCopyEmail_Click", [&] { saveSetting(m_store, settings::CopyEmail, switchText(chkCopyEmail)); });
     });
     connect(chkMyReturn, &QCheckBox::clicked, this, [this] {
         runGuarded("chkMyReturn_Click", [&] { saveSetting(m_store, settings::UseMyReturn, switchText(chkMyReturn)); });
     });
-    for (QWidget* w : {static_cast<QWidget*>(chkLoadwithWindows), static_cast<QWidget*>(txtEmail),
-                       static_cast<QWidget*>(txtSMTP)})
+    for (QWidget* w :
+         {static_cast<QWidget*>(chkLoadwithWindows), static_cast<QWidget*>(txtEmail), static_cast<QWidget*>(txtSMTP)})
         w->installEventFilter(this);
     return panel;
 }
@@ -382,7 +380,8 @@ void frmMain::changeEvent(QEvent* event)
         return;
     // The monitor may run a whole pass over the drop folder; it runs after this event is done with.
     const Monitor::WindowState state = stateOf(windowState());
-    QMetaObject::invokeMethod(this, [this, state] { monitor->resized(state); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, state] { monitor->resized(state); }, Qt::QueuedConnection);
 }
 
 void frmMain::closeEvent(QCloseEvent* event)

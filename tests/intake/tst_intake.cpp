@@ -129,7 +129,8 @@ private slots:
         QCOMPARE(path, expected.isEmpty() ? QString() : AppPaths::join(box.desktopFolder(), expected));
 
         QString written;
-        const WebmailSave result = saveWebmail(box.desktopFolder(), QStringLiteral("Received: from a\r\nbody"), &written);
+        const WebmailSave result =
+            saveWebmail(box.desktopFolder(), QStringLiteral("Received: from a\r\nbody"), &written);
         QCOMPARE(result, expected.isEmpty() ? WebmailSave::AllNamesTaken : WebmailSave::Saved);
         if (!expected.isEmpty())
             QCOMPARE(contents(written), QByteArray("Received: from a\r\nbody\r\n"));

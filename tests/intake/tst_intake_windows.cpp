@@ -56,8 +56,8 @@ private slots:
         QTest::addColumn<bool>("saved");
         QTest::addColumn<QString>("message");
         QTest::newRow("full header is saved") << u"Received: from mx\nSubject: x"_s << true << u""_s;
-        QTest::newRow("no header shows No Header") << u"Subject: x"_s << false
-                                                   << u"This message does not appear to contain the full email header!"_s;
+        QTest::newRow("no header shows No Header")
+            << u"Subject: x"_s << false << u"This message does not appear to contain the full email header!"_s;
     }
     void webmailSave()
     {

@@ -39,7 +39,7 @@ public:
 };
 
 const QString kExitQuestion = QStringLiteral("Exiting will disable the JunkChute Monitor.\r\nExit anyway?");
-}
+} // namespace
 
 class TstMainWindow : public QObject {
     Q_OBJECT
@@ -326,7 +326,7 @@ private slots:
         const QStringList texts = prompts.texts();
         QCOMPARE(texts, connected ? QStringList()
                                   : QStringList{u"Nettlewright cannot detect a valid Internet Connection.\r\n"
-                                                              u"Please make sure you are connected before proceeding!"_s});
+                                                u"Please make sure you are connected before proceeding!"_s});
         QCOMPARE(windowShownAtPrompt, connected ? QList<bool>() : QList<bool>{true});
     }
 };

@@ -49,9 +49,14 @@ public:
                 m_state.setBusyProcessing(false);
             });
             break;
-        case Outcome::KeepFile: QTimer::singleShot(0, [this] { m_state.setBusyProcessing(false); }); break;
-        case Outcome::NeverFinish: break;
-        case Outcome::UserOpensWindow: QTimer::singleShot(0, [this] { m_monitor->trayOpen(); }); break;
+        case Outcome::KeepFile:
+            QTimer::singleShot(0, [this] { m_state.setBusyProcessing(false); });
+            break;
+        case Outcome::NeverFinish:
+            break;
+        case Outcome::UserOpensWindow:
+            QTimer::singleShot(0, [this] { m_monitor->trayOpen(); });
+            break;
         }
     }
 

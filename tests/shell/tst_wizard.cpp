@@ -59,7 +59,8 @@ private slots:
         QTest::newRow("page 2: address box") << 2 << u"txtEmail"_s << u"Your email address is required"_s;
         QTest::newRow("page 3: copy box") << 3 << u"chkCopy"_s << u"Would you like Nettlewright to send a copy"_s;
         QTest::newRow("page 4: return box") << 4 << u"chkReturnAddress"_s << u"Would you like to include your return"_s;
-        QTest::newRow("page 5: autostart box") << 5 << u"chkAutoStart"_s << u"Would you like Nettlewright to start up"_s;
+        QTest::newRow("page 5: autostart box")
+            << 5 << u"chkAutoStart"_s << u"Would you like Nettlewright to start up"_s;
         QTest::newRow("page 6: the Next link") << 6 << u"hlnkNext"_s << u"Nettlewright setup is now complete."_s;
         QTest::newRow("page 7: the Next link") << 7 << u"hlnkNext"_s << u"Thank you for making the effort"_s;
     }

@@ -123,8 +123,9 @@ int main(int argc, char** argv)
     };
     window.xpBMenu_ItemClick(QStringLiteral("Main"), QStringLiteral("JunkChute"));
     window.junkChute->filJunkChute->setCurrentRow(0);
-    window.junkChute->txtSpamFile->setPlainText(QStringLiteral(
-        "Received: from mail.example.com (mail.example.com [192.0.2.10])\n\tby mx.example.net\nSubject: Cheap watches"));
+    window.junkChute->txtSpamFile->setPlainText(
+        QStringLiteral("Received: from mail.example.com (mail.example.com [192.0.2.10])\n\tby mx.example.net\nSubject: "
+                       "Cheap watches"));
     tile();
     save(&window, QStringLiteral("main-junkchute"));
 
