@@ -101,8 +101,8 @@ frmMain::frmMain(AppState& state, SettingsStore& store, QWidget* parent)
 
     TrayMenu = new QMenu(this);
     IconEvent = new SysTray(this);
-    junkChute = new frmJunkChute(m_state);
-    webmail = new frmWebmail(m_state);
+    junkChute = new frmJunkChute(m_state, this);
+    webmail = new frmWebmail(m_state, this);
     monitor = new Monitor(m_state, *junkChute, this);
 
     connect(xpBMenu, &TaskPane::ItemClick, this, &frmMain::xpBMenu_ItemClick);

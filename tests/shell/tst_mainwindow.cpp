@@ -2,6 +2,7 @@
 #include "controls/TaskPane.h"
 #include "intake/frmJunkChute.h"
 #include "intake/frmWebmail.h"
+#include "platform/AppPaths.h"
 #include "platform/Connection.h"
 #include "platform/SettingsStore.h"
 #include "shell/AppState.h"
@@ -13,6 +14,7 @@
 #include "support/TestMain.h"
 
 #include <QCheckBox>
+#include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -95,6 +97,20 @@ private slots:
         QCOMPARE(w.activeChild(), static_cast<QWidget*>(w.window->junkChute));
         QVERIFY(w.window->IconEvent->InTray());
         QCOMPARE(w.window->IconEvent->TrayTip(), QStringLiteral("Nettlewright"));
+    }
+
+    // Without its drop folder the program has nothing to work on: it says why and ends.
+    void missingDropFolderEndsTheProgram()
+    {
+        World w;
+        const QString blocked = w.box.desktopFolder() + u"/file"_s;
+        QFile file(blocked);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        AppPaths::setDesktopFolder(blocked);
+        w.load();
+        QCOMPARE(w.exits, 1);
+        QCOMPARE(w.box.prompts().texts(), QStringList{u"Unable to create JunkChute folder!"_s});
     }
 
     void itemKeysIgnoreCase_data()
