@@ -3,6 +3,11 @@
 #include <QCoreApplication>
 #include <QStandardPaths>
 
+#ifdef Q_OS_WIN
+#include <QDir>
+#include <QSettings>
+#endif
+
 namespace nw {
 
 namespace {
@@ -23,6 +28,15 @@ QString AppPaths::desktopFolder()
 {
     if (!g_desktopFolder.isEmpty())
         return g_desktopFolder;
+#ifdef Q_OS_WIN
+    // Where Explorer itself keeps the desktop path (it may have been moved off the profile folder).
+    const QSettings shellFolders(
+        QStringLiteral("HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"),
+        QSettings::NativeFormat);
+    const QString desktop = shellFolders.value(QStringLiteral("Desktop")).toString();
+    if (!desktop.isEmpty())
+        return QDir::fromNativeSeparators(desktop);
+#endif
     return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
 }
 

@@ -7,7 +7,8 @@
 
 namespace nw::test {
 
-// A clean world for one test: a temporary program folder, desktop and settings store, a fresh error handler whose
+// A clean world for one test: a temporary program folder, desktop, autostart folder and settings store, a
+// connection check that finds a connection, a fresh error handler whose
 // "Quit" is recorded instead of ending the process, and recording prompts.
 class Sandbox {
 public:
@@ -18,6 +19,7 @@ public:
 
     QString programFolder() const;
     QString desktopFolder() const;
+    QString autostartFolder() const;
     QString path(const QString& name) const; // inside the program folder
     RecordingPrompts& prompts() { return m_prompts; }
     int exits() const { return m_exits; }

@@ -1,0 +1,30 @@
+#include "controls/HelpWindow.h"
+
+#include "controls/HelpPage.h"
+
+#include <QTextBrowser>
+#include <QVBoxLayout>
+
+namespace nw {
+
+frmHelp::frmHelp(const QUrl& url, QWidget* parent)
+    : QWidget(parent), m_url(url), m_page(new HelpPage(this)), m_browser(new QTextBrowser(this))
+{
+    setWindowTitle(QStringLiteral("Online Help"));
+    m_browser->setOpenExternalLinks(true);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->addWidget(m_browser);
+    connect(m_page, &HelpPage::loaded, this, [this](const QString& html, bool online) {
+        m_browser->setHtml(html);
+        emit pageShown(online);
+    });
+    m_browser->setHtml(QStringLiteral("<p>Loading %1 …</p>").arg(m_url.toString().toHtmlEscaped()));
+    reload();
+}
+
+QString frmHelp::shownText() const { return m_browser->toPlainText(); }
+
+void frmHelp::reload() { m_page->load(m_url); }
+
+} // namespace nw

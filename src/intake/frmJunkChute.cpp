@@ -1,0 +1,106 @@
+#include "intake/frmJunkChute.h"
+
+#include "controls/CaptionFrame.h"
+#include "controls/Hyperlink.h"
+#include "errors/ErrorHandler.h"
+#include "platform/AppPaths.h"
+#include "shell/AppState.h"
+
+#include <QCoreApplication>
+#include <QHBoxLayout>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace nw {
+
+frmJunkChute::frmJunkChute(AppState& state, QWidget* parent) : QWidget(parent), m_state(state)
+{
+    setWindowTitle(QStringLiteral("JunkChute"));
+    supJunkChute = new CaptionFrame(QStringLiteral("JunkChute Files"), this);
+    filJunkChute = new QListWidget(supJunkChute);
+    hlnkProcessMessage = new Hyperlink(QStringLiteral("Process Message"), supJunkChute);
+    cmdProcess = new QPushButton(QStringLiteral("Process"), supJunkChute);
+    supJunkChute->body()->addWidget(filJunkChute, 1);
+    auto* actions = new QHBoxLayout;
+    actions->addWidget(hlnkProcessMessage);
+    actions->addStretch(1);
+    actions->addWidget(cmdProcess);
+    supJunkChute->body()->addLayout(actions);
+
+    supBody = new CaptionFrame(QStringLiteral("Message Body"), this);
+    txtSpamFile = new QPlainTextEdit(supBody);
+    txtSpamFile->setLineWrapMode(QPlainTextEdit::NoWrap);
+    supBody->body()->addWidget(txtSpamFile);
+
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->addWidget(supJunkChute, 2);
+    layout->addWidget(supBody, 5);
+
+    setProcessAction({});
+    connect(&m_list, &JunkChuteList::filesChanged, this, &frmJunkChute::showFiles);
+    connect(filJunkChute, &QListWidget::itemClicked, this, &frmJunkChute::filJunkChute_Click);
+    connect(hlnkProcessMessage, &Hyperlink::clicked, this, &frmJunkChute::hlnkProcessMessage_Click);
+    connect(cmdProcess, &QPushButton::clicked, this, [this] {
+        if (m_process)
+            m_process();
+    });
+}
+
+bool frmJunkChute::Form_Load()
+{
+    return runGuarded("Form_Load", false, [&] {
+        if (!CreateJunkChute(m_state))
+            return false;
+        m_list.setFolder(m_state.junkChuteFolder());
+        return true;
+    });
+}
+
+void frmJunkChute::setProcessAction(std::function<void()> action)
+{
+    m_process = std::move(action);
+    cmdProcess->setEnabled(bool(m_process));
+    hlnkProcessMessage->setEnabled(bool(m_process));
+}
+
+void frmJunkChute::showFiles()
+{
+    // Keep the selection on the same file when the folder changes underneath it.
+    const QString selected = filJunkChute->currentItem() ? filJunkChute->currentItem()->text() : QString();
+    filJunkChute->clear();
+    filJunkChute->addItems(m_list.files());
+    const auto again = filJunkChute->findItems(selected, Qt::MatchExactly);
+    if (!selected.isEmpty() && !again.isEmpty())
+        filJunkChute->setCurrentItem(again.first());
+}
+
+QStringList frmJunkChute::refreshFileList()
+{
+    if (m_list.folder() != m_state.junkChuteFolder())
+        m_list.setFolder(m_state.junkChuteFolder());
+    else
+        m_list.refresh();
+    return m_list.files();
+}
+
+void frmJunkChute::filJunkChute_Click()
+{
+    runGuarded("filJunkChute_Click", [&] {
+        if (!filJunkChute->currentItem())
+            return;
+        m_state.setCurrentMessageFile(AppPaths::join(m_state.junkChuteFolder(), filJunkChute->currentItem()->text()));
+        if (m_loadHeader)
+            m_loadHeader(m_state.currentMessageFile(), txtSpamFile);
+        QCoreApplication::processEvents();
+    });
+}
+
+void frmJunkChute::hlnkProcessMessage_Click()
+{
+    runGuarded("hlnkProcessMessage_Click", [&] { cmdProcess->click(); });
+}
+
+} // namespace nw

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+namespace nw {
+
+// Where the desktop session finds the programs it starts at log-on. On Linux this is the XDG autostart
+// folder; the program's entry is parked beside it under a name the session ignores when disabled.
+namespace Autostart {
+QString folder();
+// Tests keep the entries in a folder of their own.
+void setFolder(const QString& folder);
+QString entryPath();
+QString parkedPath();
+// The command the entry starts: the executable's folder and its file name without extension.
+QString command();
+} // namespace Autostart
+
+// Makes the desktop session start the program at log-on (true) or stops it doing so (false). Like the
+// registry calls it stands for, it reports nothing: a folder that cannot be written leaves things as they were.
+void LoadOnStartup(bool enable);
+
+} // namespace nw

@@ -1,0 +1,60 @@
+#include "shell/Program.h"
+
+#include "controls/Splash.h"
+#include "errors/ErrorHandler.h"
+#include "intake/JunkChute.h"
+#include "platform/AppInfo.h"
+#include "platform/Connection.h"
+#include "platform/Prompts.h"
+#include "shell/Settings.h"
+#include "shell/frmFirstTimeSetup.h"
+#include "shell/frmMain.h"
+
+#include <QCoreApplication>
+#include <QPointer>
+
+namespace nw {
+
+namespace {
+const QString kNoConnection = QStringLiteral(
+    "Nettlewright cannot detect a valid Internet Connection.\r\nPlease make sure you are connected before proceeding!");
+// 300 twips at the usual 15 twips a pixel.
+constexpr int kWindowLeft = 20;
+constexpr int kWindowTop = 20;
+} // namespace
+
+Program::Program() : runWizard([](QWidget& wizard) { static_cast<QDialog&>(wizard).exec(); }) {}
+
+Program::~Program() = default;
+
+void Program::Main()
+{
+    ErrorHandler::instance().logErrors = true;
+    ErrorHandler::instance().stackTracking = true;
+    state.supportAddress = supportMailbox();
+    runGuarded("main", [&] {
+        if (readSetting(store, settings::Smtp).isEmpty()) {
+            frmFirstTimeSetup wizard(store);
+            runWizard(wizard);
+        }
+        window = std::make_unique<frmMain>(state, store);
+        window->MDIForm_Load();
+
+        QPointer<frmSplash> splash = new frmSplash;
+        splash->show();
+        QCoreApplication::processEvents();
+
+        CreateJunkChute(state);
+        window->show();
+        window->move(kWindowLeft, kWindowTop);
+        // The splash stays in front of the main window until it closes, even without a window manager
+        // that keeps it on top.
+        if (splash)
+            splash->raise();
+        state.setMonitorActive(false);
+        if (!IsConnected())
+            msgBox(kNoConnection);
+    });
+}
+
+} // namespace nw

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "platform/SettingsStore.h"
+#include "shell/AppState.h"
+
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+namespace nw {
+
+class frmMain;
+
+// The desktop program: its state, settings and main window, put together by `Main`.
+class Program {
+public:
+    Program();
+    ~Program();
+
+    // Start-up, in order: the first-run wizard when no SMTP server is stored, the main window behind the
+    // splash, the drop folder, the connection warning. Returns when the program runs on window events.
+    void Main();
+
+    AppState state;
+    SettingsStore store;
+    std::unique_ptr<frmMain> window;
+    // How the wizard is run (modally); tests answer it.
+    std::function<void(QWidget& wizard)> runWizard;
+};
+
+} // namespace nw

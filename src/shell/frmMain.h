@@ -1,0 +1,92 @@
+#pragma once
+
+#include "shell/Monitor.h"
+
+#include <QHash>
+#include <QMainWindow>
+#include <QPointer>
+
+#include <functional>
+
+class QCheckBox;
+class QLineEdit;
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+
+namespace nw {
+
+class AppState;
+class SettingsStore;
+class SysTray;
+class TaskPane;
+class frmAbout;
+class frmHelp;
+class frmJunkChute;
+class frmLiveUpdate;
+class frmWebmail;
+
+// The main window: the task-pane menu on the left, the child windows beside it, the tray icon and the
+// drop-folder monitor. Minimising hides it in the tray and starts the monitor.
+class frmMain : public QMainWindow {
+    Q_OBJECT
+
+public:
+    frmMain(AppState& state, SettingsStore& store, QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // Child windows that come from other parts of the program, by their menu item key ("Whois",
+    // "Complaint", "ContactUs"); `inside` keeps the window within the main window.
+    void setChildWindow(const QString& itemKey, QWidget* window, bool inside = true);
+    // What ends the program after Yes to the exit question; tests record it instead.
+    void setExitAction(std::function<void()> action) { m_exit = std::move(action); }
+
+    void MDIForm_Load();
+    void LoadMenuBar();
+    void xpBMenu_ItemClick(const QString& groupKey, const QString& itemKey);
+    // The exit question and, on Yes, the end of the program; false when the user said No.
+    bool exitProgram();
+
+    TaskPane* xpBMenu;
+    QMdiArea* mdiArea;
+    QWidget* settingsPanel;
+    QCheckBox* chkLoadwithWindows;
+    QCheckBox* chkMyReturn;
+    QCheckBox* chkCopyEmail;
+    QLineEdit* txtEmail;
+    QLineEdit* txtSMTP;
+    QMenu* TrayMenu;
+    SysTray* IconEvent;
+    Monitor* monitor;
+    frmJunkChute* junkChute;
+    frmWebmail* webmail;
+    // Created when first opened.
+    frmHelp* help() const { return m_help; }
+    frmAbout* about() const;
+
+protected:
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QWidget* buildSettingsPanel();
+    void showChild(QWidget* window);
+    void showChild(const QString& itemKey);
+    void checkForUpdates();
+    void hideToTray();
+    void showFromTray(bool maximize);
+    void loadCheckBox(QCheckBox* box, int value);
+
+    AppState& m_state;
+    SettingsStore& m_store;
+    QHash<QString, QWidget*> m_children; // lower-case item key → window
+    QHash<QWidget*, QMdiSubWindow*> m_frames;
+    frmHelp* m_help = nullptr;
+    QPointer<frmAbout> m_about;
+    QPointer<frmLiveUpdate> m_update;
+    std::function<void()> m_exit;
+    bool m_toldNoTray = false;
+};
+
+} // namespace nw

@@ -1,0 +1,17 @@
+#include "platform/MessageBoxPrompts.h"
+#include "platform/Prompts.h"
+#include "shell/Program.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    // The window hides in the notification area; closing the last visible window must not end the program.
+    QApplication::setQuitOnLastWindowClosed(false);
+    nw::MessageBoxPrompts prompts;
+    nw::ScopedPrompts scope(prompts);
+    nw::Program program;
+    program.Main();
+    return QApplication::exec();
+}

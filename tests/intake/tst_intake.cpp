@@ -1,0 +1,165 @@
+#include "intake/JunkChute.h"
+#include "intake/Webmail.h"
+#include "platform/AppPaths.h"
+#include "shell/AppState.h"
+#include "support/Sandbox.h"
+#include "support/TestMain.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace nw;
+using namespace Qt::StringLiterals;
+
+namespace {
+void touch(const QString& path, const QByteArray& bytes = "x")
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+QByteArray contents(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+} // namespace
+
+class TstDropFolder : public QObject {
+    Q_OBJECT
+
+private slots:
+    void freshFolderGetsItsIcon()
+    {
+        test::Sandbox box;
+        AppState state;
+        QVERIFY(CreateJunkChute(state));
+        QCOMPARE(state.junkChuteFolder(), box.desktopFolder() + QStringLiteral("/JunkChute"));
+        QVERIFY(QFileInfo(state.junkChuteFolder()).isDir());
+        const QByteArray entry = contents(state.junkChuteFolder() + QStringLiteral("/.directory"));
+        QCOMPARE(entry, "[Desktop Entry]\nIcon=" + box.programFolder().toUtf8() + "/JunkChute.svg\n");
+        // The icon entry is the folder's own, not a message.
+        QVERIFY(junkChuteFiles(state.junkChuteFolder()).isEmpty());
+        QVERIFY(box.prompts().shown().isEmpty());
+    }
+
+    void existingFolderIsLeftAlone()
+    {
+        test::Sandbox box;
+        AppState state;
+        const QString folder = box.desktopFolder() + QStringLiteral("/JunkChute");
+        QDir().mkpath(folder);
+        touch(folder + QStringLiteral("/waiting.msg"));
+        QVERIFY(CreateJunkChute(state));
+        QVERIFY(!QFile::exists(folder + QStringLiteral("/.directory")));
+        QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{u"waiting.msg"_s});
+    }
+
+    void folderThatCannotBeMadeIsReported()
+    {
+        test::Sandbox box;
+        AppState state;
+        // A file where the desktop folder should be.
+        const QString blocked = box.desktopFolder() + QStringLiteral("/blocked");
+        touch(blocked);
+        AppPaths::setDesktopFolder(blocked);
+        QVERIFY(!CreateJunkChute(state));
+        QCOMPARE(box.prompts().shown().size(), 1);
+        QCOMPARE(box.prompts().shown().at(0).text, QStringLiteral("Unable to create JunkChute folder!"));
+        QCOMPARE(box.prompts().shown().at(0).title, QStringLiteral("JunkChute Error"));
+    }
+
+    void onlyOrdinaryFilesAreMessages()
+    {
+        test::Sandbox box;
+        const QString folder = box.desktopFolder();
+        touch(folder + QStringLiteral("/b.eml"));
+        touch(folder + QStringLiteral("/a"));
+        touch(folder + QStringLiteral("/desktop.ini"));
+        touch(folder + QStringLiteral("/.directory"));
+        QDir().mkpath(folder + QStringLiteral("/sub"));
+        QCOMPARE(junkChuteFiles(folder), (QStringList{u"a"_s, u"b.eml"_s}));
+        QVERIFY(junkChuteFiles(QString()).isEmpty());
+    }
+
+    void droppedFileShowsWithoutRefresh()
+    {
+        test::Sandbox box;
+        JunkChuteList list;
+        list.setFolder(box.desktopFolder());
+        QVERIFY(list.files().isEmpty());
+        QSignalSpy changed(&list, &JunkChuteList::filesChanged);
+        touch(box.desktopFolder() + QStringLiteral("/dropped.msg"));
+        QVERIFY(changed.wait(5000));
+        QCOMPARE(list.files(), QStringList{u"dropped.msg"_s});
+        QFile::remove(box.desktopFolder() + QStringLiteral("/dropped.msg"));
+        QTRY_VERIFY(list.files().isEmpty());
+    }
+};
+
+class TstWebmail : public QObject {
+    Q_OBJECT
+
+private slots:
+    void nextFreeNumber_data()
+    {
+        QTest::addColumn<QList<int>>("present");
+        QTest::addColumn<QString>("expected");
+        QList<int> all;
+        for (int n = 1; n <= 100; ++n)
+            all << n;
+        QTest::newRow("empty folder") << QList<int>{} << u"Webmail1.msg"_s;
+        QTest::newRow("1 and 2 present") << QList<int>{1, 2} << u"Webmail3.msg"_s;
+        QTest::newRow("only 2 present") << QList<int>{2} << u"Webmail1.msg"_s;
+        QTest::newRow("all 100 present") << all << u""_s;
+        QTest::newRow("99 taken, 100 free") << all.mid(0, 99) << u"Webmail100.msg"_s;
+    }
+    void nextFreeNumber()
+    {
+        QFETCH(QList<int>, present);
+        QFETCH(QString, expected);
+        test::Sandbox box;
+        for (int n : present)
+            touch(AppPaths::join(box.desktopFolder(), QStringLiteral("Webmail%1.msg").arg(n)));
+        const QString path = nextWebmailPath(box.desktopFolder());
+        QCOMPARE(path, expected.isEmpty() ? QString() : AppPaths::join(box.desktopFolder(), expected));
+
+        QString written;
+        const WebmailSave result =
+            saveWebmail(box.desktopFolder(), QStringLiteral("Received: from a\r\nbody"), &written);
+        QCOMPARE(result, expected.isEmpty() ? WebmailSave::AllNamesTaken : WebmailSave::Saved);
+        if (!expected.isEmpty())
+            QCOMPARE(contents(written), QByteArray("Received: from a\r\nbody\r\n"));
+    }
+
+    void unwritableFolderLeavesNoFile()
+    {
+        test::Sandbox box;
+        QString path;
+        const QString missing = box.desktopFolder() + QStringLiteral("/missing");
+        QCOMPARE(saveWebmail(missing, QStringLiteral("text"), &path), WebmailSave::WriteFailed);
+        QVERIFY(!QFile::exists(path));
+    }
+
+    void instructionsKeepTheirLines()
+    {
+        const QStringList lines = webmailInstructions().split(QStringLiteral("\r\n"));
+        // 30 lines, each ended by CR LF: the split leaves one empty piece after the last.
+        QCOMPARE(lines.size(), 31);
+        QCOMPARE(lines.at(0), QStringLiteral("Copy the entire message from your webmail window, paste in the message "
+                                             "window below and "));
+        QCOMPARE(lines.at(9), QStringLiteral("HOTMAIL"));
+        QCOMPARE(lines.at(23), QStringLiteral("YAHOO"));
+        QCOMPARE(lines.at(28), QStringLiteral("Copy with 'Ctrl-C'"));
+        QVERIFY(lines.at(29).isEmpty());
+    }
+};
+
+NW_TEST_CLASS(TstDropFolder)
+NW_TEST_CLASS(TstWebmail)
+
+#include "tst_intake.moc"

@@ -1,0 +1,352 @@
+#include "controls/Hyperlink.h"
+#include "controls/TaskPane.h"
+#include "intake/frmJunkChute.h"
+#include "intake/frmWebmail.h"
+#include "platform/AppPaths.h"
+#include "platform/Connection.h"
+#include "platform/SettingsStore.h"
+#include "shell/AppState.h"
+#include "shell/Program.h"
+#include "shell/Settings.h"
+#include "shell/SysTray.h"
+#include "shell/frmMain.h"
+#include "support/Sandbox.h"
+#include "support/TestMain.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QSystemTrayIcon>
+#include <QTest>
+
+using namespace nw;
+using namespace Qt::StringLiterals;
+
+namespace {
+// Records what was on screen when a message box came up.
+class WitnessPrompts : public RecordingPrompts {
+public:
+    std::function<void()> onAsk;
+    PromptAnswer ask(const Prompt& prompt) override
+    {
+        if (onAsk)
+            onAsk();
+        return RecordingPrompts::ask(prompt);
+    }
+};
+
+const QString kExitQuestion = QStringLiteral("Exiting will disable the JunkChute Monitor.\r\nExit anyway?");
+} // namespace
+
+class TstMainWindow : public QObject {
+    Q_OBJECT
+
+private:
+    static void tick(QWidget* box) { QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(4, box->height() / 2)); }
+
+    struct World {
+        test::Sandbox box;
+        AppState state;
+        SettingsStore store;
+        std::unique_ptr<frmMain> window;
+        int exits = 0;
+        void load()
+        {
+            window = std::make_unique<frmMain>(state, store);
+            window->setExitAction([this] { ++exits; });
+            window->MDIForm_Load();
+        }
+        QWidget* activeChild() const
+        {
+            QMdiSubWindow* sub = window->mdiArea->activeSubWindow();
+            return sub ? sub->widget() : nullptr;
+        }
+    };
+
+private slots:
+    void menuIsBuiltInOrder()
+    {
+        World w;
+        w.load();
+        TaskPane* menu = w.window->xpBMenu;
+        QCOMPARE(menu->groupKeys(), (QStringList{u"Main"_s, u"Actions"_s, u"Settings"_s}));
+        QCOMPARE(menu->groupCaption(QStringLiteral("Main")), QStringLiteral("View"));
+        QCOMPARE(menu->itemKeys(QStringLiteral("Main")),
+                 (QStringList{u"JunkChute"_s, u"Whois"_s, u"Complaint"_s, u""_s, u"Help"_s, u"About"_s}));
+        QCOMPARE(menu->itemKeys(QStringLiteral("Actions")),
+                 (QStringList{u"Activate"_s, u"ContactUs"_s, u"Webmail"_s, u"Update"_s, u"Exit"_s}));
+        QCOMPARE(menu->itemLink(QStringLiteral("Actions"), QStringLiteral("Activate"))->text(),
+                 QStringLiteral("Activate JunkChute Monitor"));
+        QCOMPARE(menu->itemLink(QStringLiteral("Actions"), QStringLiteral("Exit"))->text(),
+                 QStringLiteral("EXIT Nettlewright"));
+        QVERIFY(menu->isExpanded(QStringLiteral("Main")));
+        QVERIFY(menu->isExpanded(QStringLiteral("Actions")));
+        QVERIFY(!menu->isExpanded(QStringLiteral("Settings")));
+        QVERIFY(menu->isSpecial(QStringLiteral("Main")));
+        QVERIFY(!menu->isSpecial(QStringLiteral("Settings")));
+        QCOMPARE(w.window->settingsPanel->parentWidget()->parentWidget(),
+                 menu->groupHeader(QStringLiteral("Settings"))->parentWidget());
+        // Building again gives the same menu, not a second copy.
+        w.window->LoadMenuBar();
+        QCOMPARE(menu->itemKeys(QStringLiteral("Main")).size(), 6);
+        QCOMPARE(w.activeChild(), static_cast<QWidget*>(w.window->junkChute));
+        QVERIFY(w.window->IconEvent->InTray());
+        QCOMPARE(w.window->IconEvent->TrayTip(), QStringLiteral("Nettlewright"));
+    }
+
+    // Without its drop folder the program has nothing to work on: it says why and ends.
+    void missingDropFolderEndsTheProgram()
+    {
+        World w;
+        const QString blocked = w.box.desktopFolder() + u"/file"_s;
+        QFile file(blocked);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        AppPaths::setDesktopFolder(blocked);
+        w.load();
+        QCOMPARE(w.exits, 1);
+        QCOMPARE(w.box.prompts().texts(), QStringList{u"Unable to create JunkChute folder!"_s});
+    }
+
+    void itemKeysIgnoreCase_data()
+    {
+        QTest::addColumn<QString>("group");
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("upper-case drop folder") << u"MAIN"_s << u"JUNKCHUTE"_s << u"JunkChute"_s;
+        QTest::newRow("mixed-case web mail") << u"actions"_s << u"WebMail"_s << u"Webmail Conversion"_s;
+        QTest::newRow("unknown item does nothing") << u"Main"_s << u"Nothing"_s << u"JunkChute"_s;
+        QTest::newRow("item under the wrong group does nothing") << u"Actions"_s << u"JunkChute"_s << u"JunkChute"_s;
+    }
+    void itemKeysIgnoreCase()
+    {
+        QFETCH(QString, group);
+        QFETCH(QString, item);
+        QFETCH(QString, shown);
+        World w;
+        w.load();
+        w.window->xpBMenu_ItemClick(QStringLiteral("Actions"), QStringLiteral("Webmail"));
+        w.window->xpBMenu_ItemClick(QStringLiteral("Main"), QStringLiteral("JunkChute"));
+        w.window->xpBMenu_ItemClick(group, item);
+        QCOMPARE(w.activeChild()->windowTitle(), shown);
+    }
+
+    void menuLinkClickReachesTheWindow()
+    {
+        World w;
+        w.load();
+        QTest::mouseClick(w.window->xpBMenu->itemLink(QStringLiteral("Actions"), QStringLiteral("Webmail")),
+                          Qt::LeftButton);
+        QCOMPARE(w.activeChild(), static_cast<QWidget*>(w.window->webmail));
+    }
+
+    // A stored switch that is not a number stops the load there; the boxes after it keep their state.
+    void settingsLoadStopsAtABadNumber_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("loadedBoxes");
+        QTest::newRow("nothing bad") << u""_s << 3;
+        QTest::newRow("CopyEmail yes") << u"CopyEmail"_s << 0;
+        QTest::newRow("UseMyReturn yes") << u"UseMyReturn"_s << 1;
+        QTest::newRow("LoadWithWindows yes") << u"LoadWithWindows"_s << 2;
+    }
+    void settingsLoadStopsAtABadNumber()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, loadedBoxes);
+        World w;
+        saveSetting(w.store, settings::CopyEmail, QStringLiteral("1"));
+        saveSetting(w.store, settings::UseMyReturn, QStringLiteral("1"));
+        saveSetting(w.store, settings::LoadWithWindows, QStringLiteral("1"));
+        saveSetting(w.store, settings::Smtp, QStringLiteral("smtp.example.net"));
+        saveSetting(w.store, settings::ReturnAddress, QStringLiteral("me@example.net"));
+        if (!name.isEmpty())
+            w.store.save(QStringLiteral("Nettlewright"), QStringLiteral("Setup"), name, QStringLiteral("yes"));
+        w.load();
+        const bool complete = loadedBoxes == 3;
+        QCOMPARE(w.window->chkCopyEmail->isChecked(), loadedBoxes > 0);
+        QCOMPARE(w.window->chkMyReturn->isChecked(), loadedBoxes > 1);
+        QCOMPARE(w.window->chkLoadwithWindows->isChecked(), complete);
+        QCOMPARE(w.window->txtSMTP->text(), complete ? QStringLiteral("smtp.example.net") : QString());
+        QCOMPARE(w.state.smtpServer, w.window->txtSMTP->text());
+        QCOMPARE(w.state.userAddress, complete ? QStringLiteral("me@example.net") : QString());
+        const QStringList texts = w.box.prompts().texts();
+        QCOMPARE(texts.join(QLatin1Char('\n')).contains(QStringLiteral("Type mismatch")), !complete);
+    }
+
+    void settingsPanelSaves()
+    {
+        World w;
+        w.load();
+        w.window->show();
+        QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
+        w.window->xpBMenu->ExpandGroup(QStringLiteral("Settings"), true);
+        tick(w.window->chkCopyEmail);
+        QCOMPARE(readSetting(w.store, settings::CopyEmail), QStringLiteral("1"));
+        tick(w.window->chkMyReturn);
+        QCOMPARE(readSetting(w.store, settings::UseMyReturn), QStringLiteral("0"));
+
+        w.window->txtSMTP->setFocus();
+        QTest::keyClicks(w.window->txtSMTP, QStringLiteral("mail.example.org"));
+        // Typing alone stores nothing; leaving the box does.
+        QCOMPARE(readSetting(w.store, settings::Smtp), QString());
+        w.window->txtEmail->setFocus();
+        QCOMPARE(readSetting(w.store, settings::Smtp), QStringLiteral("mail.example.org"));
+        QCOMPARE(w.state.smtpServer, QStringLiteral("mail.example.org"));
+        QTest::keyClicks(w.window->txtEmail, QStringLiteral("me@example.org"));
+        w.window->chkLoadwithWindows->setFocus();
+        QCOMPARE(w.state.userAddress, QStringLiteral("me@example.org"));
+        w.window->chkLoadwithWindows->setChecked(true);
+        w.window->txtSMTP->setFocus();
+        QCOMPARE(readSetting(w.store, settings::LoadWithWindows), QStringLiteral("1"));
+    }
+
+    // Every way out asks the one question: Yes ends the program, No keeps everything as it was.
+    void everyWayOutAsksOnce_data()
+    {
+        QTest::addColumn<QString>("way");
+        QTest::addColumn<bool>("yes");
+        for (const char* way : {"menu", "tray", "close"}) {
+            QTest::addRow("%s, Yes", way) << QString::fromLatin1(way) << true;
+            QTest::addRow("%s, No", way) << QString::fromLatin1(way) << false;
+        }
+    }
+    void everyWayOutAsksOnce()
+    {
+        QFETCH(QString, way);
+        QFETCH(bool, yes);
+        World w;
+        w.load();
+        w.window->show();
+        w.box.prompts().setNextAnswers({yes ? PromptAnswer::Yes : PromptAnswer::No});
+        if (way == QLatin1String("menu")) {
+            QTest::mouseClick(w.window->xpBMenu->itemLink(QStringLiteral("Actions"), QStringLiteral("Exit")),
+                              Qt::LeftButton);
+        } else if (way == QLatin1String("tray")) {
+            w.window->TrayMenu->actions().constLast()->trigger();
+        } else {
+            w.window->close();
+        }
+        const QList<Prompt> shown = w.box.prompts().shown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.at(0).text, kExitQuestion);
+        QCOMPARE(shown.at(0).title, QStringLiteral("Exit Nettlewright"));
+        QCOMPARE(shown.at(0).buttons, PromptButtons::YesNo);
+        QCOMPARE(w.exits, yes ? 1 : 0);
+        QCOMPARE(w.window->IconEvent->InTray(), !yes);
+        if (way == QLatin1String("close"))
+            QCOMPARE(w.window->isVisible(), !yes);
+    }
+
+    // The offscreen desktop has no notification area: a hidden window could not be reached again.
+    void withoutATrayTheWindowStaysReachable()
+    {
+        World w;
+        w.load();
+        QVERIFY(!SysTray::hostAvailable());
+        w.window->show();
+        for (int round = 0; round < 2; ++round) {
+            w.window->showMinimized();
+            QTRY_VERIFY(w.state.monitorActive());
+            QVERIFY(w.window->isVisible());
+            QCOMPARE(w.window->monitor->trayTip(), u"Nettlewright (fires in: 0 min)"_s);
+            w.window->showNormal();
+            QTRY_VERIFY(w.window->monitor->windowShown());
+            w.state.setMonitorActive(false);
+        }
+        QCOMPARE(w.box.prompts().shown().size(), 1);
+        QVERIFY(w.box.prompts().texts().at(0).contains(u"no notification area"_s));
+    }
+
+    void trayMenuOffersOpenAndExit()
+    {
+        World w;
+        w.load();
+        const QList<QAction*> actions = w.window->TrayMenu->actions();
+        QCOMPARE(actions.size(), 3);
+        QCOMPARE(actions.at(0)->text(), QStringLiteral("&Open Nettlewright"));
+        QVERIFY(actions.at(1)->isSeparator());
+        QCOMPARE(actions.at(2)->text(), QStringLiteral("&Exit"));
+        QCOMPARE(w.window->TrayMenu->defaultAction(), actions.at(0));
+        QSignalSpy clicks(w.window->IconEvent, &SysTray::MenuClick);
+        actions.at(0)->trigger();
+        QCOMPARE(clicks.count(), 1);
+        QCOMPARE(clicks.at(0).at(0).toInt(), 0);
+    }
+
+    void trayMouseEventsMapToTheirEvents_data()
+    {
+        QTest::addColumn<int>("reason");
+        QTest::addColumn<int>("downButton");
+        QTest::addColumn<int>("dblButton");
+        QTest::newRow("left double-click") << int(QSystemTrayIcon::DoubleClick) << 0 << 1;
+        QTest::newRow("right button") << int(QSystemTrayIcon::Context) << 2 << 0;
+        QTest::newRow("left click") << int(QSystemTrayIcon::Trigger) << 1 << 0;
+        QTest::newRow("middle button raises nothing") << int(QSystemTrayIcon::MiddleClick) << 0 << 0;
+    }
+    void trayMouseEventsMapToTheirEvents()
+    {
+        QFETCH(int, reason);
+        QFETCH(int, downButton);
+        QFETCH(int, dblButton);
+        SysTray tray;
+        QSignalSpy downs(&tray, &SysTray::MouseDown);
+        QSignalSpy doubles(&tray, &SysTray::MouseDblClick);
+        emit tray.icon()->activated(QSystemTrayIcon::ActivationReason(reason));
+        QCOMPARE(downs.count(), downButton ? 1 : 0);
+        QCOMPARE(doubles.count(), dblButton ? 1 : 0);
+        if (downButton)
+            QCOMPARE(downs.at(0).at(0).toInt(), downButton);
+        if (dblButton)
+            QCOMPARE(doubles.at(0).at(0).toInt(), dblButton);
+    }
+
+    // Start-up: the wizard comes before the main window only while no server is stored; the connection
+    // warning comes after the main window is shown, and the program goes on.
+    void startUpOrder_data()
+    {
+        QTest::addColumn<QString>("server");
+        QTest::addColumn<bool>("connected");
+        QTest::addColumn<bool>("wizard");
+        QTest::newRow("first run, connected") << u""_s << true << true;
+        QTest::newRow("set up, no connection") << u"smtp.example.net"_s << false << false;
+    }
+    void startUpOrder()
+    {
+        QFETCH(QString, server);
+        QFETCH(bool, connected);
+        QFETCH(bool, wizard);
+        test::Sandbox box;
+        setConnectionProbe([connected] { return connected; });
+        Program program;
+        saveSetting(program.store, settings::Smtp, server);
+        bool wizardRan = false;
+        program.runWizard = [&](QWidget&) {
+            wizardRan = true;
+            QVERIFY(!program.window);
+        };
+        WitnessPrompts prompts;
+        ScopedPrompts scope(prompts);
+        QList<bool> windowShownAtPrompt;
+        prompts.onAsk = [&] { windowShownAtPrompt << (program.window && program.window->isVisible()); };
+        program.Main();
+        QCOMPARE(wizardRan, wizard);
+        QVERIFY(program.window && program.window->isVisible());
+        QVERIFY(!program.state.monitorActive());
+        QVERIFY(QFileInfo(program.state.junkChuteFolder()).isDir());
+        const QStringList texts = prompts.texts();
+        QCOMPARE(texts, connected ? QStringList()
+                                  : QStringList{u"Nettlewright cannot detect a valid Internet Connection.\r\n"
+                                                u"Please make sure you are connected before proceeding!"_s});
+        QCOMPARE(windowShownAtPrompt, connected ? QList<bool>() : QList<bool>{true});
+    }
+};
+
+NW_TEST_CLASS(TstMainWindow)
+
+#include "tst_mainwindow.moc"

@@ -1,0 +1,224 @@
+#include "platform/AppPaths.h"
+#include "shell/AppState.h"
+#include "shell/Monitor.h"
+#include "support/Sandbox.h"
+#include "support/TestMain.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+using namespace nw;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// A drop folder whose process action is scripted: it takes the first file and, depending on the script,
+// finishes it later (deleting it), leaves it in the folder, or never finishes it.
+class ScriptedDropFolder : public DropFolderProcessing {
+public:
+    enum class Outcome { Finish, KeepFile, NeverFinish, UserOpensWindow };
+
+    ScriptedDropFolder(AppState& state, Monitor*& monitor, QString folder)
+        : m_state(state), m_monitor(monitor), m_folder(std::move(folder))
+    {
+    }
+
+    Outcome outcome = Outcome::Finish;
+    QStringList processed;
+    QList<bool> greenWhileProcessing;
+    QList<bool> activeWhileProcessing;
+
+    QStringList refreshFileList() override { return QDir(m_folder).entryList(QDir::Files, QDir::Name); }
+
+    void processMessage() override
+    {
+        const QString file = refreshFileList().value(0);
+        processed << file;
+        greenWhileProcessing << m_monitor->green();
+        activeWhileProcessing << m_state.monitorActive();
+        m_state.setBusyProcessing(true);
+        m_state.setCurrentMessageFile(AppPaths::join(m_folder, file));
+        // The later stages finish a message from the event loop, never inside the press.
+        switch (outcome) {
+        case Outcome::Finish:
+            QTimer::singleShot(0, [this, file] {
+                QFile::remove(AppPaths::join(m_folder, file));
+                m_state.setBusyProcessing(false);
+            });
+            break;
+        case Outcome::KeepFile:
+            QTimer::singleShot(0, [this] { m_state.setBusyProcessing(false); });
+            break;
+        case Outcome::NeverFinish:
+            break;
+        case Outcome::UserOpensWindow:
+            QTimer::singleShot(0, [this] { m_monitor->trayOpen(); });
+            break;
+        }
+    }
+
+private:
+    AppState& m_state;
+    Monitor*& m_monitor;
+    QString m_folder;
+};
+
+void drop(const QString& folder, const QStringList& names)
+{
+    for (const QString& name : names) {
+        QFile f(AppPaths::join(folder, name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("Received: from x\r\n");
+    }
+}
+
+QString tipFor(int minutes) { return QStringLiteral("Nettlewright (fires in: %1 min)").arg(minutes); }
+
+} // namespace
+
+class TstMonitor : public QObject {
+    Q_OBJECT
+
+private:
+    struct World {
+        test::Sandbox box;
+        AppState state;
+        Monitor* monitor = nullptr;
+        ScriptedDropFolder dropFolder{state, monitor, box.desktopFolder()};
+        Monitor instance{state, dropFolder};
+        World() { monitor = &instance; }
+    };
+
+private slots:
+    void minimisingRunsAtOnceThenCountsDown()
+    {
+        World w;
+        QSignalSpy hides(w.monitor, &Monitor::hideWindowRequested);
+        w.monitor->resized(Monitor::WindowState::Minimized);
+        QCOMPARE(hides.count(), 1);
+        QVERIFY(w.state.monitorActive());
+        QVERIFY(!w.monitor->windowShown());
+        QCOMPARE(w.monitor->trayTip(), tipFor(0));
+        QVERIFY(w.monitor->tmrActivate.isActive());
+        QVERIFY(!w.monitor->green());
+
+        QSignalSpy tips(w.monitor, &Monitor::trayTipChanged);
+        w.monitor->tmrActivate.setInterval(10);
+        QTRY_VERIFY(tips.count() >= 2);
+        w.monitor->tmrActivate.stop();
+        QCOMPARE(tips.at(0).at(0).toString(), tipFor(58));
+        QCOMPARE(tips.at(1).at(0).toString(), tipFor(57));
+    }
+
+    void aSecondMinimiseChangesNothing()
+    {
+        World w;
+        drop(w.box.desktopFolder(), {QStringLiteral("a.msg")});
+        w.dropFolder.outcome = ScriptedDropFolder::Outcome::KeepFile;
+        w.monitor->resized(Monitor::WindowState::Minimized);
+        w.monitor->resized(Monitor::WindowState::Minimized);
+        QCOMPARE(w.dropFolder.processed.size(), 1);
+    }
+
+    void everyWaitingFileIsProcessedInOneRun()
+    {
+        World w;
+        drop(w.box.desktopFolder(), {QStringLiteral("1.msg"), QStringLiteral("2.eml"), QStringLiteral("3.txt")});
+        QSignalSpy greens(w.monitor, &Monitor::greenChanged);
+        w.monitor->resized(Monitor::WindowState::Minimized);
+        QCOMPARE(w.dropFolder.processed, (QStringList{u"1.msg"_s, u"2.eml"_s, u"3.txt"_s}));
+        QCOMPARE(w.dropFolder.greenWhileProcessing, (QList<bool>{true, true, true}));
+        QCOMPARE(w.dropFolder.activeWhileProcessing, (QList<bool>{true, true, true}));
+        QVERIFY(w.dropFolder.refreshFileList().isEmpty());
+        // Green once for the run, back to the window's icon after it.
+        QCOMPARE(greens.count(), 2);
+        QVERIFY(!w.monitor->green());
+        QVERIFY(w.monitor->tmrActivate.isActive());
+        QVERIFY(!w.state.busyProcessing());
+    }
+
+    void runEndsWhen_data()
+    {
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<bool>("activeAfter");
+        QTest::newRow("the user opens the window during a busy wait")
+            << int(ScriptedDropFolder::Outcome::UserOpensWindow) << false;
+        QTest::newRow("a message stays in the folder") << int(ScriptedDropFolder::Outcome::KeepFile) << true;
+    }
+    void runEndsWhen()
+    {
+        QFETCH(int, outcome);
+        QFETCH(bool, activeAfter);
+        World w;
+        drop(w.box.desktopFolder(), {QStringLiteral("1.msg"), QStringLiteral("2.msg")});
+        w.dropFolder.outcome = ScriptedDropFolder::Outcome(outcome);
+        w.monitor->resized(Monitor::WindowState::Minimized);
+        QCOMPARE(w.dropFolder.processed, QStringList{u"1.msg"_s});
+        QCOMPARE(w.state.monitorActive(), activeAfter);
+        // However the run ended: not busy, the window's icon, the timer on again until the window is shown.
+        QVERIFY(!w.state.busyProcessing());
+        QVERIFY(!w.monitor->green());
+        QVERIFY(w.monitor->tmrActivate.isActive());
+    }
+
+    void restoringStopsTheMonitor_data()
+    {
+        QTest::addColumn<int>("state");
+        QTest::addColumn<QString>("tip");
+        QTest::newRow("maximised shows the plain tip") << int(Monitor::WindowState::Maximized) << u"Nettlewright"_s;
+        QTest::newRow("normal keeps the last tip") << int(Monitor::WindowState::Normal) << tipFor(0);
+    }
+    void restoringStopsTheMonitor()
+    {
+        QFETCH(int, state);
+        QFETCH(QString, tip);
+        World w;
+        w.monitor->resized(Monitor::WindowState::Minimized);
+        w.state.setBusyProcessing(true);
+        w.monitor->resized(Monitor::WindowState(state));
+        QVERIFY(w.monitor->windowShown());
+        QVERIFY(!w.monitor->tmrActivate.isActive());
+        QVERIFY(!w.state.busyProcessing());
+        QCOMPARE(w.monitor->minuteCount(), 1);
+        QCOMPARE(w.monitor->trayTip(), tip);
+        // The monitor flag is left to the tray actions.
+        QVERIFY(w.state.monitorActive());
+    }
+
+    void trayActionsHandTheWindowBack_data()
+    {
+        QTest::addColumn<bool>("open");
+        QTest::newRow("menu Open maximises") << true;
+        QTest::newRow("double-click restores") << false;
+    }
+    void trayActionsHandTheWindowBack()
+    {
+        QFETCH(bool, open);
+        World w;
+        w.monitor->resized(Monitor::WindowState::Minimized);
+        QSignalSpy shows(w.monitor, &Monitor::showWindowRequested);
+        open ? w.monitor->trayOpen() : w.monitor->trayDoubleClick();
+        QCOMPARE(shows.count(), 1);
+        QCOMPARE(shows.at(0).at(0).toBool(), open);
+        QVERIFY(!w.state.monitorActive());
+        QVERIFY(!w.monitor->tmrActivate.isActive());
+        QVERIFY(!w.monitor->green());
+    }
+
+    void activateTurnsGreenAndAsksToMinimise()
+    {
+        World w;
+        QSignalSpy minimise(w.monitor, &Monitor::minimizeRequested);
+        w.monitor->activate();
+        QVERIFY(w.state.monitorActive());
+        QVERIFY(w.monitor->green());
+        QCOMPARE(minimise.count(), 1);
+    }
+};
+
+NW_TEST_CLASS(TstMonitor)
+
+#include "tst_monitor.moc"
