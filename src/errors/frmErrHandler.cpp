@@ -5,6 +5,7 @@
 #include "shell/AppState.h"
 
 #include <QApplication>
+#include <QFontDatabase>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -41,6 +42,7 @@ frmErrHandler::frmErrHandler(const AppState& state, QWidget* parent)
     txtStack = new QPlainTextEdit;
     txtStack->setReadOnly(true);
     txtStack->setLineWrapMode(QPlainTextEdit::NoWrap);
+    txtStack->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont)); // the record's columns line up
     txtStack->setFixedHeight(140);
     lblBtnSelection = new QLabel(picLayout);
     lblBtnSelection->hide();
