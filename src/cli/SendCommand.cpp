@@ -13,7 +13,8 @@ namespace {
 
 // Sends one message with exactly the given properties and shows the whole dialogue: a way to check mail
 // settings and to see what the server answers.
-int sendCommand(const QStringList& args) {
+int sendCommand(const QStringList& args)
+{
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Sends one message through an SMTP server and prints the "
                                                     "progress events, then the whole dialogue."));

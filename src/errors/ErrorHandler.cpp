@@ -20,29 +20,28 @@ const QString kParameterIndent = QString(18, QLatin1Char(' '));
 // The stand-in for the error dialog: the number and description in a message box.
 class PromptsErrorPresenter : public ErrorPresenter {
 public:
-    void setError(const QString& numberText, const QString& description) override {
+    void setError(const QString& numberText, const QString& description) override
+    {
         m_number = numberText;
         m_description = description;
     }
     void appendStack(const QString&) override {}
-    QString showModal(const QStringList& captions) override {
+    QString showModal(const QStringList& captions) override
+    {
         const QString text = QStringLiteral("Error%1: %2").arg(m_number, m_description);
         if (captions.size() == 3) {
             switch (msgBox(text, PromptButtons::AbortRetryIgnore, PromptIcon::Critical)) {
-            case PromptAnswer::Abort:
-                return captions.at(0);
-            case PromptAnswer::Retry:
-                return captions.at(1);
-            case PromptAnswer::Ignore:
-                return captions.at(2);
-            default:
-                return QString();
+            case PromptAnswer::Abort: return captions.at(0);
+            case PromptAnswer::Retry: return captions.at(1);
+            case PromptAnswer::Ignore: return captions.at(2);
+            default: return QString();
             }
         }
         msgBox(text, PromptButtons::Ok, PromptIcon::Critical);
         return captions.value(0);
     }
-    void unload() override {
+    void unload() override
+    {
         m_number.clear();
         m_description.clear();
     }
@@ -52,33 +51,36 @@ private:
     QString m_description;
 };
 
-PromptsErrorPresenter& standIn() {
+PromptsErrorPresenter& standIn()
+{
     static PromptsErrorPresenter instance;
     return instance;
 }
 
-QString productLine() {
+QString productLine()
+{
     return QStringLiteral("     Product:     %1 (%2)").arg(appTitle(), versionText());
 }
 
 // Shown when a tracker or log request itself fails; reports nothing further.
-void showOwnFailure(const RuntimeError& e, const QString& title) {
+void showOwnFailure(const RuntimeError& e, const QString& title)
+{
     msgBox(errorNumberText(e.number()) + QStringLiteral(" - ") + e.description(), PromptButtons::Ok,
            PromptIcon::Critical, title);
 }
 
 } // namespace
 
-ErrorHandler& ErrorHandler::instance() {
+ErrorHandler& ErrorHandler::instance()
+{
     static ErrorHandler handler;
     return handler;
 }
 
-ErrorPresenter& ErrorHandler::presenter() {
-    return m_presenter ? *m_presenter : standIn();
-}
+ErrorPresenter& ErrorHandler::presenter() { return m_presenter ? *m_presenter : standIn(); }
 
-void ErrorHandler::reset() {
+void ErrorHandler::reset()
+{
     stackTracking = true;
     logErrors = true;
     m_depth = 0;
@@ -88,11 +90,10 @@ void ErrorHandler::reset() {
     m_clock = nullptr;
 }
 
-QString errorLogPath() {
-    return AppPaths::join(AppPaths::programFolder(), appTitle() + QStringLiteral(".err"));
-}
+QString errorLogPath() { return AppPaths::join(AppPaths::programFolder(), appTitle() + QStringLiteral(".err")); }
 
-QString generalDateText(const QDateTime& when) {
+QString generalDateText(const QDateTime& when)
+{
     const QLocale locale = QLocale::system();
     // The long time format may carry a time-zone name; the general date format does not.
     QString timeFormat = locale.timeFormat(QLocale::LongFormat);
@@ -102,11 +103,13 @@ QString generalDateText(const QDateTime& when) {
            locale.toString(when.time(), timeFormat);
 }
 
-QString errorNumberText(int number) {
+QString errorNumberText(int number)
+{
     return number < 0 ? QString::number(number) : QLatin1Char(' ') + QString::number(number);
 }
 
-void TraceStack(int mode, const QString& name) {
+void TraceStack(int mode, const QString& name)
+{
     ErrorHandler& h = ErrorHandler::instance();
     if (!h.stackTracking)
         return;
@@ -129,7 +132,8 @@ void TraceStack(int mode, const QString& name) {
             QString text;
             for (int i = h.m_depth; i >= 1; --i)
                 text += QString::number(i) + QStringLiteral(" - ") + h.m_stack.at(i) + kCrLf;
-            msgBox(text, PromptButtons::Ok, PromptIcon::Information, QStringLiteral("Stack Dump [%1]").arg(appTitle()));
+            msgBox(text, PromptButtons::Ok, PromptIcon::Information,
+                   QStringLiteral("Stack Dump [%1]").arg(appTitle()));
             break;
         }
         case 3: {
@@ -140,15 +144,15 @@ void TraceStack(int mode, const QString& name) {
             TextFile::append(errorLogPath(), text);
             break;
         }
-        default:
-            break;
+        default: break;
         }
     } catch (const RuntimeError& e) {
         showOwnFailure(e, QStringLiteral("Unable to Process Stack Request"));
     }
 }
 
-void WriteErrorLog(const QString& record) {
+void WriteErrorLog(const QString& record)
+{
     try {
         const QString text = QStringLiteral("<-- ") + generalDateText(ErrorHandler::instance().now()) +
                              QStringLiteral(" -->") + kCrLf + productLine() + kCrLf + record + kCrLf;
@@ -164,7 +168,8 @@ void WriteErrorLog(const QString& record) {
 //  2   | Quit, Retry, Ignore     | Quit ends the process; Retry 1; Ignore 3; closed without a button 0
 //  3   | OK                      | 3
 // other| not shown (stays filled)| 0
-int HandleError(const RuntimeError& error, const QString& description, int mode, const QVariantList& parameters) {
+int HandleError(const RuntimeError& error, const QString& description, int mode, const QVariantList& parameters)
+{
     ErrorHandler& h = ErrorHandler::instance();
 
     QString parameterText;
@@ -224,18 +229,19 @@ int HandleError(const RuntimeError& error, const QString& description, int mode,
             return 3;
         return 0;
     }
-    default:
-        return 0;
+    default: return 0;
     }
 }
 
-void reportFailure(const RuntimeError& error) {
+void reportFailure(const RuntimeError& error)
+{
     if (error.number() == 1)
         return;
     HandleError(error, error.description(), 3);
 }
 
-void reportFailure(const std::exception& error) {
+void reportFailure(const std::exception& error)
+{
     if (dynamic_cast<const std::bad_alloc*>(&error))
         reportFailure(RuntimeError(7));
     else

@@ -68,7 +68,8 @@ void TraceStack(int mode, const QString& name);
 
 // Logs the error, shows the dialog with the buttons of `mode` and returns the choice (see the table in
 // ErrorHandler.cpp).
-int HandleError(const RuntimeError& error, const QString& description, int mode, const QVariantList& parameters = {});
+int HandleError(const RuntimeError& error, const QString& description, int mode,
+                const QVariantList& parameters = {});
 
 // Appends the date line, the product line and `record` to the error log.
 void WriteErrorLog(const QString& record);
@@ -99,7 +100,8 @@ void reportFailure(const std::exception& error);
 
 // Runs a routine's body under the calling convention: its name on the stack, a failure reported with
 // mode 3, the name popped on every way out. Returns `fallback` after a failure.
-template <typename R, typename F> R runGuarded(const char* name, R fallback, F&& body) {
+template <typename R, typename F> R runGuarded(const char* name, R fallback, F&& body)
+{
     TraceScope scope(name);
     try {
         return body();
@@ -111,7 +113,8 @@ template <typename R, typename F> R runGuarded(const char* name, R fallback, F&&
     return fallback;
 }
 
-template <typename F> void runGuarded(const char* name, F&& body) {
+template <typename F> void runGuarded(const char* name, F&& body)
+{
     runGuarded(name, 0, [&] {
         body();
         return 0;

@@ -7,7 +7,8 @@
 namespace nw {
 
 QString errorReportBody(const QString& date, const QString& number, const QString& description,
-                        const QString& userDescription, const QString& stack) {
+                        const QString& userDescription, const QString& stack)
+{
     const QString rule(28, QLatin1Char('-'));
     return QStringList{QStringLiteral("[Date] ") + date,
                        QStringLiteral("[Error Number] ") + number,
@@ -24,7 +25,8 @@ QString errorReportBody(const QString& date, const QString& number, const QStrin
         .join(QStringLiteral("\r\n"));
 }
 
-QString errorReportSubject() {
+QString errorReportSubject()
+{
     return QStringLiteral("Product ERROR: ") + appTitle() + QLatin1Char(' ') + versionText();
 }
 

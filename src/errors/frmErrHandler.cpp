@@ -26,7 +26,8 @@ constexpr int kBorder = 1; // the 30 twips around the layout panel, half on each
 } // namespace
 
 frmErrHandler::frmErrHandler(const AppState& state, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), m_state(state) {
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), m_state(state)
+{
     setWindowTitle(appTitle());
     setModal(true);
 
@@ -92,7 +93,8 @@ frmErrHandler::frmErrHandler(const AppState& state, QWidget* parent)
         w->installEventFilter(this);
 }
 
-void frmErrHandler::Form_Load() {
+void frmErrHandler::Form_Load()
+{
     // A routine that failed may have left the wait pointer on.
     while (QApplication::overrideCursor())
         QApplication::restoreOverrideCursor();
@@ -108,19 +110,22 @@ void frmErrHandler::Form_Load() {
     m_loaded = true;
 }
 
-void frmErrHandler::setError(const QString& numberText, const QString& description) {
+void frmErrHandler::setError(const QString& numberText, const QString& description)
+{
     lblErrNumber->setText(numberText);
     lblErrMessage->setText(description);
     if (!m_loaded)
         Form_Load();
 }
 
-void frmErrHandler::appendStack(const QString& text) {
+void frmErrHandler::appendStack(const QString& text)
+{
     // The box shows CR LF as a line end of its own; the text keeps them for the report.
     txtStack->setPlainText(txtStack->toPlainText() + text);
 }
 
-QString frmErrHandler::showModal(const QStringList& captions) {
+QString frmErrHandler::showModal(const QStringList& captions)
+{
     if (!m_loaded)
         Form_Load();
     for (int i = 0; i < 3; ++i) {
@@ -131,7 +136,8 @@ QString frmErrHandler::showModal(const QStringList& captions) {
     return lblBtnSelection->text();
 }
 
-void frmErrHandler::unload() {
+void frmErrHandler::unload()
+{
     hide();
     lblErrNumber->clear();
     lblErrMessage->clear();
@@ -143,21 +149,22 @@ void frmErrHandler::unload() {
     m_loaded = false;
 }
 
-void frmErrHandler::cmdOption_Click(int index) {
+void frmErrHandler::cmdOption_Click(int index)
+{
     lblBtnSelection->setText(cmdOption[index]->text());
     hide();
 }
 
-void frmErrHandler::fold(bool out) {
+void frmErrHandler::fold(bool out)
+{
     setFixedHeight(picLayout->height() + (out ? picReportError->height() : 0));
     cmdSendError->setText(out ? kReportIn : kReportOut);
 }
 
-void frmErrHandler::cmdSendError_Click() {
-    fold(cmdSendError->text() == kReportOut);
-}
+void frmErrHandler::cmdSendError_Click() { fold(cmdSendError->text() == kReportOut); }
 
-void frmErrHandler::cmdSend_Click() {
+void frmErrHandler::cmdSend_Click()
+{
     const QString body = errorReportBody(generalDateText(ErrorHandler::instance().now()), lblErrNumber->text(),
                                          lblErrMessage->text(), txtMessage->toPlainText(), txtStack->toPlainText());
     SMTP1.Server = m_state.smtpServer;
@@ -171,7 +178,8 @@ void frmErrHandler::cmdSend_Click() {
     fold(false);
 }
 
-bool frmErrHandler::eventFilter(QObject* watched, QEvent* event) {
+bool frmErrHandler::eventFilter(QObject* watched, QEvent* event)
+{
     const auto* mouse = static_cast<QMouseEvent*>(event);
     switch (event->type()) {
     case QEvent::MouseButtonPress:
@@ -197,7 +205,8 @@ bool frmErrHandler::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-void frmErrHandler::paintEvent(QPaintEvent*) {
+void frmErrHandler::paintEvent(QPaintEvent*)
+{
     // Without a caption bar the window needs an edge of its own.
     QPainter painter(this);
     painter.setPen(palette().color(QPalette::Dark));

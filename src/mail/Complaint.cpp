@@ -10,7 +10,8 @@
 namespace nw {
 
 ComplaintInputs complaintInputs(const HeaderAnalysis& analysis, const QString& headerText, const QString& whoisAddress,
-                                const QString& whoisServer, Resolver& resolver) {
+                                const QString& whoisServer, Resolver& resolver)
+{
     ComplaintInputs in;
     in.analysis = analysis;
     in.headerText = headerText;
@@ -28,7 +29,8 @@ ComplaintInputs complaintInputs(const HeaderAnalysis& analysis, const QString& h
     return in;
 }
 
-QString CreateComplaint(const ComplaintInputs& in) {
+QString CreateComplaint(const ComplaintInputs& in)
+{
     return runGuarded("CreateComplaint", QString(), [&] {
         QString t;
         const auto line = [&t](const QString& text) { t += text + QStringLiteral("\r\n"); };

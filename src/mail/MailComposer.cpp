@@ -16,7 +16,8 @@ namespace {
 const QString kEmailSettings = QStringLiteral("EmailSettings");
 }
 
-MailComposer::MailComposer(QObject* parent, const QString& settingsApplication) : QObject(parent) {
+MailComposer::MailComposer(QObject* parent, const QString& settingsApplication) : QObject(parent)
+{
     const QString application = settingsApplication.isEmpty()
                                     ? QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName()
                                     : settingsApplication;
@@ -32,43 +33,51 @@ MailComposer::MailComposer(QObject* parent, const QString& settingsApplication) 
     connect(&m_smtp, &SMTP::Status, this, &MailComposer::showStatus);
 }
 
-void MailComposer::showStatus(const QString& text) {
+void MailComposer::showStatus(const QString& text)
+{
     lblStatus = text;
     emit statusChanged(text);
     QCoreApplication::processEvents();
 }
 
-void MailComposer::setMailTo(const QString& value) {
+void MailComposer::setMailTo(const QString& value)
+{
     txtTo = value;
     emit fieldsChanged();
 }
 
-void MailComposer::setMailFrom(const QString& value) {
+void MailComposer::setMailFrom(const QString& value)
+{
     txtFrom = value;
     emit fieldsChanged();
 }
 
-void MailComposer::setCCC(const QString& value) {
+void MailComposer::setCCC(const QString& value)
+{
     txtCC = value;
     emit fieldsChanged();
 }
 
-void MailComposer::setBCC(const QString& value) {
+void MailComposer::setBCC(const QString& value)
+{
     txtBCC = value;
     emit fieldsChanged();
 }
 
-void MailComposer::setSubject(const QString& value) {
+void MailComposer::setSubject(const QString& value)
+{
     txtSubject = value;
     emit fieldsChanged();
 }
 
-void MailComposer::setBody(const QString& value) {
+void MailComposer::setBody(const QString& value)
+{
     txtMessage = value;
     emit fieldsChanged();
 }
 
-QString MailComposer::readProperty(const QString& name) const {
+QString MailComposer::readProperty(const QString& name) const
+{
     if (name != QLatin1String("Server"))
         throw RuntimeError(393);
     if (m_server.isEmpty())
@@ -76,7 +85,8 @@ QString MailComposer::readProperty(const QString& name) const {
     return m_server;
 }
 
-void MailComposer::cmdSend_Click() {
+void MailComposer::cmdSend_Click()
+{
     setMailTo(txtTo);
     setMailFrom(txtFrom);
     setCCC(txtCC);
@@ -90,7 +100,8 @@ void MailComposer::cmdSend_Click() {
     Send();
 }
 
-bool MailComposer::Check() {
+bool MailComposer::Check()
+{
     using text::TrimSpaces;
     const auto anyway = [](const char* question, PromptIcon icon) {
         return msgBox(QString::fromLatin1(question) + text::CrLf() +
@@ -121,7 +132,8 @@ bool MailComposer::Check() {
     }
 }
 
-void MailComposer::Send() {
+void MailComposer::Send()
+{
     m_smtp.Server = m_server;
     m_smtp.MailFrom = txtFrom;
     m_smtp.MailTo = txtTo;

@@ -12,7 +12,8 @@ SendMail::SendMail(QWidget* parent, const QString& settingsApplication)
     : QWidget(parent), txtTo(new QLineEdit(this)), txtFrom(new QLineEdit(this)), txtCC(new QLineEdit(this)),
       txtBCC(new QLineEdit(this)), txtSubject(new QLineEdit(this)), txtMessage(new QPlainTextEdit(this)),
       cmdSend(new QPushButton(QStringLiteral("&Send"), this)), lblStatus(new QLabel(this)),
-      m_composer(nullptr, settingsApplication) {
+      m_composer(nullptr, settingsApplication)
+{
     auto* grid = new QGridLayout(this);
     int row = 0;
     for (const auto& [caption, field] : {std::pair{"To:", txtTo}, std::pair{"From:", txtFrom}, std::pair{"CC:", txtCC},
@@ -34,7 +35,8 @@ SendMail::SendMail(QWidget* parent, const QString& settingsApplication)
     showFields();
 }
 
-void SendMail::showFields() {
+void SendMail::showFields()
+{
     txtTo->setText(m_composer.txtTo);
     txtFrom->setText(m_composer.txtFrom);
     txtCC->setText(m_composer.txtCC);
@@ -45,7 +47,8 @@ void SendMail::showFields() {
         txtMessage->setPlainText(message);
 }
 
-void SendMail::cmdSend_Click() {
+void SendMail::cmdSend_Click()
+{
     m_composer.txtTo = txtTo->text();
     m_composer.txtFrom = txtFrom->text();
     m_composer.txtCC = txtCC->text();

@@ -20,7 +20,8 @@ namespace {
 const QDateTime kWhen(QDate(2026, 3, 4), QTime(5, 6, 7));
 
 // Presses a button of the modal dialog once it shows; closes it after a bound so no test can hang on it.
-void pressWhenShown(frmErrHandler& dialog, const std::function<void()>& press) {
+void pressWhenShown(frmErrHandler& dialog, const std::function<void()>& press)
+{
     QTimer::singleShot(0, &dialog, [&dialog, press] {
         if (dialog.isVisible())
             press();
@@ -28,7 +29,8 @@ void pressWhenShown(frmErrHandler& dialog, const std::function<void()>& press) {
     QTimer::singleShot(10000, &dialog, [&dialog] { dialog.reject(); });
 }
 
-QStringList visibleOptions(const frmErrHandler& dialog) {
+QStringList visibleOptions(const frmErrHandler& dialog)
+{
     QStringList captions;
     for (const QPushButton* b : dialog.cmdOption)
         if (!b->isHidden())
@@ -42,7 +44,8 @@ class TstErrorDialog : public QObject {
     Q_OBJECT
 
 private slots:
-    void modesOfferButtons_data() {
+    void modesOfferButtons_data()
+    {
         QTest::addColumn<int>("mode");
         QTest::addColumn<int>("press"); // index of the option button, -1: closed without one
         QTest::addColumn<QStringList>("captions");
@@ -58,7 +61,8 @@ private slots:
         QTest::newRow("2: closed without a button") << 2 << -1 << three << 0 << 0 << true;
         QTest::newRow("3: OK") << 3 << 0 << QStringList{QStringLiteral("OK")} << 3 << 0 << true;
     }
-    void modesOfferButtons() {
+    void modesOfferButtons()
+    {
         QFETCH(int, mode);
         QFETCH(int, press);
         QFETCH(QStringList, captions);
@@ -84,7 +88,8 @@ private slots:
         QCOMPARE(dialog.txtStack->toPlainText().isEmpty(), unloaded);
     }
 
-    void reportButtonNeedsServerAndAddress_data() {
+    void reportButtonNeedsServerAndAddress_data()
+    {
         QTest::addColumn<QString>("server");
         QTest::addColumn<QString>("address");
         QTest::addColumn<bool>("offered");
@@ -92,7 +97,8 @@ private slots:
         QTest::newRow("no user address") << QStringLiteral("mx") << QString() << false;
         QTest::newRow("no server") << QString() << QStringLiteral("me@example.org") << false;
     }
-    void reportButtonNeedsServerAndAddress() {
+    void reportButtonNeedsServerAndAddress()
+    {
         QFETCH(QString, server);
         QFETCH(QString, address);
         QFETCH(bool, offered);
@@ -104,7 +110,8 @@ private slots:
         QCOMPARE(!dialog.cmdSendError->isHidden(), offered);
     }
 
-    void foldingChangesHeightOnly() {
+    void foldingChangesHeightOnly()
+    {
         AppState state;
         state.smtpServer = QStringLiteral("mx");
         state.userAddress = QStringLiteral("me@example.org");
@@ -125,14 +132,16 @@ private slots:
         QCOMPARE(dialog.width(), dialog.picLayout->width() + 2);
     }
 
-    void reportBodyLines_data() {
+    void reportBodyLines_data()
+    {
         QTest::addColumn<QString>("user");
         QTest::addColumn<QString>("userLine");
         QTest::newRow("with the user's words")
             << QStringLiteral("clicked Process") << QStringLiteral("clicked Process");
         QTest::newRow("empty description keeps its line") << QString() << QString();
     }
-    void reportBodyLines() {
+    void reportBodyLines()
+    {
         QFETCH(QString, user);
         QFETCH(QString, userLine);
         const QString stack = QStringLiteral("1 - MAIN\r\n     -- Error --\r\n");
@@ -148,7 +157,8 @@ private slots:
         QCOMPARE(errorReportSubject(), QStringLiteral("Product ERROR: Nettlewright 2.0.1"));
     }
 
-    void sendMailsTheReportOnce() {
+    void sendMailsTheReportOnce()
+    {
         nw::test::SmtpSink sink;
         QVERIFY2(sink.start(), qPrintable(sink.error()));
         Sandbox box;

@@ -69,11 +69,10 @@ Nettlewright 2.0.1
 %1
 %2 - %3)";
 
-QString crlf(const char* text) {
-    return QString::fromLatin1(text).replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-}
+QString crlf(const char* text) { return QString::fromLatin1(text).replace(QLatin1Char('\n'), QStringLiteral("\r\n")); }
 
-ComplaintInputs inputs(const HeaderAnalysis& analysis, const QString& header, const QString& local) {
+ComplaintInputs inputs(const HeaderAnalysis& analysis, const QString& header, const QString& local)
+{
     ComplaintInputs in;
     in.analysis = analysis;
     in.headerText = header;
@@ -96,7 +95,8 @@ class TstComplaint : public QObject {
     Q_OBJECT
 
 private slots:
-    void textIsExact_data() {
+    void textIsExact_data()
+    {
         QTest::addColumn<HeaderAnalysis>("analysis");
         QTest::addColumn<QString>("header");
         QTest::addColumn<QString>("local");
@@ -112,7 +112,8 @@ private slots:
             << found << QStringLiteral("Received: from x\r\nSubj<----MESSAGE TRUNCATED---->")
             << QStringLiteral("10.0.0.5");
     }
-    void textIsExact() {
+    void textIsExact()
+    {
         QFETCH(HeaderAnalysis, analysis);
         QFETCH(QString, header);
         QFETCH(QString, local);
@@ -124,7 +125,8 @@ private slots:
         QCOMPARE(box.prompts().shown().size(), 0);
     }
 
-    void processInputsCarryVersionAndLocalAddress() {
+    void processInputsCarryVersionAndLocalAddress()
+    {
         TableResolver resolver;
         resolver.add(QStringLiteral("10.1.2.3"), QStringLiteral("localhost"));
         const ComplaintInputs in =

@@ -14,7 +14,8 @@ struct Run {
     QString out;
 };
 
-Run runCli(const QStringList& args) {
+Run runCli(const QStringList& args)
+{
     QProcess p;
     p.start(QCoreApplication::applicationDirPath() + QStringLiteral("/nettlewright-cli"),
             QStringList{QStringLiteral("send")} + args);
@@ -37,7 +38,8 @@ class TstSendCommand : public QObject {
     QString m_body;
 
 private slots:
-    void initTestCase() {
+    void initTestCase()
+    {
         QVERIFY2(m_sink.start(), qPrintable(m_sink.error()));
         m_body = m_dir.filePath(QStringLiteral("body.txt"));
         QFile f(m_body);
@@ -46,7 +48,8 @@ private slots:
     }
     void cleanupTestCase() { m_sink.stop(); }
 
-    void exitStatusAndOutput_data() {
+    void exitStatusAndOutput_data()
+    {
         QTest::addColumn<QString>("server");
         QTest::addColumn<bool>("withBody");
         QTest::addColumn<int>("exitCode");
@@ -67,7 +70,8 @@ private slots:
                                                 QStringLiteral("--- Log ---")};
         QTest::newRow("no body file") << QStringLiteral("127.0.0.1") << false << 1 << QStringList{};
     }
-    void exitStatusAndOutput() {
+    void exitStatusAndOutput()
+    {
         QFETCH(QString, server);
         QFETCH(bool, withBody);
         QFETCH(int, exitCode);

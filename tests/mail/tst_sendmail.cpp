@@ -26,7 +26,8 @@ const QString kNoSubject =
     QStringLiteral("You didn't enter the message subject. \r\nWould you like to send it anyway?");
 const QString kNoText = QStringLiteral("You didn't enter the message text. \r\nWould you like to send it anyway?");
 
-QList<PromptIcon> iconsOf(const RecordingPrompts& prompts) {
+QList<PromptIcon> iconsOf(const RecordingPrompts& prompts)
+{
     QList<PromptIcon> icons;
     for (const Prompt& p : prompts.shown())
         icons << p.icon;
@@ -40,7 +41,8 @@ class TstMailComposer : public QObject {
 
     SmtpSink m_sink;
 
-    void fill(MailComposer& c, const QString& to, const QString& from, const QString& subject, const QString& text) {
+    void fill(MailComposer& c, const QString& to, const QString& from, const QString& subject, const QString& text)
+    {
         c.setServer(QStringLiteral("127.0.0.1"));
         c.smtp().Port = QString::number(m_sink.port());
         c.txtTo = to;
@@ -53,7 +55,8 @@ private slots:
     void initTestCase() { QVERIFY2(m_sink.start(), qPrintable(m_sink.error())); }
     void cleanupTestCase() { m_sink.stop(); }
 
-    void questionsDecide_data() {
+    void questionsDecide_data()
+    {
         QTest::addColumn<QString>("to");
         QTest::addColumn<QString>("server");
         QTest::addColumn<QString>("from");
@@ -96,7 +99,8 @@ private slots:
         QTest::newRow("blank text, Yes") << to << server << from << s << QString() << QList<A>{A::Yes}
                                          << QStringList{kNoText} << QList<I>{I::Question} << QByteArray("Subject:Spam");
     }
-    void questionsDecide() {
+    void questionsDecide()
+    {
         QFETCH(QString, to);
         QFETCH(QString, server);
         QFETCH(QString, from);
@@ -129,7 +133,8 @@ private slots:
         QCOMPARE(c.lblStatus, QStringLiteral("Idle"));
     }
 
-    void failedSendKeepsFieldsAndSays() {
+    void failedSendKeepsFieldsAndSays()
+    {
         Sandbox box;
         MailComposer c(nullptr, QStringLiteral("tst"));
         fill(c, QStringLiteral("abuse@example.com"), QStringLiteral("me@example.org"), QStringLiteral("s"),
@@ -152,7 +157,8 @@ private slots:
         QVERIFY(m_sink.messages().last().data.startsWith("From:other@example.org\r\n"));
     }
 
-    void propertiesAreWriteOnly_data() {
+    void propertiesAreWriteOnly_data()
+    {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("server");
         QTest::addColumn<int>("error");
@@ -161,7 +167,8 @@ private slots:
         QTest::newRow("MailTo: 393") << QStringLiteral("MailTo") << QStringLiteral("mx") << 393;
         QTest::newRow("XMailer: 393") << QStringLiteral("XMailer") << QStringLiteral("mx") << 393;
     }
-    void propertiesAreWriteOnly() {
+    void propertiesAreWriteOnly()
+    {
         QFETCH(QString, name);
         QFETCH(QString, server);
         QFETCH(int, error);
@@ -177,7 +184,8 @@ private slots:
         }
     }
 
-    void settingsFillSenderAndCopies() {
+    void settingsFillSenderAndCopies()
+    {
         Sandbox box;
         SettingsStore store;
         const QString app = QStringLiteral("mailtool");
@@ -189,7 +197,8 @@ private slots:
         QCOMPARE(c.txtBCC, QStringLiteral("b@example.org"));
     }
 
-    void widgetSendsWhatItShows() {
+    void widgetSendsWhatItShows()
+    {
         Sandbox box;
         SendMail w(nullptr, QStringLiteral("tst"));
         w.composer().setServer(QStringLiteral("127.0.0.1"));

@@ -23,7 +23,8 @@ const QString kFailedAtServer = QStringLiteral("Failed at server side. Check the
 // The client's Status and Error events, in order, as "Status: ..." and "Error: ...".
 class EventLog {
 public:
-    explicit EventLog(SMTP& smtp) {
+    explicit EventLog(SMTP& smtp)
+    {
         QObject::connect(&smtp, &SMTP::Status, &m_context,
                          [this](const QString& t) { events << QStringLiteral("Status: ") + t; });
         QObject::connect(&smtp, &SMTP::Error, &m_context,
@@ -36,19 +37,22 @@ private:
     QObject m_context; // the connections end with the log
 };
 
-void address(SMTP& smtp, quint16 port) {
+void address(SMTP& smtp, quint16 port)
+{
     smtp.Server = QStringLiteral("127.0.0.1");
     smtp.Port = QString::number(port);
     smtp.MailFrom = QStringLiteral("me@example.org");
     smtp.MailTo = QStringLiteral("abuse@example.net");
 }
 
-QByteArray fileBytes(const QString& path) {
+QByteArray fileBytes(const QString& path)
+{
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-QString writeTemp(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
+QString writeTemp(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
+{
     const QString path = dir.filePath(name);
     QFile f(path);
     if (f.open(QIODevice::WriteOnly))
@@ -57,7 +61,8 @@ QString writeTemp(const QTemporaryDir& dir, const QString& name, const QByteArra
 }
 
 // The data of a whole message as the server must receive it: the fixed header lines, then the body.
-QByteArray messageData(const QByteArray& headers, const QByteArray& body) {
+QByteArray messageData(const QByteArray& headers, const QByteArray& body)
+{
     return headers + "X-Mailer:  <powered by WrenSMTP (1.0)>\r\n\r\n" + body + "\r\n\r\n\r\n";
 }
 
@@ -69,7 +74,8 @@ class TstSmtpServer : public QObject {
 
     SmtpSink m_sink;
 
-    SmtpSink::Message sendOne(SMTP& smtp, bool* sent) {
+    SmtpSink::Message sendOne(SMTP& smtp, bool* sent)
+    {
         const auto before = m_sink.messages().size();
         *sent = smtp.SendMail();
         const auto all = m_sink.messages();
@@ -80,7 +86,8 @@ private slots:
     void initTestCase() { QVERIFY2(m_sink.start(), qPrintable(m_sink.error())); }
     void cleanupTestCase() { m_sink.stop(); }
 
-    void bodyArrivesIntact_data() {
+    void bodyArrivesIntact_data()
+    {
         QTest::addColumn<QString>("body");
         QTest::addColumn<QByteArray>("received");
         QTest::newRow("plain lines") << QStringLiteral("one\r\ntwo") << QByteArray("one\r\ntwo");
@@ -91,7 +98,8 @@ private slots:
         QTest::newRow("empty body") << QString() << QByteArray();
         QTest::newRow("high single bytes") << QStringLiteral("caf\u00e9 \u00ff") << QByteArray("caf\xe9 \xff");
     }
-    void bodyArrivesIntact() {
+    void bodyArrivesIntact()
+    {
         QFETCH(QString, body);
         QFETCH(QByteArray, received);
         SMTP smtp;
@@ -104,7 +112,8 @@ private slots:
         QCOMPARE(m.data, messageData("From:me@example.org\r\nTo:abuse@example.net\r\nSubject:Report\r\n", received));
     }
 
-    void recipientsAndHeaders_data() {
+    void recipientsAndHeaders_data()
+    {
         QTest::addColumn<QString>("cc");
         QTest::addColumn<QString>("bcc");
         QTest::addColumn<QString>("xheader");
@@ -131,7 +140,8 @@ private slots:
             << QByteArray("X-Report: 1\r\nFrom:me@example.org\r\nTo:abuse@example.net\r\nSubject:S\r\nX-Mailer:  "
                           "<powered by WrenSMTP (1.0)>\r\n");
     }
-    void recipientsAndHeaders() {
+    void recipientsAndHeaders()
+    {
         QFETCH(QString, cc);
         QFETCH(QString, bcc);
         QFETCH(QString, xheader);
@@ -155,7 +165,8 @@ private slots:
         QCOMPARE(m.data, headers + "\r\ntext\r\n\r\n\r\n");
     }
 
-    void lineBreaksInValuesStayInTheirLine_data() {
+    void lineBreaksInValuesStayInTheirLine_data()
+    {
         QTest::addColumn<QString>("subject");
         QTest::addColumn<QString>("nameTo");
         QTest::addColumn<QByteArray>("headers");
@@ -165,7 +176,8 @@ private slots:
         QTest::newRow("a lone LF in a header text")
             << QStringLiteral("S") << QStringLiteral("Team\n.\nQUIT") << QByteArray("To:Team . QUIT\r\nSubject:S\r\n");
     }
-    void lineBreaksInValuesStayInTheirLine() {
+    void lineBreaksInValuesStayInTheirLine()
+    {
         QFETCH(QString, subject);
         QFETCH(QString, nameTo);
         QFETCH(QByteArray, headers);
@@ -180,7 +192,8 @@ private slots:
         QCOMPARE(m.data, messageData("From:me@example.org\r\n" + headers, "b"));
     }
 
-    void complaintWithDotLineArrivesWhole() {
+    void complaintWithDotLineArrivesWhole()
+    {
         ComplaintInputs in;
         in.analysis = {QStringLiteral("192.0.2.7"), QStringLiteral("relay.example"), QStringLiteral("now"),
                        QStringLiteral("from relay\r"), QString()};
@@ -201,7 +214,8 @@ private slots:
                                      expected.toLatin1()));
     }
 
-    void attachmentRoundTrips() {
+    void attachmentRoundTrips()
+    {
         QTemporaryDir dir;
         QByteArray bytes(1000, Qt::Uninitialized);
         for (char& c : bytes)
@@ -222,7 +236,8 @@ private slots:
         QCOMPARE(fileBytes(decoded), bytes);
     }
 
-    void successKeepsOnlyServerPortMailerAndLog() {
+    void successKeepsOnlyServerPortMailerAndLog()
+    {
         QTemporaryDir dir;
         SMTP smtp;
         address(smtp, m_sink.port());
@@ -256,7 +271,8 @@ NW_TEST_CLASS(TstSmtpServer)
 class TstSmtpDialogue : public QObject {
     Q_OBJECT
 
-    static QList<ScriptedPeer::Step> happyScript(const QByteArray& greeting, const QByteArray& heloReply) {
+    static QList<ScriptedPeer::Step> happyScript(const QByteArray& greeting, const QByteArray& heloReply)
+    {
         using P = ScriptedPeer;
         QList<P::Step> s{P::send(greeting), P::readLine(), P::send(heloReply)};
         for (const char* reply : {"250 ok\r\n", "250 ok\r\n", "354 go\r\n"})
@@ -269,7 +285,8 @@ class TstSmtpDialogue : public QObject {
     }
 
 private slots:
-    void refusedInput_data() {
+    void refusedInput_data()
+    {
         QTest::addColumn<QString>("server");
         QTest::addColumn<QString>("from");
         QTest::addColumn<QString>("to");
@@ -283,7 +300,8 @@ private slots:
         QTest::newRow("no recipient") << QStringLiteral("h") << QStringLiteral("a@b.c") << QString()
                                       << QStringLiteral("Receipient address not specified") << QStringLiteral("25");
     }
-    void refusedInput() {
+    void refusedInput()
+    {
         QFETCH(QString, server);
         QFETCH(QString, from);
         QFETCH(QString, to);
@@ -301,7 +319,8 @@ private slots:
         QVERIFY(smtp.Log.isEmpty());
     }
 
-    void cannotConnect_data() {
+    void cannotConnect_data()
+    {
         QTest::addColumn<QString>("port");
         QTest::addColumn<QStringList>("events");
         const QString refused = QStringLiteral("Error: Connection refused");
@@ -318,7 +337,8 @@ private slots:
                             QStringLiteral("Error: Connect failed")} +
                 tail);
     }
-    void cannotConnect() {
+    void cannotConnect()
+    {
         QFETCH(QString, port);
         QFETCH(QStringList, events);
         SMTP smtp;
@@ -331,7 +351,8 @@ private slots:
         QCOMPARE(smtp.NameTo, QStringLiteral("abuse@example.net"));
     }
 
-    void unreadableAttachmentConnectsNowhere() {
+    void unreadableAttachmentConnectsNowhere()
+    {
         ScriptedPeer peer({ScriptedPeer::send("220 hi\r\n"), ScriptedPeer::hold()});
         SMTP smtp;
         address(smtp, peer.port());
@@ -342,7 +363,8 @@ private slots:
         QCOMPARE(peer.connections(), 0);
     }
 
-    void rejectedDialogue_data() {
+    void rejectedDialogue_data()
+    {
         using P = ScriptedPeer;
         QTest::addColumn<QList<ScriptedPeer::Step>>("script");
         QTest::addColumn<QStringList>("linesSent");
@@ -360,7 +382,8 @@ private slots:
                               P::send("550 but no\r\n"), P::hold()}
             << QStringList{QStringLiteral("HELO 127.0.0.1\r\n")} << QStringLiteral("250-hello\r\n550 but no\r\n");
     }
-    void rejectedDialogue() {
+    void rejectedDialogue()
+    {
         QFETCH(QList<ScriptedPeer::Step>, script);
         QFETCH(QStringList, linesSent);
         QFETCH(QString, logEnd);
@@ -381,7 +404,8 @@ private slots:
         QCOMPARE(smtp.Body, QStringLiteral("b"));
     }
 
-    void splitAndMultiLineRepliesAreReadWhole_data() {
+    void splitAndMultiLineRepliesAreReadWhole_data()
+    {
         QTest::addColumn<QByteArray>("greeting");
         QTest::addColumn<QByteArray>("heloReply");
         QTest::newRow("plain") << QByteArray("220 hi\r\n") << QByteArray("250 hello\r\n");
@@ -389,7 +413,8 @@ private slots:
             << QByteArray("220-first\r\n220-second\r\n220 last\r\n") << QByteArray("250-a\r\n250-b\r\n250 c\r\n");
         QTest::newRow("bare LF ends") << QByteArray("220 hi\n") << QByteArray("250 hello\n");
     }
-    void splitAndMultiLineRepliesAreReadWhole() {
+    void splitAndMultiLineRepliesAreReadWhole()
+    {
         QFETCH(QByteArray, greeting);
         QFETCH(QByteArray, heloReply);
         // Every reply goes out in pieces: one byte, then the rest after a gap.
@@ -412,7 +437,8 @@ private slots:
         QVERIFY(smtp.Log.contains(QString::fromLatin1(greeting.mid(1))));
     }
 
-    void brokenConnectionEndsTheSend_data() {
+    void brokenConnectionEndsTheSend_data()
+    {
         using P = ScriptedPeer;
         QTest::addColumn<QList<ScriptedPeer::Step>>("script");
         QTest::addColumn<int>("timeoutMs");
@@ -427,7 +453,8 @@ private slots:
         QTest::newRow("closed mid-dialogue")
             << QList<P::Step>{P::send("220 hi\r\n"), P::readLine(), P::send("250 a\r\n"), P::close()} << 600000;
     }
-    void brokenConnectionEndsTheSend() {
+    void brokenConnectionEndsTheSend()
+    {
         QFETCH(QList<ScriptedPeer::Step>, script);
         QFETCH(int, timeoutMs);
         ScriptedPeer peer(script);
@@ -448,7 +475,8 @@ private slots:
             QVERIFY(ticks > 0);
     }
 
-    void sendingDuringASendIsRefused() {
+    void sendingDuringASendIsRefused()
+    {
         ScriptedPeer peer(happyScript("220 hi\r\n", "250 hello\r\n"));
         SMTP smtp;
         address(smtp, peer.port());
@@ -471,7 +499,8 @@ class TstUuencode : public QObject {
     Q_OBJECT
 
 private slots:
-    void roundTripAndLineLengths_data() {
+    void roundTripAndLineLengths_data()
+    {
         QTest::addColumn<int>("size");
         QTest::addColumn<QString>("lengthChars");
         QTest::newRow("0: one lone-space line") << 0 << QStringLiteral(" ");
@@ -486,7 +515,8 @@ private slots:
         chars += QChar(32 + random % 45);
         QTest::newRow("random length") << random << chars;
     }
-    void roundTripAndLineLengths() {
+    void roundTripAndLineLengths()
+    {
         QFETCH(int, size);
         QFETCH(QString, lengthChars);
         QTemporaryDir dir;
@@ -520,7 +550,8 @@ private slots:
         }
     }
 
-    void backslashPathsNameTheFile() {
+    void backslashPathsNameTheFile()
+    {
         QTemporaryDir dir;
         const QString path = writeTemp(dir, QStringLiteral("C:\\spam\\m.txt"), "x");
         SMTP smtp;

@@ -12,11 +12,10 @@ namespace nw::test {
 
 SmtpSink::SmtpSink() = default;
 
-SmtpSink::~SmtpSink() {
-    stop();
-}
+SmtpSink::~SmtpSink() { stop(); }
 
-bool SmtpSink::start() {
+bool SmtpSink::start()
+{
     m_process.setProgram(QStringLiteral("/usr/bin/python3"));
     m_process.setArguments({QStringLiteral(NW_SMTP_SINK_SCRIPT), m_dir.path()});
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -36,7 +35,8 @@ bool SmtpSink::start() {
     return m_port != 0;
 }
 
-void SmtpSink::stop() {
+void SmtpSink::stop()
+{
     if (m_process.state() == QProcess::NotRunning)
         return;
     m_process.closeWriteChannel(); // the server stops when its input closes
@@ -46,7 +46,8 @@ void SmtpSink::stop() {
     }
 }
 
-QList<SmtpSink::Message> SmtpSink::messages() const {
+QList<SmtpSink::Message> SmtpSink::messages() const
+{
     QList<Message> out;
     for (int n = 1;; ++n) {
         QFile f(QDir(m_dir.path()).filePath(QStringLiteral("%1.json").arg(n)));
