@@ -249,9 +249,28 @@ private slots:
         smtp.XHeader = QStringLiteral("X-A: 1");
         smtp.Attachment = writeTemp(dir, QStringLiteral("a.txt"), "abc");
         QSignalSpy completed(&smtp, &SMTP::MailCompleted);
+        QSignalSpy connected(&smtp, &SMTP::Connected);
+        QSignalSpy sentData(&smtp, &SMTP::SentData);
+        QSignalSpy receivedData(&smtp, &SMTP::ReceivedData);
         EventLog log(smtp);
         QVERIFY(smtp.SendMail());
         QCOMPARE(completed.count(), 1);
+        QCOMPARE(connected.count(), 1);
+        QCOMPARE(connected.first().at(1).toInt(), int(m_sink.port()));
+        // Every line of the table, each once, without the CR LF that goes after it.
+        QStringList sent;
+        for (const auto& args : sentData)
+            sent << args.first().toString();
+        QCOMPARE(sent.size(), 16);
+        QCOMPARE(sent.first(), QStringLiteral("HELO 127.0.0.1"));
+        QCOMPARE(sent.at(4), QStringLiteral("RCPT TO:b@example.org"));
+        QCOMPARE(sent.at(11), QStringLiteral("X-Mailer: M <powered by WrenSMTP (1.0)>\r\n"));
+        QCOMPARE(sent.at(14), QStringLiteral("\r\n."));
+        QCOMPARE(sent.last(), QStringLiteral("QUIT"));
+        QString received;
+        for (const auto& args : receivedData)
+            received += args.first().toString();
+        QVERIFY(received.startsWith(QStringLiteral("220 ")) && received.endsWith(QStringLiteral("221 Bye\r\n")));
         QCOMPARE(log.events.last(), QStringLiteral("Status: Idle"));
         QVERIFY(log.errors().isEmpty());
         for (const QString* p : {&smtp.Attachment, &smtp.BCC, &smtp.Body, &smtp.CCC, &smtp.MailFrom, &smtp.MailTo,
