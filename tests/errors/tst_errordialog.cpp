@@ -1,5 +1,4 @@
 #include "errors/ErrorHandler.h"
-#include "errors/ErrorReport.h"
 #include "errors/frmErrHandler.h"
 #include "shell/AppState.h"
 #include "support/Sandbox.h"
@@ -130,31 +129,6 @@ private slots:
             QCOMPARE(dialog.cmdSendError->text(), QStringLiteral("Report Error >>"));
         }
         QCOMPARE(dialog.width(), dialog.picLayout->width() + 2);
-    }
-
-    void reportBodyLines_data()
-    {
-        QTest::addColumn<QString>("user");
-        QTest::addColumn<QString>("userLine");
-        QTest::newRow("with the user's words")
-            << QStringLiteral("clicked Process") << QStringLiteral("clicked Process");
-        QTest::newRow("empty description keeps its line") << QString() << QString();
-    }
-    void reportBodyLines()
-    {
-        QFETCH(QString, user);
-        QFETCH(QString, userLine);
-        const QString stack = QStringLiteral("1 - MAIN\r\n     -- Error --\r\n");
-        const QStringList lines = errorReportBody(QStringLiteral("04/03/2026 05:06:07"), QStringLiteral(" 53"),
-                                                  QStringLiteral("File not found"), user, stack)
-                                      .split(QStringLiteral("\r\n"));
-        const QString rule(28, QLatin1Char('-'));
-        QCOMPARE(lines, (QStringList{QStringLiteral("[Date] 04/03/2026 05:06:07"), QStringLiteral("[Error Number]  53"),
-                                     QStringLiteral("[Error Description]"), QStringLiteral("File not found"), QString(),
-                                     rule, QStringLiteral("[Users Description] "), userLine, QString(), rule,
-                                     QStringLiteral("[PROCEDURE STACK DUMP]"), QStringLiteral("1 - MAIN"),
-                                     QStringLiteral("     -- Error --"), QString()}));
-        QCOMPARE(errorReportSubject(), QStringLiteral("Product ERROR: Nettlewright 2.0.1"));
     }
 
     void sendMailsTheReportOnce()

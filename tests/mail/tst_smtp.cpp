@@ -6,6 +6,7 @@
 #include "support/TestMain.h"
 
 #include <QFile>
+#include <QMap>
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -60,10 +61,34 @@ QString writeTemp(const QTemporaryDir& dir, const QString& name, const QByteArra
     return path;
 }
 
-// The data of a whole message as the server must receive it: the fixed header lines, then the body.
-QByteArray messageData(const QByteArray& headers, const QByteArray& body)
+// The data a server must receive: header lines, the X-Mailer line, an empty line, the body and the end.
+QByteArray messageData(const QByteArray& headers, const QByteArray& body, const QByteArray& mailer = {})
 {
-    return headers + "X-Mailer:  <powered by WrenSMTP (1.0)>\r\n\r\n" + body + "\r\n\r\n\r\n";
+    return headers + "X-Mailer: " + mailer + " <powered by WrenSMTP (1.0)>\r\n\r\n" + body + "\r\n\r\n\r\n";
+}
+
+using Properties = QMap<QString, QString>;
+
+void setProperties(SMTP& smtp, const Properties& properties)
+{
+    const QMap<QString, QString SMTP::*> members{
+        {QStringLiteral("CCC"), &SMTP::CCC},         {QStringLiteral("BCC"), &SMTP::BCC},
+        {QStringLiteral("XHeader"), &SMTP::XHeader}, {QStringLiteral("XMailer"), &SMTP::XMailer},
+        {QStringLiteral("Subject"), &SMTP::Subject}, {QStringLiteral("NameTo"), &SMTP::NameTo},
+        {QStringLiteral("Body"), &SMTP::Body}};
+    for (auto it = properties.begin(); it != properties.end(); ++it)
+        smtp.*members.value(it.key()) = it.value();
+}
+
+// A complaint whose quoted header holds a line "." and, after it, text that reads like commands.
+QString complaintWithDotLine()
+{
+    ComplaintInputs in;
+    in.analysis = {QStringLiteral("192.0.2.7"), QStringLiteral("relay.example"), QStringLiteral("now"),
+                   QStringLiteral("from relay\r"), QString()};
+    in.headerText = QStringLiteral("Received: from x\r\n.\r\nSubject: after the dot\r\nQUIT\r\n");
+    in.title = QStringLiteral("Nettlewright");
+    return CreateComplaint(in);
 }
 
 } // namespace
@@ -86,132 +111,66 @@ private slots:
     void initTestCase() { QVERIFY2(m_sink.start(), qPrintable(m_sink.error())); }
     void cleanupTestCase() { m_sink.stop(); }
 
-    void bodyArrivesIntact_data()
+    void messageArrivesAsSent_data()
     {
-        QTest::addColumn<QString>("body");
-        QTest::addColumn<QByteArray>("received");
-        QTest::newRow("plain lines") << QStringLiteral("one\r\ntwo") << QByteArray("one\r\ntwo");
-        QTest::newRow("lines of dots survive transparency")
-            << QStringLiteral("a\r\n.\r\n..\r\n. x\r\n.") << QByteArray("a\r\n.\r\n..\r\n. x\r\n.");
-        QTest::newRow("bare LF and bare CR become line ends")
-            << QStringLiteral("a\nb\rc\r\n\n.") << QByteArray("a\r\nb\r\nc\r\n\r\n.");
-        QTest::newRow("empty body") << QString() << QByteArray();
-        QTest::newRow("high single bytes") << QStringLiteral("caf\u00e9 \u00ff") << QByteArray("caf\xe9 \xff");
-    }
-    void bodyArrivesIntact()
-    {
-        QFETCH(QString, body);
-        QFETCH(QByteArray, received);
-        SMTP smtp;
-        address(smtp, m_sink.port());
-        smtp.Subject = QStringLiteral("Report");
-        smtp.Body = body;
-        bool sent = false;
-        const auto m = sendOne(smtp, &sent);
-        QVERIFY(sent);
-        QCOMPARE(m.data, messageData("From:me@example.org\r\nTo:abuse@example.net\r\nSubject:Report\r\n", received));
-    }
-
-    void recipientsAndHeaders_data()
-    {
-        QTest::addColumn<QString>("cc");
-        QTest::addColumn<QString>("bcc");
-        QTest::addColumn<QString>("xheader");
-        QTest::addColumn<QString>("xmailer");
+        QTest::addColumn<Properties>("properties");
         QTest::addColumn<QStringList>("rcpts");
-        QTest::addColumn<QByteArray>("headers");
+        QTest::addColumn<QByteArray>("data");
         const QString to = QStringLiteral("abuse@example.net");
         const QString cc = QStringLiteral("copy@example.org");
         const QString bcc = QStringLiteral("blind@example.org");
+        const QByteArray fromTo = "From:me@example.org\r\nTo:abuse@example.net\r\n";
+        const auto body = [](const char* text) {
+            return Properties{{QStringLiteral("Body"), QString::fromLatin1(text)}};
+        };
         QTest::newRow("one recipient, no Cc line")
-            << QString() << QString() << QString() << QString() << QStringList{to}
-            << QByteArray("From:me@example.org\r\nTo:abuse@example.net\r\nSubject:S\r\nX-Mailer:  <powered by "
-                          "WrenSMTP (1.0)>\r\n");
+            << body("one\r\ntwo") << QStringList{to} << messageData(fromTo + "Subject:\r\n", "one\r\ntwo");
+        QTest::newRow("lines of dots survive transparency")
+            << body("a\r\n.\r\n..\r\n. x\r\n.") << QStringList{to}
+            << messageData(fromTo + "Subject:\r\n", "a\r\n.\r\n..\r\n. x\r\n.");
+        QTest::newRow("bare LF and bare CR become line ends")
+            << body("a\nb\rc\r\n\n.") << QStringList{to}
+            << messageData(fromTo + "Subject:\r\n", "a\r\nb\r\nc\r\n\r\n.");
+        QTest::newRow("empty body") << Properties{} << QStringList{to} << messageData(fromTo + "Subject:\r\n", "");
+        QTest::newRow("high single bytes") << Properties{{QStringLiteral("Body"), QStringLiteral("caf\u00e9 \u00ff")}}
+                                           << QStringList{to} << messageData(fromTo + "Subject:\r\n", "caf\xe9 \xff");
         QTest::newRow("cc and bcc: three recipients, only cc named")
-            << cc << bcc << QString() << QString() << QStringList{to, cc, bcc}
-            << QByteArray("From:me@example.org\r\nTo:abuse@example.net\r\nCc:copy@example.org\r\nSubject:S\r\n"
-                          "X-Mailer:  <powered by WrenSMTP (1.0)>\r\n");
-        QTest::newRow("bcc only is never in a header")
-            << QString() << bcc << QString() << QStringLiteral("Nettlewright") << QStringList{to, bcc}
-            << QByteArray("From:me@example.org\r\nTo:abuse@example.net\r\nSubject:S\r\nX-Mailer: Nettlewright "
-                          "<powered by WrenSMTP (1.0)>\r\n");
+            << Properties{{QStringLiteral("CCC"), cc}, {QStringLiteral("BCC"), bcc}} << QStringList{to, cc, bcc}
+            << messageData(fromTo + "Cc:copy@example.org\r\nSubject:\r\n", "");
+        QTest::newRow("bcc is never in a header")
+            << Properties{{QStringLiteral("BCC"), bcc}, {QStringLiteral("XMailer"), QStringLiteral("Nettlewright")}}
+            << QStringList{to, bcc} << messageData(fromTo + "Subject:\r\n", "", "Nettlewright");
         QTest::newRow("extra header line comes first")
-            << QString() << QString() << QStringLiteral("X-Report: 1") << QString() << QStringList{to}
-            << QByteArray("X-Report: 1\r\nFrom:me@example.org\r\nTo:abuse@example.net\r\nSubject:S\r\nX-Mailer:  "
-                          "<powered by WrenSMTP (1.0)>\r\n");
+            << Properties{{QStringLiteral("XHeader"), QStringLiteral("X-Report: 1")}} << QStringList{to}
+            << messageData("X-Report: 1\r\n" + fromTo + "Subject:\r\n", "");
+        QTest::newRow("subject cannot add a header")
+            << Properties{{QStringLiteral("Subject"), QStringLiteral("Hi\r\nBcc: victim@example.com")}}
+            << QStringList{to} << messageData(fromTo + "Subject:Hi Bcc: victim@example.com\r\n", "");
+        QTest::newRow("a lone LF in a header text")
+            << Properties{{QStringLiteral("NameTo"), QStringLiteral("Team\n.\nQUIT")}} << QStringList{to}
+            << messageData("From:me@example.org\r\nTo:Team . QUIT\r\nSubject:\r\n", "");
+        // The received line's own CR is a line end of its own on the wire.
+        const QString complaint = complaintWithDotLine();
+        QTest::newRow("complaint quoting a line \".\" arrives whole")
+            << Properties{{QStringLiteral("Body"), complaint}} << QStringList{to}
+            << messageData(fromTo + "Subject:\r\n",
+                           QString(complaint).replace(QStringLiteral("\r\r\n"), QStringLiteral("\r\n\r\n")).toLatin1());
     }
-    void recipientsAndHeaders()
+    void messageArrivesAsSent()
     {
-        QFETCH(QString, cc);
-        QFETCH(QString, bcc);
-        QFETCH(QString, xheader);
-        QFETCH(QString, xmailer);
+        QFETCH(Properties, properties);
         QFETCH(QStringList, rcpts);
-        QFETCH(QByteArray, headers);
+        QFETCH(QByteArray, data);
         SMTP smtp;
         address(smtp, m_sink.port());
-        smtp.CCC = cc;
-        smtp.BCC = bcc;
-        smtp.XHeader = xheader;
-        smtp.XMailer = xmailer;
-        smtp.Subject = QStringLiteral("S");
-        smtp.Body = QStringLiteral("text");
+        setProperties(smtp, properties);
         bool sent = false;
         const auto m = sendOne(smtp, &sent);
         QVERIFY(sent);
         QCOMPARE(m.helo, QStringLiteral("127.0.0.1"));
         QCOMPARE(m.mailFrom, QStringLiteral("me@example.org"));
         QCOMPARE(m.rcptTos, rcpts);
-        QCOMPARE(m.data, headers + "\r\ntext\r\n\r\n\r\n");
-    }
-
-    void lineBreaksInValuesStayInTheirLine_data()
-    {
-        QTest::addColumn<QString>("subject");
-        QTest::addColumn<QString>("nameTo");
-        QTest::addColumn<QByteArray>("headers");
-        QTest::newRow("subject cannot add a header")
-            << QStringLiteral("Hi\r\nBcc: victim@example.com") << QString()
-            << QByteArray("To:abuse@example.net\r\nSubject:Hi Bcc: victim@example.com\r\n");
-        QTest::newRow("a lone LF in a header text")
-            << QStringLiteral("S") << QStringLiteral("Team\n.\nQUIT") << QByteArray("To:Team . QUIT\r\nSubject:S\r\n");
-    }
-    void lineBreaksInValuesStayInTheirLine()
-    {
-        QFETCH(QString, subject);
-        QFETCH(QString, nameTo);
-        QFETCH(QByteArray, headers);
-        SMTP smtp;
-        address(smtp, m_sink.port());
-        smtp.Subject = subject;
-        smtp.NameTo = nameTo;
-        smtp.Body = QStringLiteral("b");
-        bool sent = false;
-        const auto m = sendOne(smtp, &sent);
-        QVERIFY(sent);
-        QCOMPARE(m.data, messageData("From:me@example.org\r\n" + headers, "b"));
-    }
-
-    void complaintWithDotLineArrivesWhole()
-    {
-        ComplaintInputs in;
-        in.analysis = {QStringLiteral("192.0.2.7"), QStringLiteral("relay.example"), QStringLiteral("now"),
-                       QStringLiteral("from relay\r"), QString()};
-        in.headerText = QStringLiteral("Received: from x\r\n.\r\nSubject: after the dot\r\nQUIT\r\n");
-        in.title = QStringLiteral("Nettlewright");
-        const QString body = CreateComplaint(in);
-        SMTP smtp;
-        address(smtp, m_sink.port());
-        smtp.Subject = QStringLiteral("SPAM Report");
-        smtp.Body = body;
-        bool sent = false;
-        const auto m = sendOne(smtp, &sent);
-        QVERIFY(sent);
-        // The received line's own CR is a line end of its own on the wire.
-        QString expected = body;
-        expected.replace(QStringLiteral("from relay\r\r\n"), QStringLiteral("from relay\r\n\r\n"));
-        QCOMPARE(m.data, messageData("From:me@example.org\r\nTo:abuse@example.net\r\nSubject:SPAM Report\r\n",
-                                     expected.toLatin1()));
+        QCOMPARE(m.data, data);
     }
 
     void attachmentRoundTrips()
@@ -567,14 +526,6 @@ private slots:
             SMTP::UUDecodeToFile(QString(text).replace(QStringLiteral("\n"), lineEnd), out);
             QCOMPARE(fileBytes(out), bytes);
         }
-    }
-
-    void backslashPathsNameTheFile()
-    {
-        QTemporaryDir dir;
-        const QString path = writeTemp(dir, QStringLiteral("C:\\spam\\m.txt"), "x");
-        SMTP smtp;
-        QVERIFY(smtp.UUEncodeFile(path).startsWith(QStringLiteral("begin 664 m.txt\n")));
     }
 };
 NW_TEST_CLASS(TstUuencode)
