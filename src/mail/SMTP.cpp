@@ -143,7 +143,6 @@ bool SMTP::SendMail()
     if (!runDialogue(table))
         return false;
 
-    m_closing = true;
     emit Status(QStringLiteral("Closing SMTP connection"));
     Sock.disconnectFromHost();
     LocalWait closed([this] { return Sock.state() == QAbstractSocket::UnconnectedState; });
@@ -197,6 +196,8 @@ bool SMTP::runDialogue(const QList<Command>& table)
     for (const Command& c : table) {
         if (c.line.isEmpty())
             continue;
+        // After QUIT the server may close the connection together with its 221 (RFC 5321 4.1.1.10).
+        m_closing = &c == &table.last();
         SendLine(c.line);
         if (!WaitForReply(c.expected, c.timeoutMs)) {
             failAtServer();

@@ -75,7 +75,7 @@ private:
     QByteArray m_partial;      // lines of a reply whose final line has not arrived yet
     bool m_socketGone = false; // error or close: no reply can come any more
     bool m_sending = false;
-    bool m_closing = false; // the dialogue is over; the server closing now is expected
+    bool m_closing = false; // QUIT is out: the server closing now is expected
 };
 
 } // namespace nw
