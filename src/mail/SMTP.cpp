@@ -14,6 +14,7 @@ namespace {
 const QString kCrLf = QStringLiteral("\r\n");
 const QString kCouldNotConnect = QStringLiteral("Couldn't connect to server");
 const QString kStatusError = QStringLiteral("Error");
+const QString kSendFailed = QStringLiteral("Send Failed");
 // A reply larger than this is judged as it stands; a peer that never ends its reply cannot fill memory.
 constexpr qsizetype kMaxReplyBytes = 64 * 1024;
 
@@ -99,7 +100,7 @@ bool SMTP::SendMail()
 {
     // A second send from inside the waits of a running one would write its lines into the same dialogue.
     if (m_sending) {
-        emit Error(QStringLiteral("Send Failed"));
+        emit Error(kSendFailed);
         return false;
     }
     m_sending = true;
@@ -129,7 +130,7 @@ bool SMTP::SendMail()
     try {
         table = commandTable();
     } catch (const std::exception&) {
-        emit Error(QStringLiteral("Send Failed"));
+        emit Error(kSendFailed);
         return false;
     }
 
