@@ -180,28 +180,24 @@ void frmErrHandler::cmdSend_Click()
 
 bool frmErrHandler::eventFilter(QObject* watched, QEvent* event)
 {
+    const auto type = event->type();
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove && type != QEvent::MouseButtonRelease)
+        return QDialog::eventFilter(watched, event);
     const auto* mouse = static_cast<QMouseEvent*>(event);
-    switch (event->type()) {
-    case QEvent::MouseButtonPress:
-        if (mouse->button() != Qt::LeftButton)
-            break;
+    const QPoint at = mouse->globalPosition().toPoint();
+    if (type == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton) {
         // The window system moves a borderless window as if its caption were dragged; where it cannot,
         // the window follows the mouse itself.
         m_dragging = !(windowHandle() && windowHandle()->startSystemMove());
-        m_dragOffset = mouse->globalPosition().toPoint() - pos();
+        m_dragOffset = at - pos();
         return true;
-    case QEvent::MouseMove:
-        if (m_dragging && (mouse->buttons() & Qt::LeftButton)) {
-            move(mouse->globalPosition().toPoint() - m_dragOffset);
-            return true;
-        }
-        break;
-    case QEvent::MouseButtonRelease:
-        m_dragging = false;
-        break;
-    default:
-        break;
     }
+    if (type == QEvent::MouseMove && m_dragging && (mouse->buttons() & Qt::LeftButton)) {
+        move(at - m_dragOffset);
+        return true;
+    }
+    if (type == QEvent::MouseButtonRelease)
+        m_dragging = false;
     return QDialog::eventFilter(watched, event);
 }
 

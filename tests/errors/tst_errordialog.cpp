@@ -131,6 +131,21 @@ private slots:
         QCOMPARE(dialog.width(), dialog.picLayout->width() + 2);
     }
 
+    void dragsByItsBody()
+    {
+        AppState state;
+        frmErrHandler dialog(state);
+        dialog.setError(QStringLiteral(" 5"), QStringLiteral("Invalid procedure call or argument"));
+        dialog.move(100, 100);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        const QPoint start = dialog.pos();
+        QTest::mousePress(dialog.lblMessage, Qt::LeftButton, {}, QPoint(5, 5));
+        QTest::mouseMove(dialog.lblMessage, QPoint(45, 25));
+        QTest::mouseRelease(dialog.lblMessage, Qt::LeftButton, {}, QPoint(45, 25));
+        QTRY_COMPARE(dialog.pos(), start + QPoint(40, 20));
+    }
+
     void sendMailsTheReportOnce()
     {
         nw::test::SmtpSink sink;
