@@ -40,39 +40,9 @@ void MailComposer::showStatus(const QString& text)
     QCoreApplication::processEvents();
 }
 
-void MailComposer::setMailTo(const QString& value)
+void MailComposer::setField(QString& field, const QString& value)
 {
-    txtTo = value;
-    emit fieldsChanged();
-}
-
-void MailComposer::setMailFrom(const QString& value)
-{
-    txtFrom = value;
-    emit fieldsChanged();
-}
-
-void MailComposer::setCCC(const QString& value)
-{
-    txtCC = value;
-    emit fieldsChanged();
-}
-
-void MailComposer::setBCC(const QString& value)
-{
-    txtBCC = value;
-    emit fieldsChanged();
-}
-
-void MailComposer::setSubject(const QString& value)
-{
-    txtSubject = value;
-    emit fieldsChanged();
-}
-
-void MailComposer::setBody(const QString& value)
-{
-    txtMessage = value;
+    field = value;
     emit fieldsChanged();
 }
 

@@ -21,12 +21,12 @@ public:
     QString lblStatus;
 
     // Properties. The six message properties also set their fields.
-    void setMailTo(const QString& value);
-    void setMailFrom(const QString& value);
-    void setCCC(const QString& value);
-    void setBCC(const QString& value);
-    void setSubject(const QString& value);
-    void setBody(const QString& value);
+    void setMailTo(const QString& value) { setField(txtTo, value); }
+    void setMailFrom(const QString& value) { setField(txtFrom, value); }
+    void setCCC(const QString& value) { setField(txtCC, value); }
+    void setBCC(const QString& value) { setField(txtBCC, value); }
+    void setSubject(const QString& value) { setField(txtSubject, value); }
+    void setBody(const QString& value) { setField(txtMessage, value); }
     void setServer(const QString& value) { m_server = value; }
     void setPort(const QString& value) { m_port = value; }
     void setNameFrom(const QString& value) { m_nameFrom = value; }
@@ -57,6 +57,7 @@ signals:
 
 private:
     void showStatus(const QString& text);
+    void setField(QString& field, const QString& value);
 
     SMTP m_smtp;
     QString m_server;
