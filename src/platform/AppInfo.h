@@ -19,7 +19,14 @@ inline QString versionText()
 // The vendor's support mailbox: error reports, the contact window and the wizard's last page.
 inline QString supportMailbox() { return QStringLiteral("support@nettlewright.org"); }
 
+// Where abuse teams forward a complaint whose analysis was wrong, and the vendor's sales mailbox.
+inline QString analysisMailbox() { return QStringLiteral("analysis@nettlewright.org"); }
+inline QString salesMailbox() { return QStringLiteral("sales@nettlewright.org"); }
+
 // The vendor's web service (statistics, update catalog, help); the settings store may override it.
 inline QString defaultVendorBase() { return QStringLiteral("http://www.nettlewright.org"); }
+
+// The vendor's page for abuse teams, named in every complaint.
+inline QString abuseTeamPage() { return defaultVendorBase() + QStringLiteral("/isp/"); }
 
 } // namespace nw

@@ -1,0 +1,354 @@
+#include "mail/SMTP.h"
+
+#include "errors/RuntimeError.h"
+#include "platform/LocalWait.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QScopeGuard>
+
+namespace nw {
+
+namespace {
+
+const QString kCrLf = QStringLiteral("\r\n");
+const QString kCouldNotConnect = QStringLiteral("Couldn't connect to server");
+const QString kStatusError = QStringLiteral("Error");
+const QString kSendFailed = QStringLiteral("Send Failed");
+// A reply larger than this is judged as it stands; a peer that never ends its reply cannot fill memory.
+constexpr qsizetype kMaxReplyBytes = 64 * 1024;
+
+// A CR or LF inside an address or a header value would start a new command or header line: each run
+// of them becomes one space.
+QString oneLine(const QString& value)
+{
+    QString out;
+    out.reserve(value.size());
+    bool inBreak = false;
+    for (const QChar c : value) {
+        const bool isBreak = c == QLatin1Char('\r') || c == QLatin1Char('\n');
+        if (!isBreak)
+            out += c;
+        else if (!inBreak)
+            out += QLatin1Char(' ');
+        inBreak = isBreak;
+    }
+    return out;
+}
+
+// Message data as it must travel (RFC 5321 2.3.8 and 4.5.2): every line end, bare CR and bare LF
+// included, goes out as CR LF, and a line that begins with "." gets one more in front, so that no line of
+// the text can end the data early or be read as the end of data by a lenient server.
+QString asMessageData(const QString& text)
+{
+    QString out;
+    out.reserve(text.size() + text.size() / 32 + 2);
+    bool lineStart = true;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
+            if (c == QLatin1Char('\r') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n'))
+                ++i;
+            out += kCrLf;
+            lineStart = true;
+            continue;
+        }
+        if (lineStart && c == QLatin1Char('.'))
+            out += QLatin1Char('.');
+        out += c;
+        lineStart = false;
+    }
+    return out;
+}
+
+QChar uuChar(int sixBits) { return QChar(32 + sixBits); }
+
+// L \ 45 + 1 lines of 45 bytes, the last one of L mod 45 bytes padded with spaces to whole groups of three.
+QString uuencodeLines(const QByteArray& bytes)
+{
+    QString out;
+    const qsizetype lines = bytes.size() / 45 + 1;
+    out.reserve(lines * 62);
+    for (qsizetype i = 0; i < lines; ++i) {
+        QByteArray chunk = bytes.mid(i * 45, 45);
+        out += uuChar(int(chunk.size()));
+        while (chunk.size() % 3 != 0)
+            chunk += ' ';
+        for (qsizetype k = 0; k < chunk.size(); k += 3) {
+            const auto b1 = quint8(chunk.at(k)), b2 = quint8(chunk.at(k + 1)), b3 = quint8(chunk.at(k + 2));
+            out += uuChar(b1 >> 2);
+            out += uuChar(((b1 & 3) << 4) | (b2 >> 4));
+            out += uuChar(((b2 & 15) << 2) | (b3 >> 6));
+            out += uuChar(b3 & 63);
+        }
+        out += QLatin1Char('\n');
+    }
+    return out;
+}
+
+} // namespace
+
+SMTP::SMTP(QObject* parent) : QObject(parent)
+{
+    connect(&Sock, &QTcpSocket::connected, this, &SMTP::connectionMade);
+    connect(&Sock, &QTcpSocket::readyRead, this, &SMTP::dataArrived);
+    connect(&Sock, &QTcpSocket::errorOccurred, this, &SMTP::socketError);
+    connect(&Sock, &QTcpSocket::disconnected, this, [this] { m_socketGone = true; });
+}
+
+bool SMTP::SendMail()
+{
+    // A second send from inside the waits of a running one would write its lines into the same dialogue.
+    if (m_sending) {
+        emit Error(kSendFailed);
+        return false;
+    }
+    m_sending = true;
+    m_closing = false;
+    const auto done = qScopeGuard([this] { m_sending = false; });
+
+    emit Status(QStringLiteral("Preparing"));
+    const auto refuse = [this](const char* description) {
+        emit Status(kStatusError);
+        emit Error(QString::fromLatin1(description));
+        return false;
+    };
+    if (Server.isEmpty())
+        return refuse("No SMTP server specified");
+    if (Port.isEmpty())
+        Port = QStringLiteral("25");
+    if (MailFrom.isEmpty())
+        return refuse("Sender address not specified");
+    if (MailTo.isEmpty())
+        return refuse("Receipient address not specified");
+    if (NameFrom.isEmpty())
+        NameFrom = MailFrom;
+    if (NameTo.isEmpty())
+        NameTo = MailTo;
+
+    QList<Command> table;
+    try {
+        table = commandTable();
+    } catch (const std::exception&) {
+        emit Error(kSendFailed);
+        return false;
+    }
+
+    Sock.abort(); // a connection left open by an earlier failed send
+    emit Status(QStringLiteral("Connecting"));
+    if (!OpenConnection()) {
+        emit Error(kCouldNotConnect);
+        emit Status(QStringLiteral("Failed : ") + kCouldNotConnect);
+        return false;
+    }
+    if (!runDialogue(table))
+        return false;
+
+    emit Status(QStringLiteral("Closing SMTP connection"));
+    Sock.disconnectFromHost();
+    LocalWait closed([this] { return Sock.state() == QAbstractSocket::UnconnectedState; });
+    closed.wakeOn(&Sock, &QAbstractSocket::stateChanged);
+    if (!closed.run(replyTimeoutMs))
+        Sock.abort();
+    emit MailCompleted();
+    emit Status(QStringLiteral("Idle"));
+
+    for (QString* p : {&Attachment, &BCC, &Body, &CCC, &MailFrom, &MailTo, &NameFrom, &NameTo, &Subject, &XHeader})
+        p->clear();
+    return true;
+}
+
+QList<SMTP::Command> SMTP::commandTable()
+{
+    const int t = replyTimeoutMs;
+    const auto rcpt = [](const QString& address) {
+        return address.isEmpty() ? QString() : QStringLiteral("RCPT TO:") + oneLine(address);
+    };
+    const auto header = [](const char* name, const QString& value) {
+        return asMessageData(QString::fromLatin1(name) + oneLine(value));
+    };
+    const QString none;
+    return {
+        {QStringLiteral("HELO ") + oneLine(Server), QStringLiteral("250"), t},
+        {QStringLiteral("MAIL FROM:") + oneLine(MailFrom), QStringLiteral("250"), t},
+        {rcpt(MailTo), QStringLiteral("250"), t},
+        {rcpt(CCC), QStringLiteral("250"), t},
+        {rcpt(BCC), QStringLiteral("250"), t},
+        {QStringLiteral("DATA"), QStringLiteral("354"), t},
+        {asMessageData(oneLine(XHeader)), none, t},
+        {header("From:", NameFrom), none, t},
+        {header("To:", NameTo), none, t},
+        {CCC.isEmpty() ? QString() : header("Cc:", CCC), none, t},
+        {header("Subject:", Subject), none, t},
+        {header("X-Mailer: ", XMailer) + QStringLiteral(" <powered by WrenSMTP (1.0)>") + kCrLf, none, t},
+        {asMessageData(Body + kCrLf), none, t},
+        {Attachment.isEmpty() ? QString() : asMessageData(UUEncodeFile(Attachment) + kCrLf), none, t},
+        {kCrLf + QLatin1Char('.'), QStringLiteral("250"), dataEndTimeoutMs},
+        {QStringLiteral("QUIT"), QStringLiteral("221"), t},
+    };
+}
+
+bool SMTP::runDialogue(const QList<Command>& table)
+{
+    if (!WaitForReply(QStringLiteral("220"), replyTimeoutMs)) {
+        failAtServer();
+        return false;
+    }
+    for (const Command& c : table) {
+        if (c.line.isEmpty())
+            continue;
+        // After QUIT the server may close the connection together with its 221 (RFC 5321 4.1.1.10).
+        m_closing = &c == &table.last();
+        SendLine(c.line);
+        if (!WaitForReply(c.expected, c.timeoutMs)) {
+            failAtServer();
+            return false;
+        }
+    }
+    return true;
+}
+
+void SMTP::failAtServer()
+{
+    emit Status(kStatusError);
+    emit Error(QStringLiteral("Failed at server side. Check the SMTP.Log property for more details"));
+}
+
+bool SMTP::OpenConnection()
+{
+    bool ok = false;
+    const qint32 port = Port.trimmed().toInt(&ok);
+    if (!ok || port < 1 || port > 65535) {
+        emit Error(QStringLiteral("Connect failed"));
+        return false;
+    }
+    m_socketGone = false;
+    LastReply.clear();
+    m_partial.clear();
+    Sock.connectToHost(Server, quint16(port));
+    LocalWait wait([this] { return Sock.state() == QAbstractSocket::ConnectedState || m_socketGone; });
+    wait.wakeOn(&Sock, &QAbstractSocket::connected);
+    wait.wakeOn(&Sock, &QAbstractSocket::errorOccurred);
+    if (!wait.run(replyTimeoutMs)) {
+        Sock.abort();
+        emit Status(kStatusError);
+        emit Error(QStringLiteral("Connection timed out"));
+        return false;
+    }
+    return Sock.state() == QAbstractSocket::ConnectedState;
+}
+
+bool SMTP::WaitForReply(const QString& expected, int timeoutMs)
+{
+    if (expected.isEmpty())
+        return true;
+    LocalWait wait([this] { return !LastReply.isEmpty() || m_socketGone; });
+    wait.wakeOn(&Sock, &QTcpSocket::readyRead);
+    wait.wakeOn(&Sock, &QTcpSocket::errorOccurred);
+    wait.wakeOn(&Sock, &QTcpSocket::disconnected);
+    // A silent server or a broken connection ends the wait like a rejected reply.
+    if (!wait.run(timeoutMs) || LastReply.isEmpty())
+        return false;
+    return LastReply.takeFirst() == expected;
+}
+
+void SMTP::SendLine(const QString& line)
+{
+    if (Sock.state() == QAbstractSocket::ConnectedState) {
+        emit Status(QStringLiteral("Sending"));
+        Sock.write((line + kCrLf).toLatin1());
+        QCoreApplication::processEvents();
+    }
+    emit SentData(line);
+    AppendLog(line + kCrLf);
+}
+
+void SMTP::dataArrived()
+{
+    const QByteArray bytes = Sock.readAll();
+    if (bytes.isEmpty())
+        return;
+    // A reply is complete with its final line (RFC 5321 4.2.1): "NNN-" lines continue it, and a line may
+    // arrive in several pieces.
+    m_partial += bytes;
+    qsizetype lf;
+    while ((lf = m_partial.indexOf('\n')) >= 0) {
+        const QByteArray line = m_partial.left(lf);
+        if (line.size() >= 4 && line.at(3) == '-') {
+            m_partial.remove(0, lf + 1);
+            continue;
+        }
+        LastReply.append(QString::fromLatin1(line.left(3)));
+        m_partial.remove(0, lf + 1);
+    }
+    if (m_partial.size() > kMaxReplyBytes) {
+        LastReply.append(QString::fromLatin1(m_partial.left(3)));
+        m_partial.clear();
+    }
+    const QString text = QString::fromLatin1(bytes);
+    emit ReceivedData(text);
+    AppendLog(text);
+}
+
+void SMTP::socketError()
+{
+    m_socketGone = true;
+    // The server closing the connection is no error when the dialogue is over or no send is running.
+    if (Sock.error() == QAbstractSocket::RemoteHostClosedError && (m_closing || !m_sending))
+        return;
+    emit Status(kStatusError);
+    emit Error(Sock.errorString());
+}
+
+void SMTP::connectionMade()
+{
+    emit Status(QStringLiteral("Connected"));
+    emit Connected(Sock.peerName(), qint32(Sock.peerPort()));
+}
+
+QString SMTP::UUEncodeFile(const QString& path)
+{
+    emit Status(QStringLiteral("Encoding attachment"));
+    const qsizetype slash = std::max(path.lastIndexOf(QLatin1Char('\\')), path.lastIndexOf(QLatin1Char('/')));
+    const QString name = path.mid(slash + 1);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw RuntimeError(file.exists() ? 75 : 53);
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw RuntimeError(57);
+    return QStringLiteral("begin 664 ") + name + QLatin1Char('\n') + uuencodeLines(bytes) + QStringLiteral("`\nend\n");
+}
+
+void SMTP::UUDecodeToFile(const QString& text, const QString& path)
+{
+    // A text taken from a received mail has CR LF line ends.
+    QString rest = text;
+    rest.replace(kCrLf, QStringLiteral("\n"));
+    if (rest.startsWith(QStringLiteral("begin "))) {
+        const qsizetype lf = rest.indexOf(QLatin1Char('\n'));
+        rest = lf < 0 ? QString() : rest.mid(lf + 1);
+    }
+    if (rest.endsWith(QStringLiteral("end\n")))
+        rest.chop(7);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return;
+    const auto six = [](QChar c) { return (c.unicode() - 32) & 63; };
+    for (const QString& piece : rest.split(QLatin1Char('\n'))) {
+        if (piece.isEmpty())
+            continue;
+        const int count = six(piece.at(0));
+        QByteArray bytes;
+        for (qsizetype k = 1; k + 4 <= piece.size(); k += 4) {
+            const int c1 = six(piece.at(k)), c2 = six(piece.at(k + 1)), c3 = six(piece.at(k + 2)),
+                      c4 = six(piece.at(k + 3));
+            bytes += char((c1 << 2) | (c2 >> 4));
+            bytes += char(((c2 & 15) << 4) | (c3 >> 2));
+            bytes += char(((c3 & 3) << 6) | c4);
+        }
+        file.write(bytes.left(count));
+    }
+}
+
+} // namespace nw

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+#include <QTcpSocket>
+
+namespace nw {
+
+// Sends one plain-text message through an SMTP server over one connection: HELO, MAIL FROM, up to three
+// RCPT TO, DATA, QUIT. No EHLO, authentication, encryption or MIME; an optional file goes out uuencoded.
+// The host sets the properties, calls SendMail and follows the events; Log keeps the whole dialogue.
+class SMTP : public QObject {
+    Q_OBJECT
+
+public:
+    explicit SMTP(QObject* parent = nullptr);
+
+    // Properties: all text, empty at first.
+    QString Server;
+    QString Port; // "25" when empty at the start of a send
+    QString MailFrom;
+    QString MailTo;
+    QString CCC;
+    QString BCC;
+    QString Subject;
+    QString NameFrom; // From header text; MailFrom when empty
+    QString NameTo;   // To header text; MailTo when empty
+    QString Body;
+    QString XMailer;
+    QString XHeader;    // one complete extra header line
+    QString Attachment; // path of a file appended uuencoded
+    QString Log;        // every line sent and every text received; never cleared here
+
+    // Reply bounds (RFC 5321 4.5.3.2): the greeting and each command's reply, and the reply after the
+    // final ".". A connection attempt is bounded by the first as well.
+    int replyTimeoutMs = 5 * 60 * 1000;
+    int dataEndTimeoutMs = 10 * 60 * 1000;
+
+    // Runs the whole dialogue; returns only when it has ended, with the event loop running meanwhile.
+    bool SendMail();
+    void AppendLog(const QString& text) { Log += text; }
+
+    // The attachment text of the command table: "begin 664 NAME", 45-byte lines, "`", "end", LF line ends.
+    QString UUEncodeFile(const QString& path);
+    // Writes the file that `text` describes; failures are ignored.
+    static void UUDecodeToFile(const QString& text, const QString& path);
+
+signals:
+    void Connected(const QString& remoteHost, qint32 remotePort);
+    void ReceivedData(const QString& data);
+    void SentData(const QString& data);
+    void MailCompleted();
+    void Error(const QString& description);
+    void Status(const QString& text);
+
+private:
+    struct Command {
+        QString line;
+        QString expected;
+        int timeoutMs;
+    };
+    QList<Command> commandTable();
+    bool runDialogue(const QList<Command>& table);
+    bool OpenConnection();
+    bool WaitForReply(const QString& expected, int timeoutMs);
+    void SendLine(const QString& line);
+    void dataArrived();
+    void socketError();
+    void connectionMade();
+    void failAtServer();
+
+    QTcpSocket Sock;
+    // `LastReply`, kept as a queue: the codes of complete replies not yet judged, oldest first.
+    QStringList LastReply;
+    QByteArray m_partial;      // lines of a reply whose final line has not arrived yet
+    bool m_socketGone = false; // error or close: no reply can come any more
+    bool m_sending = false;
+    bool m_closing = false; // QUIT is out: the server closing now is expected
+};
+
+} // namespace nw

@@ -1,0 +1,98 @@
+#include "support/ScriptedPeer.h"
+#include "support/SmtpSink.h"
+#include "support/TestMain.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+struct Run {
+    int exitCode = -1;
+    QString out;
+};
+
+Run runCli(const QStringList& args)
+{
+    QProcess p;
+    p.start(QCoreApplication::applicationDirPath() + QStringLiteral("/nettlewright-cli"),
+            QStringList{QStringLiteral("send")} + args);
+    p.closeWriteChannel();
+    if (!p.waitForFinished(60000)) {
+        p.kill();
+        p.waitForFinished();
+        return {};
+    }
+    return {p.exitCode(), QString::fromLatin1(p.readAllStandardOutput())};
+}
+
+} // namespace
+
+class TstSendCommand : public QObject {
+    Q_OBJECT
+
+    nw::test::SmtpSink m_sink;
+    QTemporaryDir m_dir;
+    QString m_body;
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(m_sink.start(), qPrintable(m_sink.error()));
+        m_body = m_dir.filePath(QStringLiteral("body.txt"));
+        QFile f(m_body);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("first\r\n.\r\ncaf\xe9\r\n");
+    }
+    void cleanupTestCase() { m_sink.stop(); }
+
+    void exitStatusAndOutput_data()
+    {
+        QTest::addColumn<QString>("server");
+        QTest::addColumn<bool>("withBody");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QStringList>("lines");
+        QTest::newRow("sent: events, then the dialogue")
+            << QStringLiteral("127.0.0.1:%1").arg(m_sink.port()) << true << 0
+            << QStringList{QStringLiteral("Status: Preparing"),
+                           QStringLiteral("Status: Connected"),
+                           QStringLiteral("Status: Idle"),
+                           QStringLiteral("--- Log ---"),
+                           QStringLiteral("RCPT TO:abuse@example.com\r"),
+                           QStringLiteral("..\r"),
+                           QStringLiteral("221 Bye\r")};
+        QTest::newRow("refused") << QStringLiteral("127.0.0.1:%1").arg(nw::test::ScriptedPeer::closedPort()) << true
+                                 << 1
+                                 << QStringList{QStringLiteral("Error: Couldn't connect to server"),
+                                                QStringLiteral("Status: Failed : Couldn't connect to server"),
+                                                QStringLiteral("--- Log ---")};
+        QTest::newRow("no body file") << QStringLiteral("127.0.0.1") << false << 1 << QStringList{};
+    }
+    void exitStatusAndOutput()
+    {
+        QFETCH(QString, server);
+        QFETCH(bool, withBody);
+        QFETCH(int, exitCode);
+        QFETCH(QStringList, lines);
+        QStringList args{QStringLiteral("--server"),  server,
+                         QStringLiteral("--from"),    QStringLiteral("me@example.org"),
+                         QStringLiteral("--to"),      QStringLiteral("abuse@example.com"),
+                         QStringLiteral("--subject"), QStringLiteral("Check")};
+        if (withBody)
+            args << QStringLiteral("--body-file") << m_body;
+        const auto before = m_sink.messages().size();
+        const Run run = runCli(args);
+        QCOMPARE(run.exitCode, exitCode);
+        const QStringList out = run.out.split(QLatin1Char('\n'));
+        for (const QString& line : lines)
+            QVERIFY2(out.contains(line), qPrintable(line + QStringLiteral(" missing in:\n") + run.out));
+        QCOMPARE(m_sink.messages().size(), before + (exitCode == 0 ? 1 : 0));
+        if (exitCode == 0)
+            QVERIFY(m_sink.messages().last().data.endsWith("\r\n\r\nfirst\r\n.\r\ncaf\xe9\r\n\r\n\r\n\r\n"));
+    }
+};
+NW_TEST_CLASS(TstSendCommand)
+
+#include "tst_sendcommand.moc"

@@ -1,0 +1,534 @@
+#include "mail/Complaint.h"
+#include "mail/SMTP.h"
+#include "support/Sandbox.h"
+#include "support/ScriptedPeer.h"
+#include "support/SmtpSink.h"
+#include "support/TestMain.h"
+
+#include <QFile>
+#include <QMap>
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using namespace nw;
+using nw::test::ScriptedPeer;
+using nw::test::SmtpSink;
+
+namespace {
+
+const QString kFailedAtServer = QStringLiteral("Failed at server side. Check the SMTP.Log property for more details");
+
+// The client's Status and Error events, in order, as "Status: ..." and "Error: ...".
+class EventLog {
+public:
+    explicit EventLog(SMTP& smtp)
+    {
+        QObject::connect(&smtp, &SMTP::Status, &m_context,
+                         [this](const QString& t) { events << QStringLiteral("Status: ") + t; });
+        QObject::connect(&smtp, &SMTP::Error, &m_context,
+                         [this](const QString& t) { events << QStringLiteral("Error: ") + t; });
+    }
+    QStringList events;
+    QStringList errors() const { return events.filter(QStringLiteral("Error: ")); }
+
+private:
+    QObject m_context; // the connections end with the log
+};
+
+void address(SMTP& smtp, quint16 port)
+{
+    smtp.Server = QStringLiteral("127.0.0.1");
+    smtp.Port = QString::number(port);
+    smtp.MailFrom = QStringLiteral("me@example.org");
+    smtp.MailTo = QStringLiteral("abuse@example.net");
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QString writeTemp(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
+{
+    const QString path = dir.filePath(name);
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly))
+        f.write(bytes);
+    return path;
+}
+
+// The data a server must receive: header lines, the X-Mailer line, an empty line, the body and the end.
+QByteArray messageData(const QByteArray& headers, const QByteArray& body, const QByteArray& mailer = {})
+{
+    return headers + "X-Mailer: " + mailer + " <powered by WrenSMTP (1.0)>\r\n\r\n" + body + "\r\n\r\n\r\n";
+}
+
+using Properties = QMap<QString, QString>;
+
+void setProperties(SMTP& smtp, const Properties& properties)
+{
+    const QMap<QString, QString SMTP::*> members{
+        {QStringLiteral("CCC"), &SMTP::CCC},         {QStringLiteral("BCC"), &SMTP::BCC},
+        {QStringLiteral("XHeader"), &SMTP::XHeader}, {QStringLiteral("XMailer"), &SMTP::XMailer},
+        {QStringLiteral("Subject"), &SMTP::Subject}, {QStringLiteral("NameTo"), &SMTP::NameTo},
+        {QStringLiteral("Body"), &SMTP::Body}};
+    for (auto it = properties.begin(); it != properties.end(); ++it)
+        smtp.*members.value(it.key()) = it.value();
+}
+
+// A complaint whose quoted header holds a line "." and, after it, text that reads like commands.
+QString complaintWithDotLine()
+{
+    ComplaintInputs in;
+    in.analysis = {QStringLiteral("192.0.2.7"), QStringLiteral("relay.example"), QStringLiteral("now"),
+                   QStringLiteral("from relay\r"), QString()};
+    in.headerText = QStringLiteral("Received: from x\r\n.\r\nSubject: after the dot\r\nQUIT\r\n");
+    in.title = QStringLiteral("Nettlewright");
+    return CreateComplaint(in);
+}
+
+} // namespace
+
+// Against Debian's aiosmtpd: what a real server receives.
+class TstSmtpServer : public QObject {
+    Q_OBJECT
+
+    SmtpSink m_sink;
+
+    SmtpSink::Message sendOne(SMTP& smtp, bool* sent)
+    {
+        const auto before = m_sink.messages().size();
+        *sent = smtp.SendMail();
+        const auto all = m_sink.messages();
+        return all.size() > before ? all.last() : SmtpSink::Message{};
+    }
+
+private slots:
+    void initTestCase() { QVERIFY2(m_sink.start(), qPrintable(m_sink.error())); }
+    void cleanupTestCase() { m_sink.stop(); }
+
+    void messageArrivesAsSent_data()
+    {
+        QTest::addColumn<Properties>("properties");
+        QTest::addColumn<QStringList>("rcpts");
+        QTest::addColumn<QByteArray>("data");
+        const QString to = QStringLiteral("abuse@example.net");
+        const QString cc = QStringLiteral("copy@example.org");
+        const QString bcc = QStringLiteral("blind@example.org");
+        const QByteArray fromTo = "From:me@example.org\r\nTo:abuse@example.net\r\n";
+        const auto body = [](const char* text) {
+            return Properties{{QStringLiteral("Body"), QString::fromLatin1(text)}};
+        };
+        QTest::newRow("one recipient, no Cc line")
+            << body("one\r\ntwo") << QStringList{to} << messageData(fromTo + "Subject:\r\n", "one\r\ntwo");
+        QTest::newRow("lines of dots survive transparency")
+            << body("a\r\n.\r\n..\r\n. x\r\n.") << QStringList{to}
+            << messageData(fromTo + "Subject:\r\n", "a\r\n.\r\n..\r\n. x\r\n.");
+        QTest::newRow("bare LF and bare CR become line ends")
+            << body("a\nb\rc\r\n\n.") << QStringList{to}
+            << messageData(fromTo + "Subject:\r\n", "a\r\nb\r\nc\r\n\r\n.");
+        QTest::newRow("empty body") << Properties{} << QStringList{to} << messageData(fromTo + "Subject:\r\n", "");
+        QTest::newRow("high single bytes") << Properties{{QStringLiteral("Body"), QStringLiteral("caf\u00e9 \u00ff")}}
+                                           << QStringList{to} << messageData(fromTo + "Subject:\r\n", "caf\xe9 \xff");
+        QTest::newRow("cc and bcc: three recipients, only cc named")
+            << Properties{{QStringLiteral("CCC"), cc}, {QStringLiteral("BCC"), bcc}} << QStringList{to, cc, bcc}
+            << messageData(fromTo + "Cc:copy@example.org\r\nSubject:\r\n", "");
+        QTest::newRow("bcc is never in a header")
+            << Properties{{QStringLiteral("BCC"), bcc}, {QStringLiteral("XMailer"), QStringLiteral("Nettlewright")}}
+            << QStringList{to, bcc} << messageData(fromTo + "Subject:\r\n", "", "Nettlewright");
+        QTest::newRow("extra header line comes first")
+            << Properties{{QStringLiteral("XHeader"), QStringLiteral("X-Report: 1")}} << QStringList{to}
+            << messageData("X-Report: 1\r\n" + fromTo + "Subject:\r\n", "");
+        QTest::newRow("subject cannot add a header")
+            << Properties{{QStringLiteral("Subject"), QStringLiteral("Hi\r\nBcc: victim@example.com")}}
+            << QStringList{to} << messageData(fromTo + "Subject:Hi Bcc: victim@example.com\r\n", "");
+        QTest::newRow("a lone LF in a header text")
+            << Properties{{QStringLiteral("NameTo"), QStringLiteral("Team\n.\nQUIT")}} << QStringList{to}
+            << messageData("From:me@example.org\r\nTo:Team . QUIT\r\nSubject:\r\n", "");
+        // The received line's own CR is a line end of its own on the wire.
+        const QString complaint = complaintWithDotLine();
+        QTest::newRow("complaint quoting a line \".\" arrives whole")
+            << Properties{{QStringLiteral("Body"), complaint}} << QStringList{to}
+            << messageData(fromTo + "Subject:\r\n",
+                           QString(complaint).replace(QStringLiteral("\r\r\n"), QStringLiteral("\r\n\r\n")).toLatin1());
+    }
+    void messageArrivesAsSent()
+    {
+        QFETCH(Properties, properties);
+        QFETCH(QStringList, rcpts);
+        QFETCH(QByteArray, data);
+        SMTP smtp;
+        address(smtp, m_sink.port());
+        setProperties(smtp, properties);
+        bool sent = false;
+        const auto m = sendOne(smtp, &sent);
+        QVERIFY(sent);
+        QCOMPARE(m.helo, QStringLiteral("127.0.0.1"));
+        QCOMPARE(m.mailFrom, QStringLiteral("me@example.org"));
+        QCOMPARE(m.rcptTos, rcpts);
+        QCOMPARE(m.data, data);
+    }
+
+    void attachmentRoundTrips()
+    {
+        QTemporaryDir dir;
+        QByteArray bytes(1000, Qt::Uninitialized);
+        for (char& c : bytes)
+            c = char(QRandomGenerator::global()->bounded(256));
+        bytes.prepend(".\n.\r\n"); // dots and line ends inside the file, too
+        SMTP smtp;
+        address(smtp, m_sink.port());
+        smtp.Body = QStringLiteral("see attached");
+        smtp.Attachment = writeTemp(dir, QStringLiteral("evidence.bin"), bytes);
+        bool sent = false;
+        const auto m = sendOne(smtp, &sent);
+        QVERIFY(sent);
+        const auto begin = m.data.indexOf("begin 664 evidence.bin\r\n");
+        const auto end = m.data.indexOf("`\r\nend\r\n");
+        QVERIFY(begin > 0 && end > begin);
+        const QString decoded = dir.filePath(QStringLiteral("decoded.bin"));
+        SMTP::UUDecodeToFile(QString::fromLatin1(m.data.mid(begin, end + 8 - begin)), decoded);
+        QCOMPARE(fileBytes(decoded), bytes);
+    }
+
+    void successKeepsOnlyServerPortMailerAndLog()
+    {
+        QTemporaryDir dir;
+        SMTP smtp;
+        address(smtp, m_sink.port());
+        smtp.CCC = QStringLiteral("c@example.org");
+        smtp.BCC = QStringLiteral("b@example.org");
+        smtp.Subject = QStringLiteral("s");
+        smtp.Body = QStringLiteral("b");
+        smtp.XMailer = QStringLiteral("M");
+        smtp.XHeader = QStringLiteral("X-A: 1");
+        smtp.Attachment = writeTemp(dir, QStringLiteral("a.txt"), "abc");
+        QSignalSpy completed(&smtp, &SMTP::MailCompleted);
+        QSignalSpy connected(&smtp, &SMTP::Connected);
+        QSignalSpy sentData(&smtp, &SMTP::SentData);
+        QSignalSpy receivedData(&smtp, &SMTP::ReceivedData);
+        EventLog log(smtp);
+        QVERIFY(smtp.SendMail());
+        QCOMPARE(completed.count(), 1);
+        QCOMPARE(connected.count(), 1);
+        QCOMPARE(connected.first().at(1).toInt(), int(m_sink.port()));
+        // Every line of the table, each once, without the CR LF that goes after it.
+        QStringList sent;
+        for (const auto& args : sentData)
+            sent << args.first().toString();
+        QCOMPARE(sent.size(), 16);
+        QCOMPARE(sent.first(), QStringLiteral("HELO 127.0.0.1"));
+        QCOMPARE(sent.at(4), QStringLiteral("RCPT TO:b@example.org"));
+        QCOMPARE(sent.at(11), QStringLiteral("X-Mailer: M <powered by WrenSMTP (1.0)>\r\n"));
+        QCOMPARE(sent.at(14), QStringLiteral("\r\n."));
+        QCOMPARE(sent.last(), QStringLiteral("QUIT"));
+        QString received;
+        for (const auto& args : receivedData)
+            received += args.first().toString();
+        QVERIFY(received.startsWith(QStringLiteral("220 ")) && received.endsWith(QStringLiteral("221 Bye\r\n")));
+        QCOMPARE(log.events.last(), QStringLiteral("Status: Idle"));
+        QVERIFY(log.errors().isEmpty());
+        for (const QString* p : {&smtp.Attachment, &smtp.BCC, &smtp.Body, &smtp.CCC, &smtp.MailFrom, &smtp.MailTo,
+                                 &smtp.NameFrom, &smtp.NameTo, &smtp.Subject, &smtp.XHeader})
+            QVERIFY(p->isEmpty());
+        QCOMPARE(smtp.Server, QStringLiteral("127.0.0.1"));
+        QCOMPARE(smtp.Port, QString::number(m_sink.port()));
+        QCOMPARE(smtp.XMailer, QStringLiteral("M"));
+        QVERIFY(smtp.Log.startsWith(QStringLiteral("220 ")));
+        QVERIFY(smtp.Log.contains(QStringLiteral("\r\nHELO 127.0.0.1\r\n250")));
+        QVERIFY(smtp.Log.endsWith(QStringLiteral("QUIT\r\n221 Bye\r\n")));
+    }
+};
+NW_TEST_CLASS(TstSmtpServer)
+
+// Scripted peers: replies a real server will not give on demand.
+class TstSmtpDialogue : public QObject {
+    Q_OBJECT
+
+    static QList<ScriptedPeer::Step> happyScript(const QByteArray& greeting, const QByteArray& heloReply)
+    {
+        using P = ScriptedPeer;
+        QList<P::Step> s{P::send(greeting), P::readLine(), P::send(heloReply)};
+        for (const char* reply : {"250 ok\r\n", "250 ok\r\n", "354 go\r\n"})
+            s << P::readLine() << P::send(reply);
+        for (int i = 0; i < 7; ++i) // From, To, Subject, X-Mailer, blank, body, blank
+            s << P::readLine();
+        s << P::readLine() << P::readLine() << P::send("250 queued\r\n");
+        s << P::readLine() << P::send("221 bye\r\n") << P::close();
+        return s;
+    }
+
+private slots:
+    void refusedInput_data()
+    {
+        QTest::addColumn<QString>("server");
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("to");
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<QString>("portAfter");
+        QTest::newRow("no server") << QString() << QStringLiteral("a@b.c") << QStringLiteral("d@e.f")
+                                   << QStringLiteral("No SMTP server specified") << QString();
+        QTest::newRow("no sender, port set to 25")
+            << QStringLiteral("h") << QString() << QStringLiteral("d@e.f")
+            << QStringLiteral("Sender address not specified") << QStringLiteral("25");
+        QTest::newRow("no recipient") << QStringLiteral("h") << QStringLiteral("a@b.c") << QString()
+                                      << QStringLiteral("Receipient address not specified") << QStringLiteral("25");
+    }
+    void refusedInput()
+    {
+        QFETCH(QString, server);
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        QFETCH(QString, error);
+        QFETCH(QString, portAfter);
+        SMTP smtp;
+        smtp.Server = server;
+        smtp.MailFrom = from;
+        smtp.MailTo = to;
+        EventLog log(smtp);
+        QVERIFY(!smtp.SendMail());
+        QCOMPARE(log.events, (QStringList{QStringLiteral("Status: Preparing"), QStringLiteral("Status: Error"),
+                                          QStringLiteral("Error: ") + error}));
+        QCOMPARE(smtp.Port, portAfter);
+        QVERIFY(smtp.Log.isEmpty());
+    }
+
+    void cannotConnect_data()
+    {
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<QStringList>("events");
+        const QString refused = QStringLiteral("Error: Connection refused");
+        const QStringList tail{QStringLiteral("Error: Couldn't connect to server"),
+                               QStringLiteral("Status: Failed : Couldn't connect to server")};
+        QTest::newRow("refused") << QString::number(ScriptedPeer::closedPort())
+                                 << (QStringList{QStringLiteral("Status: Preparing"),
+                                                 QStringLiteral("Status: Connecting"), QStringLiteral("Status: Error"),
+                                                 refused} +
+                                     tail);
+        QTest::newRow("port not a number")
+            << QStringLiteral("smtp")
+            << (QStringList{QStringLiteral("Status: Preparing"), QStringLiteral("Status: Connecting"),
+                            QStringLiteral("Error: Connect failed")} +
+                tail);
+    }
+    void cannotConnect()
+    {
+        QFETCH(QString, port);
+        QFETCH(QStringList, events);
+        SMTP smtp;
+        address(smtp, 0);
+        smtp.Port = port;
+        EventLog log(smtp);
+        QVERIFY(!smtp.SendMail());
+        QCOMPARE(log.events, events);
+        QCOMPARE(smtp.MailTo, QStringLiteral("abuse@example.net")); // kept for another try
+        QCOMPARE(smtp.NameTo, QStringLiteral("abuse@example.net"));
+    }
+
+    void unreadableAttachmentConnectsNowhere()
+    {
+        ScriptedPeer peer({ScriptedPeer::send("220 hi\r\n"), ScriptedPeer::hold()});
+        SMTP smtp;
+        address(smtp, peer.port());
+        smtp.Attachment = QStringLiteral("/nonexistent/evidence.txt");
+        EventLog log(smtp);
+        QVERIFY(!smtp.SendMail());
+        QCOMPARE(log.events.last(), QStringLiteral("Error: Send Failed"));
+        QCOMPARE(peer.connections(), 0);
+    }
+
+    void rejectedDialogue_data()
+    {
+        using P = ScriptedPeer;
+        QTest::addColumn<QList<ScriptedPeer::Step>>("script");
+        QTest::addColumn<QStringList>("linesSent");
+        QTest::addColumn<QString>("logEnd");
+        QTest::newRow("550 to RCPT: no DATA")
+            << QList<P::Step>{P::send("220 hi\r\n"), P::readLine(), P::send("250 hello\r\n"),        P::readLine(),
+                              P::send("250 ok\r\n"), P::readLine(), P::send("550 no such user\r\n"), P::hold()}
+            << QStringList{QStringLiteral("HELO 127.0.0.1\r\n"), QStringLiteral("MAIL FROM:me@example.org\r\n"),
+                           QStringLiteral("RCPT TO:abuse@example.net\r\n")}
+            << QStringLiteral("RCPT TO:abuse@example.net\r\n550 no such user\r\n");
+        QTest::newRow("bad greeting") << QList<P::Step>{P::send("554 go away\r\n"), P::hold()} << QStringList{}
+                                      << QStringLiteral("554 go away\r\n");
+        QTest::newRow("multi-line reply judged by its final line")
+            << QList<P::Step>{P::send("220 hi\r\n"),     P::readLine(), P::send("250-hello\r\n"), P::pause(30),
+                              P::send("550 but no\r\n"), P::hold()}
+            << QStringList{QStringLiteral("HELO 127.0.0.1\r\n")} << QStringLiteral("250-hello\r\n550 but no\r\n");
+    }
+    void rejectedDialogue()
+    {
+        QFETCH(QList<ScriptedPeer::Step>, script);
+        QFETCH(QStringList, linesSent);
+        QFETCH(QString, logEnd);
+        ScriptedPeer peer(script);
+        SMTP smtp;
+        address(smtp, peer.port());
+        smtp.Body = QStringLiteral("b");
+        EventLog log(smtp);
+        QVERIFY(!smtp.SendMail());
+        QCOMPARE(log.events.mid(log.events.size() - 2),
+                 (QStringList{QStringLiteral("Status: Error"), QStringLiteral("Error: ") + kFailedAtServer}));
+        QStringList lines;
+        for (const QByteArray& l : peer.lines())
+            lines << QString::fromLatin1(l);
+        QCOMPARE(lines, linesSent);
+        QVERIFY(!peer.received().contains("DATA"));
+        QVERIFY2(smtp.Log.endsWith(logEnd), qPrintable(smtp.Log));
+        QCOMPARE(smtp.Body, QStringLiteral("b"));
+    }
+
+    void splitAndMultiLineRepliesAreReadWhole_data()
+    {
+        QTest::addColumn<QByteArray>("greeting");
+        QTest::addColumn<QByteArray>("heloReply");
+        QTest::newRow("plain") << QByteArray("220 hi\r\n") << QByteArray("250 hello\r\n");
+        QTest::newRow("multi-line greeting and HELO reply")
+            << QByteArray("220-first\r\n220-second\r\n220 last\r\n") << QByteArray("250-a\r\n250-b\r\n250 c\r\n");
+        QTest::newRow("bare LF ends") << QByteArray("220 hi\n") << QByteArray("250 hello\n");
+    }
+    void splitAndMultiLineRepliesAreReadWhole()
+    {
+        QFETCH(QByteArray, greeting);
+        QFETCH(QByteArray, heloReply);
+        // Every reply goes out in pieces: one byte, then the rest after a gap.
+        QList<ScriptedPeer::Step> script;
+        for (const ScriptedPeer::Step& s : happyScript(greeting, heloReply)) {
+            if (s.kind == ScriptedPeer::Step::Send && s.bytes.size() > 1)
+                script << ScriptedPeer::send(s.bytes.left(1)) << ScriptedPeer::pause(20)
+                       << ScriptedPeer::send(s.bytes.mid(1));
+            else
+                script << s;
+        }
+        ScriptedPeer peer(script);
+        SMTP smtp;
+        address(smtp, peer.port());
+        smtp.Subject = QStringLiteral("s");
+        smtp.Body = QStringLiteral("b");
+        EventLog log(smtp);
+        QVERIFY2(smtp.SendMail(), qPrintable(log.events.join(QLatin1Char('\n'))));
+        QVERIFY(peer.received().endsWith("\r\n\r\n.\r\nQUIT\r\n"));
+        QVERIFY(log.errors().isEmpty()); // the server closing with its 221 is no error
+        QVERIFY(smtp.Log.contains(QString::fromLatin1(greeting.mid(1))));
+    }
+
+    void brokenConnectionEndsTheSend_data()
+    {
+        using P = ScriptedPeer;
+        QTest::addColumn<QList<ScriptedPeer::Step>>("script");
+        QTest::addColumn<int>("timeoutMs");
+        QTest::newRow("silence after connect") << QList<P::Step>{P::hold()} << 300;
+        QTest::newRow("silence after DATA's text")
+            << QList<P::Step>{P::send("220 hi\r\n"), P::readLine(), P::send("250 a\r\n"), P::readLine(),
+                              P::send("250 b\r\n"),  P::readLine(), P::send("250 c\r\n"), P::readLine(),
+                              P::send("354 d\r\n"),  P::hold()}
+            << 300;
+        QTest::newRow("reset mid-dialogue")
+            << QList<P::Step>{P::send("220 hi\r\n"), P::readLine(), P::reset()} << 600000;
+        QTest::newRow("closed mid-dialogue")
+            << QList<P::Step>{P::send("220 hi\r\n"), P::readLine(), P::send("250 a\r\n"), P::close()} << 600000;
+    }
+    void brokenConnectionEndsTheSend()
+    {
+        QFETCH(QList<ScriptedPeer::Step>, script);
+        QFETCH(int, timeoutMs);
+        ScriptedPeer peer(script);
+        SMTP smtp;
+        address(smtp, peer.port());
+        smtp.replyTimeoutMs = timeoutMs;
+        smtp.dataEndTimeoutMs = timeoutMs;
+        // The program stays responsive while the send waits.
+        int ticks = 0;
+        QTimer tick;
+        connect(&tick, &QTimer::timeout, this, [&] { ++ticks; });
+        tick.start(10);
+        EventLog log(smtp);
+        QVERIFY(!smtp.SendMail());
+        QCOMPARE(log.events.last(), QStringLiteral("Error: ") + kFailedAtServer);
+        QVERIFY(!log.events.contains(QStringLiteral("Status: Idle")));
+        if (timeoutMs < 1000)
+            QVERIFY(ticks > 0);
+    }
+
+    void sendingDuringASendIsRefused()
+    {
+        ScriptedPeer peer(happyScript("220 hi\r\n", "250 hello\r\n"));
+        SMTP smtp;
+        address(smtp, peer.port());
+        bool inner = true;
+        QStringList innerErrors;
+        connect(&smtp, &SMTP::Connected, this, [&] {
+            EventLog log(smtp);
+            inner = smtp.SendMail();
+            innerErrors = log.errors();
+        });
+        QVERIFY(smtp.SendMail());
+        QVERIFY(!inner);
+        QCOMPARE(innerErrors, QStringList{QStringLiteral("Error: Send Failed")});
+        QCOMPARE(peer.connections(), 1);
+    }
+};
+NW_TEST_CLASS(TstSmtpDialogue)
+
+class TstUuencode : public QObject {
+    Q_OBJECT
+
+private slots:
+    void roundTripAndLineLengths_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<QString>("lengthChars");
+        QTest::newRow("0: one lone-space line") << 0 << QStringLiteral(" ");
+        QTest::newRow("1") << 1 << QStringLiteral("!");
+        QTest::newRow("44: one short line") << 44 << QStringLiteral("L");
+        QTest::newRow("45: full line, then an empty one") << 45 << QStringLiteral("M ");
+        QTest::newRow("46") << 46 << QStringLiteral("M!");
+        QTest::newRow("90: two full lines and a lone space") << 90 << QStringLiteral("MM ");
+        QTest::newRow("100: M, M and *") << 100 << QStringLiteral("MM*");
+        const int random = 1 + int(QRandomGenerator::global()->bounded(5000));
+        QString chars(random / 45, QLatin1Char('M'));
+        chars += QChar(32 + random % 45);
+        QTest::newRow("random length") << random << chars;
+    }
+    void roundTripAndLineLengths()
+    {
+        QFETCH(int, size);
+        QFETCH(QString, lengthChars);
+        QTemporaryDir dir;
+        QByteArray bytes(size, Qt::Uninitialized);
+        for (char& c : bytes)
+            c = char(QRandomGenerator::global()->bounded(256));
+        const QString path = writeTemp(dir, QStringLiteral("in.bin"), bytes);
+        SMTP smtp;
+        QSignalSpy status(&smtp, &SMTP::Status);
+        const QString text = smtp.UUEncodeFile(path);
+        QCOMPARE(status.count(), 1);
+        QCOMPARE(status.first().first().toString(), QStringLiteral("Encoding attachment"));
+
+        QStringList lines = text.split(QLatin1Char('\n'));
+        QCOMPARE(lines.takeFirst(), QStringLiteral("begin 664 in.bin"));
+        QCOMPARE(lines.mid(lines.size() - 3), (QStringList{QStringLiteral("`"), QStringLiteral("end"), QString()}));
+        lines = lines.mid(0, lines.size() - 3);
+        QString firstChars;
+        for (const QString& l : lines) {
+            firstChars += l.at(0);
+            const int groups = (l.at(0).unicode() - 32 + 2) / 3;
+            QCOMPARE(l.size(), 1 + 4 * groups);
+        }
+        QCOMPARE(firstChars, lengthChars);
+
+        for (const QString& lineEnd : {QStringLiteral("\n"), QStringLiteral("\r\n")}) {
+            const QString out = dir.filePath(QStringLiteral("out.bin"));
+            writeTemp(dir, QStringLiteral("out.bin"), QByteArray(size + 100, 'x')); // a longer file is cut
+            SMTP::UUDecodeToFile(QString(text).replace(QStringLiteral("\n"), lineEnd), out);
+            QCOMPARE(fileBytes(out), bytes);
+        }
+    }
+};
+NW_TEST_CLASS(TstUuencode)
+
+#include "tst_smtp.moc"

@@ -1,0 +1,67 @@
+#include "support/SmtpSink.h"
+
+#include "platform/LocalWait.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace nw::test {
+
+SmtpSink::SmtpSink() = default;
+
+SmtpSink::~SmtpSink() { stop(); }
+
+bool SmtpSink::start()
+{
+    m_process.setProgram(QStringLiteral("/usr/bin/python3"));
+    m_process.setArguments({QStringLiteral(NW_SMTP_SINK_SCRIPT), m_dir.path()});
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_process.start();
+    LocalWait listening([this] { return m_process.canReadLine() || m_process.state() == QProcess::NotRunning; });
+    listening.wakeOn(&m_process, &QProcess::readyReadStandardOutput);
+    listening.wakeOn(&m_process, &QProcess::stateChanged);
+    if (!listening.run(20000) || !m_process.canReadLine()) {
+        m_error = QStringLiteral("the SMTP server did not start: %1").arg(m_process.errorString());
+        stop();
+        return false;
+    }
+    const QByteArray line = m_process.readLine().trimmed();
+    m_port = line.startsWith("PORT ") ? quint16(line.mid(5).toUInt()) : 0;
+    if (m_port == 0)
+        m_error = QStringLiteral("the SMTP server said: %1").arg(QString::fromLatin1(line));
+    return m_port != 0;
+}
+
+void SmtpSink::stop()
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    m_process.closeWriteChannel(); // the server stops when its input closes
+    if (!m_process.waitForFinished(5000)) {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+}
+
+QList<SmtpSink::Message> SmtpSink::messages() const
+{
+    QList<Message> out;
+    for (int n = 1;; ++n) {
+        QFile f(QDir(m_dir.path()).filePath(QStringLiteral("%1.json").arg(n)));
+        if (!f.open(QIODevice::ReadOnly))
+            return out;
+        const QJsonObject o = QJsonDocument::fromJson(f.readAll()).object();
+        Message m;
+        m.helo = o.value(QStringLiteral("helo")).toString();
+        m.mailFrom = o.value(QStringLiteral("mail_from")).toString();
+        for (const auto& r : o.value(QStringLiteral("rcpt_tos")).toArray())
+            m.rcptTos << r.toString();
+        m.data = QByteArray::fromBase64(o.value(QStringLiteral("data")).toString().toLatin1());
+        out << m;
+    }
+}
+
+} // namespace nw::test

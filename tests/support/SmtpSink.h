@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QProcess>
+#include <QStringList>
+#include <QTemporaryDir>
+
+namespace nw::test {
+
+// The real SMTP server of the mail tests: Debian's aiosmtpd on a loopback port chosen at run time, run
+// by /usr/bin/python3 (the first python3 on PATH may not see Debian's packages). Stopped on destruction.
+class SmtpSink {
+public:
+    struct Message {
+        QString helo;
+        QString mailFrom;
+        QStringList rcptTos;
+        QByteArray data; // as received, transparency dots removed
+    };
+
+    SmtpSink();
+    ~SmtpSink();
+    SmtpSink(const SmtpSink&) = delete;
+    SmtpSink& operator=(const SmtpSink&) = delete;
+
+    // Starts the server; false (with `error()` saying why) when it did not come up within the bound.
+    bool start();
+    void stop();
+    quint16 port() const { return m_port; }
+    QString error() const { return m_error; }
+    // Every message stored so far, in arrival order.
+    QList<Message> messages() const;
+
+private:
+    QProcess m_process;
+    QTemporaryDir m_dir;
+    quint16 m_port = 0;
+    QString m_error;
+};
+
+} // namespace nw::test
