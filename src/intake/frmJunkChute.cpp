@@ -3,6 +3,7 @@
 #include "controls/CaptionFrame.h"
 #include "controls/Hyperlink.h"
 #include "errors/ErrorHandler.h"
+#include "header/MessageIntake.h"
 #include "platform/AppPaths.h"
 #include "shell/AppState.h"
 
@@ -32,6 +33,7 @@ frmJunkChute::frmJunkChute(AppState& state, QWidget* parent) : QWidget(parent), 
     supBody = new CaptionFrame(QStringLiteral("Message Body"), this);
     txtSpamFile = new QPlainTextEdit(supBody);
     txtSpamFile->setLineWrapMode(QPlainTextEdit::NoWrap);
+    spamFileView = MessageView(txtSpamFile);
     supBody->body()->addWidget(txtSpamFile);
 
     auto* layout = new QHBoxLayout(this);
@@ -92,8 +94,7 @@ void frmJunkChute::filJunkChute_Click()
         if (!filJunkChute->currentItem())
             return;
         m_state.setCurrentMessageFile(AppPaths::join(m_state.junkChuteFolder(), filJunkChute->currentItem()->text()));
-        if (m_loadHeader)
-            m_loadHeader(m_state.currentMessageFile(), txtSpamFile);
+        LoadMessageHeader(m_state.currentMessageFile(), spamFileView);
         QCoreApplication::processEvents();
     });
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "intake/MessageView.h"
+
 #include "intake/JunkChute.h"
 #include "shell/Monitor.h"
 
@@ -22,15 +24,11 @@ class frmJunkChute : public QWidget, public DropFolderProcessing {
     Q_OBJECT
 
 public:
-    // Loads a message file into the view. Header analysis supplies it (LoadMessageHeader).
-    using HeaderLoader = std::function<void(const QString& path, QPlainTextEdit* view)>;
-
     explicit frmJunkChute(AppState& state, QWidget* parent = nullptr);
 
     // Makes sure the drop folder exists and points the list at it; false when it could not be made.
     bool Form_Load();
 
-    void setHeaderLoader(HeaderLoader loader) { m_loadHeader = std::move(loader); }
     // What "Process" does with one message (cmdProcess_Click); until one is set the buttons are off.
     void setProcessAction(std::function<void()> action);
 
@@ -47,13 +45,14 @@ public:
     QPushButton* cmdProcess;
     CaptionFrame* supBody;
     QPlainTextEdit* txtSpamFile;
+    // The loaded header exactly as LoadMessageHeader left it, shown in txtSpamFile.
+    MessageView spamFileView{nullptr};
 
 private:
     void showFiles();
 
     AppState& m_state;
     JunkChuteList m_list;
-    HeaderLoader m_loadHeader;
     std::function<void()> m_process;
 };
 

@@ -3,6 +3,7 @@
 #include "controls/CaptionFrame.h"
 #include "controls/Hyperlink.h"
 #include "errors/ErrorHandler.h"
+#include "header/MessageIntake.h"
 #include "intake/JunkChute.h"
 #include "intake/Webmail.h"
 #include "platform/Prompts.h"
@@ -45,13 +46,6 @@ frmWebmail::frmWebmail(AppState& state, QWidget* parent) : QWidget(parent), m_st
     layout->addWidget(supJunkChute, 2);
     layout->addWidget(supBody, 3);
     connect(hlnkProcessMessage, &Hyperlink::clicked, this, &frmWebmail::hlnkProcessMessage_Click);
-    setHeaderTest({});
-}
-
-void frmWebmail::setHeaderTest(HeaderTest isFullHeader)
-{
-    m_isFullHeader = std::move(isFullHeader);
-    hlnkProcessMessage->setEnabled(bool(m_isFullHeader));
 }
 
 bool frmWebmail::Form_Load()
@@ -63,9 +57,7 @@ void frmWebmail::hlnkProcessMessage_Click()
 {
     // A text box holds LF line ends; the file gets the CR LF of every message file.
     const QString text = txtSpamFile->toPlainText().replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-    if (!m_isFullHeader)
-        return;
-    if (!m_isFullHeader(text)) {
+    if (!IsFullHeader(text)) {
         msgBox(kNoHeader, PromptButtons::Ok, PromptIcon::None, kNoHeaderTitle);
         return;
     }

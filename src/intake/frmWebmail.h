@@ -2,7 +2,6 @@
 
 #include <QWidget>
 
-#include <functional>
 
 class QPlainTextEdit;
 
@@ -18,12 +17,10 @@ class frmWebmail : public QWidget {
 
 public:
     // Whether a text holds a full e-mail header. Header analysis supplies it (IsFullHeader).
-    using HeaderTest = std::function<bool(const QString& text)>;
 
     explicit frmWebmail(AppState& state, QWidget* parent = nullptr);
 
     // Until a header test is set the "Save Message" link is off.
-    void setHeaderTest(HeaderTest isFullHeader);
 
     // Makes sure the drop folder exists; false when it could not be made.
     bool Form_Load();
@@ -37,7 +34,6 @@ public:
 
 private:
     AppState& m_state;
-    HeaderTest m_isFullHeader;
 };
 
 } // namespace nw

@@ -2,6 +2,7 @@
 
 #include "controls/Splash.h"
 #include "errors/ErrorHandler.h"
+#include "errors/frmErrHandler.h"
 #include "intake/JunkChute.h"
 #include "platform/AppInfo.h"
 #include "platform/Connection.h"
@@ -25,13 +26,19 @@ constexpr int kWindowTop = 20;
 
 Program::Program() : runWizard([](QWidget& wizard) { static_cast<QDialog&>(wizard).exec(); }) {}
 
-Program::~Program() = default;
+Program::~Program()
+{
+    if (errorDialog)
+        ErrorHandler::instance().setPresenter(nullptr);
+}
 
 void Program::Main()
 {
     ErrorHandler::instance().logErrors = true;
     ErrorHandler::instance().stackTracking = true;
     state.supportAddress = supportMailbox();
+    errorDialog = std::make_unique<frmErrHandler>(state);
+    ErrorHandler::instance().setPresenter(errorDialog.get());
     runGuarded("main", [&] {
         if (readSetting(store, settings::Smtp).isEmpty()) {
             frmFirstTimeSetup wizard(store);

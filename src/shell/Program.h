@@ -10,6 +10,7 @@
 
 namespace nw {
 
+class frmErrHandler;
 class frmMain;
 
 // The desktop program: its state, settings and main window, put together by `Main`.
@@ -25,6 +26,8 @@ public:
     AppState state;
     SettingsStore store;
     std::unique_ptr<frmMain> window;
+    // Shown by the error handler for every failure while the program runs.
+    std::unique_ptr<frmErrHandler> errorDialog;
     // How the wizard is run (modally); tests answer it.
     std::function<void(QWidget& wizard)> runWizard;
 };
