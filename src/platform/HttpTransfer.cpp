@@ -98,7 +98,8 @@ void HttpExchange::abort()
 
 void HttpExchange::read()
 {
-    m_in += m_socket.readAll();
+    if (m_socket.bytesAvailable() > 0)
+        m_in += m_socket.readAll();
     if (m_finished)
         return;
     m_idle.start();
