@@ -119,8 +119,12 @@ SMTP::SMTP(QObject* parent) : QObject(parent)
 
 void SMTP::setSecurity(const SmtpSecurity& security)
 {
+    // A port in the settings replaces Port; without one, a port that earlier settings gave goes with them.
+    if (!security.port.isEmpty())
+        Port = security.port;
+    else if (!m_security.port.isEmpty() && Port == m_security.port)
+        Port.clear();
     m_security = security;
-    Port = security.port;
 }
 
 void SMTP::refuse(const QString& description)

@@ -34,7 +34,8 @@ public:
     QString Attachment; // path of a file appended uuencoded
     QString Log;        // every line sent and every text received; never cleared here; no password
 
-    // Port, TLS and login for the following sends; the port given here replaces Port (empty: 25).
+    // Port, TLS and login for the following sends. A port given here replaces Port; a host's own Port
+    // stays when none is given.
     void setSecurity(const SmtpSecurity& security);
     const SmtpSecurity& security() const { return m_security; }
 

@@ -5,10 +5,10 @@
 #include "shell/Settings.h"
 #include "support/Sandbox.h"
 #include "support/SmtpSink.h"
+#include "support/TestCertificate.h"
 #include "support/TestMain.h"
 #include "support/UnavailableKeychain.h"
 
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -23,31 +23,8 @@ using Mode = SmtpSecurity::Mode;
 const QString kUser = QStringLiteral("reporter");
 const QString kPassword = QStringLiteral("s3cret-pa55");
 
-// A self-signed certificate for 127.0.0.1, made now, so no test relies on a certificate from elsewhere.
-struct TestCertificate {
-    QTemporaryDir dir;
-    QString certPath() const { return dir.filePath(QStringLiteral("cert.pem")); }
-    QString keyPath() const { return dir.filePath(QStringLiteral("key.pem")); }
-
-    QString make()
-    {
-        QProcess openssl;
-        openssl.setProcessChannelMode(QProcess::MergedChannels);
-        openssl.start(QStringLiteral("openssl"),
-                      {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("ec"),
-                       QStringLiteral("-pkeyopt"), QStringLiteral("ec_paramgen_curve:prime256v1"),
-                       QStringLiteral("-nodes"), QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"),
-                       QStringLiteral("/CN=127.0.0.1"), QStringLiteral("-addext"),
-                       QStringLiteral("subjectAltName=IP:127.0.0.1"), QStringLiteral("-keyout"), keyPath(),
-                       QStringLiteral("-out"), certPath()});
-        if (!openssl.waitForFinished(30000) || openssl.exitCode() != 0)
-            return QStringLiteral("openssl failed: ") + QString::fromLocal8Bit(openssl.readAll());
-        return {};
-    }
-    QList<QSslCertificate> certificates() const { return QSslCertificate::fromPath(certPath()); }
-};
-
-QStringList serverOptions(const QString& security, const TestCertificate& cert, const QString& mechanisms = {})
+QStringList serverOptions(const QString& security, const nw::test::TestCertificate& cert,
+                          const QString& mechanisms = {})
 {
     QStringList options{QStringLiteral("--security"), security};
     if (security != QStringLiteral("none"))
@@ -88,7 +65,7 @@ QStringList errorsOf(SMTP& smtp, const std::function<void()>& run)
 class TstSmtpSecurity : public QObject {
     Q_OBJECT
 
-    TestCertificate m_cert;
+    nw::test::TestCertificate m_cert;
 
 private slots:
     void initTestCase()
@@ -156,6 +133,50 @@ private slots:
             QVERIFY(smtp.Log.contains(QStringLiteral("AUTH PLAIN ****\r\n")));
         QVERIFY(smtp.Log.contains(QStringLiteral("EHLO 127.0.0.1\r\n")));
         QVERIFY(!smtp.Log.contains(QStringLiteral("HELO ")));
+    }
+
+    void portFollowsTheSettings_data()
+    {
+        QTest::addColumn<QString>("hostPort"); // set by the host before the settings
+        QTest::addColumn<QString>("earlier");  // the port of settings applied before
+        QTest::addColumn<QString>("now");
+        QTest::addColumn<QString>("port");
+        QTest::newRow("no port anywhere") << ""
+                                          << ""
+                                          << ""
+                                          << "";
+        QTest::newRow("the host's own port stays") << "2525"
+                                                   << ""
+                                                   << ""
+                                                   << "2525";
+        QTest::newRow("the settings' port wins") << "2525"
+                                                 << ""
+                                                 << "587"
+                                                 << "587";
+        QTest::newRow("a port cleared in the settings goes") << ""
+                                                             << "587"
+                                                             << ""
+                                                             << "";
+        QTest::newRow("a port changed in the settings follows") << ""
+                                                                << "587"
+                                                                << "465"
+                                                                << "465";
+    }
+    void portFollowsTheSettings()
+    {
+        QFETCH(QString, hostPort);
+        QFETCH(QString, earlier);
+        QFETCH(QString, now);
+        QFETCH(QString, port);
+        SMTP smtp;
+        SmtpSecurity s;
+        s.port = earlier;
+        smtp.setSecurity(s);
+        if (!hostPort.isEmpty())
+            smtp.Port = hostPort;
+        s.port = now;
+        smtp.setSecurity(s);
+        QCOMPARE(smtp.Port, port);
     }
 
     // Each way a secure send must stop, and that no credentials left the program before it did.
@@ -244,15 +265,17 @@ private slots:
         QTest::addColumn<int>("mode");
         QTest::addColumn<QString>("user");
         QTest::addColumn<QString>("password");
-        QTest::newRow("nothing stored: the plain dialogue") << QStringList{u"-"_s, u"-"_s, u"-"_s} << "" << int(Mode::None) << ""
-                                                            << "";
+        QTest::newRow("nothing stored: the plain dialogue")
+            << QStringList{u"-"_s, u"-"_s, u"-"_s} << "" << int(Mode::None) << ""
+            << "";
         QTest::newRow("submission port with starttls and login")
             << QStringList{u"587"_s, u"starttls"_s, kUser} << "587" << int(Mode::StartTls) << kUser << kPassword;
         QTest::newRow("security read without regard to case or spaces")
             << QStringList{u" 465 "_s, u" TLS "_s, u"-"_s} << "465" << int(Mode::Tls) << ""
             << "";
-        QTest::newRow("unknown security reads as none") << QStringList{u"-"_s, u"ssl3"_s, u"-"_s} << "" << int(Mode::None) << ""
-                                                        << "";
+        QTest::newRow("unknown security reads as none")
+            << QStringList{u"-"_s, u"ssl3"_s, u"-"_s} << "" << int(Mode::None) << ""
+            << "";
         QTest::newRow("a user with no password stored")
             << QStringList{u"-"_s, u"tls"_s, u"someone-else"_s} << "" << int(Mode::Tls) << "someone-else"
             << "";
