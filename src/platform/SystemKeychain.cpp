@@ -9,6 +9,21 @@ namespace nw {
 
 namespace {
 
+// QtKeychain often says only "Unknown error"; the code says more.
+QString describe(QKeychain::Error code, const QString& text)
+{
+    switch (code) {
+    case QKeychain::NoBackendAvailable:
+        return QStringLiteral("no keychain service is running on this desktop");
+    case QKeychain::AccessDeniedByUser:
+        return QStringLiteral("access to the keychain was refused");
+    case QKeychain::AccessDenied:
+        return QStringLiteral("the keychain denied access");
+    default:
+        return QStringLiteral("the keychain service did not work: ") + text;
+    }
+}
+
 // Runs a QtKeychain job to its end or the bound; false with `error` when it failed or did not finish.
 bool runJob(QKeychain::Job& job, int timeoutMs, QString& error, bool missingIsFine)
 {
@@ -26,7 +41,7 @@ bool runJob(QKeychain::Job& job, int timeoutMs, QString& error, bool missingIsFi
         error.clear();
         return true;
     }
-    error = job.errorString();
+    error = describe(job.error(), job.errorString());
     return false;
 }
 
