@@ -18,7 +18,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -44,19 +43,6 @@ public:
         return RecordingPrompts::ask(prompt);
     }
 };
-
-// Every byte the settings store wrote in the sandbox.
-QByteArray settingsFiles(const test::Sandbox& box)
-{
-    QByteArray all;
-    QDirIterator it(box.programFolder() + QStringLiteral("/../settings"), QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        QFile f(it.next());
-        if (f.open(QIODevice::ReadOnly))
-            all += f.readAll();
-    }
-    return all;
-}
 
 const QString kExitQuestion = QStringLiteral("Exiting will disable the JunkChute Monitor.\r\nExit anyway?");
 } // namespace
@@ -250,8 +236,8 @@ private slots:
         QCOMPARE(w.state.smtpSecurity.mode, SmtpSecurity::Mode::StartTls);
         QCOMPARE(w.state.smtpSecurity.password, QStringLiteral("pa55-word"));
         QVERIFY(w.window->txtSMTPPassword->text().isEmpty());
-        QVERIFY(!settingsFiles(w.box).isEmpty());
-        QVERIFY(!settingsFiles(w.box).contains("pa55-word"));
+        QVERIFY(!w.box.settingsFiles().isEmpty());
+        QVERIFY(!w.box.settingsFiles().contains("pa55-word"));
 
         // A second window reads everything back, the password from the keychain.
         frmMain again(w.state, w.store);
@@ -286,7 +272,7 @@ private slots:
                  QStringList{u"The system keychain could not store the password (no keychain service). Keep it for "
                              u"this run only?"_s});
         QCOMPARE(w.state.smtpSecurity.password, kept);
-        QVERIFY(!settingsFiles(w.box).contains("pa55-word"));
+        QVERIFY(!w.box.settingsFiles().contains("pa55-word"));
     }
 
     void testMessageLinkSendsToTheUserAndSaysSo_data()
