@@ -341,6 +341,8 @@ void frmMain::hlnkTestMessage_Click()
     saveSetting(m_store, settings::ReturnAddress, txtEmail->text());
     m_state.smtpServer = txtSMTP->text();
     m_state.userAddress = txtEmail->text();
+    for (QLineEdit* field : {txtSMTPPort, txtSMTPUser, txtSMTPPassword})
+        emit field->editingFinished();
     hlnkTestMessage->setEnabled(false);
     const QString outcome = sendTestMessage(*m_testSmtp, m_state.smtpServer, m_state.userAddress, m_state.smtpSecurity);
     hlnkTestMessage->setEnabled(true);

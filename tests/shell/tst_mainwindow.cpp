@@ -294,8 +294,8 @@ private slots:
         if (!serverUp)
             sink.stop();
         World w;
-        saveSetting(w.store, settings::SmtpPort, port);
         w.load();
+        w.window->txtSMTPPort->setText(port); // not yet saved: the link saves it first
         w.window->txtSMTP->setText(QStringLiteral("127.0.0.1"));
         w.window->txtEmail->setText(QStringLiteral("me@example.org"));
         emit w.window->hlnkTestMessage->clicked();
