@@ -6,6 +6,8 @@ set -euo pipefail
 NW_PACKAGES=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
+    qtkeychain-qt6-dev         # the SMTP password lives in the desktop's keychain
+    openssl                    # the mail tests make their TLS certificates at run time
     python3 python3-aiosmtpd   # the real SMTP server the mail tests talk to
     nginx-light                # the HTTP server with range support for the download tests
     xvfb xauth                 # a display for running the desktop program headless

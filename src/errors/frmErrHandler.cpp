@@ -167,6 +167,7 @@ void frmErrHandler::cmdSend_Click()
 {
     const QString body = errorReportBody(generalDateText(ErrorHandler::instance().now()), lblErrNumber->text(),
                                          lblErrMessage->text(), txtMessage->toPlainText(), txtStack->toPlainText());
+    SMTP1.setSecurity(m_state.smtpSecurity);
     SMTP1.Server = m_state.smtpServer;
     SMTP1.MailFrom = m_state.userAddress;
     SMTP1.MailTo = m_state.supportAddress.isEmpty() ? supportMailbox() : m_state.supportAddress;

@@ -4,8 +4,12 @@
 #include "platform/LocalWait.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QFile>
 #include <QScopeGuard>
+#include <QSslConfiguration>
+
+#include <utility>
 
 namespace nw {
 
@@ -15,8 +19,10 @@ const QString kCrLf = QStringLiteral("\r\n");
 const QString kCouldNotConnect = QStringLiteral("Couldn't connect to server");
 const QString kStatusError = QStringLiteral("Error");
 const QString kSendFailed = QStringLiteral("Send Failed");
+const QString kHidden = QStringLiteral("****");
 // A reply larger than this is judged as it stands; a peer that never ends its reply cannot fill memory.
 constexpr qsizetype kMaxReplyBytes = 64 * 1024;
+constexpr qsizetype kMaxReplyLines = 512;
 
 // A CR or LF inside an address or a header value would start a new command or header line: each run
 // of them becomes one space.
@@ -61,6 +67,17 @@ QString asMessageData(const QString& text)
     return out;
 }
 
+QString base64(const QString& text) { return QString::fromLatin1(text.toUtf8().toBase64()); }
+
+// What the user needs to judge a certificate: " (subject ..., SHA-256 fingerprint AA:BB:...)".
+QString describeCertificate(const QSslCertificate& certificate)
+{
+    if (certificate.isNull())
+        return {};
+    return QStringLiteral(" (subject ") + certificate.subjectDisplayName() + QStringLiteral(", SHA-256 fingerprint ") +
+           QString::fromLatin1(certificate.digest(QCryptographicHash::Sha256).toHex(':').toUpper()) + QLatin1Char(')');
+}
+
 QChar uuChar(int sixBits) { return QChar(32 + sixBits); }
 
 // L \ 45 + 1 lines of 45 bytes, the last one of L mod 45 bytes padded with spaces to whole groups of three.
@@ -94,6 +111,26 @@ SMTP::SMTP(QObject* parent) : QObject(parent)
     connect(&Sock, &QTcpSocket::readyRead, this, &SMTP::dataArrived);
     connect(&Sock, &QTcpSocket::errorOccurred, this, &SMTP::socketError);
     connect(&Sock, &QTcpSocket::disconnected, this, [this] { m_socketGone = true; });
+    connect(&Sock, &QSslSocket::sslErrors, this, [this](const QList<QSslError>& errors) {
+        m_sslErrors = errors;
+        m_rejectedCertificate = Sock.peerCertificate();
+    });
+}
+
+void SMTP::setSecurity(const SmtpSecurity& security)
+{
+    // A port in the settings replaces Port; without one, a port that earlier settings gave goes with them.
+    if (!security.port.isEmpty())
+        Port = security.port;
+    else if (!m_security.port.isEmpty() && Port == m_security.port)
+        Port.clear();
+    m_security = security;
+}
+
+void SMTP::refuse(const QString& description)
+{
+    emit Status(kStatusError);
+    emit Error(description);
 }
 
 bool SMTP::SendMail()
@@ -108,19 +145,21 @@ bool SMTP::SendMail()
     const auto done = qScopeGuard([this] { m_sending = false; });
 
     emit Status(QStringLiteral("Preparing"));
-    const auto refuse = [this](const char* description) {
-        emit Status(kStatusError);
-        emit Error(QString::fromLatin1(description));
+    const auto fail = [this](const char* description) {
+        refuse(QString::fromLatin1(description));
         return false;
     };
     if (Server.isEmpty())
-        return refuse("No SMTP server specified");
+        return fail("No SMTP server specified");
     if (Port.isEmpty())
         Port = QStringLiteral("25");
     if (MailFrom.isEmpty())
-        return refuse("Sender address not specified");
+        return fail("Sender address not specified");
     if (MailTo.isEmpty())
-        return refuse("Receipient address not specified");
+        return fail("Receipient address not specified");
+    if (!m_security.user.isEmpty() && m_security.mode == SmtpSecurity::Mode::None)
+        return fail("The password is never sent over an unencrypted connection: choose STARTTLS or TLS as the "
+                    "SMTP security, or leave the user name empty");
     if (NameFrom.isEmpty())
         NameFrom = MailFrom;
     if (NameTo.isEmpty())
@@ -129,6 +168,8 @@ bool SMTP::SendMail()
     QList<Command> table;
     try {
         table = commandTable();
+        if (!m_security.isPlain())
+            table.removeFirst(); // EHLO takes HELO's place
     } catch (const std::exception&) {
         emit Error(kSendFailed);
         return false;
@@ -194,6 +235,8 @@ bool SMTP::runDialogue(const QList<Command>& table)
         failAtServer();
         return false;
     }
+    if (!m_security.isPlain() && !runSecureOpening())
+        return false;
     for (const Command& c : table) {
         if (c.line.isEmpty())
             continue;
@@ -214,6 +257,100 @@ void SMTP::failAtServer()
     emit Error(QStringLiteral("Failed at server side. Check the SMTP.Log property for more details"));
 }
 
+bool SMTP::command(const QString& line, const QString& expected, const QString& shown)
+{
+    SendLine(line, shown);
+    if (WaitForReply(expected, replyTimeoutMs))
+        return true;
+    failAtServer();
+    return false;
+}
+
+bool SMTP::runSecureOpening()
+{
+    const QString ehlo = QStringLiteral("EHLO ") + oneLine(Server);
+    if (!command(ehlo, QStringLiteral("250")))
+        return false;
+    QStringList capabilities = m_lastLines;
+    if (m_security.mode == SmtpSecurity::Mode::StartTls) {
+        if (!command(QStringLiteral("STARTTLS"), QStringLiteral("220")) || !startEncryption())
+            return false;
+        // What the server said before TLS may have been forged on the way (RFC 3207 4.2): ask again.
+        if (!command(ehlo, QStringLiteral("250")))
+            return false;
+        capabilities = m_lastLines;
+    }
+    return m_security.user.isEmpty() || authenticate(capabilities);
+}
+
+bool SMTP::startEncryption()
+{
+    // Nothing the server sent in clear may count as an answer inside TLS.
+    LastReply.clear();
+    m_replyLines.clear();
+    m_currentLines.clear();
+    m_partial.clear();
+    Sock.startClientEncryption();
+    LocalWait wait([this] { return Sock.isEncrypted() || m_socketGone; });
+    wait.wakeOn(&Sock, &QSslSocket::encrypted);
+    wait.wakeOn(&Sock, &QTcpSocket::errorOccurred);
+    const bool inTime = wait.run(replyTimeoutMs);
+    if (Sock.isEncrypted())
+        return true;
+    if (!m_sslErrors.isEmpty()) {
+        QStringList reasons;
+        for (const QSslError& e : m_sslErrors)
+            reasons << e.errorString();
+        refuse(QStringLiteral("The server's certificate could not be verified: ") + reasons.join(QStringLiteral("; ")) +
+               describeCertificate(m_rejectedCertificate));
+    } else {
+        refuse(QStringLiteral("TLS could not be started: ") +
+               (inTime ? Sock.errorString() : QStringLiteral("the server did not answer")));
+    }
+    Sock.abort();
+    return false;
+}
+
+bool SMTP::authenticate(const QStringList& capabilities)
+{
+    if (!Sock.isEncrypted()) {
+        refuse(QStringLiteral("The password is never sent over an unencrypted connection"));
+        return false;
+    }
+    QStringList mechanisms;
+    for (const QString& line : capabilities) {
+        const QStringList words = line.mid(4).toUpper().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        if (!words.isEmpty() && words.first() == QStringLiteral("AUTH"))
+            mechanisms += words.mid(1);
+    }
+    const QString& user = m_security.user;
+    const QString& password = m_security.password;
+    bool accepted = false;
+    if (mechanisms.contains(QStringLiteral("PLAIN"))) {
+        SendLine(QStringLiteral("AUTH PLAIN ") + base64(QLatin1Char('\0') + user + QLatin1Char('\0') + password),
+                 QStringLiteral("AUTH PLAIN ") + kHidden);
+        accepted = WaitForReply(QStringLiteral("235"), replyTimeoutMs);
+    } else if (mechanisms.contains(QStringLiteral("LOGIN"))) {
+        SendLine(QStringLiteral("AUTH LOGIN"));
+        accepted = WaitForReply(QStringLiteral("334"), replyTimeoutMs);
+        if (accepted) {
+            SendLine(base64(user));
+            accepted = WaitForReply(QStringLiteral("334"), replyTimeoutMs);
+        }
+        if (accepted) {
+            SendLine(base64(password), kHidden);
+            accepted = WaitForReply(QStringLiteral("235"), replyTimeoutMs);
+        }
+    } else {
+        refuse(QStringLiteral("The server offers no way to log in that this program knows (AUTH PLAIN or LOGIN)"));
+        return false;
+    }
+    if (!accepted)
+        refuse(QStringLiteral("The server did not accept the user name and password. Check the SMTP.Log property "
+                              "for its reply"));
+    return accepted;
+}
+
 bool SMTP::OpenConnection()
 {
     bool ok = false;
@@ -224,7 +361,17 @@ bool SMTP::OpenConnection()
     }
     m_socketGone = false;
     LastReply.clear();
+    m_replyLines.clear();
+    m_currentLines.clear();
     m_partial.clear();
+    m_sslErrors.clear();
+    m_rejectedCertificate.clear();
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.addCaCertificates(m_security.extraCaCertificates);
+    Sock.setSslConfiguration(tls);
+    Sock.setPeerVerifyName(Server);
+    const bool tlsFirst = m_security.mode == SmtpSecurity::Mode::Tls;
+    // With TLS from the start the handshake follows the connection; startEncryption runs and reports it.
     Sock.connectToHost(Server, quint16(port));
     LocalWait wait([this] { return Sock.state() == QAbstractSocket::ConnectedState || m_socketGone; });
     wait.wakeOn(&Sock, &QAbstractSocket::connected);
@@ -235,7 +382,9 @@ bool SMTP::OpenConnection()
         emit Error(QStringLiteral("Connection timed out"));
         return false;
     }
-    return Sock.state() == QAbstractSocket::ConnectedState;
+    if (Sock.state() != QAbstractSocket::ConnectedState)
+        return false;
+    return !tlsFirst || startEncryption();
 }
 
 bool SMTP::WaitForReply(const QString& expected, int timeoutMs)
@@ -249,18 +398,20 @@ bool SMTP::WaitForReply(const QString& expected, int timeoutMs)
     // A silent server or a broken connection ends the wait like a rejected reply.
     if (!wait.run(timeoutMs) || LastReply.isEmpty())
         return false;
+    m_lastLines = m_replyLines.takeFirst();
     return LastReply.takeFirst() == expected;
 }
 
-void SMTP::SendLine(const QString& line)
+void SMTP::SendLine(const QString& line, const QString& shown)
 {
     if (Sock.state() == QAbstractSocket::ConnectedState) {
         emit Status(QStringLiteral("Sending"));
         Sock.write((line + kCrLf).toLatin1());
         QCoreApplication::processEvents();
     }
-    emit SentData(line);
-    AppendLog(line + kCrLf);
+    const QString& logged = shown.isEmpty() ? line : shown;
+    emit SentData(logged);
+    AppendLog(logged + kCrLf);
 }
 
 void SMTP::dataArrived()
@@ -274,15 +425,16 @@ void SMTP::dataArrived()
     qsizetype lf;
     while ((lf = m_partial.indexOf('\n')) >= 0) {
         const QByteArray line = m_partial.left(lf);
-        if (line.size() >= 4 && line.at(3) == '-') {
-            m_partial.remove(0, lf + 1);
-            continue;
-        }
-        LastReply.append(QString::fromLatin1(line.left(3)));
         m_partial.remove(0, lf + 1);
+        m_currentLines << QString::fromLatin1(line).trimmed();
+        if (line.size() >= 4 && line.at(3) == '-' && m_currentLines.size() < kMaxReplyLines)
+            continue;
+        LastReply.append(QString::fromLatin1(line.left(3)));
+        m_replyLines.append(std::exchange(m_currentLines, {}));
     }
     if (m_partial.size() > kMaxReplyBytes) {
         LastReply.append(QString::fromLatin1(m_partial.left(3)));
+        m_replyLines.append(std::exchange(m_currentLines, {}));
         m_partial.clear();
     }
     const QString text = QString::fromLatin1(bytes);
@@ -293,6 +445,9 @@ void SMTP::dataArrived()
 void SMTP::socketError()
 {
     m_socketGone = true;
+    // A failed handshake is reported, with its reasons, by the step that started it.
+    if (Sock.error() == QAbstractSocket::SslHandshakeFailedError)
+        return;
     // The server closing the connection is no error when the dialogue is over or no send is running.
     if (Sock.error() == QAbstractSocket::RemoteHostClosedError && (m_closing || !m_sending))
         return;

@@ -1,13 +1,16 @@
 #pragma once
 
+#include "mail/SmtpSecurity.h"
+
 #include <QObject>
+#include <QSslSocket>
 #include <QStringList>
-#include <QTcpSocket>
 
 namespace nw {
 
 // Sends one plain-text message through an SMTP server over one connection: HELO, MAIL FROM, up to three
-// RCPT TO, DATA, QUIT. No EHLO, authentication, encryption or MIME; an optional file goes out uuencoded.
+// RCPT TO, DATA, QUIT; no MIME, an optional file goes out uuencoded. With security settings the HELO
+// gives way to EHLO, STARTTLS or TLS from the start, and AUTH PLAIN or LOGIN.
 // The host sets the properties, calls SendMail and follows the events; Log keeps the whole dialogue.
 class SMTP : public QObject {
     Q_OBJECT
@@ -29,7 +32,12 @@ public:
     QString XMailer;
     QString XHeader;    // one complete extra header line
     QString Attachment; // path of a file appended uuencoded
-    QString Log;        // every line sent and every text received; never cleared here
+    QString Log;        // every line sent and every text received; never cleared here; no password
+
+    // Port, TLS and login for the following sends. A port given here replaces Port; a host's own Port
+    // stays when none is given.
+    void setSecurity(const SmtpSecurity& security);
+    const SmtpSecurity& security() const { return m_security; }
 
     // Reply bounds (RFC 5321 4.5.3.2): the greeting and each command's reply, and the reply after the
     // final ".". A connection attempt is bounded by the first as well.
@@ -63,15 +71,28 @@ private:
     bool runDialogue(const QList<Command>& table);
     bool OpenConnection();
     bool WaitForReply(const QString& expected, int timeoutMs);
-    void SendLine(const QString& line);
+    // `shown` stands for the line in SentData and Log when the line carries a secret.
+    void SendLine(const QString& line, const QString& shown = {});
+    bool runSecureOpening();
+    bool startEncryption();
+    bool authenticate(const QStringList& capabilities);
+    bool command(const QString& line, const QString& expected, const QString& shown = {});
+    void refuse(const QString& description);
     void dataArrived();
     void socketError();
     void connectionMade();
     void failAtServer();
 
-    QTcpSocket Sock;
-    // `LastReply`, kept as a queue: the codes of complete replies not yet judged, oldest first.
+    QSslSocket Sock;
+    SmtpSecurity m_security;
+    // `LastReply`, kept as a queue: the codes of complete replies not yet judged, oldest first, and the
+    // lines of each of those replies (EHLO's capabilities are read from them).
     QStringList LastReply;
+    QList<QStringList> m_replyLines;
+    QStringList m_currentLines;
+    QStringList m_lastLines; // the lines of the reply judged last
+    QList<QSslError> m_sslErrors;
+    QSslCertificate m_rejectedCertificate;
     QByteArray m_partial;      // lines of a reply whose final line has not arrived yet
     bool m_socketGone = false; // error or close: no reply can come any more
     bool m_sending = false;

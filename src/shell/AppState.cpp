@@ -18,4 +18,10 @@ void AppState::setMonitorActive(bool active)
     emit monitorActiveChanged(active);
 }
 
+void AppState::useKeychain(std::unique_ptr<Keychain> backing)
+{
+    m_keychain = std::make_unique<SessionKeychain>(*backing);
+    m_keychainBacking = std::move(backing);
+}
+
 } // namespace nw

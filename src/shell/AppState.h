@@ -1,8 +1,12 @@
 #pragma once
 
 #include "header/HeaderAnalysis.h"
+#include "mail/SmtpSecurity.h"
+#include "platform/Keychain.h"
 
 #include <QObject>
+
+#include <memory>
 
 namespace nw {
 
@@ -32,6 +36,12 @@ public:
     QString smtpServer;
     QString userAddress;
     QString supportAddress;
+    // The SMTP port, security and login of the settings, password included, for every send.
+    SmtpSecurity smtpSecurity;
+
+    // The program's keychain: in memory until the program installs the system's.
+    SessionKeychain& keychain() { return *m_keychain; }
+    void useKeychain(std::unique_ptr<Keychain> backing);
 
 signals:
     void busyProcessingChanged(bool busy);
@@ -42,6 +52,8 @@ private:
     QString m_currentMessageFile;
     bool m_busyProcessing = false;
     bool m_monitorActive = false;
+    std::unique_ptr<Keychain> m_keychainBacking = std::make_unique<MemoryKeychain>();
+    std::unique_ptr<SessionKeychain> m_keychain = std::make_unique<SessionKeychain>(*m_keychainBacking);
 };
 
 } // namespace nw

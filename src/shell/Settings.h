@@ -21,6 +21,11 @@ inline constexpr Setting ReturnAddress{"Setup", "ReturnAddress", ""};
 inline constexpr Setting CopyEmail{"Setup", "CopyEmail", "0"};
 inline constexpr Setting UseMyReturn{"Setup", "UseMyReturn", "1"};
 inline constexpr Setting LoadWithWindows{"Setup", "LoadWithWindows", "0"};
+// How the SMTP server is reached: port (empty: 25), "none", "starttls" or "tls", and the login name.
+// The password is in the keychain only.
+inline constexpr Setting SmtpPort{"Setup", "SMTPPort", ""};
+inline constexpr Setting SmtpSecurityMode{"Setup", "SMTPSecurity", "none"};
+inline constexpr Setting SmtpUser{"Setup", "SMTPUser", ""};
 } // namespace settings
 
 QString readSetting(const SettingsStore& store, const Setting& setting);

@@ -8,6 +8,8 @@
 #include "errors/ErrorHandler.h"
 #include "intake/frmJunkChute.h"
 #include "intake/frmWebmail.h"
+#include "mail/SMTP.h"
+#include "mail/SmtpSettings.h"
 #include "platform/AppInfo.h"
 #include "platform/AppPaths.h"
 #include "platform/Autostart.h"
@@ -21,6 +23,7 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDockWidget>
 #include <QFormLayout>
@@ -138,12 +141,30 @@ QWidget* frmMain::buildSettingsPanel()
     chkLoadwithWindows = new QCheckBox(QStringLiteral("Load on Windows Startup"), panel);
     chkMyReturn = new QCheckBox(QStringLiteral("Use my return address in email"), panel);
     chkCopyEmail = new QCheckBox(QStringLiteral("CC me on every email sent"), panel);
+    txtSMTPPort = new QLineEdit(panel);
+    txtSMTPPort->setPlaceholderText(QStringLiteral("25"));
+    cboSMTPSecurity = new QComboBox(panel);
+    for (const SmtpSecurity::Mode mode :
+         {SmtpSecurity::Mode::None, SmtpSecurity::Mode::StartTls, SmtpSecurity::Mode::Tls})
+        cboSMTPSecurity->addItem(securityModeText(mode));
+    txtSMTPUser = new QLineEdit(panel);
+    txtSMTPPassword = new QLineEdit(panel);
+    txtSMTPPassword->setEchoMode(QLineEdit::Password);
+    hlnkTestMessage = new Hyperlink(QStringLiteral("Send a test message"), panel);
+    m_testSmtp = new SMTP(this);
     auto* layout = new QVBoxLayout(panel);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(new QLabel(QStringLiteral("SMTP Server"), panel));
     layout->addWidget(txtSMTP);
     layout->addWidget(new QLabel(QStringLiteral("Email Address"), panel));
     layout->addWidget(txtEmail);
+    auto* security = new QFormLayout;
+    security->addRow(QStringLiteral("Port"), txtSMTPPort);
+    security->addRow(QStringLiteral("Security"), cboSMTPSecurity);
+    security->addRow(QStringLiteral("User"), txtSMTPUser);
+    security->addRow(QStringLiteral("Password"), txtSMTPPassword);
+    layout->addLayout(security);
+    layout->addWidget(hlnkTestMessage);
     layout->addSpacing(4);
     layout->addWidget(chkLoadwithWindows);
     layout->addWidget(chkMyReturn);
@@ -158,6 +179,36 @@ QWidget* frmMain::buildSettingsPanel()
     for (QWidget* w :
          {static_cast<QWidget*>(chkLoadwithWindows), static_cast<QWidget*>(txtEmail), static_cast<QWidget*>(txtSMTP)})
         w->installEventFilter(this);
+    connect(txtSMTPPort, &QLineEdit::editingFinished, this, [this] {
+        runGuarded("txtSMTPPort_LostFocus", [&] {
+            saveSetting(m_store, settings::SmtpPort, txtSMTPPort->text().trimmed());
+            loadSmtpSecurity();
+        });
+    });
+    connect(cboSMTPSecurity, &QComboBox::activated, this, [this] {
+        runGuarded("cboSMTPSecurity_Click", [&] {
+            saveSetting(m_store, settings::SmtpSecurityMode, cboSMTPSecurity->currentText());
+            loadSmtpSecurity();
+        });
+    });
+    connect(txtSMTPUser, &QLineEdit::editingFinished, this, [this] {
+        runGuarded("txtSMTPUser_LostFocus", [&] {
+            saveSetting(m_store, settings::SmtpUser, txtSMTPUser->text().trimmed());
+            loadSmtpSecurity();
+        });
+    });
+    connect(txtSMTPPassword, &QLineEdit::editingFinished, this, [this] {
+        if (!txtSMTPPassword->isModified())
+            return;
+        runGuarded("txtSMTPPassword_LostFocus", [&] {
+            storeSmtpPassword(m_state.keychain(), txtSMTPUser->text().trimmed(), txtSMTPPassword->text());
+            txtSMTPPassword->clear();
+            txtSMTPPassword->setModified(false);
+            loadSmtpSecurity();
+        });
+    });
+    connect(hlnkTestMessage, &Hyperlink::clicked, this,
+            [this] { runGuarded("hlnkTestMessage_Click", [&] { hlnkTestMessage_Click(); }); });
     return panel;
 }
 
@@ -269,7 +320,33 @@ void frmMain::LoadMenuBar()
         m_state.userAddress = txtEmail->text();
         txtSMTP->setText(readSetting(m_store, settings::Smtp));
         m_state.smtpServer = txtSMTP->text();
+        txtSMTPPort->setText(readSetting(m_store, settings::SmtpPort));
+        txtSMTPUser->setText(readSetting(m_store, settings::SmtpUser));
+        loadSmtpSecurity();
+        cboSMTPSecurity->setCurrentText(securityModeText(m_state.smtpSecurity.mode));
     });
+}
+
+void frmMain::loadSmtpSecurity()
+{
+    m_state.smtpSecurity = readSmtpSecurity(m_store, m_state.keychain());
+    txtSMTPPassword->setPlaceholderText(m_state.smtpSecurity.password.isEmpty() ? QString()
+                                                                                : QStringLiteral("(stored)"));
+}
+
+void frmMain::hlnkTestMessage_Click()
+{
+    // The fields may hold edits whose focus has not left them yet.
+    saveSetting(m_store, settings::Smtp, txtSMTP->text());
+    saveSetting(m_store, settings::ReturnAddress, txtEmail->text());
+    m_state.smtpServer = txtSMTP->text();
+    m_state.userAddress = txtEmail->text();
+    for (QLineEdit* field : {txtSMTPPort, txtSMTPUser, txtSMTPPassword})
+        emit field->editingFinished();
+    hlnkTestMessage->setEnabled(false);
+    const QString outcome = sendTestMessage(*m_testSmtp, m_state.smtpServer, m_state.userAddress, m_state.smtpSecurity);
+    hlnkTestMessage->setEnabled(true);
+    msgBox(outcome);
 }
 
 void frmMain::loadCheckBox(QCheckBox* box, int value)

@@ -9,6 +9,7 @@
 #include <functional>
 
 class QCheckBox;
+class QComboBox;
 class QLineEdit;
 class QMdiArea;
 class QMdiSubWindow;
@@ -25,6 +26,8 @@ class frmHelp;
 class frmJunkChute;
 class frmLiveUpdate;
 class frmWebmail;
+class Hyperlink;
+class SMTP;
 
 // The main window: the task-pane menu on the left, the child windows beside it, the tray icon and the
 // drop-folder monitor. Minimising hides it in the tray and starts the monitor.
@@ -55,6 +58,11 @@ public:
     QCheckBox* chkCopyEmail;
     QLineEdit* txtEmail;
     QLineEdit* txtSMTP;
+    QLineEdit* txtSMTPPort;
+    QComboBox* cboSMTPSecurity;
+    QLineEdit* txtSMTPUser;
+    QLineEdit* txtSMTPPassword; // shows nothing of a stored password; what is typed goes to the keychain
+    Hyperlink* hlnkTestMessage;
     QMenu* TrayMenu;
     SysTray* IconEvent;
     Monitor* monitor;
@@ -77,6 +85,8 @@ private:
     void hideToTray();
     void showFromTray(bool maximize);
     void loadCheckBox(QCheckBox* box, int value);
+    void loadSmtpSecurity();
+    void hlnkTestMessage_Click();
 
     AppState& m_state;
     SettingsStore& m_store;
@@ -87,6 +97,7 @@ private:
     QPointer<frmLiveUpdate> m_update;
     std::function<void()> m_exit;
     bool m_toldNoTray = false;
+    SMTP* m_testSmtp;
 };
 
 } // namespace nw

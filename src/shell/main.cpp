@@ -1,5 +1,6 @@
 #include "platform/MessageBoxPrompts.h"
 #include "platform/Prompts.h"
+#include "platform/SystemKeychain.h"
 #include "shell/Program.h"
 
 #include <QApplication>
@@ -12,6 +13,7 @@ int main(int argc, char** argv)
     nw::MessageBoxPrompts prompts;
     nw::ScopedPrompts scope(prompts);
     nw::Program program;
+    program.state.useKeychain(std::make_unique<nw::SystemKeychain>());
     program.Main();
     return QApplication::exec();
 }

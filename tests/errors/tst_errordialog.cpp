@@ -3,6 +3,7 @@
 #include "shell/AppState.h"
 #include "support/Sandbox.h"
 #include "support/SmtpSink.h"
+#include "support/TestCertificate.h"
 #include "support/TestMain.h"
 
 #include <QLabel>
@@ -144,6 +145,30 @@ private slots:
         QTest::mouseMove(dialog.lblMessage, QPoint(45, 25));
         QTest::mouseRelease(dialog.lblMessage, Qt::LeftButton, {}, QPoint(45, 25));
         QTRY_COMPARE(dialog.pos(), start + QPoint(40, 20));
+    }
+
+    // A server that takes mail only over TLS and after a login gets the report with the program's settings.
+    void reportGoesThroughTheSmtpSecuritySettings()
+    {
+        nw::test::TestCertificate cert;
+        const QString problem = cert.make();
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+        nw::test::SmtpSink sink;
+        QVERIFY2(sink.start({QStringLiteral("--security"), QStringLiteral("starttls"), QStringLiteral("--cert"),
+                             cert.certPath(), QStringLiteral("--key"), cert.keyPath(), QStringLiteral("--user"),
+                             QStringLiteral("reporter"), QStringLiteral("--password"), QStringLiteral("pw")}),
+                 qPrintable(sink.error()));
+        Sandbox box;
+        AppState state;
+        state.smtpServer = QStringLiteral("127.0.0.1");
+        state.userAddress = QStringLiteral("me@example.org");
+        state.smtpSecurity = {QString::number(sink.port()), SmtpSecurity::Mode::StartTls, QStringLiteral("reporter"),
+                              QStringLiteral("pw"), cert.certificates()};
+        frmErrHandler dialog(state);
+        dialog.cmdSend_Click();
+        QCOMPARE(sink.authAttempts(), QStringList{QStringLiteral("PLAIN reporter ok")});
+        QCOMPARE(sink.messages().size(), 1);
+        QVERIFY(!dialog.SMTP1.Log.contains(QStringLiteral("pw")));
     }
 
     void sendMailsTheReportOnce()

@@ -1,18 +1,24 @@
 #!/usr/bin/python3
 """A real SMTP server for the mail tests (aiosmtpd from Debian) on a loopback port chosen at run time.
 
-Usage: smtp_sink.py FOLDER. Prints "PORT <n>" once it listens. Every message accepted is stored as
+Usage: smtp_sink.py FOLDER [--security none|starttls|tls --cert PEM --key PEM] [--user U --password P
+[--mechanisms PLAIN,LOGIN]]. Prints "PORT <n>" once it listens. Every message accepted is stored as
 FOLDER/<n>.json holding the envelope (HELO name, sender, recipients) and the exact data bytes the server
-received (after the end-of-data line, with the transparency dots removed), base64-encoded. The server stops
-when its standard input closes, so it never outlives the test that started it.
+received (after the end-of-data line, with the transparency dots removed), base64-encoded. Every
+authentication attempt appends "MECHANISM LOGIN ok|bad" to FOLDER/auth.log. With a user, mail is
+accepted only after authentication; with "starttls", only after STARTTLS. The server stops when its
+standard input closes, so it never outlives the test that started it.
 """
+import argparse
 import asyncio
 import base64
 import json
 import os
+import ssl
 import sys
+import warnings
 
-from aiosmtpd.smtp import SMTP
+from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
 
 
 class Store:
@@ -35,10 +41,42 @@ class Store:
         return "250 OK stored"
 
 
-async def main(folder):
+class Authenticator:
+    def __init__(self, folder, user, password):
+        self.log = os.path.join(folder, "auth.log")
+        self.user = user.encode()
+        self.password = password.encode()
+
+    def __call__(self, server, session, envelope, mechanism, auth_data):
+        ok = (isinstance(auth_data, LoginPassword) and auth_data.login == self.user
+              and auth_data.password == self.password)
+        login = auth_data.login.decode(errors="replace") if isinstance(auth_data, LoginPassword) else "?"
+        with open(self.log, "a") as f:
+            f.write("%s %s %s\n" % (mechanism, login, "ok" if ok else "bad"))
+        return AuthResult(success=ok, handled=False)
+
+
+async def main(args):
     loop = asyncio.get_running_loop()
-    store = Store(folder)
-    server = await loop.create_server(lambda: SMTP(store, hostname="sink.test"), "127.0.0.1", 0)
+    store = Store(args.folder)
+    context = None
+    if args.security != "none":
+        context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+        context.load_cert_chain(args.cert, args.key)
+    options = {"hostname": "sink.test"}
+    if args.security == "starttls":
+        options.update(tls_context=context, require_starttls=True)
+    if args.user:
+        offered = {"PLAIN", "LOGIN"}
+        options.update(
+            authenticator=Authenticator(args.folder, args.user, args.password),
+            auth_required=True,
+            # Over TLS from the first byte aiosmtpd does not know the connection is encrypted.
+            auth_require_tls=args.security == "starttls",
+            auth_exclude_mechanism=offered - set(args.mechanisms.split(",")),
+        )
+    server = await loop.create_server(lambda: SMTP(store, **options), "127.0.0.1", 0,
+                                      ssl=context if args.security == "tls" else None)
     print("PORT %d" % server.sockets[0].getsockname()[1], flush=True)
     stdin_closed = loop.run_in_executor(None, sys.stdin.buffer.read)
     await stdin_closed
@@ -47,4 +85,14 @@ async def main(folder):
 
 
 if __name__ == "__main__":
-    asyncio.run(main(sys.argv[1]))
+    # aiosmtpd warns about choices the tests make on purpose (a login over TLS it did not start itself).
+    warnings.simplefilter("ignore")
+    parser = argparse.ArgumentParser()
+    parser.add_argument("folder")
+    parser.add_argument("--security", choices=["none", "starttls", "tls"], default="none")
+    parser.add_argument("--cert")
+    parser.add_argument("--key")
+    parser.add_argument("--user")
+    parser.add_argument("--password", default="")
+    parser.add_argument("--mechanisms", default="PLAIN,LOGIN")
+    asyncio.run(main(parser.parse_args()))

@@ -2,6 +2,7 @@
 #include "controls/TaskPane.h"
 #include "intake/frmJunkChute.h"
 #include "intake/frmWebmail.h"
+#include "mail/SmtpSettings.h"
 #include "platform/AppPaths.h"
 #include "platform/Connection.h"
 #include "platform/SettingsStore.h"
@@ -11,9 +12,12 @@
 #include "shell/SysTray.h"
 #include "shell/frmMain.h"
 #include "support/Sandbox.h"
+#include "support/SmtpSink.h"
 #include "support/TestMain.h"
+#include "support/UnavailableKeychain.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -204,6 +208,105 @@ private slots:
         w.window->chkLoadwithWindows->setChecked(true);
         w.window->txtSMTP->setFocus();
         QCOMPARE(readSetting(w.store, settings::LoadWithWindows), QStringLiteral("1"));
+    }
+
+    void smtpSecurityFieldsSaveAndKeepThePasswordOutOfTheSettings()
+    {
+        World w;
+        w.load();
+        w.window->show();
+        QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
+        w.window->xpBMenu->ExpandGroup(QStringLiteral("Settings"), true);
+        QCOMPARE(w.window->cboSMTPSecurity->currentText(), QStringLiteral("none"));
+
+        w.window->txtSMTPPort->setFocus();
+        QTest::keyClicks(w.window->txtSMTPPort, QStringLiteral("587"));
+        w.window->txtSMTPUser->setFocus();
+        QTest::keyClicks(w.window->txtSMTPUser, QStringLiteral("reporter"));
+        w.window->txtSMTPPassword->setFocus();
+        QTest::keyClicks(w.window->txtSMTPPassword, QStringLiteral("pa55-word"));
+        w.window->txtSMTP->setFocus();
+        w.window->cboSMTPSecurity->setCurrentIndex(1);
+        emit w.window->cboSMTPSecurity->activated(1);
+
+        QCOMPARE(readSetting(w.store, settings::SmtpPort), QStringLiteral("587"));
+        QCOMPARE(readSetting(w.store, settings::SmtpUser), QStringLiteral("reporter"));
+        QCOMPARE(readSetting(w.store, settings::SmtpSecurityMode), QStringLiteral("starttls"));
+        QCOMPARE(w.state.smtpSecurity.port, QStringLiteral("587"));
+        QCOMPARE(w.state.smtpSecurity.mode, SmtpSecurity::Mode::StartTls);
+        QCOMPARE(w.state.smtpSecurity.password, QStringLiteral("pa55-word"));
+        QVERIFY(w.window->txtSMTPPassword->text().isEmpty());
+        QVERIFY(!w.box.settingsFiles().isEmpty());
+        QVERIFY(!w.box.settingsFiles().contains("pa55-word"));
+
+        // A second window reads everything back, the password from the keychain.
+        frmMain again(w.state, w.store);
+        again.setExitAction([] {});
+        w.state.smtpSecurity = {};
+        again.MDIForm_Load();
+        QCOMPARE(again.cboSMTPSecurity->currentText(), QStringLiteral("starttls"));
+        QCOMPARE(again.txtSMTPPort->text(), QStringLiteral("587"));
+        QCOMPARE(w.state.smtpSecurity.password, QStringLiteral("pa55-word"));
+    }
+
+    void withoutAKeychainThePasswordIsKeptForThisRunOnlyWhenAsked_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QString>("kept");
+        QTest::newRow("yes: kept for this run") << int(PromptAnswer::Yes) << "pa55-word";
+        QTest::newRow("no: kept nowhere") << int(PromptAnswer::No) << "";
+    }
+    void withoutAKeychainThePasswordIsKeptForThisRunOnlyWhenAsked()
+    {
+        QFETCH(int, answer);
+        QFETCH(QString, kept);
+        World w;
+        w.state.useKeychain(std::make_unique<test::UnavailableKeychain>());
+        saveSetting(w.store, settings::SmtpUser, QStringLiteral("reporter"));
+        w.load();
+        w.box.prompts().setNextAnswers({PromptAnswer(answer)});
+        w.window->txtSMTPPassword->setText(QStringLiteral("pa55-word"));
+        w.window->txtSMTPPassword->setModified(true);
+        emit w.window->txtSMTPPassword->editingFinished();
+        QCOMPARE(w.box.prompts().texts(),
+                 QStringList{u"The system keychain could not store the password (no keychain service). Keep it for "
+                             u"this run only?"_s});
+        QCOMPARE(w.state.smtpSecurity.password, kept);
+        QVERIFY(!w.box.settingsFiles().contains("pa55-word"));
+    }
+
+    void testMessageLinkSendsToTheUserAndSaysSo_data()
+    {
+        QTest::addColumn<bool>("serverUp");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("server answers") << true << "The test message was sent to me@example.org.";
+        QTest::newRow("server down") << false
+                                     << "The test message could not be sent:\nConnection refused\nCouldn't connect to "
+                                        "server";
+    }
+    void testMessageLinkSendsToTheUserAndSaysSo()
+    {
+        QFETCH(bool, serverUp);
+        QFETCH(QString, shown);
+        test::SmtpSink sink;
+        QVERIFY2(sink.start(), qPrintable(sink.error()));
+        const QString port = QString::number(sink.port());
+        if (!serverUp)
+            sink.stop();
+        World w;
+        w.load();
+        w.window->txtSMTPPort->setText(port); // not yet saved: the link saves it first
+        w.window->txtSMTP->setText(QStringLiteral("127.0.0.1"));
+        w.window->txtEmail->setText(QStringLiteral("me@example.org"));
+        emit w.window->hlnkTestMessage->clicked();
+        QCOMPARE(w.box.prompts().texts(), QStringList{shown});
+        QCOMPARE(readSetting(w.store, settings::Smtp), QStringLiteral("127.0.0.1"));
+        if (!serverUp)
+            return;
+        const auto messages = sink.messages();
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages.first().rcptTos, QStringList{QStringLiteral("me@example.org")});
+        QVERIFY(messages.first().data.contains("Subject:Nettlewright test message\r\n"));
     }
 
     // Every way out asks the one question: Yes ends the program, No keeps everything as it was.

@@ -7,6 +7,7 @@
 #include "platform/SettingsStore.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 
 namespace nw::test {
@@ -54,6 +55,18 @@ QByteArray Sandbox::errorLog() const
 {
     QFile f(path(QStringLiteral("Nettlewright.err")));
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QByteArray Sandbox::settingsFiles() const
+{
+    QByteArray all;
+    QDirIterator it(m_dir.path() + QStringLiteral("/settings"), QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QFile f(it.next());
+        if (f.open(QIODevice::ReadOnly))
+            all += f.readAll();
+    }
+    return all;
 }
 
 } // namespace nw::test

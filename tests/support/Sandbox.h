@@ -28,6 +28,8 @@ public:
     QString writeFile(const QString& name, const QByteArray& bytes) const;
     // The error log's bytes (empty when it does not exist).
     QByteArray errorLog() const;
+    // Every byte the settings store has written, all files together.
+    QByteArray settingsFiles() const;
 
 private:
     QTemporaryDir m_dir;

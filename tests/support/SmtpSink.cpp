@@ -14,10 +14,10 @@ SmtpSink::SmtpSink() = default;
 
 SmtpSink::~SmtpSink() { stop(); }
 
-bool SmtpSink::start()
+bool SmtpSink::start(const QStringList& options)
 {
     m_process.setProgram(QStringLiteral("/usr/bin/python3"));
-    m_process.setArguments({QStringLiteral(NW_SMTP_SINK_SCRIPT), m_dir.path()});
+    m_process.setArguments(QStringList{QStringLiteral(NW_SMTP_SINK_SCRIPT), m_dir.path()} + options);
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start();
     LocalWait listening([this] { return m_process.canReadLine() || m_process.state() == QProcess::NotRunning; });
@@ -62,6 +62,14 @@ QList<SmtpSink::Message> SmtpSink::messages() const
         m.data = QByteArray::fromBase64(o.value(QStringLiteral("data")).toString().toLatin1());
         out << m;
     }
+}
+
+QStringList SmtpSink::authAttempts() const
+{
+    QFile f(QDir(m_dir.path()).filePath(QStringLiteral("auth.log")));
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
 } // namespace nw::test

@@ -25,12 +25,15 @@ public:
     SmtpSink& operator=(const SmtpSink&) = delete;
 
     // Starts the server; false (with `error()` saying why) when it did not come up within the bound.
-    bool start();
+    // `options` are smtp_sink.py's: security, certificate, user and password, mechanisms.
+    bool start(const QStringList& options = {});
     void stop();
     quint16 port() const { return m_port; }
     QString error() const { return m_error; }
     // Every message stored so far, in arrival order.
     QList<Message> messages() const;
+    // Every authentication attempt so far: "MECHANISM LOGIN ok" or "... bad".
+    QStringList authAttempts() const;
 
 private:
     QProcess m_process;
