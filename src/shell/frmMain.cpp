@@ -6,18 +6,24 @@
 #include "controls/Splash.h"
 #include "controls/TaskPane.h"
 #include "errors/ErrorHandler.h"
+#include "intake/MessageRoad.h"
 #include "intake/frmJunkChute.h"
 #include "intake/frmWebmail.h"
+#include "mail/ContactStage.h"
+#include "mail/frmContact.h"
+#include "mail/frmEmail.h"
 #include "platform/AppInfo.h"
 #include "platform/AppPaths.h"
 #include "platform/Autostart.h"
 #include "platform/Prompts.h"
+#include "platform/Resolver.h"
 #include "platform/VendorService.h"
 #include "shell/AppState.h"
 #include "shell/ExitQuestion.h"
 #include "shell/Settings.h"
 #include "shell/SysTray.h"
 #include "update/frmLiveUpdate.h"
+#include "whois/frmWhois.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -44,11 +50,12 @@ const QString kNoTrayNote =
     QStringLiteral("This desktop has no notification area, so Nettlewright stays in the task bar while the JunkChute "
                    "Monitor runs.  Restore the window to stop the monitor.");
 
-QString switchText(const QCheckBox* box) { return checkBoxValue(box->checkState()); }
+QString switchText(const QCheckBox* box) {
+    return checkBoxValue(box->checkState());
+}
 
 // Window-state changes as the monitor knows them.
-Monitor::WindowState stateOf(Qt::WindowStates states)
-{
+Monitor::WindowState stateOf(Qt::WindowStates states) {
     if (states & Qt::WindowMinimized)
         return Monitor::WindowState::Minimized;
     if (states & Qt::WindowMaximized)
@@ -79,8 +86,7 @@ constexpr MenuItem kMenu[] = {
 } // namespace
 
 frmMain::frmMain(AppState& state, SettingsStore& store, QWidget* parent)
-    : QMainWindow(parent), m_state(state), m_store(store)
-{
+    : QMainWindow(parent), m_state(state), m_store(store) {
     setWindowTitle(appTitle());
     setWindowIcon(programIcon());
     mdiArea = new QMdiArea(this);
@@ -104,6 +110,21 @@ frmMain::frmMain(AppState& state, SettingsStore& store, QWidget* parent)
     junkChute = new frmJunkChute(m_state, this);
     webmail = new frmWebmail(m_state, this);
     monitor = new Monitor(m_state, *junkChute, this);
+    m_resolver = std::make_unique<SystemResolver>();
+    road = new MessageRoad(m_state, m_store, *m_resolver, *junkChute, {}, this);
+    junkChute->setRoad(road);
+    whois = new frmWhois(road->whois, this);
+    email = new frmEmail(road->complaint, this);
+    contact = new ContactStage(m_state, this);
+    contactWindow = new frmContact(*contact, this);
+    connect(&m_state, &AppState::waitPointerRequested, this, [](bool wait) {
+        if (wait && !QGuiApplication::overrideCursor())
+            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        else if (!wait)
+            while (QGuiApplication::overrideCursor())
+                QGuiApplication::restoreOverrideCursor();
+    });
+    connect(&m_state, &AppState::notice, IconEvent, &SysTray::setTrayTip);
 
     connect(xpBMenu, &TaskPane::ItemClick, this, &frmMain::xpBMenu_ItemClick);
     connect(monitor, &Monitor::greenChanged, this,
@@ -124,13 +145,16 @@ frmMain::frmMain(AppState& state, SettingsStore& store, QWidget* parent)
     });
 }
 
-frmAbout* frmMain::about() const { return m_about; }
+frmAbout* frmMain::about() const {
+    return m_about;
+}
 
 // "MDIForm_Unload": the tray icon goes with the window.
-frmMain::~frmMain() { IconEvent->setInTray(false); }
+frmMain::~frmMain() {
+    IconEvent->setInTray(false);
+}
 
-QWidget* frmMain::buildSettingsPanel()
-{
+QWidget* frmMain::buildSettingsPanel() {
     auto* panel = new QWidget;
     panel->setObjectName(QStringLiteral("settingsPanel"));
     txtSMTP = new QLineEdit(panel);
@@ -161,8 +185,7 @@ QWidget* frmMain::buildSettingsPanel()
     return panel;
 }
 
-bool frmMain::eventFilter(QObject* watched, QEvent* event)
-{
+bool frmMain::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::FocusOut)
         return QMainWindow::eventFilter(watched, event);
     if (watched == chkLoadwithWindows) {
@@ -184,8 +207,7 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-void frmMain::setChildWindow(const QString& itemKey, QWidget* window, bool inside)
-{
+void frmMain::setChildWindow(const QString& itemKey, QWidget* window, bool inside) {
     m_children.insert(itemKey.toLower(), window);
     if (inside) {
         QMdiSubWindow* frame = mdiArea->addSubWindow(window);
@@ -202,8 +224,7 @@ void frmMain::setChildWindow(const QString& itemKey, QWidget* window, bool insid
         link->setEnabled(true);
 }
 
-void frmMain::MDIForm_Load()
-{
+void frmMain::MDIForm_Load() {
     runGuarded("MDIForm_Load", [&] {
         TrayMenu->clear();
         QAction* open = TrayMenu->addAction(QStringLiteral("&Open Nettlewright"));
@@ -222,6 +243,9 @@ void frmMain::MDIForm_Load()
 
         setChildWindow(QStringLiteral("JunkChute"), junkChute);
         setChildWindow(QStringLiteral("Webmail"), webmail);
+        setChildWindow(QStringLiteral("Whois"), whois);
+        setChildWindow(QStringLiteral("Complaint"), email);
+        setChildWindow(QStringLiteral("ContactUs"), contactWindow);
         for (const QString& key : {QStringLiteral("complaint"), QStringLiteral("whois"), QStringLiteral("junkchute")})
             if (QWidget* child = m_children.value(key))
                 showChild(child);
@@ -235,8 +259,7 @@ void frmMain::MDIForm_Load()
     });
 }
 
-void frmMain::LoadMenuBar()
-{
+void frmMain::LoadMenuBar() {
     runGuarded("LoadMenuBar", [&] {
         xpBMenu->DisableUpdates(true);
         xpBMenu->ClearStructure();
@@ -272,8 +295,7 @@ void frmMain::LoadMenuBar()
     });
 }
 
-void frmMain::loadCheckBox(QCheckBox* box, int value)
-{
+void frmMain::loadCheckBox(QCheckBox* box, int value) {
     const Qt::CheckState state = toCheckState(value);
     box->setTristate(state == Qt::PartiallyChecked);
     if (box->checkState() == state)
@@ -286,8 +308,7 @@ void frmMain::loadCheckBox(QCheckBox* box, int value)
         saveSetting(m_store, settings::UseMyReturn, switchText(box));
 }
 
-void frmMain::xpBMenu_ItemClick(const QString& groupKey, const QString& itemKey)
-{
+void frmMain::xpBMenu_ItemClick(const QString& groupKey, const QString& itemKey) {
     runGuarded("xpBMenu_ItemClick", [&] {
         const QString group = groupKey.toLower();
         const QString item = itemKey.toLower();
@@ -330,8 +351,7 @@ void frmMain::xpBMenu_ItemClick(const QString& groupKey, const QString& itemKey)
     });
 }
 
-void frmMain::checkForUpdates()
-{
+void frmMain::checkForUpdates() {
     // One run at a time; the window closes itself when the run is over.
     if (m_update)
         return;
@@ -339,14 +359,12 @@ void frmMain::checkForUpdates()
     m_update->show();
 }
 
-void frmMain::showChild(const QString& itemKey)
-{
+void frmMain::showChild(const QString& itemKey) {
     if (QWidget* window = m_children.value(itemKey))
         showChild(window);
 }
 
-void frmMain::showChild(QWidget* window)
-{
+void frmMain::showChild(QWidget* window) {
     QMdiSubWindow* frame = m_frames.value(window);
     if (!frame) {
         window->show();
@@ -359,8 +377,7 @@ void frmMain::showChild(QWidget* window)
     mdiArea->setActiveSubWindow(frame);
 }
 
-bool frmMain::exitProgram()
-{
+bool frmMain::exitProgram() {
     if (!ExitConfirmed())
         return false;
     // A monitor run that is waiting for a message stops instead of taking the next one.
@@ -373,8 +390,7 @@ bool frmMain::exitProgram()
     return true;
 }
 
-void frmMain::changeEvent(QEvent* event)
-{
+void frmMain::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
     if (event->type() != QEvent::WindowStateChange)
         return;
@@ -384,8 +400,7 @@ void frmMain::changeEvent(QEvent* event)
         this, [this, state] { monitor->resized(state); }, Qt::QueuedConnection);
 }
 
-void frmMain::closeEvent(QCloseEvent* event)
-{
+void frmMain::closeEvent(QCloseEvent* event) {
     const bool leave = runGuarded("MDIForm_QueryUnload", false, [&] { return exitProgram(); });
     if (leave)
         event->accept();
@@ -393,8 +408,7 @@ void frmMain::closeEvent(QCloseEvent* event)
         event->ignore();
 }
 
-void frmMain::hideToTray()
-{
+void frmMain::hideToTray() {
     if (SysTray::hostAvailable()) {
         hide();
         return;
@@ -406,8 +420,7 @@ void frmMain::hideToTray()
     }
 }
 
-void frmMain::showFromTray(bool maximize)
-{
+void frmMain::showFromTray(bool maximize) {
     while (QGuiApplication::overrideCursor())
         QGuiApplication::restoreOverrideCursor();
     if (maximize)
