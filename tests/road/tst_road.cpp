@@ -15,8 +15,11 @@
 #include "support/SmtpSink.h"
 #include "support/TestMain.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QProcess>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace nw;
@@ -227,6 +230,54 @@ private slots:
         QVERIFY(rig.box.prompts().texts().first().contains(error));
         QCOMPARE(rig.registry.connections(), lookUps);
         QVERIFY(!rig.state.busyProcessing());
+    }
+
+    // The command-line road: the shipped tables send 192.0.2.0/24 to the server named "private".
+    void reportCommandSends_data() {
+        QTest::addColumn<bool>("accepting");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("accepted: sent, then the file deleted") << true << 0;
+        QTest::newRow("refused: the file kept") << false << 1;
+    }
+    void reportCommandSends() {
+        QFETCH(bool, accepting);
+        QFETCH(int, exitCode);
+        const QByteArray abuse = accepting ? "abuse@cli-isp.net" : "abuse@cli-refused.net";
+        ScriptedPeer peer(answer("OrgAbuseEmail: " + abuse + "\n"));
+        QTemporaryDir dir;
+        QDir(dir.path()).mkpath(QStringLiteral("nettlewright"));
+        QFile conf(dir.filePath(QStringLiteral("nettlewright/nettlewright.conf")));
+        QVERIFY(conf.open(QIODevice::WriteOnly));
+        const quint16 smtpPort = accepting ? m_sink.port() : ScriptedPeer::closedPort();
+        conf.write("[Setup]\nSMTP=127.0.0.1:" + QByteArray::number(smtpPort) + "\nReturnAddress=" + kUser.toLatin1() +
+                   "\n");
+        conf.close();
+        const QString file = dir.filePath(QStringLiteral("spam.eml"));
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(message("192.0.2.1"));
+        f.close();
+        const qsizetype before = m_sink.messages().size();
+
+        QProcess cli;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.path());
+        cli.setProcessEnvironment(env);
+        QSignalSpy finished(&cli, &QProcess::finished);
+        // The peer answers from this process's event loop, so the wait must keep it running.
+        cli.start(QCoreApplication::applicationDirPath() + QStringLiteral("/nettlewright-cli"),
+                  {QStringLiteral("report"), QStringLiteral("--no-dns"), QStringLiteral("--delay"),
+                   QStringLiteral("50"), QStringLiteral("--route"), QStringLiteral("private=") + peer.endpoint(),
+                   QStringLiteral("--send"), file});
+        QVERIFY(finished.wait(60000));
+        const QByteArray out = cli.readAllStandardOutput();
+        QCOMPARE(cli.exitCode(), exitCode);
+        QVERIFY(out.contains("To: " + abuse + "\n"));
+        QVERIFY(out.contains("Subject: SPAM Report from 192.0.2.1 / \n"));
+        QCOMPARE(QFile::exists(file), !accepting);
+        QCOMPARE(m_sink.messages().size(), before + (accepting ? 1 : 0));
+        if (accepting)
+            QCOMPARE(m_sink.messages().last().rcptTos, QStringList{QString::fromLatin1(abuse)});
     }
 };
 
