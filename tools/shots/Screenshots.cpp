@@ -4,6 +4,7 @@
 #include "controls/HelpWindow.h"
 #include "controls/Splash.h"
 #include "controls/TaskPane.h"
+#include "intake/MessageRoad.h"
 #include "intake/frmJunkChute.h"
 #include "intake/frmWebmail.h"
 #include "platform/AppPaths.h"
@@ -15,6 +16,7 @@
 #include "shell/Settings.h"
 #include "shell/frmFirstTimeSetup.h"
 #include "shell/frmMain.h"
+#include "whois/frmWhois.h"
 
 #include <QApplication>
 #include <QDir>
@@ -36,14 +38,12 @@ namespace {
 
 QString g_out;
 
-void settle(int ms = 150)
-{
+void settle(int ms = 150) {
     LocalWait wait;
     wait.run(ms);
 }
 
-void save(QWidget* widget, const QString& name)
-{
+void save(QWidget* widget, const QString& name) {
     settle();
     const QString path = g_out + QLatin1Char('/') + name + QStringLiteral(".png");
     if (!widget->grab().save(path))
@@ -52,15 +52,13 @@ void save(QWidget* widget, const QString& name)
         QTextStream(stdout) << path << Qt::endl;
 }
 
-void writeMessage(const QString& folder, const QString& name, const QByteArray& bytes)
-{
+void writeMessage(const QString& folder, const QString& name, const QByteArray& bytes) {
     QFile f(AppPaths::join(folder, name));
     if (f.open(QIODevice::WriteOnly))
         f.write(bytes);
 }
 
-quint16 closedPort()
-{
+quint16 closedPort() {
     QTcpServer server;
     server.listen(QHostAddress::LocalHost);
     return server.serverPort();
@@ -68,8 +66,7 @@ quint16 closedPort()
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     if (argc < 2) {
@@ -132,6 +129,29 @@ int main(int argc, char** argv)
     window.xpBMenu_ItemClick(QStringLiteral("Actions"), QStringLiteral("Webmail"));
     tile();
     save(&window, QStringLiteral("main-webmail"));
+
+    // The WHOIS and complaint windows as a look-up leaves them, without asking any server.
+    state.headerAnalysis.ip = QStringLiteral("192.0.2.10");
+    state.headerAnalysis.hostName = QStringLiteral("mail.example.com");
+    window.road->whois.setText1(QStringLiteral("192.0.2.10"));
+    window.xpBMenu_ItemClick(QStringLiteral("Main"), QStringLiteral("Whois"));
+    window.whois->Whois1->setPlainText(QStringLiteral("NetRange:       192.0.2.0 - 192.0.2.255\nOrgName:        "
+                                                      "Example Networks\nOrgAbuseEmail:  abuse@example-isp.net\n"));
+    window.whois->txtEmailList->blockSignals(true);
+    window.whois->txtEmailList->setPlainText(QStringLiteral("abuse@example-isp.net"));
+    window.whois->txtEmailList->blockSignals(false);
+    tile();
+    save(&window, QStringLiteral("main-whois"));
+
+    window.road->complaint.setTxtTo(QStringLiteral("abuse@example-isp.net"));
+    window.road->complaint.setTxtCopyTo(QStringLiteral("me@example-home.net"));
+    window.xpBMenu_ItemClick(QStringLiteral("Main"), QStringLiteral("Complaint"));
+    tile();
+    save(&window, QStringLiteral("main-complaint"));
+
+    window.xpBMenu_ItemClick(QStringLiteral("Actions"), QStringLiteral("ContactUs"));
+    tile();
+    save(&window, QStringLiteral("main-contact"));
 
     window.xpBMenu_ItemClick(QStringLiteral("Main"), QStringLiteral("Help"));
     {
