@@ -3,6 +3,7 @@
 #include "controls/CaptionFrame.h"
 #include "controls/Hyperlink.h"
 #include "mail/ContactStage.h"
+#include "mail/frmEmail.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -27,14 +28,7 @@ frmContact::frmContact(ContactStage& stage, QWidget* parent) : QWidget(parent), 
 
     supBody = new CaptionFrame(QStringLiteral("Message Body"), this);
     txtBody = new QPlainTextEdit(supBody);
-    supBody->body()->addWidget(txtBody);
-    hlnkSendMessage = new Hyperlink(QStringLiteral("Send Message"), this);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(6, 6, 6, 6);
-    layout->addWidget(supAddress);
-    layout->addWidget(supBody, 1);
-    layout->addWidget(hlnkSendMessage);
+    hlnkSendMessage = layOutMailWindow(this, supAddress, supBody, txtBody);
 
     connect(txtSubject, &QLineEdit::textEdited, this, [this](const QString& text) { m_stage.txtSubject = text; });
     connect(txtBody, &QPlainTextEdit::textChanged, this,

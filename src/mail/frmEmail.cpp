@@ -19,6 +19,17 @@ void showText(QLineEdit* field, const QString& text) {
 }
 } // namespace
 
+Hyperlink* layOutMailWindow(QWidget* window, CaptionFrame* address, CaptionFrame* body, QPlainTextEdit* txtBody) {
+    body->body()->addWidget(txtBody);
+    auto* link = new Hyperlink(QStringLiteral("Send Message"), window);
+    auto* layout = new QVBoxLayout(window);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->addWidget(address);
+    layout->addWidget(body, 1);
+    layout->addWidget(link);
+    return link;
+}
+
 frmEmail::frmEmail(ComplaintStage& stage, QWidget* parent) : QWidget(parent), m_stage(stage) {
     setWindowTitle(QStringLiteral("Email"));
     setFont(QFont(QStringLiteral("Tahoma")));
@@ -35,14 +46,7 @@ frmEmail::frmEmail(ComplaintStage& stage, QWidget* parent) : QWidget(parent), m_
     supBody = new CaptionFrame(QStringLiteral("Body"), this);
     txtBody = new QPlainTextEdit(supBody);
     txtBody->setLineWrapMode(QPlainTextEdit::NoWrap);
-    supBody->body()->addWidget(txtBody);
-    hlnkSendMessage = new Hyperlink(QStringLiteral("Send Message"), this);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(6, 6, 6, 6);
-    layout->addWidget(supAddress);
-    layout->addWidget(supBody, 1);
-    layout->addWidget(hlnkSendMessage);
+    hlnkSendMessage = layOutMailWindow(this, supAddress, supBody, txtBody);
 
     showFields();
     connect(&m_stage, &ComplaintStage::fieldsChanged, this, &frmEmail::showFields);

@@ -11,6 +11,10 @@ class CaptionFrame;
 class ComplaintStage;
 class Hyperlink;
 
+// The layout the complaint and contact windows share: the address frame, a body frame holding `txtBody`
+// and the "Send Message" link below; returns the link.
+Hyperlink* layOutMailWindow(QWidget* window, CaptionFrame* address, CaptionFrame* body, QPlainTextEdit* txtBody);
+
 // The complaint window: shows the complaint of `ComplaintStage` and forwards the user's edits and the send.
 class frmEmail : public QWidget {
     Q_OBJECT
