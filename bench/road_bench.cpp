@@ -30,7 +30,8 @@ namespace {
 class LinePeer : public QTcpServer {
 public:
     LinePeer(QByteArray greeting, std::function<QByteArray(const QByteArray&)> reply)
-        : m_greeting(std::move(greeting)), m_reply(std::move(reply)) {
+        : m_greeting(std::move(greeting)), m_reply(std::move(reply))
+    {
         listen(QHostAddress::LocalHost);
         connect(this, &QTcpServer::newConnection, this, [this] {
             while (QTcpSocket* s = nextPendingConnection()) {
@@ -57,7 +58,8 @@ private:
 
 } // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
     QDir(dir.path()).mkpath(QStringLiteral("program"));

@@ -45,7 +45,8 @@ struct Options {
 };
 
 // 0 reported, 1 failed, 2 nothing to report.
-int reportFile(const QString& file, const Options& options, Resolver& resolver) {
+int reportFile(const QString& file, const Options& options, Resolver& resolver)
+{
     const auto fail = [&](int status, const QString& why) {
         cli::err(QStringLiteral("nettlewright-cli report: %1: %2").arg(file, why));
         return status;
@@ -115,7 +116,8 @@ int reportFile(const QString& file, const Options& options, Resolver& resolver) 
     return 0;
 }
 
-int reportCommand(const QStringList& args) {
+int reportCommand(const QStringList& args)
+{
     Options options;
     for (int i = 0; i < args.size(); ++i) {
         const QString& arg = args.at(i);

@@ -13,7 +13,8 @@
 
 namespace nw {
 
-void Kill(const QString& path) {
+void Kill(const QString& path)
+{
     QFile file(path);
     if (path.isEmpty() || !file.exists())
         throw RuntimeError(53);
@@ -21,7 +22,8 @@ void Kill(const QString& path) {
         throw RuntimeError(75);
 }
 
-bool FileExists(const QString& path) {
+bool FileExists(const QString& path)
+{
     return runGuarded("FileExists", false, [&] {
         const QString trimmed = text::TrimSpaces(path);
         if (trimmed.isEmpty())
@@ -34,11 +36,13 @@ bool FileExists(const QString& path) {
     });
 }
 
-bool SocketsInitialize(Resolver& resolver) {
+bool SocketsInitialize(Resolver& resolver)
+{
     return runGuarded("SocketsInitialize", false, [&] { return resolver.start(); });
 }
 
-void SocketsCleanup(Resolver& resolver) {
+void SocketsCleanup(Resolver& resolver)
+{
     runGuarded("SocketsCleanup", [&] {
         if (!resolver.stop())
             msgBox(QStringLiteral("Windows Sockets error occurred in Cleanup."), PromptButtons::Ok,
@@ -46,7 +50,8 @@ void SocketsCleanup(Resolver& resolver) {
     });
 }
 
-QString GetIPFromHostName(Resolver& resolver, const QString& hostName) {
+QString GetIPFromHostName(Resolver& resolver, const QString& hostName)
+{
     return runGuarded("GetIPFromHostName", QString(), [&] {
         const QByteArray raw = resolver.addressOf(hostName);
         if (raw.size() != 4)
@@ -55,7 +60,8 @@ QString GetIPFromHostName(Resolver& resolver, const QString& hostName) {
     });
 }
 
-QString IPToText(const QString& raw) {
+QString IPToText(const QString& raw)
+{
     return runGuarded("IPToText", QString(), [&] {
         if (raw.size() < 4)
             throw RuntimeError(5);
@@ -66,7 +72,8 @@ QString IPToText(const QString& raw) {
     });
 }
 
-QString GetHostNameFromIP(Resolver& resolver, const QString& ip) {
+QString GetHostNameFromIP(Resolver& resolver, const QString& ip)
+{
     return runGuarded("GetHostNameFromIP", QString(), [&] {
         if (!SocketsInitialize(resolver)) {
             msgBox(QStringLiteral("Sockets failed to initialize."), PromptButtons::Ok, PromptIcon::Critical);

@@ -16,7 +16,8 @@ namespace nw {
 MessageRoad::MessageRoad(AppState& state, SettingsStore& store, Resolver& resolver, DropFolderView& dropFolder,
                          EndpointRouter router, QObject* parent)
     : QObject(parent), whois(state, store, std::move(router)), complaint(state, store, resolver), m_state(state),
-      m_resolver(resolver), m_dropFolder(dropFolder) {
+      m_resolver(resolver), m_dropFolder(dropFolder)
+{
     whois.setComplaint(&complaint);
     complaint.setWhois(&whois);
     complaint.setMessageView([this] { return m_dropFolder.messageView().text(); },
@@ -27,7 +28,8 @@ MessageRoad::MessageRoad(AppState& state, SettingsStore& store, Resolver& resolv
     });
 }
 
-QStringList MessageRoad::waitingFiles(const QStringList& files) const {
+QStringList MessageRoad::waitingFiles(const QStringList& files) const
+{
     if (!m_state.monitorActive())
         return files;
     QStringList waiting;
@@ -37,7 +39,8 @@ QStringList MessageRoad::waitingFiles(const QStringList& files) const {
     return waiting;
 }
 
-void MessageRoad::cmdProcess_Click() {
+void MessageRoad::cmdProcess_Click()
+{
     runGuarded("cmdProcess_Click", [&] {
         whois.setText1(QString());
         whois.setTxtEmailList(QString());
@@ -85,34 +88,40 @@ void MessageRoad::cmdProcess_Click() {
     });
 }
 
-QStringList PlainDropFolder::listFiles() {
+QStringList PlainDropFolder::listFiles()
+{
     return junkChuteFiles(m_state.junkChuteFolder());
 }
 
-void PlainDropFolder::select(const QString& file) {
+void PlainDropFolder::select(const QString& file)
+{
     m_selected = file;
     m_state.setCurrentMessageFile(AppPaths::join(m_state.junkChuteFolder(), file));
     LoadMessageHeader(m_state.currentMessageFile(), m_view);
 }
 
-void PlainDropFolder::clearMessage() {
+void PlainDropFolder::clearMessage()
+{
     m_selected.clear();
     m_view.setText(QString());
 }
 
-QStringList PlainDropFolder::refreshFileList() {
+QStringList PlainDropFolder::refreshFileList()
+{
     const QStringList files = listFiles();
     if (!files.contains(m_selected))
         m_selected.clear();
     return m_road ? m_road->waitingFiles(files) : files;
 }
 
-void PlainDropFolder::processMessage() {
+void PlainDropFolder::processMessage()
+{
     if (m_road)
         m_road->cmdProcess_Click();
 }
 
-void PlainDropFolder::runStarted() {
+void PlainDropFolder::runStarted()
+{
     if (m_road)
         m_road->runStarted();
 }

@@ -16,7 +16,8 @@
 
 namespace nw {
 
-frmJunkChute::frmJunkChute(AppState& state, QWidget* parent) : QWidget(parent), m_state(state) {
+frmJunkChute::frmJunkChute(AppState& state, QWidget* parent) : QWidget(parent), m_state(state)
+{
     setWindowTitle(QStringLiteral("JunkChute"));
     supJunkChute = new CaptionFrame(QStringLiteral("JunkChute Files"), this);
     filJunkChute = new QListWidget(supJunkChute);
@@ -50,7 +51,8 @@ frmJunkChute::frmJunkChute(AppState& state, QWidget* parent) : QWidget(parent), 
     });
 }
 
-bool frmJunkChute::Form_Load() {
+bool frmJunkChute::Form_Load()
+{
     return runGuarded("Form_Load", false, [&] {
         if (!CreateJunkChute(m_state))
             return false;
@@ -59,13 +61,15 @@ bool frmJunkChute::Form_Load() {
     });
 }
 
-void frmJunkChute::setProcessAction(std::function<void()> action) {
+void frmJunkChute::setProcessAction(std::function<void()> action)
+{
     m_process = std::move(action);
     cmdProcess->setEnabled(bool(m_process));
     hlnkProcessMessage->setEnabled(bool(m_process));
 }
 
-void frmJunkChute::showFiles() {
+void frmJunkChute::showFiles()
+{
     // Keep the selection on the same file when the folder changes underneath it.
     const QString selected = filJunkChute->currentItem() ? filJunkChute->currentItem()->text() : QString();
     filJunkChute->clear();
@@ -75,12 +79,14 @@ void frmJunkChute::showFiles() {
         filJunkChute->setCurrentItem(again.first());
 }
 
-void frmJunkChute::setRoad(MessageRoad* road) {
+void frmJunkChute::setRoad(MessageRoad* road)
+{
     m_road = road;
     setProcessAction([road] { road->cmdProcess_Click(); });
 }
 
-QStringList frmJunkChute::listFiles() {
+QStringList frmJunkChute::listFiles()
+{
     if (m_list.folder() != m_state.junkChuteFolder())
         m_list.setFolder(m_state.junkChuteFolder());
     else
@@ -88,21 +94,25 @@ QStringList frmJunkChute::listFiles() {
     return m_list.files();
 }
 
-QStringList frmJunkChute::refreshFileList() {
+QStringList frmJunkChute::refreshFileList()
+{
     const QStringList files = listFiles();
     return m_road ? m_road->waitingFiles(files) : files;
 }
 
-void frmJunkChute::runStarted() {
+void frmJunkChute::runStarted()
+{
     if (m_road)
         m_road->runStarted();
 }
 
-QString frmJunkChute::selectedFile() const {
+QString frmJunkChute::selectedFile() const
+{
     return filJunkChute->currentItem() ? filJunkChute->currentItem()->text() : QString();
 }
 
-void frmJunkChute::select(const QString& file) {
+void frmJunkChute::select(const QString& file)
+{
     const auto items = filJunkChute->findItems(file, Qt::MatchExactly);
     if (items.isEmpty())
         return;
@@ -110,12 +120,14 @@ void frmJunkChute::select(const QString& file) {
     filJunkChute_Click();
 }
 
-void frmJunkChute::clearMessage() {
+void frmJunkChute::clearMessage()
+{
     spamFileView.setText(QString());
     listFiles();
 }
 
-void frmJunkChute::filJunkChute_Click() {
+void frmJunkChute::filJunkChute_Click()
+{
     runGuarded("filJunkChute_Click", [&] {
         if (!filJunkChute->currentItem())
             return;
@@ -125,7 +137,8 @@ void frmJunkChute::filJunkChute_Click() {
     });
 }
 
-void frmJunkChute::hlnkProcessMessage_Click() {
+void frmJunkChute::hlnkProcessMessage_Click()
+{
     runGuarded("hlnkProcessMessage_Click", [&] { cmdProcess->click(); });
 }
 

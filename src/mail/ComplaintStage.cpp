@@ -25,7 +25,8 @@ const QString kServerRejectedText = QStringLiteral(
     "your reply address.");
 } // namespace
 
-void setSmtpServer(SMTP& smtp, const QString& server) {
+void setSmtpServer(SMTP& smtp, const QString& server)
+{
     const qsizetype colon = server.lastIndexOf(QLatin1Char(':'));
     bool numeric = false;
     if (colon > 0)
@@ -35,11 +36,13 @@ void setSmtpServer(SMTP& smtp, const QString& server) {
         smtp.Port = server.mid(colon + 1);
 }
 
-QString complaintSubject(const QString& ip, const QString& ipHostName) {
+QString complaintSubject(const QString& ip, const QString& ipHostName)
+{
     return QStringLiteral("SPAM Report from ") + ip + QStringLiteral(" / ") + ipHostName;
 }
 
-void addressComplaint(SMTP& smtp, const SettingsStore& store, const QString& userAddress, const QString& copyTo) {
+void addressComplaint(SMTP& smtp, const SettingsStore& store, const QString& userAddress, const QString& copyTo)
+{
     // A copy field that holds a valid address is the blind copy, whoever filled it.
     if (readSwitch(store, settings::CopyEmail) == 1 && IsValidEmailAddress(copyTo))
         smtp.BCC = copyTo;
@@ -49,51 +52,62 @@ void addressComplaint(SMTP& smtp, const SettingsStore& store, const QString& use
 }
 
 ComplaintStage::ComplaintStage(AppState& state, SettingsStore& store, Resolver& resolver, QObject* parent)
-    : QObject(parent), m_state(state), m_store(store), m_resolver(resolver) {
+    : QObject(parent), m_state(state), m_store(store), m_resolver(resolver)
+{
     connect(&smtp, &SMTP::Error, this, &ComplaintStage::SMTP_Error);
 }
 
-QString ComplaintStage::noAddressText() {
+QString ComplaintStage::noAddressText()
+{
     return QStringLiteral("Nettlewright requires an address to send to!");
 }
-QString ComplaintStage::noServerText() {
+QString ComplaintStage::noServerText()
+{
     return QStringLiteral("Please set SMTP server in settings menu!");
 }
-QString ComplaintStage::badUserAddressText() {
+QString ComplaintStage::badUserAddressText()
+{
     return QStringLiteral("Please enter a valid email address in settings menu!");
 }
-QString ComplaintStage::sendFailedText() {
+QString ComplaintStage::sendFailedText()
+{
     return QStringLiteral("The complaint could not be sent. The message stays in the JunkChute folder.");
 }
 
-void ComplaintStage::setMessageView(std::function<QString()> text, std::function<void()> reset) {
+void ComplaintStage::setMessageView(std::function<QString()> text, std::function<void()> reset)
+{
     m_headerText = std::move(text);
     m_resetView = std::move(reset);
 }
 
-void ComplaintStage::setTxtTo(const QString& text) {
+void ComplaintStage::setTxtTo(const QString& text)
+{
     m_to = text;
     emit fieldsChanged();
     txtTo_Change();
 }
 
-void ComplaintStage::setTxtBody(const QString& text) {
+void ComplaintStage::setTxtBody(const QString& text)
+{
     m_body = text;
     emit fieldsChanged();
     txtBody_Change();
 }
 
-void ComplaintStage::setTxtCopyTo(const QString& text) {
+void ComplaintStage::setTxtCopyTo(const QString& text)
+{
     m_copyTo = text;
     emit fieldsChanged();
 }
 
-void ComplaintStage::setTxtSubject(const QString& text) {
+void ComplaintStage::setTxtSubject(const QString& text)
+{
     m_subject = text;
     emit fieldsChanged();
 }
 
-void ComplaintStage::txtTo_Change() {
+void ComplaintStage::txtTo_Change()
+{
     runGuarded("txtTo_Change", [&] {
         if (m_to.isEmpty())
             return;
@@ -109,14 +123,16 @@ void ComplaintStage::txtTo_Change() {
     });
 }
 
-void ComplaintStage::txtBody_Change() {
+void ComplaintStage::txtBody_Change()
+{
     runGuarded("txtBody_Change", [&] {
         if (!m_body.isEmpty() && m_state.monitorActive())
             hlnkSendMessage_Click();
     });
 }
 
-bool ComplaintStage::hlnkSendMessage_Click() {
+bool ComplaintStage::hlnkSendMessage_Click()
+{
     bool sent = false;
     runGuarded("hlnkSendMessage_Click", [&] {
         if (!IsConnected())
@@ -173,7 +189,8 @@ bool ComplaintStage::hlnkSendMessage_Click() {
 }
 
 // The message and its fields stay for another attempt; the monitor goes on with the next message.
-void ComplaintStage::reportSendFailure() {
+void ComplaintStage::reportSendFailure()
+{
     m_state.setWaitPointer(false);
     const QString file = m_state.currentMessageFile();
     if (m_state.monitorActive()) {
@@ -186,7 +203,8 @@ void ComplaintStage::reportSendFailure() {
     m_state.setBusyProcessing(false);
 }
 
-void ComplaintStage::SMTP_Error(const QString& description) {
+void ComplaintStage::SMTP_Error(const QString& description)
+{
     if (description != SMTP::couldNotConnectText())
         return;
     // Under the monitor nobody is there to close a dialog: the log keeps it, the send failure tells the user.

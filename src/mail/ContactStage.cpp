@@ -14,7 +14,8 @@ namespace nw {
 
 ContactStage::ContactStage(AppState& state, QObject* parent) : QObject(parent), m_state(state) {}
 
-void ContactStage::hlnkSendMessage_Click() {
+void ContactStage::hlnkSendMessage_Click()
+{
     runGuarded("hlnkSendMessage_Click", [&] {
         if (!IsConnected())
             msgBox(noConnectionText());

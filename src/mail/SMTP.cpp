@@ -20,7 +20,8 @@ constexpr qsizetype kMaxReplyBytes = 64 * 1024;
 
 // A CR or LF inside an address or a header value would start a new command or header line: each run
 // of them becomes one space.
-QString oneLine(const QString& value) {
+QString oneLine(const QString& value)
+{
     QString out;
     out.reserve(value.size());
     bool inBreak = false;
@@ -38,7 +39,8 @@ QString oneLine(const QString& value) {
 // Message data as it must travel (RFC 5321 2.3.8 and 4.5.2): every line end, bare CR and bare LF
 // included, goes out as CR LF, and a line that begins with "." gets one more in front, so that no line of
 // the text can end the data early or be read as the end of data by a lenient server.
-QString asMessageData(const QString& text) {
+QString asMessageData(const QString& text)
+{
     QString out;
     out.reserve(text.size() + text.size() / 32 + 2);
     bool lineStart = true;
@@ -59,12 +61,11 @@ QString asMessageData(const QString& text) {
     return out;
 }
 
-QChar uuChar(int sixBits) {
-    return QChar(32 + sixBits);
-}
+QChar uuChar(int sixBits) { return QChar(32 + sixBits); }
 
 // L \ 45 + 1 lines of 45 bytes, the last one of L mod 45 bytes padded with spaces to whole groups of three.
-QString uuencodeLines(const QByteArray& bytes) {
+QString uuencodeLines(const QByteArray& bytes)
+{
     QString out;
     const qsizetype lines = bytes.size() / 45 + 1;
     out.reserve(lines * 62);
@@ -87,18 +88,18 @@ QString uuencodeLines(const QByteArray& bytes) {
 
 } // namespace
 
-SMTP::SMTP(QObject* parent) : QObject(parent) {
+SMTP::SMTP(QObject* parent) : QObject(parent)
+{
     connect(&Sock, &QTcpSocket::connected, this, &SMTP::connectionMade);
     connect(&Sock, &QTcpSocket::readyRead, this, &SMTP::dataArrived);
     connect(&Sock, &QTcpSocket::errorOccurred, this, &SMTP::socketError);
     connect(&Sock, &QTcpSocket::disconnected, this, [this] { m_socketGone = true; });
 }
 
-QString SMTP::couldNotConnectText() {
-    return kCouldNotConnect;
-}
+QString SMTP::couldNotConnectText() { return kCouldNotConnect; }
 
-bool SMTP::SendMail() {
+bool SMTP::SendMail()
+{
     // A second send from inside the waits of a running one would write its lines into the same dialogue.
     if (m_sending) {
         emit Error(kSendFailed);
@@ -159,7 +160,8 @@ bool SMTP::SendMail() {
     return true;
 }
 
-QList<SMTP::Command> SMTP::commandTable() {
+QList<SMTP::Command> SMTP::commandTable()
+{
     const int t = replyTimeoutMs;
     const auto rcpt = [](const QString& address) {
         return address.isEmpty() ? QString() : QStringLiteral("RCPT TO:") + oneLine(address);
@@ -188,7 +190,8 @@ QList<SMTP::Command> SMTP::commandTable() {
     };
 }
 
-bool SMTP::runDialogue(const QList<Command>& table) {
+bool SMTP::runDialogue(const QList<Command>& table)
+{
     if (!WaitForReply(QStringLiteral("220"), replyTimeoutMs)) {
         failAtServer();
         return false;
@@ -207,12 +210,14 @@ bool SMTP::runDialogue(const QList<Command>& table) {
     return true;
 }
 
-void SMTP::failAtServer() {
+void SMTP::failAtServer()
+{
     emit Status(kStatusError);
     emit Error(QStringLiteral("Failed at server side. Check the SMTP.Log property for more details"));
 }
 
-bool SMTP::OpenConnection() {
+bool SMTP::OpenConnection()
+{
     bool ok = false;
     const qint32 port = Port.trimmed().toInt(&ok);
     if (!ok || port < 1 || port > 65535) {
@@ -235,7 +240,8 @@ bool SMTP::OpenConnection() {
     return Sock.state() == QAbstractSocket::ConnectedState;
 }
 
-bool SMTP::WaitForReply(const QString& expected, int timeoutMs) {
+bool SMTP::WaitForReply(const QString& expected, int timeoutMs)
+{
     if (expected.isEmpty())
         return true;
     LocalWait wait([this] { return !LastReply.isEmpty() || m_socketGone; });
@@ -248,7 +254,8 @@ bool SMTP::WaitForReply(const QString& expected, int timeoutMs) {
     return LastReply.takeFirst() == expected;
 }
 
-void SMTP::SendLine(const QString& line) {
+void SMTP::SendLine(const QString& line)
+{
     if (Sock.state() == QAbstractSocket::ConnectedState) {
         emit Status(QStringLiteral("Sending"));
         Sock.write((line + kCrLf).toLatin1());
@@ -258,7 +265,8 @@ void SMTP::SendLine(const QString& line) {
     AppendLog(line + kCrLf);
 }
 
-void SMTP::dataArrived() {
+void SMTP::dataArrived()
+{
     const QByteArray bytes = Sock.readAll();
     if (bytes.isEmpty())
         return;
@@ -284,7 +292,8 @@ void SMTP::dataArrived() {
     AppendLog(text);
 }
 
-void SMTP::socketError() {
+void SMTP::socketError()
+{
     m_socketGone = true;
     // The server closing the connection is no error when the dialogue is over or no send is running.
     if (Sock.error() == QAbstractSocket::RemoteHostClosedError && (m_closing || !m_sending))
@@ -293,12 +302,14 @@ void SMTP::socketError() {
     emit Error(Sock.errorString());
 }
 
-void SMTP::connectionMade() {
+void SMTP::connectionMade()
+{
     emit Status(QStringLiteral("Connected"));
     emit Connected(Sock.peerName(), qint32(Sock.peerPort()));
 }
 
-QString SMTP::UUEncodeFile(const QString& path) {
+QString SMTP::UUEncodeFile(const QString& path)
+{
     emit Status(QStringLiteral("Encoding attachment"));
     const qsizetype slash = std::max(path.lastIndexOf(QLatin1Char('\\')), path.lastIndexOf(QLatin1Char('/')));
     const QString name = path.mid(slash + 1);
@@ -311,7 +322,8 @@ QString SMTP::UUEncodeFile(const QString& path) {
     return QStringLiteral("begin 664 ") + name + QLatin1Char('\n') + uuencodeLines(bytes) + QStringLiteral("`\nend\n");
 }
 
-void SMTP::UUDecodeToFile(const QString& text, const QString& path) {
+void SMTP::UUDecodeToFile(const QString& text, const QString& path)
+{
     // A text taken from a received mail has CR LF line ends.
     QString rest = text;
     rest.replace(kCrLf, QStringLiteral("\n"));

@@ -12,7 +12,8 @@
 
 namespace nw {
 
-frmContact::frmContact(ContactStage& stage, QWidget* parent) : QWidget(parent), m_stage(stage) {
+frmContact::frmContact(ContactStage& stage, QWidget* parent) : QWidget(parent), m_stage(stage)
+{
     setWindowTitle(QStringLiteral("Contact Nettlewright Support"));
     setFont(QFont(QStringLiteral("Tahoma")));
     supAddress = new CaptionFrame(QStringLiteral("Contact"), this);

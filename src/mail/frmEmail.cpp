@@ -13,13 +13,15 @@
 namespace nw {
 
 namespace {
-void showText(QLineEdit* field, const QString& text) {
+void showText(QLineEdit* field, const QString& text)
+{
     if (field->text() != text)
         field->setText(text);
 }
 } // namespace
 
-Hyperlink* layOutMailWindow(QWidget* window, CaptionFrame* address, CaptionFrame* body, QPlainTextEdit* txtBody) {
+Hyperlink* layOutMailWindow(QWidget* window, CaptionFrame* address, CaptionFrame* body, QPlainTextEdit* txtBody)
+{
     body->body()->addWidget(txtBody);
     auto* link = new Hyperlink(QStringLiteral("Send Message"), window);
     auto* layout = new QVBoxLayout(window);
@@ -30,7 +32,8 @@ Hyperlink* layOutMailWindow(QWidget* window, CaptionFrame* address, CaptionFrame
     return link;
 }
 
-frmEmail::frmEmail(ComplaintStage& stage, QWidget* parent) : QWidget(parent), m_stage(stage) {
+frmEmail::frmEmail(ComplaintStage& stage, QWidget* parent) : QWidget(parent), m_stage(stage)
+{
     setWindowTitle(QStringLiteral("Email"));
     setFont(QFont(QStringLiteral("Tahoma")));
     supAddress = new CaptionFrame(QStringLiteral("Complaint"), this);
@@ -58,7 +61,8 @@ frmEmail::frmEmail(ComplaintStage& stage, QWidget* parent) : QWidget(parent), m_
     connect(hlnkSendMessage, &Hyperlink::clicked, &m_stage, &ComplaintStage::hlnkSendMessage_Click);
 }
 
-void frmEmail::showFields() {
+void frmEmail::showFields()
+{
     showText(txtTo, m_stage.txtTo());
     showText(txtCopyTo, m_stage.txtCopyTo());
     showText(txtSubject, m_stage.txtSubject());

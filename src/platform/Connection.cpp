@@ -10,7 +10,8 @@ namespace nw {
 namespace {
 std::function<bool()> g_probe;
 
-bool interfaceUp() {
+bool interfaceUp()
+{
     const auto interfaces = QNetworkInterface::allInterfaces();
     for (const QNetworkInterface& i : interfaces) {
         const auto flags = i.flags();
@@ -23,7 +24,8 @@ bool interfaceUp() {
     return false;
 }
 
-bool platformCheck() {
+bool platformCheck()
+{
     if (QNetworkInformation::instance() || QNetworkInformation::loadDefaultBackend()) {
         const auto* info = QNetworkInformation::instance();
         if (info->supports(QNetworkInformation::Feature::Reachability) &&
@@ -34,17 +36,17 @@ bool platformCheck() {
 }
 } // namespace
 
-QString noConnectionText() {
+QString noConnectionText()
+{
     return QStringLiteral("Nettlewright cannot detect a valid Internet Connection.\r\n"
                           "Please make sure you are connected before proceeding!");
 }
 
-bool IsConnected() {
+bool IsConnected()
+{
     return runGuarded("IsConnected", false, [] { return g_probe ? g_probe() : platformCheck(); });
 }
 
-void setConnectionProbe(std::function<bool()> probe) {
-    g_probe = std::move(probe);
-}
+void setConnectionProbe(std::function<bool()> probe) { g_probe = std::move(probe); }
 
 } // namespace nw

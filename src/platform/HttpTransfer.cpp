@@ -54,7 +54,8 @@ constexpr int kMaxHeader = 64 * 1024;
 } // namespace
 
 HttpExchange::HttpExchange(const QUrl& url, const QByteArray& request, int timeoutMs, QObject* parent)
-    : QObject(parent), m_request(request) {
+    : QObject(parent), m_request(request)
+{
     m_idle.setSingleShot(true);
     m_idle.setInterval(timeoutMs);
     connect(&m_idle, &QTimer::timeout, this, &HttpExchange::abort);
@@ -72,7 +73,8 @@ HttpExchange::HttpExchange(const QUrl& url, const QByteArray& request, int timeo
     m_socket.connectToHost(url.host(), quint16(url.port(80)));
 }
 
-QByteArray HttpExchange::field(const QByteArray& name) const {
+QByteArray HttpExchange::field(const QByteArray& name) const
+{
     const QList<QByteArray> lines = m_header.split('\n');
     for (qsizetype i = 1; i < lines.size(); ++i) {
         const QByteArray& line = lines.at(i);
@@ -83,18 +85,21 @@ QByteArray HttpExchange::field(const QByteArray& name) const {
     return {};
 }
 
-QByteArray HttpExchange::take(int maxBytes) {
+QByteArray HttpExchange::take(int maxBytes)
+{
     const QByteArray out = m_body.left(maxBytes);
     m_body.remove(0, out.size());
     return out;
 }
 
-void HttpExchange::abort() {
+void HttpExchange::abort()
+{
     m_socket.abort();
     finish();
 }
 
-void HttpExchange::read() {
+void HttpExchange::read()
+{
     m_in += m_socket.readAll();
     if (m_finished)
         return;
@@ -122,7 +127,8 @@ void HttpExchange::read() {
     parseBody();
 }
 
-void HttpExchange::parseBody() {
+void HttpExchange::parseBody()
+{
     const qsizetype before = m_body.size();
     if (!m_chunked) {
         const qsizetype n = m_remaining < 0 ? m_in.size() : std::min<qint64>(m_in.size(), m_remaining);
@@ -173,7 +179,8 @@ void HttpExchange::parseBody() {
     }
 }
 
-void HttpExchange::finish() {
+void HttpExchange::finish()
+{
     if (m_finished)
         return;
     m_finished = true;
@@ -183,12 +190,11 @@ void HttpExchange::finish() {
 
 HttpTransfer::HttpTransfer(QObject* parent) : QObject(parent) {}
 
-HttpTransfer::~HttpTransfer() {
-    cancel();
-}
+HttpTransfer::~HttpTransfer() { cancel(); }
 
 HttpExchange* HttpTransfer::start(const QUrl& url, const QString& method, const QByteArray& body,
-                                  const QString& headers) {
+                                  const QString& headers)
+{
     QByteArray path = url.path(QUrl::FullyEncoded).toLatin1();
     if (path.isEmpty())
         path = "/";
@@ -211,12 +217,14 @@ HttpExchange* HttpTransfer::start(const QUrl& url, const QString& method, const 
     return new HttpExchange(url, request, m_timeoutMs, this);
 }
 
-void HttpTransfer::fetch(const QString& url) {
+void HttpTransfer::fetch(const QString& url)
+{
     HttpExchange* exchange = start(QUrl(url), QStringLiteral("GET"), {}, {});
     connect(exchange, &HttpExchange::done, exchange, &QObject::deleteLater);
 }
 
-void HttpTransfer::execute(const QString& url, const QString& method, const QByteArray& body, const QString& headers) {
+void HttpTransfer::execute(const QString& url, const QString& method, const QByteArray& body, const QString& headers)
+{
     cancel();
     m_url = QUrl(url);
     m_exchange = start(m_url, method, body, headers);
@@ -232,21 +240,22 @@ void HttpTransfer::execute(const QString& url, const QString& method, const QByt
     });
 }
 
-bool HttpTransfer::stillExecuting() const {
-    return m_exchange && !m_exchange->headerDone() && !m_exchange->finished();
-}
+bool HttpTransfer::stillExecuting() const { return m_exchange && !m_exchange->headerDone() && !m_exchange->finished(); }
 
-QString HttpTransfer::responseHeaders() const {
+QString HttpTransfer::responseHeaders() const
+{
     if (!m_exchange || !m_exchange->headerDone())
         return QStringLiteral("\r\n");
     return QString::fromLatin1(m_exchange->header());
 }
 
-QString HttpTransfer::responseHeader(const QString& name) const {
+QString HttpTransfer::responseHeader(const QString& name) const
+{
     return m_exchange ? QString::fromLatin1(m_exchange->field(name.toLatin1())) : QString();
 }
 
-QByteArray HttpTransfer::getChunk(int maxBytes) {
+QByteArray HttpTransfer::getChunk(int maxBytes)
+{
     if (!m_exchange || maxBytes <= 0)
         return {};
     HttpExchange* exchange = m_exchange;
@@ -261,7 +270,8 @@ QByteArray HttpTransfer::getChunk(int maxBytes) {
     return exchange->take(maxBytes);
 }
 
-void HttpTransfer::cancel() {
+void HttpTransfer::cancel()
+{
     if (m_exchange) {
         HttpExchange* exchange = m_exchange;
         m_exchange = nullptr;

@@ -17,16 +17,16 @@ constexpr int kMinutesPerRun = 60;
 } // namespace
 
 Monitor::Monitor(AppState& state, DropFolderProcessing& dropFolder, QObject* parent)
-    : QObject(parent), m_state(state), m_dropFolder(dropFolder), m_trayTip(idleTip()) {
+    : QObject(parent), m_state(state), m_dropFolder(dropFolder), m_trayTip(idleTip())
+{
     tmrActivate.setInterval(kTickMs);
     connect(&tmrActivate, &QTimer::timeout, this, &Monitor::tmrActivate_Timer);
 }
 
-QString Monitor::idleTip() {
-    return appTitle();
-}
+QString Monitor::idleTip() { return appTitle(); }
 
-void Monitor::resized(WindowState state) {
+void Monitor::resized(WindowState state)
+{
     runGuarded("MDIForm_Resize", [&] {
         if (state == WindowState::Minimized) {
             if (!m_windowShown)
@@ -49,7 +49,8 @@ void Monitor::resized(WindowState state) {
     });
 }
 
-void Monitor::tmrActivate_Timer() {
+void Monitor::tmrActivate_Timer()
+{
     // A run lets events in while it waits; a second run must not start inside it.
     if (m_running)
         return;
@@ -74,12 +75,13 @@ void Monitor::tmrActivate_Timer() {
         tmrActivate.start();
 }
 
-void Monitor::runDropFolder() {
+void Monitor::runDropFolder()
+{
     m_running = true;
-    m_dropFolder.runStarted();
     QStringList files = m_dropFolder.refreshFileList();
     while (!files.isEmpty()) {
         files = m_dropFolder.refreshFileList();
+    m_dropFolder.runStarted();
         QCoreApplication::processEvents();
         if (files.isEmpty())
             break;
@@ -100,40 +102,46 @@ void Monitor::runDropFolder() {
     }
 }
 
-void Monitor::activate() {
+void Monitor::activate()
+{
     m_state.setMonitorActive(true);
     setGreen(true);
     emit minimizeRequested();
 }
 
-void Monitor::stopForUser() {
+void Monitor::stopForUser()
+{
     tmrActivate.stop();
     m_state.setMonitorActive(false);
     setGreen(false);
 }
 
-void Monitor::trayOpen() {
+void Monitor::trayOpen()
+{
     runGuarded("IconEvent_MenuClick", [&] {
         stopForUser();
         emit showWindowRequested(true);
     });
 }
 
-void Monitor::trayDoubleClick() {
+void Monitor::trayDoubleClick()
+{
     runGuarded("IconEvent_MouseDblClick", [&] {
         stopForUser();
         emit showWindowRequested(false);
     });
 }
 
-void Monitor::setGreen(bool green) {
+void Monitor::setGreen(bool green)
+{
     if (m_green == green)
         return;
     m_green = green;
     emit greenChanged(green);
 }
 
-void Monitor::setTrayTip(const QString& tip) {
+void Monitor::setTrayTip(const QString& tip)
+{
     if (m_trayTip == tip)
         return;
     m_trayTip = tip;

@@ -50,12 +50,11 @@ const QString kNoTrayNote =
     QStringLiteral("This desktop has no notification area, so Nettlewright stays in the task bar while the JunkChute "
                    "Monitor runs.  Restore the window to stop the monitor.");
 
-QString switchText(const QCheckBox* box) {
-    return checkBoxValue(box->checkState());
-}
+QString switchText(const QCheckBox* box) { return checkBoxValue(box->checkState()); }
 
 // Window-state changes as the monitor knows them.
-Monitor::WindowState stateOf(Qt::WindowStates states) {
+Monitor::WindowState stateOf(Qt::WindowStates states)
+{
     if (states & Qt::WindowMinimized)
         return Monitor::WindowState::Minimized;
     if (states & Qt::WindowMaximized)
@@ -86,7 +85,8 @@ constexpr MenuItem kMenu[] = {
 } // namespace
 
 frmMain::frmMain(AppState& state, SettingsStore& store, QWidget* parent)
-    : QMainWindow(parent), m_state(state), m_store(store) {
+    : QMainWindow(parent), m_state(state), m_store(store)
+{
     setWindowTitle(appTitle());
     setWindowIcon(programIcon());
     mdiArea = new QMdiArea(this);
@@ -145,16 +145,13 @@ frmMain::frmMain(AppState& state, SettingsStore& store, QWidget* parent)
     });
 }
 
-frmAbout* frmMain::about() const {
-    return m_about;
-}
+frmAbout* frmMain::about() const { return m_about; }
 
 // "MDIForm_Unload": the tray icon goes with the window.
-frmMain::~frmMain() {
-    IconEvent->setInTray(false);
-}
+frmMain::~frmMain() { IconEvent->setInTray(false); }
 
-QWidget* frmMain::buildSettingsPanel() {
+QWidget* frmMain::buildSettingsPanel()
+{
     auto* panel = new QWidget;
     panel->setObjectName(QStringLiteral("settingsPanel"));
     txtSMTP = new QLineEdit(panel);
@@ -185,7 +182,8 @@ QWidget* frmMain::buildSettingsPanel() {
     return panel;
 }
 
-bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+bool frmMain::eventFilter(QObject* watched, QEvent* event)
+{
     if (event->type() != QEvent::FocusOut)
         return QMainWindow::eventFilter(watched, event);
     if (watched == chkLoadwithWindows) {
@@ -207,7 +205,8 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
 }
 
-void frmMain::setChildWindow(const QString& itemKey, QWidget* window, bool inside) {
+void frmMain::setChildWindow(const QString& itemKey, QWidget* window, bool inside)
+{
     m_children.insert(itemKey.toLower(), window);
     if (inside) {
         QMdiSubWindow* frame = mdiArea->addSubWindow(window);
@@ -224,7 +223,8 @@ void frmMain::setChildWindow(const QString& itemKey, QWidget* window, bool insid
         link->setEnabled(true);
 }
 
-void frmMain::MDIForm_Load() {
+void frmMain::MDIForm_Load()
+{
     runGuarded("MDIForm_Load", [&] {
         TrayMenu->clear();
         QAction* open = TrayMenu->addAction(QStringLiteral("&Open Nettlewright"));
@@ -259,7 +259,8 @@ void frmMain::MDIForm_Load() {
     });
 }
 
-void frmMain::LoadMenuBar() {
+void frmMain::LoadMenuBar()
+{
     runGuarded("LoadMenuBar", [&] {
         xpBMenu->DisableUpdates(true);
         xpBMenu->ClearStructure();
@@ -295,7 +296,8 @@ void frmMain::LoadMenuBar() {
     });
 }
 
-void frmMain::loadCheckBox(QCheckBox* box, int value) {
+void frmMain::loadCheckBox(QCheckBox* box, int value)
+{
     const Qt::CheckState state = toCheckState(value);
     box->setTristate(state == Qt::PartiallyChecked);
     if (box->checkState() == state)
@@ -308,7 +310,8 @@ void frmMain::loadCheckBox(QCheckBox* box, int value) {
         saveSetting(m_store, settings::UseMyReturn, switchText(box));
 }
 
-void frmMain::xpBMenu_ItemClick(const QString& groupKey, const QString& itemKey) {
+void frmMain::xpBMenu_ItemClick(const QString& groupKey, const QString& itemKey)
+{
     runGuarded("xpBMenu_ItemClick", [&] {
         const QString group = groupKey.toLower();
         const QString item = itemKey.toLower();
@@ -351,7 +354,8 @@ void frmMain::xpBMenu_ItemClick(const QString& groupKey, const QString& itemKey)
     });
 }
 
-void frmMain::checkForUpdates() {
+void frmMain::checkForUpdates()
+{
     // One run at a time; the window closes itself when the run is over.
     if (m_update)
         return;
@@ -359,12 +363,14 @@ void frmMain::checkForUpdates() {
     m_update->show();
 }
 
-void frmMain::showChild(const QString& itemKey) {
+void frmMain::showChild(const QString& itemKey)
+{
     if (QWidget* window = m_children.value(itemKey))
         showChild(window);
 }
 
-void frmMain::showChild(QWidget* window) {
+void frmMain::showChild(QWidget* window)
+{
     QMdiSubWindow* frame = m_frames.value(window);
     if (!frame) {
         window->show();
@@ -377,7 +383,8 @@ void frmMain::showChild(QWidget* window) {
     mdiArea->setActiveSubWindow(frame);
 }
 
-bool frmMain::exitProgram() {
+bool frmMain::exitProgram()
+{
     if (!ExitConfirmed())
         return false;
     // A monitor run that is waiting for a message stops instead of taking the next one.
@@ -390,7 +397,8 @@ bool frmMain::exitProgram() {
     return true;
 }
 
-void frmMain::changeEvent(QEvent* event) {
+void frmMain::changeEvent(QEvent* event)
+{
     QMainWindow::changeEvent(event);
     if (event->type() != QEvent::WindowStateChange)
         return;
@@ -400,7 +408,8 @@ void frmMain::changeEvent(QEvent* event) {
         this, [this, state] { monitor->resized(state); }, Qt::QueuedConnection);
 }
 
-void frmMain::closeEvent(QCloseEvent* event) {
+void frmMain::closeEvent(QCloseEvent* event)
+{
     const bool leave = runGuarded("MDIForm_QueryUnload", false, [&] { return exitProgram(); });
     if (leave)
         event->accept();
@@ -408,7 +417,8 @@ void frmMain::closeEvent(QCloseEvent* event) {
         event->ignore();
 }
 
-void frmMain::hideToTray() {
+void frmMain::hideToTray()
+{
     if (SysTray::hostAvailable()) {
         hide();
         return;
@@ -420,7 +430,8 @@ void frmMain::hideToTray() {
     }
 }
 
-void frmMain::showFromTray(bool maximize) {
+void frmMain::showFromTray(bool maximize)
+{
     while (QGuiApplication::overrideCursor())
         QGuiApplication::restoreOverrideCursor();
     if (maximize)

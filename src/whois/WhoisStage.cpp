@@ -17,7 +17,8 @@ namespace {
 constexpr int kEvaluationDelayMs = 5000;
 
 // Steps of the handlers that go on after a failing statement.
-template <typename F> void skipFailure(F&& step) {
+template <typename F> void skipFailure(F&& step)
+{
     try {
         step();
     } catch (const RuntimeError&) {
@@ -26,37 +27,44 @@ template <typename F> void skipFailure(F&& step) {
 } // namespace
 
 WhoisStage::WhoisStage(AppState& state, SettingsStore& store, EndpointRouter router, QObject* parent)
-    : QObject(parent), Whois1(std::move(router)), m_state(state), m_store(store) {
+    : QObject(parent), Whois1(std::move(router)), m_state(state), m_store(store)
+{
     tmrWhois.setInterval(kEvaluationDelayMs);
     connect(&tmrWhois, &QTimer::timeout, this, &WhoisStage::tmrWhois_Timer);
     connect(&Whois1, &WhoIs::Status, this, &WhoisStage::Whois1_Status);
 }
 
-QString WhoisStage::initialServer() {
+QString WhoisStage::initialServer()
+{
     return QStringLiteral("whois.arin.net");
 }
 
-void WhoisStage::setText1(const QString& text) {
+void WhoisStage::setText1(const QString& text)
+{
     m_text1 = text;
     emit fieldsChanged();
 }
 
-void WhoisStage::setText2(const QString& text) {
+void WhoisStage::setText2(const QString& text)
+{
     m_text2 = text;
     emit fieldsChanged();
 }
 
-void WhoisStage::setTxtEmailList(const QString& list) {
+void WhoisStage::setTxtEmailList(const QString& list)
+{
     m_emailList = list;
     emit fieldsChanged();
     txtEmailList_Change();
 }
 
-void WhoisStage::sendStatistics(const QString& key) {
+void WhoisStage::sendStatistics(const QString& key)
+{
     inetWhoisError.fetch(VendorService::statisticsUrl(m_store, key, m_text1));
 }
 
-void WhoisStage::Command1_Click() {
+void WhoisStage::Command1_Click()
+{
     runGuarded("Command1_Click", [&] {
         if (!IsConnected())
             msgBox(noConnectionText());
@@ -78,7 +86,8 @@ void WhoisStage::Command1_Click() {
     });
 }
 
-void WhoisStage::Whois1_Status(const QString& msg) {
+void WhoisStage::Whois1_Status(const QString& msg)
+{
     m_status = msg;
     emit fieldsChanged();
     QCoreApplication::processEvents();
@@ -96,7 +105,8 @@ void WhoisStage::Whois1_Status(const QString& msg) {
     QCoreApplication::processEvents();
 }
 
-void WhoisStage::tmrWhois_Timer() {
+void WhoisStage::tmrWhois_Timer()
+{
     runGuarded("tmrWhois_Timer", [&] {
         QCoreApplication::processEvents();
         tmrWhois.stop();
@@ -118,7 +128,8 @@ void WhoisStage::tmrWhois_Timer() {
     m_state.setWaitPointer(false);
 }
 
-void WhoisStage::txtEmailList_Change() {
+void WhoisStage::txtEmailList_Change()
+{
     if (m_emailList.isEmpty())
         return;
     const QString address = PickAbuseAddress(m_emailList);

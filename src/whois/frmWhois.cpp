@@ -15,7 +15,8 @@
 
 namespace nw {
 
-frmWhois::frmWhois(WhoisStage& stage, QWidget* parent) : QWidget(parent), m_stage(stage) {
+frmWhois::frmWhois(WhoisStage& stage, QWidget* parent) : QWidget(parent), m_stage(stage)
+{
     setWindowTitle(QStringLiteral("WhoIs"));
     supInput = new CaptionFrame(QStringLiteral("Whois setup"), this);
     Text1 = new QLineEdit(supInput);
@@ -58,7 +59,8 @@ frmWhois::frmWhois(WhoisStage& stage, QWidget* parent) : QWidget(parent), m_stag
     connect(hlnkWhois, &Hyperlink::clicked, &m_stage, &WhoisStage::hlnkWhois_Click);
 }
 
-void frmWhois::showFields() {
+void frmWhois::showFields()
+{
     const QSignalBlocker block(txtEmailList);
     if (Text1->text() != m_stage.Text1())
         Text1->setText(m_stage.Text1());

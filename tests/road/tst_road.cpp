@@ -33,13 +33,15 @@ const QByteArray kRanges("# road ranges 100\n192.0.2.0/24\twhois.first.test\n");
 const QByteArray kServers("# road servers 100\nZero;ZERO;0;43\nAny;*;whois.first.test;43\n");
 const QString kUser = QStringLiteral("me@home-isp.net");
 
-QByteArray message(const char* ip) {
+QByteArray message(const char* ip)
+{
     return QByteArray("Received: from relay.example.net (unknown [") + ip +
            "]) by mx.home.example with SMTP; Mon, 1 Jan 2024 10:00:00 +0000\r\n"
            "From: winner@lottery.example\r\nSubject: You won\r\n\r\nClaim your prize.\r\n";
 }
 
-QList<ScriptedPeer::Step> answer(const QByteArray& text) {
+QList<ScriptedPeer::Step> answer(const QByteArray& text)
+{
     return {ScriptedPeer::readLine(), ScriptedPeer::send(text), ScriptedPeer::close()};
 }
 
@@ -56,7 +58,8 @@ struct Rig {
     std::unique_ptr<MessageRoad> road;
 
     Rig(const QByteArray& registryAnswer, const QByteArray& secondAnswer)
-        : registry(answer(registryAnswer)), second(answer(secondAnswer)) {
+        : registry(answer(registryAnswer)), second(answer(secondAnswer))
+    {
         box.writeFile(QStringLiteral("whois.rir"), kRanges);
         box.writeFile(QStringLiteral("whois.srv"), kServers);
         state.setJunkChuteFolder(box.desktopFolder() + QStringLiteral("/JunkChute"));
@@ -74,7 +77,8 @@ struct Rig {
         road->whois.Whois1.setAnswerTimeout(10000);
     }
 
-    QString drop(const QString& name, const QByteArray& bytes) {
+    QString drop(const QString& name, const QByteArray& bytes)
+    {
         const QString path = AppPaths::join(state.junkChuteFolder(), name);
         QFile f(path);
         f.open(QIODevice::WriteOnly);
@@ -94,14 +98,16 @@ class TstRoad : public QObject {
     test::SmtpSink m_sink;
 
 private slots:
-    void initTestCase() {
+    void initTestCase()
+    {
         QString why;
         QVERIFY2(test::NginxServer::available(&why), qPrintable(why));
         QVERIFY2(m_sink.start(), qPrintable(m_sink.error()));
     }
     void cleanupTestCase() { m_sink.stop(); }
 
-    void monitorRunReportsEveryMessage_data() {
+    void monitorRunReportsEveryMessage_data()
+    {
         QTest::addColumn<QString>("copyEmail");
         QTest::addColumn<QString>("abuse");
         QTest::addColumn<QStringList>("recipients");
@@ -110,7 +116,8 @@ private slots:
         QTest::newRow("blind copy to the user") << QStringLiteral("1") << QStringLiteral("abuse@two-isp.net")
                                                 << QStringList{QStringLiteral("abuse@two-isp.net"), kUser};
     }
-    void monitorRunReportsEveryMessage() {
+    void monitorRunReportsEveryMessage()
+    {
         QFETCH(QString, copyEmail);
         QFETCH(QString, abuse);
         QFETCH(QStringList, recipients);
@@ -158,12 +165,14 @@ private slots:
 
     // A server that refuses the connection loses nothing: the file and the fields stay, and nobody counts
     // the complaint as sent.
-    void refusedServerKeepsTheMessage_data() {
+    void refusedServerKeepsTheMessage_data()
+    {
         QTest::addColumn<bool>("monitor");
         QTest::newRow("by hand: the error dialog and a message box") << false;
         QTest::newRow("under the monitor: the error log and the tray tip") << true;
     }
-    void refusedServerKeepsTheMessage() {
+    void refusedServerKeepsTheMessage()
+    {
         QFETCH(bool, monitor);
         const QString abuse = monitor ? QStringLiteral("abuse@refused-m.net") : QStringLiteral("abuse@refused.net");
         Rig rig("OrgAbuseEmail: " + abuse.toLatin1() + "\n", "");
@@ -199,7 +208,8 @@ private slots:
     }
 
     // Look-ups typed into the WHOIS window.
-    void lookUpByHand_data() {
+    void lookUpByHand_data()
+    {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("hostName");
         QTest::addColumn<int>("lookUps");
@@ -213,7 +223,8 @@ private slots:
         QTest::newRow("no address and no host name: IP2 for the address")
             << QStringLiteral("192.0.2.78") << QString() << 1 << QByteArray("IP2=192.0.2.78") << QStringLiteral("53");
     }
-    void lookUpByHand() {
+    void lookUpByHand()
+    {
         QFETCH(QString, typed);
         QFETCH(QString, hostName);
         QFETCH(int, lookUps);
@@ -233,13 +244,15 @@ private slots:
     }
 
     // The command-line road: the shipped tables send 192.0.2.0/24 to the server named "private".
-    void reportCommandSends_data() {
+    void reportCommandSends_data()
+    {
         QTest::addColumn<bool>("accepting");
         QTest::addColumn<int>("exitCode");
         QTest::newRow("accepted: sent, then the file deleted") << true << 0;
         QTest::newRow("refused: the file kept") << false << 1;
     }
-    void reportCommandSends() {
+    void reportCommandSends()
+    {
         QFETCH(bool, accepting);
         QFETCH(int, exitCode);
         const QByteArray abuse = accepting ? "abuse@cli-isp.net" : "abuse@cli-refused.net";

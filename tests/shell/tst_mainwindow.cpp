@@ -32,7 +32,8 @@ namespace {
 class WitnessPrompts : public RecordingPrompts {
 public:
     std::function<void()> onAsk;
-    PromptAnswer ask(const Prompt& prompt) override {
+    PromptAnswer ask(const Prompt& prompt) override
+    {
         if (onAsk)
             onAsk();
         return RecordingPrompts::ask(prompt);
@@ -42,7 +43,8 @@ public:
 const QString kExitQuestion = QStringLiteral("Exiting will disable the JunkChute Monitor.\r\nExit anyway?");
 
 // The WHOIS window loads its tables when the main window is made; without them it would say so.
-void writeWhoisTables(const test::Sandbox& box) {
+void writeWhoisTables(const test::Sandbox& box)
+{
     box.writeFile(u"whois.rir"_s, "# test ranges 100\n192.0.2.0/24\twhois.test\n");
     box.writeFile(u"whois.srv"_s, "# test servers 100\nAny;*;whois.test;43\n");
 }
@@ -61,20 +63,23 @@ private:
         SettingsStore store;
         std::unique_ptr<frmMain> window;
         int exits = 0;
-        void load() {
+        void load()
+        {
             writeWhoisTables(box);
             window = std::make_unique<frmMain>(state, store);
             window->setExitAction([this] { ++exits; });
             window->MDIForm_Load();
         }
-        QWidget* activeChild() const {
+        QWidget* activeChild() const
+        {
             QMdiSubWindow* sub = window->mdiArea->activeSubWindow();
             return sub ? sub->widget() : nullptr;
         }
     };
 
 private slots:
-    void menuIsBuiltInOrder() {
+    void menuIsBuiltInOrder()
+    {
         World w;
         w.load();
         TaskPane* menu = w.window->xpBMenu;
@@ -104,7 +109,8 @@ private slots:
     }
 
     // Without its drop folder the program has nothing to work on: it says why and ends.
-    void missingDropFolderEndsTheProgram() {
+    void missingDropFolderEndsTheProgram()
+    {
         World w;
         const QString blocked = w.box.desktopFolder() + u"/file"_s;
         QFile file(blocked);
@@ -116,7 +122,8 @@ private slots:
         QCOMPARE(w.box.prompts().texts(), QStringList{u"Unable to create JunkChute folder!"_s});
     }
 
-    void itemKeysIgnoreCase_data() {
+    void itemKeysIgnoreCase_data()
+    {
         QTest::addColumn<QString>("group");
         QTest::addColumn<QString>("item");
         QTest::addColumn<QString>("shown");
@@ -125,7 +132,8 @@ private slots:
         QTest::newRow("unknown item does nothing") << u"Main"_s << u"Nothing"_s << u"JunkChute"_s;
         QTest::newRow("item under the wrong group does nothing") << u"Actions"_s << u"JunkChute"_s << u"JunkChute"_s;
     }
-    void itemKeysIgnoreCase() {
+    void itemKeysIgnoreCase()
+    {
         QFETCH(QString, group);
         QFETCH(QString, item);
         QFETCH(QString, shown);
@@ -137,7 +145,8 @@ private slots:
         QCOMPARE(w.activeChild()->windowTitle(), shown);
     }
 
-    void menuLinkClickReachesTheWindow() {
+    void menuLinkClickReachesTheWindow()
+    {
         World w;
         w.load();
         QTest::mouseClick(w.window->xpBMenu->itemLink(QStringLiteral("Actions"), QStringLiteral("Webmail")),
@@ -146,7 +155,8 @@ private slots:
     }
 
     // A stored switch that is not a number stops the load there; the boxes after it keep their state.
-    void settingsLoadStopsAtABadNumber_data() {
+    void settingsLoadStopsAtABadNumber_data()
+    {
         QTest::addColumn<QString>("name");
         QTest::addColumn<int>("loadedBoxes");
         QTest::newRow("nothing bad") << u""_s << 3;
@@ -154,7 +164,8 @@ private slots:
         QTest::newRow("UseMyReturn yes") << u"UseMyReturn"_s << 1;
         QTest::newRow("LoadWithWindows yes") << u"LoadWithWindows"_s << 2;
     }
-    void settingsLoadStopsAtABadNumber() {
+    void settingsLoadStopsAtABadNumber()
+    {
         QFETCH(QString, name);
         QFETCH(int, loadedBoxes);
         World w;
@@ -177,7 +188,8 @@ private slots:
         QCOMPARE(texts.join(QLatin1Char('\n')).contains(QStringLiteral("Type mismatch")), !complete);
     }
 
-    void settingsPanelSaves() {
+    void settingsPanelSaves()
+    {
         World w;
         w.load();
         w.window->show();
@@ -204,7 +216,8 @@ private slots:
     }
 
     // Every way out asks the one question: Yes ends the program, No keeps everything as it was.
-    void everyWayOutAsksOnce_data() {
+    void everyWayOutAsksOnce_data()
+    {
         QTest::addColumn<QString>("way");
         QTest::addColumn<bool>("yes");
         for (const char* way : {"menu", "tray", "close"}) {
@@ -212,7 +225,8 @@ private slots:
             QTest::addRow("%s, No", way) << QString::fromLatin1(way) << false;
         }
     }
-    void everyWayOutAsksOnce() {
+    void everyWayOutAsksOnce()
+    {
         QFETCH(QString, way);
         QFETCH(bool, yes);
         World w;
@@ -239,7 +253,8 @@ private slots:
     }
 
     // The offscreen desktop has no notification area: a hidden window could not be reached again.
-    void withoutATrayTheWindowStaysReachable() {
+    void withoutATrayTheWindowStaysReachable()
+    {
         World w;
         w.load();
         QVERIFY(!SysTray::hostAvailable());
@@ -257,7 +272,8 @@ private slots:
         QVERIFY(w.box.prompts().texts().at(0).contains(u"no notification area"_s));
     }
 
-    void trayMenuOffersOpenAndExit() {
+    void trayMenuOffersOpenAndExit()
+    {
         World w;
         w.load();
         const QList<QAction*> actions = w.window->TrayMenu->actions();
@@ -272,7 +288,8 @@ private slots:
         QCOMPARE(clicks.at(0).at(0).toInt(), 0);
     }
 
-    void trayMouseEventsMapToTheirEvents_data() {
+    void trayMouseEventsMapToTheirEvents_data()
+    {
         QTest::addColumn<int>("reason");
         QTest::addColumn<int>("downButton");
         QTest::addColumn<int>("dblButton");
@@ -281,7 +298,8 @@ private slots:
         QTest::newRow("left click") << int(QSystemTrayIcon::Trigger) << 1 << 0;
         QTest::newRow("middle button raises nothing") << int(QSystemTrayIcon::MiddleClick) << 0 << 0;
     }
-    void trayMouseEventsMapToTheirEvents() {
+    void trayMouseEventsMapToTheirEvents()
+    {
         QFETCH(int, reason);
         QFETCH(int, downButton);
         QFETCH(int, dblButton);
@@ -299,14 +317,16 @@ private slots:
 
     // Start-up: the wizard comes before the main window only while no server is stored; the connection
     // warning comes after the main window is shown, and the program goes on.
-    void startUpOrder_data() {
+    void startUpOrder_data()
+    {
         QTest::addColumn<QString>("server");
         QTest::addColumn<bool>("connected");
         QTest::addColumn<bool>("wizard");
         QTest::newRow("first run, connected") << u""_s << true << true;
         QTest::newRow("set up, no connection") << u"smtp.example.net"_s << false << false;
     }
-    void startUpOrder() {
+    void startUpOrder()
+    {
         QFETCH(QString, server);
         QFETCH(bool, connected);
         QFETCH(bool, wizard);

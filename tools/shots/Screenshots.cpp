@@ -38,12 +38,14 @@ namespace {
 
 QString g_out;
 
-void settle(int ms = 150) {
+void settle(int ms = 150)
+{
     LocalWait wait;
     wait.run(ms);
 }
 
-void save(QWidget* widget, const QString& name) {
+void save(QWidget* widget, const QString& name)
+{
     settle();
     const QString path = g_out + QLatin1Char('/') + name + QStringLiteral(".png");
     if (!widget->grab().save(path))
@@ -52,13 +54,15 @@ void save(QWidget* widget, const QString& name) {
         QTextStream(stdout) << path << Qt::endl;
 }
 
-void writeMessage(const QString& folder, const QString& name, const QByteArray& bytes) {
+void writeMessage(const QString& folder, const QString& name, const QByteArray& bytes)
+{
     QFile f(AppPaths::join(folder, name));
     if (f.open(QIODevice::WriteOnly))
         f.write(bytes);
 }
 
-quint16 closedPort() {
+quint16 closedPort()
+{
     QTcpServer server;
     server.listen(QHostAddress::LocalHost);
     return server.serverPort();
@@ -66,7 +70,8 @@ quint16 closedPort() {
 
 } // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     if (argc < 2) {
