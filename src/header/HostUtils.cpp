@@ -6,11 +6,21 @@
 #include "platform/Resolver.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <arpa/inet.h>
 
 namespace nw {
+
+void Kill(const QString& path)
+{
+    QFile file(path);
+    if (path.isEmpty() || !file.exists())
+        throw RuntimeError(53);
+    if (!file.remove())
+        throw RuntimeError(75);
+}
 
 bool FileExists(const QString& path)
 {

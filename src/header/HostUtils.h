@@ -8,6 +8,8 @@ class Resolver;
 
 // File and name-service helpers over the platform layer.
 bool FileExists(const QString& path);
+// Deletes a file; one that is missing or cannot be deleted throws RuntimeError 53 (file not found) or 75.
+void Kill(const QString& path);
 bool SocketsInitialize(Resolver& resolver);
 void SocketsCleanup(Resolver& resolver);
 // First IPv4 address of `hostName` as dotted text, or empty; an empty name asks for this machine.

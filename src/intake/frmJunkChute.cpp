@@ -79,13 +79,51 @@ void frmJunkChute::showFiles()
         filJunkChute->setCurrentItem(again.first());
 }
 
-QStringList frmJunkChute::refreshFileList()
+void frmJunkChute::setRoad(MessageRoad* road)
+{
+    m_road = road;
+    setProcessAction([road] { road->cmdProcess_Click(); });
+}
+
+QStringList frmJunkChute::listFiles()
 {
     if (m_list.folder() != m_state.junkChuteFolder())
         m_list.setFolder(m_state.junkChuteFolder());
     else
         m_list.refresh();
     return m_list.files();
+}
+
+QStringList frmJunkChute::refreshFileList()
+{
+    const QStringList files = listFiles();
+    return m_road ? m_road->waitingFiles(files) : files;
+}
+
+void frmJunkChute::runStarted()
+{
+    if (m_road)
+        m_road->runStarted();
+}
+
+QString frmJunkChute::selectedFile() const
+{
+    return filJunkChute->currentItem() ? filJunkChute->currentItem()->text() : QString();
+}
+
+void frmJunkChute::select(const QString& file)
+{
+    const auto items = filJunkChute->findItems(file, Qt::MatchExactly);
+    if (items.isEmpty())
+        return;
+    filJunkChute->setCurrentItem(items.first());
+    filJunkChute_Click();
+}
+
+void frmJunkChute::clearMessage()
+{
+    spamFileView.setText(QString());
+    listFiles();
 }
 
 void frmJunkChute::filJunkChute_Click()

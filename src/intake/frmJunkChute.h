@@ -3,6 +3,7 @@
 #include "intake/MessageView.h"
 
 #include "intake/JunkChute.h"
+#include "intake/MessageRoad.h"
 #include "shell/Monitor.h"
 
 #include <QWidget>
@@ -20,7 +21,7 @@ class CaptionFrame;
 class Hyperlink;
 
 // The JunkChute window: the drop folder's files, the message view and the process action.
-class frmJunkChute : public QWidget, public DropFolderProcessing {
+class frmJunkChute : public QWidget, public DropFolderProcessing, public DropFolderView {
     Q_OBJECT
 
 public:
@@ -31,6 +32,8 @@ public:
 
     // What "Process" does with one message (cmdProcess_Click); until one is set the buttons are off.
     void setProcessAction(std::function<void()> action);
+    // Processing goes along `road`; the monitor leaves aside what it says.
+    void setRoad(MessageRoad* road);
 
     // Shows the selected file.
     void filJunkChute_Click();
@@ -38,6 +41,13 @@ public:
 
     QStringList refreshFileList() override;
     void processMessage() override { hlnkProcessMessage_Click(); }
+    void runStarted() override;
+
+    QString selectedFile() const override;
+    QStringList listFiles() override;
+    void select(const QString& file) override;
+    TextSink& messageView() override { return spamFileView; }
+    void clearMessage() override;
 
     CaptionFrame* supJunkChute;
     QListWidget* filJunkChute;
@@ -54,6 +64,7 @@ private:
     AppState& m_state;
     JunkChuteList m_list;
     std::function<void()> m_process;
+    MessageRoad* m_road = nullptr;
 };
 
 } // namespace nw

@@ -133,6 +133,8 @@ void SMTP::refuse(const QString& description)
     emit Error(description);
 }
 
+QString SMTP::couldNotConnectText() { return kCouldNotConnect; }
+
 bool SMTP::SendMail()
 {
     // A second send from inside the waits of a running one would write its lines into the same dialogue.

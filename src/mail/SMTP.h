@@ -46,6 +46,8 @@ public:
 
     // Runs the whole dialogue; returns only when it has ended, with the event loop running meanwhile.
     bool SendMail();
+    // The `Error` text of a server that cannot be reached.
+    static QString couldNotConnectText();
     void AppendLog(const QString& text) { Log += text; }
 
     // The attachment text of the command table: "begin 664 NAME", 45-byte lines, "`", "end", LF line ends.

@@ -25,6 +25,8 @@ inline QString salesMailbox() { return QStringLiteral("sales@nettlewright.org");
 
 // The vendor's web service (statistics, update catalog, help); the settings store may override it.
 inline QString defaultVendorBase() { return QStringLiteral("http://www.nettlewright.org"); }
+// The sender of complaints when the user keeps their own address out of them ("UseMyReturn" 0).
+inline QString returnMailbox() { return QStringLiteral("return@nettlewright.org"); }
 
 // The vendor's page for abuse teams, named in every complaint.
 inline QString abuseTeamPage() { return defaultVendorBase() + QStringLiteral("/isp/"); }

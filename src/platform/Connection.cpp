@@ -36,6 +36,12 @@ bool platformCheck()
 }
 } // namespace
 
+QString noConnectionText()
+{
+    return QStringLiteral("Nettlewright cannot detect a valid Internet Connection.\r\n"
+                          "Please make sure you are connected before proceeding!");
+}
+
 bool IsConnected()
 {
     return runGuarded("IsConnected", false, [] { return g_probe ? g_probe() : platformCheck(); });

@@ -14,6 +14,8 @@ class HttpExchange : public QObject {
 
 public:
     HttpExchange(const QUrl& url, const QByteArray& request, int timeoutMs, QObject* parent);
+    // A socket still connected signals its close while it is destroyed, after the timer it would restart.
+    ~HttpExchange() override { m_socket.disconnect(this); }
 
     bool headerDone() const { return m_headerDone; }
     bool finished() const { return m_finished; }

@@ -43,9 +43,16 @@ public:
     SessionKeychain& keychain() { return *m_keychain; }
     void useKeychain(std::unique_ptr<Keychain> backing);
 
+    // The hourglass for the whole program: logic asks for it, the desktop program shows it.
+    void setWaitPointer(bool wait) { emit waitPointerRequested(wait); }
+    // Tells the user of a failure without a dialog that would stop the monitor (the tray tip shows it).
+    void notify(const QString& text) { emit notice(text); }
+
 signals:
     void busyProcessingChanged(bool busy);
     void monitorActiveChanged(bool active);
+    void waitPointerRequested(bool wait);
+    void notice(const QString& text);
 
 private:
     QString m_junkChuteFolder;

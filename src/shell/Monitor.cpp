@@ -81,6 +81,7 @@ void Monitor::runDropFolder()
     QStringList files = m_dropFolder.refreshFileList();
     while (!files.isEmpty()) {
         files = m_dropFolder.refreshFileList();
+    m_dropFolder.runStarted();
         QCoreApplication::processEvents();
         if (files.isEmpty())
             break;

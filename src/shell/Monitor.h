@@ -16,6 +16,8 @@ public:
     virtual QStringList refreshFileList() = 0;
     // Takes on one message, as pressing the window's "Process Message" link does.
     virtual void processMessage() = 0;
+    // A run over the folder starts.
+    virtual void runStarted() {}
 };
 
 // The drop-folder monitor of the main window: while the window is hidden in the notification area it

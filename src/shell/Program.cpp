@@ -17,8 +17,6 @@
 namespace nw {
 
 namespace {
-const QString kNoConnection = QStringLiteral(
-    "Nettlewright cannot detect a valid Internet Connection.\r\nPlease make sure you are connected before proceeding!");
 // 300 twips at the usual 15 twips a pixel.
 constexpr int kWindowLeft = 20;
 constexpr int kWindowTop = 20;
@@ -60,7 +58,7 @@ void Program::Main()
             splash->raise();
         state.setMonitorActive(false);
         if (!IsConnected())
-            msgBox(kNoConnection);
+            msgBox(noConnectionText());
     });
 }
 

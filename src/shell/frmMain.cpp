@@ -6,20 +6,26 @@
 #include "controls/Splash.h"
 #include "controls/TaskPane.h"
 #include "errors/ErrorHandler.h"
+#include "intake/MessageRoad.h"
 #include "intake/frmJunkChute.h"
 #include "intake/frmWebmail.h"
+#include "mail/ContactStage.h"
 #include "mail/SMTP.h"
 #include "mail/SmtpSettings.h"
+#include "mail/frmContact.h"
+#include "mail/frmEmail.h"
 #include "platform/AppInfo.h"
 #include "platform/AppPaths.h"
 #include "platform/Autostart.h"
 #include "platform/Prompts.h"
+#include "platform/Resolver.h"
 #include "platform/VendorService.h"
 #include "shell/AppState.h"
 #include "shell/ExitQuestion.h"
 #include "shell/Settings.h"
 #include "shell/SysTray.h"
 #include "update/frmLiveUpdate.h"
+#include "whois/frmWhois.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -107,6 +113,21 @@ frmMain::frmMain(AppState& state, SettingsStore& store, QWidget* parent)
     junkChute = new frmJunkChute(m_state, this);
     webmail = new frmWebmail(m_state, this);
     monitor = new Monitor(m_state, *junkChute, this);
+    m_resolver = std::make_unique<SystemResolver>();
+    road = new MessageRoad(m_state, m_store, *m_resolver, *junkChute, {}, this);
+    junkChute->setRoad(road);
+    whois = new frmWhois(road->whois, this);
+    email = new frmEmail(road->complaint, this);
+    contact = new ContactStage(m_state, this);
+    contactWindow = new frmContact(*contact, this);
+    connect(&m_state, &AppState::waitPointerRequested, this, [](bool wait) {
+        if (wait && !QGuiApplication::overrideCursor())
+            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        else if (!wait)
+            while (QGuiApplication::overrideCursor())
+                QGuiApplication::restoreOverrideCursor();
+    });
+    connect(&m_state, &AppState::notice, IconEvent, &SysTray::setTrayTip);
 
     connect(xpBMenu, &TaskPane::ItemClick, this, &frmMain::xpBMenu_ItemClick);
     connect(monitor, &Monitor::greenChanged, this,
@@ -273,6 +294,9 @@ void frmMain::MDIForm_Load()
 
         setChildWindow(QStringLiteral("JunkChute"), junkChute);
         setChildWindow(QStringLiteral("Webmail"), webmail);
+        setChildWindow(QStringLiteral("Whois"), whois);
+        setChildWindow(QStringLiteral("Complaint"), email);
+        setChildWindow(QStringLiteral("ContactUs"), contactWindow);
         for (const QString& key : {QStringLiteral("complaint"), QStringLiteral("whois"), QStringLiteral("junkchute")})
             if (QWidget* child = m_children.value(key))
                 showChild(child);

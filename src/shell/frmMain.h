@@ -7,6 +7,7 @@
 #include <QPointer>
 
 #include <functional>
+#include <memory>
 
 class QCheckBox;
 class QComboBox;
@@ -18,16 +19,22 @@ class QMenu;
 namespace nw {
 
 class AppState;
+class ContactStage;
+class MessageRoad;
+class Resolver;
 class SettingsStore;
 class SysTray;
 class TaskPane;
 class frmAbout;
 class frmHelp;
+class frmContact;
+class frmEmail;
 class frmJunkChute;
 class frmLiveUpdate;
 class frmWebmail;
 class Hyperlink;
 class SMTP;
+class frmWhois;
 
 // The main window: the task-pane menu on the left, the child windows beside it, the tray icon and the
 // drop-folder monitor. Minimising hides it in the tray and starts the monitor.
@@ -68,6 +75,12 @@ public:
     Monitor* monitor;
     frmJunkChute* junkChute;
     frmWebmail* webmail;
+    // The road of a message from the drop folder to the complaint, and the windows that show it.
+    MessageRoad* road;
+    frmWhois* whois;
+    frmEmail* email;
+    ContactStage* contact;
+    frmContact* contactWindow;
     // Created when first opened.
     frmHelp* help() const { return m_help; }
     frmAbout* about() const;
@@ -90,6 +103,7 @@ private:
 
     AppState& m_state;
     SettingsStore& m_store;
+    std::unique_ptr<Resolver> m_resolver;
     QHash<QString, QWidget*> m_children; // lower-case item key → window
     QHash<QWidget*, QMdiSubWindow*> m_frames;
     frmHelp* m_help = nullptr;

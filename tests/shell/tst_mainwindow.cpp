@@ -45,6 +45,14 @@ public:
 };
 
 const QString kExitQuestion = QStringLiteral("Exiting will disable the JunkChute Monitor.\r\nExit anyway?");
+
+// The WHOIS window loads its tables when the main window is made; without them it would say so.
+void writeWhoisTables(const test::Sandbox& box)
+{
+    box.writeFile(u"whois.rir"_s, "# test ranges 100\n192.0.2.0/24\twhois.test\n");
+    box.writeFile(u"whois.srv"_s, "# test servers 100\nAny;*;whois.test;43\n");
+}
+
 } // namespace
 
 class TstMainWindow : public QObject {
@@ -61,6 +69,7 @@ private:
         int exits = 0;
         void load()
         {
+            writeWhoisTables(box);
             window = std::make_unique<frmMain>(state, store);
             window->setExitAction([this] { ++exits; });
             window->MDIForm_Load();
@@ -425,6 +434,7 @@ private slots:
         QFETCH(bool, connected);
         QFETCH(bool, wizard);
         test::Sandbox box;
+        writeWhoisTables(box);
         setConnectionProbe([connected] { return connected; });
         Program program;
         saveSetting(program.store, settings::Smtp, server);

@@ -4,6 +4,7 @@
 #include "controls/HelpWindow.h"
 #include "controls/Splash.h"
 #include "controls/TaskPane.h"
+#include "intake/MessageRoad.h"
 #include "intake/frmJunkChute.h"
 #include "intake/frmWebmail.h"
 #include "platform/AppPaths.h"
@@ -15,6 +16,7 @@
 #include "shell/Settings.h"
 #include "shell/frmFirstTimeSetup.h"
 #include "shell/frmMain.h"
+#include "whois/frmWhois.h"
 
 #include <QApplication>
 #include <QDir>
@@ -132,6 +134,29 @@ int main(int argc, char** argv)
     window.xpBMenu_ItemClick(QStringLiteral("Actions"), QStringLiteral("Webmail"));
     tile();
     save(&window, QStringLiteral("main-webmail"));
+
+    // The WHOIS and complaint windows as a look-up leaves them, without asking any server.
+    state.headerAnalysis.ip = QStringLiteral("192.0.2.10");
+    state.headerAnalysis.hostName = QStringLiteral("mail.example.com");
+    window.road->whois.setText1(QStringLiteral("192.0.2.10"));
+    window.xpBMenu_ItemClick(QStringLiteral("Main"), QStringLiteral("Whois"));
+    window.whois->Whois1->setPlainText(QStringLiteral("NetRange:       192.0.2.0 - 192.0.2.255\nOrgName:        "
+                                                      "Example Networks\nOrgAbuseEmail:  abuse@example-isp.net\n"));
+    window.whois->txtEmailList->blockSignals(true);
+    window.whois->txtEmailList->setPlainText(QStringLiteral("abuse@example-isp.net"));
+    window.whois->txtEmailList->blockSignals(false);
+    tile();
+    save(&window, QStringLiteral("main-whois"));
+
+    window.road->complaint.setTxtTo(QStringLiteral("abuse@example-isp.net"));
+    window.road->complaint.setTxtCopyTo(QStringLiteral("me@example-home.net"));
+    window.xpBMenu_ItemClick(QStringLiteral("Main"), QStringLiteral("Complaint"));
+    tile();
+    save(&window, QStringLiteral("main-complaint"));
+
+    window.xpBMenu_ItemClick(QStringLiteral("Actions"), QStringLiteral("ContactUs"));
+    tile();
+    save(&window, QStringLiteral("main-contact"));
 
     window.xpBMenu_ItemClick(QStringLiteral("Main"), QStringLiteral("Help"));
     {

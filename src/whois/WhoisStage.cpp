@@ -1,0 +1,151 @@
+#include "whois/WhoisStage.h"
+
+#include "errors/ErrorHandler.h"
+#include "header/AddressList.h"
+#include "header/HostUtils.h"
+#include "mail/ComplaintStage.h"
+#include "platform/Connection.h"
+#include "platform/Prompts.h"
+#include "platform/VendorService.h"
+#include "shell/AppState.h"
+
+#include <QCoreApplication>
+
+namespace nw {
+
+namespace {
+constexpr int kEvaluationDelayMs = 5000;
+
+// Steps of the handlers that go on after a failing statement.
+template <typename F> void skipFailure(F&& step)
+{
+    try {
+        step();
+    } catch (const RuntimeError&) {
+    }
+}
+} // namespace
+
+WhoisStage::WhoisStage(AppState& state, SettingsStore& store, EndpointRouter router, QObject* parent)
+    : QObject(parent), Whois1(std::move(router)), m_state(state), m_store(store)
+{
+    tmrWhois.setInterval(kEvaluationDelayMs);
+    connect(&tmrWhois, &QTimer::timeout, this, &WhoisStage::tmrWhois_Timer);
+    connect(&Whois1, &WhoIs::Status, this, &WhoisStage::Whois1_Status);
+}
+
+QString WhoisStage::initialServer()
+{
+    return QStringLiteral("whois.arin.net");
+}
+
+void WhoisStage::setText1(const QString& text)
+{
+    m_text1 = text;
+    emit fieldsChanged();
+}
+
+void WhoisStage::setText2(const QString& text)
+{
+    m_text2 = text;
+    emit fieldsChanged();
+}
+
+void WhoisStage::setTxtEmailList(const QString& list)
+{
+    m_emailList = list;
+    emit fieldsChanged();
+    txtEmailList_Change();
+}
+
+void WhoisStage::sendStatistics(const QString& key)
+{
+    inetWhoisError.fetch(VendorService::statisticsUrl(m_store, key, m_text1));
+}
+
+void WhoisStage::Command1_Click()
+{
+    runGuarded("Command1_Click", [&] {
+        if (!IsConnected())
+            msgBox(noConnectionText());
+        // Writing the address selects the server; an address no range holds reports itself through Status.
+        Whois1.setAddress(m_text1);
+        setText2(Whois1.Server());
+        if (m_text2 != QLatin1String("0")) {
+            // No server was selected and the failure has been reported: there is nobody to ask.
+            if (m_text2.isEmpty())
+                return;
+            QCoreApplication::processEvents();
+            Whois1.Query();
+            QCoreApplication::processEvents();
+            return;
+        }
+        sendStatistics(QStringLiteral("IP1"));
+        Kill(m_state.currentMessageFile());
+        m_state.setBusyProcessing(false);
+    });
+}
+
+void WhoisStage::Whois1_Status(const QString& msg)
+{
+    m_status = msg;
+    emit fieldsChanged();
+    QCoreApplication::processEvents();
+    if (msg.toLower() == QLatin1String("done")) {
+        // The chunks of one answer that arrive within the delay lead to one evaluation.
+        if (!tmrWhois.isActive())
+            tmrWhois.start();
+        m_state.setWaitPointer(true);
+        return;
+    }
+    if (m_state.monitorActive())
+        skipFailure([&] { Kill(m_state.currentMessageFile()); });
+    sendStatistics(QStringLiteral("IP1"));
+    m_state.setBusyProcessing(false);
+    QCoreApplication::processEvents();
+}
+
+void WhoisStage::tmrWhois_Timer()
+{
+    runGuarded("tmrWhois_Timer", [&] {
+        QCoreApplication::processEvents();
+        tmrWhois.stop();
+        const QString list = GetEmailListFromText(Whois1.Results().toString(), true);
+        if (!list.isEmpty()) {
+            setTxtEmailList(list);
+        } else if (!m_state.headerAnalysis.ipHostName.isEmpty() && !m_hostNameTried) {
+            m_hostNameTried = true;
+            setText1(m_state.headerAnalysis.ipHostName);
+            Command1_Click();
+            QCoreApplication::processEvents();
+        } else {
+            sendStatistics(QStringLiteral("IP2"));
+            Kill(m_state.currentMessageFile());
+            m_state.setBusyProcessing(false);
+        }
+    });
+    // Also after a failure: the pointer must not stay an hourglass.
+    m_state.setWaitPointer(false);
+}
+
+void WhoisStage::txtEmailList_Change()
+{
+    if (m_emailList.isEmpty())
+        return;
+    const QString address = PickAbuseAddress(m_emailList);
+    if (!address.isEmpty()) {
+        if (m_complaint) {
+            m_complaint->setTxtTo(address);
+            m_complaint->setTxtCopyTo(m_state.userAddress);
+        }
+        return;
+    }
+    if (!m_state.monitorActive())
+        return;
+    skipFailure([&] { Kill(m_state.currentMessageFile()); });
+    sendStatistics(QStringLiteral("IP2"));
+    m_state.setBusyProcessing(false);
+    QCoreApplication::processEvents();
+}
+
+} // namespace nw

@@ -1,0 +1,298 @@
+#include "header/MessageIntake.h"
+#include "header/OriginatingIP.h"
+#include "intake/MessageRoad.h"
+#include "mail/Complaint.h"
+#include "platform/AppInfo.h"
+#include "platform/AppPaths.h"
+#include "platform/Resolver.h"
+#include "platform/SettingsStore.h"
+#include "shell/AppState.h"
+#include "shell/Monitor.h"
+#include "shell/Settings.h"
+#include "support/NginxServer.h"
+#include "support/Sandbox.h"
+#include "support/ScriptedPeer.h"
+#include "support/SmtpSink.h"
+#include "support/TestMain.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace nw;
+using nw::test::ScriptedPeer;
+
+namespace {
+
+// 192.0.2.0/24 has a registry; 198.51.100.0/24 has none. Names under .test go to the registry's server,
+// names under .zero to a server entry of "0" (none known).
+const QByteArray kRanges("# road ranges 100\n192.0.2.0/24\twhois.first.test\n");
+const QByteArray kServers("# road servers 100\nZero;ZERO;0;43\nAny;*;whois.first.test;43\n");
+const QString kUser = QStringLiteral("me@home-isp.net");
+
+QByteArray message(const char* ip)
+{
+    return QByteArray("Received: from relay.example.net (unknown [") + ip +
+           "]) by mx.home.example with SMTP; Mon, 1 Jan 2024 10:00:00 +0000\r\n"
+           "From: winner@lottery.example\r\nSubject: You won\r\n\r\nClaim your prize.\r\n";
+}
+
+QList<ScriptedPeer::Step> answer(const QByteArray& text)
+{
+    return {ScriptedPeer::readLine(), ScriptedPeer::send(text), ScriptedPeer::close()};
+}
+
+// The whole road on loopback: a drop folder in a sandbox, the WHOIS servers routed to scripted peers,
+// the statistics service on the nginx fixture, a real SMTP server.
+struct Rig {
+    test::Sandbox box;
+    AppState state;
+    SettingsStore store;
+    TableResolver resolver;
+    ScriptedPeer registry;
+    ScriptedPeer second;
+    std::unique_ptr<PlainDropFolder> folder;
+    std::unique_ptr<MessageRoad> road;
+
+    Rig(const QByteArray& registryAnswer, const QByteArray& secondAnswer)
+        : registry(answer(registryAnswer)), second(answer(secondAnswer))
+    {
+        box.writeFile(QStringLiteral("whois.rir"), kRanges);
+        box.writeFile(QStringLiteral("whois.srv"), kServers);
+        state.setJunkChuteFolder(box.desktopFolder() + QStringLiteral("/JunkChute"));
+        QDir().mkpath(state.junkChuteFolder());
+        store.save(appTitle(), QStringLiteral("Setup"), QStringLiteral("VendorBase"), test::NginxServer::baseUrl());
+        state.userAddress = kUser;
+        EndpointRouter router;
+        router.add(QStringLiteral("whois.first.test"), QStringLiteral("127.0.0.1"), registry.port());
+        router.add(QStringLiteral("whois.second.test"), QStringLiteral("127.0.0.1"), second.port());
+        folder = std::make_unique<PlainDropFolder>(state);
+        road = std::make_unique<MessageRoad>(state, store, resolver, *folder, router);
+        folder->setRoad(road.get());
+        road->whois.tmrWhois.setInterval(50);
+        road->whois.Whois1.setReferralDelay(10);
+        road->whois.Whois1.setAnswerTimeout(10000);
+    }
+
+    QString drop(const QString& name, const QByteArray& bytes)
+    {
+        const QString path = AppPaths::join(state.junkChuteFolder(), name);
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        f.write(bytes);
+        return path;
+    }
+    QStringList files() const { return QDir(state.junkChuteFolder()).entryList(QDir::Files); }
+    // The requests the statistics service saw with `query`.
+    static int requests(const QByteArray& query) { return int(test::NginxServer::accessLog().count(query)); }
+};
+
+} // namespace
+
+class TstRoad : public QObject {
+    Q_OBJECT
+
+    test::SmtpSink m_sink;
+
+private slots:
+    void initTestCase()
+    {
+        QString why;
+        QVERIFY2(test::NginxServer::available(&why), qPrintable(why));
+        QVERIFY2(m_sink.start(), qPrintable(m_sink.error()));
+    }
+    void cleanupTestCase() { m_sink.stop(); }
+
+    void monitorRunReportsEveryMessage_data()
+    {
+        QTest::addColumn<QString>("copyEmail");
+        QTest::addColumn<QString>("abuse");
+        QTest::addColumn<QStringList>("recipients");
+        QTest::newRow("abuse team only") << QStringLiteral("0") << QStringLiteral("abuse@one-isp.net")
+                                         << QStringList{QStringLiteral("abuse@one-isp.net")};
+        QTest::newRow("blind copy to the user") << QStringLiteral("1") << QStringLiteral("abuse@two-isp.net")
+                                                << QStringList{QStringLiteral("abuse@two-isp.net"), kUser};
+    }
+    void monitorRunReportsEveryMessage()
+    {
+        QFETCH(QString, copyEmail);
+        QFETCH(QString, abuse);
+        QFETCH(QStringList, recipients);
+        // The registry refers to the second server, which names the abuse mailbox.
+        Rig rig("NetRange: 192.0.2.0 - 192.0.2.255\nWhois Server: whois.second.test\n",
+                "OrgAbuseEmail: " + abuse.toLatin1() + "\n");
+        rig.state.smtpServer = QStringLiteral("127.0.0.1:%1").arg(m_sink.port());
+        saveSetting(rig.store, settings::CopyEmail, copyEmail);
+        rig.drop(QStringLiteral("a-good.eml"), message("192.0.2.1"));
+        rig.drop(QStringLiteral("b-no-header.txt"), "Just some text, no header at all.\r\n");
+        rig.drop(QStringLiteral("c-no-registry.eml"), message("198.51.100.7"));
+        StringSink expectedHeader;
+        LoadMessageHeader(AppPaths::join(rig.state.junkChuteFolder(), QStringLiteral("a-good.eml")), expectedHeader);
+        const qsizetype before = m_sink.messages().size();
+        const int sentBefore = Rig::requests("sent=" + QUrl::toPercentEncoding(abuse));
+
+        Monitor monitor(rig.state, *rig.folder);
+        monitor.resized(Monitor::WindowState::Minimized);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.files().isEmpty(), 30000);
+        monitor.trayOpen();
+
+        QCOMPARE(rig.registry.connections(), 1);
+        QCOMPARE(rig.second.connections(), 1);
+        const auto messages = m_sink.messages();
+        QCOMPARE(messages.size(), before + 1);
+        const auto& mail = messages.last();
+        QCOMPARE(mail.mailFrom, kUser);
+        QCOMPARE(mail.rcptTos, recipients);
+        QVERIFY(mail.data.startsWith("From:Nettlewright<" + kUser.toLatin1() + ">\r\nTo:" + abuse.toLatin1() +
+                                     "\r\nSubject:SPAM Report from 192.0.2.1 / \r\n"));
+        // The body is the complaint for this analysis, with the address and server the look-up used.
+        HeaderAnalysis analysis;
+        QVERIFY(analyzeHeader(rig.resolver, expectedHeader.text(), analysis));
+        const QString body =
+            CreateComplaint(complaintInputs(analysis, expectedHeader.text(), QStringLiteral("192.0.2.1"),
+                                            QStringLiteral("whois.first.test"), rig.resolver));
+        QVERIFY(body.endsWith(QStringLiteral("192.0.2.1 - whois.first.test")));
+        // A time stamp cut with its CR leaves a bare CR, which the client sends as a line end.
+        QVERIFY(
+            mail.data.contains(QString(body).replace(QStringLiteral("\r\r\n"), QStringLiteral("\r\n\r\n")).toLatin1()));
+        QTRY_COMPARE(Rig::requests("sent=" + QUrl::toPercentEncoding(abuse)), sentBefore + 1);
+        QTRY_VERIFY(Rig::requests("IP1=198.51.100.7") >= 1);
+        QVERIFY(!rig.state.busyProcessing());
+    }
+
+    // A server that refuses the connection loses nothing: the file and the fields stay, and nobody counts
+    // the complaint as sent.
+    void refusedServerKeepsTheMessage_data()
+    {
+        QTest::addColumn<bool>("monitor");
+        QTest::newRow("by hand: the error dialog and a message box") << false;
+        QTest::newRow("under the monitor: the error log and the tray tip") << true;
+    }
+    void refusedServerKeepsTheMessage()
+    {
+        QFETCH(bool, monitor);
+        const QString abuse = monitor ? QStringLiteral("abuse@refused-m.net") : QStringLiteral("abuse@refused.net");
+        Rig rig("OrgAbuseEmail: " + abuse.toLatin1() + "\n", "");
+        rig.state.smtpServer = QStringLiteral("127.0.0.1:%1").arg(ScriptedPeer::closedPort());
+        const QString path = rig.drop(QStringLiteral("good.eml"), message("192.0.2.9"));
+        QSignalSpy notices(&rig.state, &AppState::notice);
+        const int sentBefore = Rig::requests("sent=" + QUrl::toPercentEncoding(abuse));
+
+        if (monitor) {
+            Monitor m(rig.state, *rig.folder);
+            m.resized(Monitor::WindowState::Minimized);
+            // The run ends by itself: the message is not taken up again in it.
+            QTRY_COMPARE_WITH_TIMEOUT(notices.size(), 1, 30000);
+            QTRY_VERIFY(!m.running());
+            m.trayOpen();
+            QVERIFY(rig.box.errorLog().contains("The SMTP Server has rejected your connection."));
+            QVERIFY(rig.box.prompts().texts().isEmpty());
+            QCOMPARE(rig.registry.connections(), 1);
+        } else {
+            rig.road->cmdProcess_Click();
+            QTRY_COMPARE_WITH_TIMEOUT(rig.road->complaint.txtTo(), abuse, 15000);
+            QVERIFY(!rig.road->complaint.hlnkSendMessage_Click());
+            const QStringList shown = rig.box.prompts().texts();
+            QCOMPARE(shown.size(), 2);
+            QVERIFY(shown.at(0).contains(QStringLiteral("The SMTP Server has rejected your connection.")));
+            QCOMPARE(shown.at(1), ComplaintStage::sendFailedText());
+            QVERIFY(!rig.road->complaint.txtBody().isEmpty());
+        }
+        QVERIFY(QFile::exists(path));
+        QCOMPARE(rig.road->complaint.txtTo(), abuse);
+        QVERIFY(!rig.state.busyProcessing());
+        QCOMPARE(Rig::requests("sent=" + QUrl::toPercentEncoding(abuse)), sentBefore);
+    }
+
+    // Look-ups typed into the WHOIS window.
+    void lookUpByHand_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("hostName");
+        QTest::addColumn<int>("lookUps");
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("no server known: IP1 instead of a query, no message to delete")
+            << QStringLiteral("host.zero") << QString() << 0 << QByteArray("IP1=host.zero") << QStringLiteral("53");
+        QTest::newRow("no address: one look-up by host name, then IP2")
+            << QStringLiteral("192.0.2.77") << QStringLiteral("relay77.first.test") << 2
+            << QByteArray("IP2=relay77.first.test") << QStringLiteral("53");
+        QTest::newRow("no address and no host name: IP2 for the address")
+            << QStringLiteral("192.0.2.78") << QString() << 1 << QByteArray("IP2=192.0.2.78") << QStringLiteral("53");
+    }
+    void lookUpByHand()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, hostName);
+        QFETCH(int, lookUps);
+        QFETCH(QByteArray, request);
+        QFETCH(QString, error);
+        Rig rig("No match found.\n", "");
+        const int before = Rig::requests(request);
+        rig.state.headerAnalysis.ipHostName = hostName;
+        rig.road->whois.newMessage();
+        rig.road->whois.setText1(typed);
+        rig.road->whois.Command1_Click();
+        QTRY_COMPARE_WITH_TIMEOUT(Rig::requests(request), before + 1, 15000);
+        QTRY_COMPARE(rig.box.prompts().texts().size(), 1);
+        QVERIFY(rig.box.prompts().texts().first().contains(error));
+        QCOMPARE(rig.registry.connections(), lookUps);
+        QVERIFY(!rig.state.busyProcessing());
+    }
+
+    // The command-line road: the shipped tables send 192.0.2.0/24 to the server named "private".
+    void reportCommandSends_data()
+    {
+        QTest::addColumn<bool>("accepting");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("accepted: sent, then the file deleted") << true << 0;
+        QTest::newRow("refused: the file kept") << false << 1;
+    }
+    void reportCommandSends()
+    {
+        QFETCH(bool, accepting);
+        QFETCH(int, exitCode);
+        const QByteArray abuse = accepting ? "abuse@cli-isp.net" : "abuse@cli-refused.net";
+        ScriptedPeer peer(answer("OrgAbuseEmail: " + abuse + "\n"));
+        QTemporaryDir dir;
+        QDir(dir.path()).mkpath(QStringLiteral("nettlewright"));
+        QFile conf(dir.filePath(QStringLiteral("nettlewright/nettlewright.conf")));
+        QVERIFY(conf.open(QIODevice::WriteOnly));
+        const quint16 smtpPort = accepting ? m_sink.port() : ScriptedPeer::closedPort();
+        conf.write("[Setup]\nSMTP=127.0.0.1:" + QByteArray::number(smtpPort) + "\nReturnAddress=" + kUser.toLatin1() +
+                   "\n");
+        conf.close();
+        const QString file = dir.filePath(QStringLiteral("spam.eml"));
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(message("192.0.2.1"));
+        f.close();
+        const qsizetype before = m_sink.messages().size();
+
+        QProcess cli;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.path());
+        cli.setProcessEnvironment(env);
+        QSignalSpy finished(&cli, &QProcess::finished);
+        // The peer answers from this process's event loop, so the wait must keep it running.
+        cli.start(QCoreApplication::applicationDirPath() + QStringLiteral("/nettlewright-cli"),
+                  {QStringLiteral("report"), QStringLiteral("--no-dns"), QStringLiteral("--delay"),
+                   QStringLiteral("50"), QStringLiteral("--route"), QStringLiteral("private=") + peer.endpoint(),
+                   QStringLiteral("--send"), file});
+        QVERIFY(finished.wait(60000));
+        const QByteArray out = cli.readAllStandardOutput();
+        QCOMPARE(cli.exitCode(), exitCode);
+        QVERIFY(out.contains("To: " + abuse + "\n"));
+        QVERIFY(out.contains("Subject: SPAM Report from 192.0.2.1 / \n"));
+        QCOMPARE(QFile::exists(file), !accepting);
+        QCOMPARE(m_sink.messages().size(), before + (accepting ? 1 : 0));
+        if (accepting)
+            QCOMPARE(m_sink.messages().last().rcptTos, QStringList{QString::fromLatin1(abuse)});
+    }
+};
+
+NW_TEST_CLASS(TstRoad)
+#include "tst_road.moc"
