@@ -7,9 +7,11 @@
 #include "header/ReceivedLines.h"
 #include "mail/Complaint.h"
 #include "mail/ComplaintStage.h"
+#include "mail/SmtpSettings.h"
 #include "platform/EndpointRouter.h"
 #include "platform/Resolver.h"
 #include "platform/SettingsStore.h"
+#include "platform/SystemKeychain.h"
 #include "shell/Settings.h"
 #include "whois/WhoIs.h"
 #include "whois/WhoisLookup.h"
@@ -99,6 +101,8 @@ int reportFile(const QString& file, const Options& options, Resolver& resolver)
         return fail(1, ComplaintStage::badUserAddressText());
     SMTP smtp;
     setSmtpServer(smtp, smtpServer);
+    SystemKeychain keychain;
+    smtp.setSecurity(readSmtpSecurity(store, keychain));
     smtp.MailTo = outcome.address;
     addressComplaint(smtp, store, user, user);
     smtp.Subject = subject;

@@ -155,6 +155,7 @@ bool ComplaintStage::hlnkSendMessage_Click()
         smtp.BCC.clear();
         smtp.NameTo.clear();
         setSmtpServer(smtp, m_state.smtpServer);
+        smtp.setSecurity(m_state.smtpSecurity);
         smtp.MailTo = m_to;
         if (readSwitch(m_store, settings::CopyEmail) == 1 && m_copyTo.isEmpty())
             setTxtCopyTo(m_state.userAddress);

@@ -30,6 +30,7 @@ void ContactStage::hlnkSendMessage_Click()
         m_state.setWaitPointer(true);
         QCoreApplication::processEvents();
         setSmtpServer(smtp, m_state.smtpServer);
+        smtp.setSecurity(m_state.smtpSecurity);
         // The client fills the header names from the addresses when they are empty; last send's must not stay.
         smtp.NameFrom.clear();
         smtp.NameTo.clear();
