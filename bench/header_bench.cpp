@@ -7,39 +7,20 @@
 #include "platform/Prompts.h"
 #include "platform/Resolver.h"
 
+#include "BenchSupport.h"
+
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
-
-#include <sys/resource.h>
 
 #include <cstdio>
-#include <ctime>
 #include <memory>
 
 using namespace nw;
+using namespace nw::bench;
 
 namespace {
 
 constexpr qint64 kRunNs = 3'000'000'000; // analyse for about three seconds
-
-// Message boxes would flood the terminal at this rate: count them instead.
-class CountingPrompts : public Prompts {
-public:
-    qint64 count = 0;
-    PromptAnswer ask(const Prompt& prompt) override
-    {
-        ++count;
-        return buttonsOf(prompt.buttons).first();
-    }
-};
-
-qint64 cpuNs()
-{
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return qint64(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
-}
 
 int usage()
 {
@@ -84,29 +65,18 @@ int main(int argc, char** argv)
         return 2;
     }
 
-    qint64 analysed = 0;
     qint64 withAddress = 0;
-    QElapsedTimer clock;
-    clock.start();
-    const qint64 cpuStart = cpuNs();
-    while (clock.nsecsElapsed() < kRunNs) {
+    const Run run = runFor(kRunNs, [&] {
         for (const QString& header : headers) {
             HeaderAnalysis analysis;
             analyzeHeader(*resolver, header, analysis);
             withAddress += analysis.ip.isEmpty() ? 0 : 1;
-            ++analysed;
         }
-    }
-    const qint64 cpu = cpuNs() - cpuStart;
-    const qint64 wall = clock.nsecsElapsed();
-
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    // The rate on one core is taken from the CPU time the loop used: on a busy machine the wall clock
-    // also counts the time other processes ran.
-    std::printf("%lld headers/s, %lld ns/header\n", analysed * 1'000'000'000 / cpu, cpu / analysed);
-    std::printf("%lld headers from %lld files, %lld with an address, %lld messages shown; wall clock %lld headers/s\n",
-                analysed, qint64(headers.size()), withAddress, prompts.count, analysed * 1'000'000'000 / wall);
-    std::printf("peak memory: %ld KiB\n", usage.ru_maxrss);
+    });
+    const qint64 analysed = run.steps * headers.size();
+    std::printf("%.0f headers/s, %lld ns/header\n", perSecond(analysed, run.cpuNs), run.cpuNs / analysed);
+    std::printf("%lld headers from %lld files, %lld with an address, %lld messages shown; wall clock %.0f headers/s\n",
+                analysed, qint64(headers.size()), withAddress, prompts.count, perSecond(analysed, run.wallNs));
+    std::printf("peak memory: %ld KiB\n", peakMemoryKiB());
     return 0;
 }

@@ -12,51 +12,18 @@
 #include "shell/AppState.h"
 #include "shell/Monitor.h"
 
+#include "BenchSupport.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 
 #include <cstdio>
 
 using namespace nw;
-
-namespace {
-
-// A loopback server that answers each line a client sends with `reply(line)`, and greets with `greeting`.
-class LinePeer : public QTcpServer {
-public:
-    LinePeer(QByteArray greeting, std::function<QByteArray(const QByteArray&)> reply)
-        : m_greeting(std::move(greeting)), m_reply(std::move(reply))
-    {
-        listen(QHostAddress::LocalHost);
-        connect(this, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket* s = nextPendingConnection()) {
-                s->write(m_greeting);
-                connect(s, &QTcpSocket::readyRead, s, [this, s] {
-                    while (s->canReadLine()) {
-                        const QByteArray answer = m_reply(s->readLine());
-                        if (answer == "CLOSE") {
-                            s->disconnectFromHost();
-                            return;
-                        }
-                        s->write(answer);
-                    }
-                });
-                connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
-            }
-        });
-    }
-
-private:
-    QByteArray m_greeting;
-    std::function<QByteArray(const QByteArray&)> m_reply;
-};
-
-} // namespace
+using namespace nw::bench;
 
 int main(int argc, char** argv)
 {
@@ -79,23 +46,7 @@ int main(int argc, char** argv)
     LinePeer whois("", [](const QByteArray&) { return QByteArray("OrgAbuseEmail: abuse@bench-isp.net\n"); });
     QElapsedTimer clock;
     qint64 acceptedAt = -1;
-    bool inData = false;
-    LinePeer smtp("220 bench\r\n", [&](const QByteArray& line) -> QByteArray {
-        if (inData) {
-            if (line != ".\r\n")
-                return {};
-            inData = false;
-            acceptedAt = clock.nsecsElapsed();
-            return "250 accepted\r\n";
-        }
-        if (line.startsWith("DATA")) {
-            inData = true;
-            return "354 go on\r\n";
-        }
-        if (line.startsWith("QUIT"))
-            return "221 bye\r\n";
-        return "250 ok\r\n";
-    });
+    SmtpPeer smtp([&] { acceptedAt = clock.nsecsElapsed(); });
     LinePeer stats("", [](const QByteArray& line) {
         return line == "\r\n" ? QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 0\r\nConnection: close\r\n\r\n")
                               : QByteArray();
