@@ -1,7 +1,7 @@
-// mail_bench MESSAGE [--aiosmtpd SCRIPT]: how fast the complaint about MESSAGE is composed, and how many
-// complaints a second the SMTP client sends over loopback: to a small server of this benchmark on its own
-// thread (the client's own cost), and with --aiosmtpd to the Python sink the mail tests use (which
-// stores each message as a file, so its figure is mostly Python's). Prints figures; never passes or fails.
+// mail_bench MESSAGE: how fast the complaint about MESSAGE is composed, and how many complaints a second the
+// SMTP client sends over loopback: to a small server of this benchmark on its own thread (the client's own
+// cost), and to the aiosmtpd sink of the mail tests (which stores each message as a file, so its figure is
+// mostly Python's). Prints figures; never passes or fails.
 
 #include "header/HeaderAnalysis.h"
 #include "header/MessageIntake.h"
@@ -9,14 +9,12 @@
 #include "mail/Complaint.h"
 #include "mail/ComplaintStage.h"
 #include "mail/SMTP.h"
-#include "platform/LocalWait.h"
 #include "platform/Resolver.h"
+#include "support/SmtpSink.h"
 
 #include "BenchSupport.h"
 
 #include <QCoreApplication>
-#include <QProcess>
-#include <QTemporaryDir>
 
 #include <cstdio>
 
@@ -29,7 +27,7 @@ constexpr qint64 kRunNs = 3'000'000'000;
 
 int usage()
 {
-    std::fprintf(stderr, "usage: mail_bench MESSAGE [--aiosmtpd SCRIPT]\n");
+    std::fprintf(stderr, "usage: mail_bench MESSAGE\n");
     return 2;
 }
 
@@ -50,28 +48,11 @@ void sendLoop(const char* server, quint16 port, const QString& subject, const QS
         smtp.dataEndTimeoutMs = 10000;
         failed += smtp.SendMail() ? 0 : 1;
     });
-    std::printf("SMTP dialogue, %s: %.0f messages/s (%lld sent, %lld failed); client thread %.0f us CPU a "
+    std::printf("SMTP dialogue, %s: %.0f messages/s (%lld dialogues, %lld failed); client thread %.0f us CPU a "
                 "message, this process %.0f us\n",
                 server, perSecond(run.steps, run.wallNs), run.steps, failed,
                 double(run.cpuNs) / double(run.steps) / 1e3,
                 double(processCpuNs() - cpuStart) / double(run.steps) / 1e3);
-}
-
-// Starts the Python sink and returns its port, or 0 after saying why.
-quint16 startSink(QProcess& sink, const QString& script, const QString& folder)
-{
-    sink.setProgram(QStringLiteral("/usr/bin/python3"));
-    sink.setArguments({script, folder});
-    sink.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    sink.start();
-    LocalWait listening([&] { return sink.canReadLine() || sink.state() == QProcess::NotRunning; });
-    listening.wakeOn(&sink, &QProcess::readyReadStandardOutput);
-    listening.wakeOn(&sink, &QProcess::stateChanged);
-    const QByteArray line = listening.run(20000) ? sink.readLine().trimmed() : QByteArray();
-    const quint16 port = line.startsWith("PORT ") ? quint16(line.mid(5).toUInt()) : 0;
-    if (port == 0)
-        std::fprintf(stderr, "mail_bench: the aiosmtpd sink did not start (%s)\n", line.constData());
-    return port;
 }
 
 } // namespace
@@ -79,15 +60,7 @@ quint16 startSink(QProcess& sink, const QString& script, const QString& folder)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    QStringList args = app.arguments().mid(1);
-    QString sinkScript;
-    const qsizetype at = args.indexOf(QStringLiteral("--aiosmtpd"));
-    if (at >= 0) {
-        if (at + 1 >= args.size())
-            return usage();
-        sinkScript = args.at(at + 1);
-        args.remove(at, 2);
-    }
+    const QStringList args = app.arguments().mid(1);
     if (args.size() != 1)
         return usage();
 
@@ -114,16 +87,12 @@ int main(int argc, char** argv)
         ServerThread<SmtpPeer> server;
         sendLoop("this benchmark's server (C++, own thread)", server.port(), subject, body);
     }
-    if (!sinkScript.isEmpty()) {
-        QTemporaryDir folder;
-        QProcess sink;
-        if (const quint16 port = startSink(sink, sinkScript, folder.path()))
-            sendLoop("aiosmtpd sink (Python, stores each message)", port, subject, body);
-        sink.closeWriteChannel(); // the sink stops when its input closes
-        if (!sink.waitForFinished(5000)) {
-            sink.kill();
-            sink.waitForFinished(5000);
-        }
+    {
+        test::SmtpSink sink;
+        if (sink.start())
+            sendLoop("aiosmtpd sink (Python, stores each message)", sink.port(), subject, body);
+        else
+            std::fprintf(stderr, "mail_bench: %s\n", qPrintable(sink.error()));
     }
     std::printf("%lld messages shown; peak memory: %ld KiB\n", prompts.count, peakMemoryKiB());
     return 0;
