@@ -115,9 +115,10 @@ int main(int argc, char** argv)
         tables.LoadRirTable();
         bestLoad = std::min(bestLoad, threadCpuNs() - start);
     }
-    std::printf("range table: %lld entries (%d lines and the built-in ones) loaded in %.1f ms, about %ld KiB; "
-                "%lld messages shown\n",
-                qint64(tables.rirTable().size()), kRangeLines, double(bestLoad) / 1e6, tableKiB, prompts.count);
+    std::printf("range table: a %d-line file, %lld entries with the %lld built-in ones, loaded in %.1f ms, about "
+                "%ld KiB; %lld messages shown\n",
+                kRangeLines, qint64(tables.rirTable().size()), qint64(WhoisTables::builtInRirEntries().size()),
+                double(bestLoad) / 1e6, tableKiB, prompts.count);
 
     QStringList addresses;
     for (int i = 0; i < 4096; ++i)
