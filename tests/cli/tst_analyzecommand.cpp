@@ -1,8 +1,9 @@
+#include "support/Cli.h"
+#include "support/Files.h"
 #include "support/TestMain.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -16,17 +17,11 @@ struct Run {
 
 Run runCli(const QStringList& args)
 {
-    QProcess cli;
-    cli.setWorkingDirectory(QStringLiteral(NW_SAMPLES_DIR));
-    cli.start(QStringLiteral(NW_CLI_PATH), QStringList{QStringLiteral("analyze")} + args);
-    Run run;
-    if (!cli.waitForFinished(60000))
-        return run;
-    run.status = cli.exitCode();
-    run.lines = cli.readAllStandardOutput().split('\n');
+    const nw::test::CliRun cli =
+        nw::test::runCli(QStringList{QStringLiteral("analyze")} + args, QStringLiteral(NW_SAMPLES_DIR));
+    Run run{cli.exitCode, cli.out.split('\n'), cli.err};
     if (!run.lines.isEmpty() && run.lines.last().isEmpty())
         run.lines.removeLast();
-    run.errors = cli.readAllStandardError();
     return run;
 }
 
@@ -137,15 +132,14 @@ private slots:
     void escapesControlAndNonAsciiCharacters()
     {
         QTemporaryDir dir;
-        QFile file(dir.filePath(QStringLiteral("caf\u00e9.eml")));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("Received: from [192.0.2.1] by caf\xe9.example \"q\" \\ with SMTP; Mon, 1 Jan 2001\tx\n");
-        file.close();
-        const Run run = runCli({QStringLiteral("--no-dns"), file.fileName()});
+        const QString file = dir.filePath(QStringLiteral("caf\u00e9.eml"));
+        QVERIFY(nw::test::writeBytes(
+            file, "Received: from [192.0.2.1] by caf\xe9.example \"q\" \\ with SMTP; Mon, 1 Jan 2001\tx\n"));
+        const Run run = runCli({QStringLiteral("--no-dns"), file});
         QCOMPARE(run.status, 0);
         const QJsonObject o = parse(run.lines.value(0));
         QVERIFY2(!o.isEmpty(), run.lines.value(0).constData());
-        QCOMPARE(o.value(QStringLiteral("file")).toString(), file.fileName());
+        QCOMPARE(o.value(QStringLiteral("file")).toString(), file);
         QCOMPARE(
             o.value(QStringLiteral("receivedLine")).toString(),
             QStringLiteral("Received: from [192.0.2.1] by caf\u00e9.example \"q\" \\ with SMTP; Mon, 1 Jan 2001\tx"));

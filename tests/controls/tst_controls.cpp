@@ -1,4 +1,3 @@
-#include "controls/CaptionFrame.h"
 #include "controls/HelpPage.h"
 #include "controls/HelpWindow.h"
 #include "controls/Hyperlink.h"
@@ -113,14 +112,6 @@ private slots:
         QTRY_VERIFY(!splash);
     }
 
-    void aboutShowsTitleAndVersion()
-    {
-        frmAbout about;
-        QCOMPARE(about.windowTitle(), QStringLiteral("About Nettlewright"));
-        QCOMPARE(about.findChild<QLabel*>(QStringLiteral("title"))->text(), QStringLiteral("Nettlewright"));
-        QCOMPARE(about.findChild<QLabel*>(QStringLiteral("version"))->text(), QStringLiteral("Version 2.0.1"));
-    }
-
     void helpPageOrAClearLocalOne_data()
     {
         QTest::addColumn<QByteArray>("answer");
@@ -140,7 +131,7 @@ private slots:
         QFETCH(QByteArray, answer);
         QFETCH(bool, online);
         QFETCH(QString, shown);
-        ScriptedPeer peer({ScriptedPeer::readLine(), ScriptedPeer::send(answer), ScriptedPeer::close()});
+        ScriptedPeer peer(ScriptedPeer::reply(answer));
         const quint16 port = answer.isEmpty() ? ScriptedPeer::closedPort() : peer.port();
         frmHelp help(QUrl(QStringLiteral("http://127.0.0.1:%1/help").arg(port)));
         QSignalSpy pages(&help, &frmHelp::pageShown);
@@ -160,14 +151,6 @@ private slots:
         page.load(QUrl(QStringLiteral("http://127.0.0.1:%1/help").arg(peer.port())));
         QVERIFY(loaded.wait(10000));
         QVERIFY(!loaded.at(0).at(1).toBool());
-    }
-
-    void frameKeepsItsCaption()
-    {
-        CaptionFrame frame(QStringLiteral("JunkChute Files"));
-        QCOMPARE(frame.caption(), QStringLiteral("JunkChute Files"));
-        frame.setCaption(QStringLiteral("Message Body"));
-        QCOMPARE(frame.caption(), QStringLiteral("Message Body"));
     }
 };
 

@@ -53,13 +53,11 @@ private slots:
         QTest::addColumn<int>("exits");
         QTest::addColumn<bool>("unloaded");
         const QStringList three{QStringLiteral("Quit"), QStringLiteral("Retry"), QStringLiteral("Ignore")};
-        QTest::newRow("0: Quit ends the program") << 0 << 0 << QStringList{QStringLiteral("Quit")} << 0 << 1 << true;
         QTest::newRow("1: OK") << 1 << 0 << QStringList{QStringLiteral("OK")} << 1 << 0 << true;
         QTest::newRow("2: Retry") << 2 << 1 << three << 1 << 0 << true;
         QTest::newRow("2: Quit ends the program, still filled") << 2 << 0 << three << 0 << 1 << false;
         QTest::newRow("2: Ignore") << 2 << 2 << three << 3 << 0 << true;
         QTest::newRow("2: closed without a button") << 2 << -1 << three << 0 << 0 << true;
-        QTest::newRow("3: OK") << 3 << 0 << QStringList{QStringLiteral("OK")} << 3 << 0 << true;
     }
     void modesOfferButtons()
     {

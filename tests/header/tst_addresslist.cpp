@@ -65,17 +65,6 @@ private slots:
         QCOMPARE(IsValidEmailAddress(address), valid);
     }
 
-    void topLevelDomainTable()
-    {
-        QCOMPARE(topLevelDomains().size(), 251);
-        QCOMPARE(QStringList(topLevelDomains()).removeDuplicates(), 0);
-        QVERIFY(isTopLevelDomain(QStringLiteral("COM")));
-        QVERIFY(!isTopLevelDomain(QStringLiteral("com")));
-        QVERIFY(isTopLevelDomain(QStringLiteral("UK")));
-        QVERIFY(!isTopLevelDomain(QStringLiteral("INFO")));
-        QVERIFY(!isTopLevelDomain(QString()));
-    }
-
     void picksAbuseAddress_data()
     {
         QTest::addColumn<QString>("list");

@@ -2,6 +2,7 @@
 #include "intake/Webmail.h"
 #include "platform/AppPaths.h"
 #include "shell/AppState.h"
+#include "support/Files.h"
 #include "support/Sandbox.h"
 #include "support/TestMain.h"
 
@@ -12,21 +13,8 @@
 
 using namespace nw;
 using namespace Qt::StringLiterals;
-
-namespace {
-void touch(const QString& path, const QByteArray& bytes = "x")
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-QByteArray contents(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-} // namespace
+using nw::test::fileBytes;
+using nw::test::writeBytes;
 
 class TstDropFolder : public QObject {
     Q_OBJECT
@@ -39,7 +27,7 @@ private slots:
         QVERIFY(CreateJunkChute(state));
         QCOMPARE(state.junkChuteFolder(), box.desktopFolder() + QStringLiteral("/JunkChute"));
         QVERIFY(QFileInfo(state.junkChuteFolder()).isDir());
-        const QByteArray entry = contents(state.junkChuteFolder() + QStringLiteral("/.directory"));
+        const QByteArray entry = fileBytes(state.junkChuteFolder() + QStringLiteral("/.directory"));
         QCOMPARE(entry, "[Desktop Entry]\nIcon=" + box.programFolder().toUtf8() + "/JunkChute.svg\n");
         // The icon entry is the folder's own, not a message.
         QVERIFY(junkChuteFiles(state.junkChuteFolder()).isEmpty());
@@ -52,7 +40,7 @@ private slots:
         AppState state;
         const QString folder = box.desktopFolder() + QStringLiteral("/JunkChute");
         QDir().mkpath(folder);
-        touch(folder + QStringLiteral("/waiting.msg"));
+        QVERIFY(writeBytes(folder + QStringLiteral("/waiting.msg"), "x"));
         QVERIFY(CreateJunkChute(state));
         QVERIFY(!QFile::exists(folder + QStringLiteral("/.directory")));
         QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
@@ -65,7 +53,7 @@ private slots:
         AppState state;
         // A file where the desktop folder should be.
         const QString blocked = box.desktopFolder() + QStringLiteral("/blocked");
-        touch(blocked);
+        QVERIFY(writeBytes(blocked, "x"));
         AppPaths::setDesktopFolder(blocked);
         QVERIFY(!CreateJunkChute(state));
         QCOMPARE(box.prompts().shown().size(), 1);
@@ -77,10 +65,10 @@ private slots:
     {
         test::Sandbox box;
         const QString folder = box.desktopFolder();
-        touch(folder + QStringLiteral("/b.eml"));
-        touch(folder + QStringLiteral("/a"));
-        touch(folder + QStringLiteral("/desktop.ini"));
-        touch(folder + QStringLiteral("/.directory"));
+        QVERIFY(writeBytes(folder + QStringLiteral("/b.eml"), "x"));
+        QVERIFY(writeBytes(folder + QStringLiteral("/a"), "x"));
+        QVERIFY(writeBytes(folder + QStringLiteral("/desktop.ini"), "x"));
+        QVERIFY(writeBytes(folder + QStringLiteral("/.directory"), "x"));
         QDir().mkpath(folder + QStringLiteral("/sub"));
         QCOMPARE(junkChuteFiles(folder), (QStringList{u"a"_s, u"b.eml"_s}));
         QVERIFY(junkChuteFiles(QString()).isEmpty());
@@ -93,7 +81,7 @@ private slots:
         list.setFolder(box.desktopFolder());
         QVERIFY(list.files().isEmpty());
         QSignalSpy changed(&list, &JunkChuteList::filesChanged);
-        touch(box.desktopFolder() + QStringLiteral("/dropped.msg"));
+        QVERIFY(writeBytes(box.desktopFolder() + QStringLiteral("/dropped.msg"), "x"));
         QVERIFY(changed.wait(5000));
         QCOMPARE(list.files(), QStringList{u"dropped.msg"_s});
         QFile::remove(box.desktopFolder() + QStringLiteral("/dropped.msg"));
@@ -124,7 +112,7 @@ private slots:
         QFETCH(QString, expected);
         test::Sandbox box;
         for (int n : present)
-            touch(AppPaths::join(box.desktopFolder(), QStringLiteral("Webmail%1.msg").arg(n)));
+            QVERIFY(writeBytes(AppPaths::join(box.desktopFolder(), QStringLiteral("Webmail%1.msg").arg(n)), "x"));
         const QString path = nextWebmailPath(box.desktopFolder());
         QCOMPARE(path, expected.isEmpty() ? QString() : AppPaths::join(box.desktopFolder(), expected));
 
@@ -133,7 +121,7 @@ private slots:
             saveWebmail(box.desktopFolder(), QStringLiteral("Received: from a\r\nbody"), &written);
         QCOMPARE(result, expected.isEmpty() ? WebmailSave::AllNamesTaken : WebmailSave::Saved);
         if (!expected.isEmpty())
-            QCOMPARE(contents(written), QByteArray("Received: from a\r\nbody\r\n"));
+            QCOMPARE(fileBytes(written), QByteArray("Received: from a\r\nbody\r\n"));
     }
 
     void unwritableFolderLeavesNoFile()
@@ -143,19 +131,6 @@ private slots:
         const QString missing = box.desktopFolder() + QStringLiteral("/missing");
         QCOMPARE(saveWebmail(missing, QStringLiteral("text"), &path), WebmailSave::WriteFailed);
         QVERIFY(!QFile::exists(path));
-    }
-
-    void instructionsKeepTheirLines()
-    {
-        const QStringList lines = webmailInstructions().split(QStringLiteral("\r\n"));
-        // 30 lines, each ended by CR LF: the split leaves one empty piece after the last.
-        QCOMPARE(lines.size(), 31);
-        QCOMPARE(lines.at(0), QStringLiteral("Copy the entire message from your webmail window, paste in the message "
-                                             "window below and "));
-        QCOMPARE(lines.at(9), QStringLiteral("HOTMAIL"));
-        QCOMPARE(lines.at(23), QStringLiteral("YAHOO"));
-        QCOMPARE(lines.at(28), QStringLiteral("Copy with 'Ctrl-C'"));
-        QVERIFY(lines.at(29).isEmpty());
     }
 };
 

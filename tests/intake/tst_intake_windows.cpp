@@ -3,6 +3,7 @@
 #include "intake/frmWebmail.h"
 #include "platform/AppPaths.h"
 #include "shell/AppState.h"
+#include "support/Files.h"
 #include "support/Sandbox.h"
 #include "support/TestMain.h"
 
@@ -27,10 +28,8 @@ private slots:
         frmJunkChute window(state);
         QVERIFY(window.Form_Load());
         QVERIFY(!window.cmdProcess->isEnabled());
-        QFile f(state.junkChuteFolder() + QStringLiteral("/spam.msg"));
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("Return-Path: <x@example.com>\nReceived: from a.example by b.example\nSubject: hi\n");
-        f.close();
+        QVERIFY(test::writeBytes(state.junkChuteFolder() + QStringLiteral("/spam.msg"),
+                                 "Return-Path: <x@example.com>\nReceived: from a.example by b.example\nSubject: hi\n"));
         QTRY_COMPARE(window.filJunkChute->count(), 1);
         int processed = 0;
         window.setProcessAction([&] { ++processed; });
@@ -72,9 +71,8 @@ private slots:
         QCOMPARE(QFile::exists(file), saved);
         QCOMPARE(window.txtSpamFile->toPlainText().isEmpty(), saved);
         if (saved) {
-            QFile f(file);
-            QVERIFY(f.open(QIODevice::ReadOnly));
-            QCOMPARE(f.readAll(), pasted.replace(QLatin1Char('\n'), QStringLiteral("\r\n")).toLatin1() + "\r\n");
+            QCOMPARE(test::fileBytes(file),
+                     pasted.replace(QLatin1Char('\n'), QStringLiteral("\r\n")).toLatin1() + "\r\n");
             QVERIFY(box.prompts().shown().isEmpty());
         } else {
             QCOMPARE(box.prompts().shown().size(), 1);
@@ -89,10 +87,8 @@ private slots:
         AppState state;
         frmWebmail window(state);
         QVERIFY(window.Form_Load());
-        for (int n = 1; n <= 100; ++n) {
-            QFile f(state.junkChuteFolder() + QStringLiteral("/Webmail%1.msg").arg(n));
-            QVERIFY(f.open(QIODevice::WriteOnly));
-        }
+        for (int n = 1; n <= 100; ++n)
+            QVERIFY(test::writeBytes(state.junkChuteFolder() + QStringLiteral("/Webmail%1.msg").arg(n), {}));
         window.txtSpamFile->setPlainText(QStringLiteral("Received: from mx"));
         window.hlnkProcessMessage_Click();
         QCOMPARE(window.txtSpamFile->toPlainText(), QStringLiteral("Received: from mx"));

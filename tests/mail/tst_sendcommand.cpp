@@ -1,34 +1,11 @@
+#include "support/Cli.h"
+#include "support/Files.h"
 #include "support/ScriptedPeer.h"
 #include "support/SmtpSink.h"
 #include "support/TestMain.h"
 
-#include <QCoreApplication>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-
-namespace {
-
-struct Run {
-    int exitCode = -1;
-    QString out;
-};
-
-Run runCli(const QStringList& args)
-{
-    QProcess p;
-    p.start(QCoreApplication::applicationDirPath() + QStringLiteral("/nettlewright-cli"),
-            QStringList{QStringLiteral("send")} + args);
-    p.closeWriteChannel();
-    if (!p.waitForFinished(60000)) {
-        p.kill();
-        p.waitForFinished();
-        return {};
-    }
-    return {p.exitCode(), QString::fromLatin1(p.readAllStandardOutput())};
-}
-
-} // namespace
 
 class TstSendCommand : public QObject {
     Q_OBJECT
@@ -42,9 +19,7 @@ private slots:
     {
         QVERIFY2(m_sink.start(), qPrintable(m_sink.error()));
         m_body = m_dir.filePath(QStringLiteral("body.txt"));
-        QFile f(m_body);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("first\r\n.\r\ncaf\xe9\r\n");
+        QVERIFY(nw::test::writeBytes(m_body, "first\r\n.\r\ncaf\xe9\r\n"));
     }
     void cleanupTestCase() { m_sink.stop(); }
 
@@ -83,11 +58,12 @@ private slots:
         if (withBody)
             args << QStringLiteral("--body-file") << m_body;
         const auto before = m_sink.messages().size();
-        const Run run = runCli(args);
+        const nw::test::CliRun run = nw::test::runCli(QStringList{QStringLiteral("send")} + args);
         QCOMPARE(run.exitCode, exitCode);
-        const QStringList out = run.out.split(QLatin1Char('\n'));
+        const QString text = QString::fromLatin1(run.out);
+        const QStringList out = text.split(QLatin1Char('\n'));
         for (const QString& line : lines)
-            QVERIFY2(out.contains(line), qPrintable(line + QStringLiteral(" missing in:\n") + run.out));
+            QVERIFY2(out.contains(line), qPrintable(line + QStringLiteral(" missing in:\n") + text));
         QCOMPARE(m_sink.messages().size(), before + (exitCode == 0 ? 1 : 0));
         if (exitCode == 0)
             QVERIFY(m_sink.messages().last().data.endsWith("\r\n\r\nfirst\r\n.\r\ncaf\xe9\r\n\r\n\r\n\r\n"));

@@ -1,11 +1,11 @@
 #include "mail/Complaint.h"
 #include "mail/SMTP.h"
+#include "support/Files.h"
 #include "support/Sandbox.h"
 #include "support/ScriptedPeer.h"
 #include "support/SmtpSink.h"
 #include "support/TestMain.h"
 
-#include <QFile>
 #include <QMap>
 #include <QRandomGenerator>
 #include <QSignalSpy>
@@ -14,8 +14,7 @@
 #include <QTimer>
 
 using namespace nw;
-using nw::test::ScriptedPeer;
-using nw::test::SmtpSink;
+using namespace nw::test;
 
 namespace {
 
@@ -44,21 +43,6 @@ void address(SMTP& smtp, quint16 port)
     smtp.Port = QString::number(port);
     smtp.MailFrom = QStringLiteral("me@example.org");
     smtp.MailTo = QStringLiteral("abuse@example.net");
-}
-
-QByteArray fileBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-QString writeTemp(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
-{
-    const QString path = dir.filePath(name);
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly))
-        f.write(bytes);
-    return path;
 }
 
 // The data a server must receive: header lines, the X-Mailer line, an empty line, the body and the end.
@@ -176,14 +160,12 @@ private slots:
     void attachmentRoundTrips()
     {
         QTemporaryDir dir;
-        QByteArray bytes(1000, Qt::Uninitialized);
-        for (char& c : bytes)
-            c = char(QRandomGenerator::global()->bounded(256));
-        bytes.prepend(".\n.\r\n"); // dots and line ends inside the file, too
+        const QByteArray bytes = ".\n.\r\n" + randomBytes(1000); // dots and line ends inside the file, too
         SMTP smtp;
         address(smtp, m_sink.port());
         smtp.Body = QStringLiteral("see attached");
-        smtp.Attachment = writeTemp(dir, QStringLiteral("evidence.bin"), bytes);
+        smtp.Attachment = dir.filePath(QStringLiteral("evidence.bin"));
+        QVERIFY(writeBytes(smtp.Attachment, bytes));
         bool sent = false;
         const auto m = sendOne(smtp, &sent);
         QVERIFY(sent);
@@ -206,7 +188,8 @@ private slots:
         smtp.Body = QStringLiteral("b");
         smtp.XMailer = QStringLiteral("M");
         smtp.XHeader = QStringLiteral("X-A: 1");
-        smtp.Attachment = writeTemp(dir, QStringLiteral("a.txt"), "abc");
+        smtp.Attachment = dir.filePath(QStringLiteral("a.txt"));
+        QVERIFY(writeBytes(smtp.Attachment, "abc"));
         QSignalSpy completed(&smtp, &SMTP::MailCompleted);
         QSignalSpy connected(&smtp, &SMTP::Connected);
         QSignalSpy sentData(&smtp, &SMTP::SentData);
@@ -499,10 +482,9 @@ private slots:
         QFETCH(int, size);
         QFETCH(QString, lengthChars);
         QTemporaryDir dir;
-        QByteArray bytes(size, Qt::Uninitialized);
-        for (char& c : bytes)
-            c = char(QRandomGenerator::global()->bounded(256));
-        const QString path = writeTemp(dir, QStringLiteral("in.bin"), bytes);
+        const QByteArray bytes = randomBytes(size);
+        const QString path = dir.filePath(QStringLiteral("in.bin"));
+        QVERIFY(writeBytes(path, bytes));
         SMTP smtp;
         QSignalSpy status(&smtp, &SMTP::Status);
         const QString text = smtp.UUEncodeFile(path);
@@ -523,7 +505,7 @@ private slots:
 
         for (const QString& lineEnd : {QStringLiteral("\n"), QStringLiteral("\r\n")}) {
             const QString out = dir.filePath(QStringLiteral("out.bin"));
-            writeTemp(dir, QStringLiteral("out.bin"), QByteArray(size + 100, 'x')); // a longer file is cut
+            QVERIFY(writeBytes(out, QByteArray(size + 100, 'x'))); // a longer file is cut
             SMTP::UUDecodeToFile(QString(text).replace(QStringLiteral("\n"), lineEnd), out);
             QCOMPARE(fileBytes(out), bytes);
         }

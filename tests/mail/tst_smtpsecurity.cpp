@@ -1,4 +1,3 @@
-#include "mail/Complaint.h"
 #include "mail/SMTP.h"
 #include "mail/SmtpSettings.h"
 #include "platform/Keychain.h"
@@ -133,45 +132,6 @@ private slots:
             QVERIFY(smtp.Log.contains(QStringLiteral("AUTH PLAIN ****\r\n")));
         QVERIFY(smtp.Log.contains(QStringLiteral("EHLO 127.0.0.1\r\n")));
         QVERIFY(!smtp.Log.contains(QStringLiteral("HELO ")));
-    }
-
-    // From the stored settings and the keychain to a server that wants STARTTLS and a login: a complaint
-    // arrives whole, and the password is in neither the settings files nor the log.
-    void complaintThroughStoredSettings()
-    {
-        SmtpSink sink;
-        QVERIFY2(sink.start(serverOptions(u"starttls"_s, m_cert, u"PLAIN,LOGIN"_s)), qPrintable(sink.error()));
-        nw::test::Sandbox box;
-        SettingsStore store;
-        saveSetting(store, settings::SmtpPort, QString::number(sink.port()));
-        saveSetting(store, settings::SmtpSecurityMode, u"starttls"_s);
-        saveSetting(store, settings::SmtpUser, kUser);
-        MemoryKeychain system;
-        SessionKeychain keychain(system);
-        QVERIFY(storeSmtpPassword(keychain, kUser, kPassword));
-
-        SmtpSecurity s = nw::readSmtpSecurity(store, keychain);
-        s.extraCaCertificates = m_cert.certificates();
-        SMTP smtp;
-        smtp.setSecurity(s);
-        smtp.Server = u"127.0.0.1"_s;
-        smtp.MailFrom = u"me@example.org"_s;
-        smtp.MailTo = u"abuse@example.net"_s;
-        ComplaintInputs in;
-        in.analysis = {u"192.0.2.7"_s, u"relay.example"_s, u"now"_s, u"from relay"_s, QString()};
-        in.headerText = u"Received: from relay\r\nSubject: spam\r\n"_s;
-        in.title = u"Nettlewright"_s;
-        smtp.Body = CreateComplaint(in);
-        const QByteArray body = smtp.Body.toLatin1();
-        QVERIFY2(smtp.SendMail(), qPrintable(smtp.Log));
-
-        QCOMPARE(sink.messages().size(), 1);
-        QVERIFY(sink.messages().first().data.contains(body));
-        QCOMPARE(sink.authAttempts(), QStringList{u"PLAIN reporter ok"_s});
-        QVERIFY(!smtp.Log.contains(kPassword));
-        const QByteArray settingsBytes = box.settingsFiles();
-        QVERIFY(settingsBytes.contains("SMTPUser"));
-        QVERIFY(!settingsBytes.contains(kPassword.toUtf8()));
     }
 
     void portFollowsTheSettings_data()
@@ -341,15 +301,6 @@ private slots:
         QCOMPARE(s.user, user);
         QCOMPARE(s.password, password);
         QCOMPARE(securityModeFromText(securityModeText(s.mode)), s.mode);
-    }
-
-    void unreachableKeychainGivesNoPassword()
-    {
-        nw::test::Sandbox sandbox;
-        SettingsStore store;
-        saveSetting(store, settings::SmtpUser, kUser);
-        test::UnavailableKeychain keychain;
-        QCOMPARE(nw::readSmtpSecurity(store, keychain).password, QString());
     }
 
     void passwordKeptForThisRunWhenTheKeychainIsMissing()

@@ -1,18 +1,13 @@
 #include "platform/EndpointRouter.h"
 #include "platform/LocalWait.h"
 #include "platform/Resolver.h"
-#include "platform/SettingsStore.h"
 #include "support/Sandbox.h"
-#include "support/ScriptedPeer.h"
 #include "support/TestMain.h"
 
-#include <QElapsedTimer>
-#include <QTcpSocket>
 #include <QTimer>
 #include <QTest>
 
 using namespace nw;
-using nw::test::ScriptedPeer;
 
 class TstPlatform : public QObject {
     Q_OBJECT
@@ -31,22 +26,6 @@ private slots:
 
         LocalWait never([] { return false; });
         QVERIFY(!never.run(20));
-    }
-
-    void scriptedPeerPlaysItsScript()
-    {
-        ScriptedPeer peer({ScriptedPeer::send("220 hi\r\n"), ScriptedPeer::readLine(), ScriptedPeer::send("250 ok\r\n"),
-                           ScriptedPeer::close()});
-        QTcpSocket client;
-        client.connectToHost(QHostAddress::LocalHost, peer.port());
-        QVERIFY(client.waitForConnected(5000));
-        QTRY_VERIFY(client.canReadLine());
-        QCOMPARE(client.readLine(), QByteArray("220 hi\r\n"));
-        client.write("HELO x\r\n");
-        QTRY_VERIFY(client.canReadLine());
-        QCOMPARE(client.readLine(), QByteArray("250 ok\r\n"));
-        QCOMPARE(peer.lines(), QList<QByteArray>{"HELO x\r\n"});
-        QTRY_COMPARE(client.state(), QAbstractSocket::UnconnectedState);
     }
 
     void endpointRouterReadsRoutes_data()
@@ -103,20 +82,6 @@ private slots:
         QCOMPARE(table->addressOf(QStringLiteral("A.example")), dottedToBytes(QStringLiteral("192.0.2.1")));
         QCOMPARE(table->addressOf(QString()), dottedToBytes(QStringLiteral("127.0.0.1")));
         QVERIFY(table->nameOf(dottedToBytes(QStringLiteral("192.0.2.2"))).isEmpty());
-    }
-
-    void settingsShareOneStoreWhateverTheCase()
-    {
-        test::Sandbox box;
-        SettingsStore store;
-        QCOMPARE(store.get(QStringLiteral("Nettlewright"), QStringLiteral("Setup"), QStringLiteral("SMTP"),
-                           QStringLiteral("none")),
-                 QStringLiteral("none"));
-        store.save(QStringLiteral("Nettlewright"), QStringLiteral("EmailSettings"), QStringLiteral("From"),
-                   QStringLiteral("me@example.com"));
-        QCOMPARE(store.get(QStringLiteral("nettlewright"), QStringLiteral("EmailSettings"), QStringLiteral("From"),
-                           QString()),
-                 QStringLiteral("me@example.com"));
     }
 };
 

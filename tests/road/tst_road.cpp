@@ -9,15 +9,15 @@
 #include "shell/AppState.h"
 #include "shell/Monitor.h"
 #include "shell/Settings.h"
+#include "support/Cli.h"
+#include "support/Files.h"
 #include "support/NginxServer.h"
 #include "support/Sandbox.h"
 #include "support/ScriptedPeer.h"
 #include "support/SmtpSink.h"
 #include "support/TestMain.h"
 
-#include <QCoreApplication>
 #include <QDir>
-#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -40,11 +40,6 @@ QByteArray message(const char* ip)
            "From: winner@lottery.example\r\nSubject: You won\r\n\r\nClaim your prize.\r\n";
 }
 
-QList<ScriptedPeer::Step> answer(const QByteArray& text)
-{
-    return {ScriptedPeer::readLine(), ScriptedPeer::send(text), ScriptedPeer::close()};
-}
-
 // The whole road on loopback: a drop folder in a sandbox, the WHOIS servers routed to scripted peers,
 // the statistics service on the nginx fixture, a real SMTP server.
 struct Rig {
@@ -58,7 +53,7 @@ struct Rig {
     std::unique_ptr<MessageRoad> road;
 
     Rig(const QByteArray& registryAnswer, const QByteArray& secondAnswer)
-        : registry(answer(registryAnswer)), second(answer(secondAnswer))
+        : registry(ScriptedPeer::reply(registryAnswer)), second(ScriptedPeer::reply(secondAnswer))
     {
         box.writeFile(QStringLiteral("whois.rir"), kRanges);
         box.writeFile(QStringLiteral("whois.srv"), kServers);
@@ -80,9 +75,7 @@ struct Rig {
     QString drop(const QString& name, const QByteArray& bytes)
     {
         const QString path = AppPaths::join(state.junkChuteFolder(), name);
-        QFile f(path);
-        f.open(QIODevice::WriteOnly);
-        f.write(bytes);
+        test::writeBytes(path, bytes);
         return path;
     }
     QStringList files() const { return QDir(state.junkChuteFolder()).entryList(QDir::Files); }
@@ -256,37 +249,26 @@ private slots:
         QFETCH(bool, accepting);
         QFETCH(int, exitCode);
         const QByteArray abuse = accepting ? "abuse@cli-isp.net" : "abuse@cli-refused.net";
-        ScriptedPeer peer(answer("OrgAbuseEmail: " + abuse + "\n"));
+        ScriptedPeer peer(ScriptedPeer::reply("OrgAbuseEmail: " + abuse + "\n"));
         QTemporaryDir dir;
         QDir(dir.path()).mkpath(QStringLiteral("nettlewright"));
-        QFile conf(dir.filePath(QStringLiteral("nettlewright/nettlewright.conf")));
-        QVERIFY(conf.open(QIODevice::WriteOnly));
         const quint16 smtpPort = accepting ? m_sink.port() : ScriptedPeer::closedPort();
-        conf.write("[Setup]\nSMTP=127.0.0.1:" + QByteArray::number(smtpPort) + "\nReturnAddress=" + kUser.toLatin1() +
-                   "\n");
-        conf.close();
+        QVERIFY(test::writeBytes(dir.filePath(QStringLiteral("nettlewright/nettlewright.conf")),
+                                 "[Setup]\nSMTP=127.0.0.1:" + QByteArray::number(smtpPort) +
+                                     "\nReturnAddress=" + kUser.toLatin1() + "\n"));
         const QString file = dir.filePath(QStringLiteral("spam.eml"));
-        QFile f(file);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(message("192.0.2.1"));
-        f.close();
+        QVERIFY(test::writeBytes(file, message("192.0.2.1")));
         const qsizetype before = m_sink.messages().size();
 
-        QProcess cli;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.path());
-        cli.setProcessEnvironment(env);
-        QSignalSpy finished(&cli, &QProcess::finished);
-        // The peer answers from this process's event loop, so the wait must keep it running.
-        cli.start(QCoreApplication::applicationDirPath() + QStringLiteral("/nettlewright-cli"),
-                  {QStringLiteral("report"), QStringLiteral("--no-dns"), QStringLiteral("--delay"),
-                   QStringLiteral("50"), QStringLiteral("--route"), QStringLiteral("private=") + peer.endpoint(),
-                   QStringLiteral("--send"), file});
-        QVERIFY(finished.wait(60000));
-        const QByteArray out = cli.readAllStandardOutput();
-        QCOMPARE(cli.exitCode(), exitCode);
-        QVERIFY(out.contains("To: " + abuse + "\n"));
-        QVERIFY(out.contains("Subject: SPAM Report from 192.0.2.1 / \n"));
+        const test::CliRun cli = test::runCli(
+            {QStringLiteral("report"), QStringLiteral("--no-dns"), QStringLiteral("--delay"), QStringLiteral("50"),
+             QStringLiteral("--route"), QStringLiteral("private=") + peer.endpoint(), QStringLiteral("--send"), file},
+            {}, env);
+        QCOMPARE(cli.exitCode, exitCode);
+        QVERIFY(cli.out.contains("To: " + abuse + "\n"));
+        QVERIFY(cli.out.contains("Subject: SPAM Report from 192.0.2.1 / \n"));
         QCOMPARE(QFile::exists(file), !accepting);
         QCOMPARE(m_sink.messages().size(), before + (accepting ? 1 : 0));
         if (accepting)

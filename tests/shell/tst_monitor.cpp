@@ -1,6 +1,7 @@
 #include "platform/AppPaths.h"
 #include "shell/AppState.h"
 #include "shell/Monitor.h"
+#include "support/Files.h"
 #include "support/Sandbox.h"
 #include "support/TestMain.h"
 
@@ -68,11 +69,8 @@ private:
 
 void drop(const QString& folder, const QStringList& names)
 {
-    for (const QString& name : names) {
-        QFile f(AppPaths::join(folder, name));
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("Received: from x\r\n");
-    }
+    for (const QString& name : names)
+        QVERIFY(test::writeBytes(AppPaths::join(folder, name), "Received: from x\r\n"));
 }
 
 QString tipFor(int minutes) { return QStringLiteral("Nettlewright (fires in: %1 min)").arg(minutes); }

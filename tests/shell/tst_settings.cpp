@@ -3,6 +3,7 @@
 #include "platform/Autostart.h"
 #include "platform/SettingsStore.h"
 #include "shell/Settings.h"
+#include "support/Files.h"
 #include "support/Sandbox.h"
 #include "support/TestMain.h"
 
@@ -118,9 +119,7 @@ private slots:
         QDir().mkpath(program);
         AppPaths::setProgramFolder(program);
         LoadOnStartup(true);
-        QFile f(Autostart::entryPath());
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        const QString text = QString::fromUtf8(f.readAll());
+        const QString text = QString::fromUtf8(test::fileBytes(Autostart::entryPath()));
         const QString command = Autostart::command();
         QVERIFY(command.startsWith(program));
         QVERIFY(!command.endsWith(QStringLiteral(".exe")));

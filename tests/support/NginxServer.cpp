@@ -1,5 +1,7 @@
 #include "support/NginxServer.h"
 
+#include "support/Files.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -27,16 +29,13 @@ QString NginxServer::put(const QString& name, const QByteArray& bytes)
 {
     const QString path = dir() + QStringLiteral("/www/") + name;
     QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        f.write(bytes);
+    writeBytes(path, bytes);
     return baseUrl() + QLatin1Char('/') + name;
 }
 
 QByteArray NginxServer::accessLog()
 {
-    QFile f(dir() + QStringLiteral("/access.log"));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    return fileBytes(dir() + QStringLiteral("/access.log"));
 }
 
 } // namespace nw::test

@@ -5,10 +5,10 @@
 #include "platform/Autostart.h"
 #include "platform/Connection.h"
 #include "platform/SettingsStore.h"
+#include "support/Files.h"
 
 #include <QDir>
 #include <QDirIterator>
-#include <QFile>
 
 namespace nw::test {
 
@@ -45,27 +45,21 @@ QString Sandbox::path(const QString& name) const { return programFolder() + QLat
 QString Sandbox::writeFile(const QString& name, const QByteArray& bytes) const
 {
     const QString p = path(name);
-    QFile f(p);
-    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        f.write(bytes);
+    writeBytes(p, bytes);
     return p;
 }
 
 QByteArray Sandbox::errorLog() const
 {
-    QFile f(path(QStringLiteral("Nettlewright.err")));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    return fileBytes(path(QStringLiteral("Nettlewright.err")));
 }
 
 QByteArray Sandbox::settingsFiles() const
 {
     QByteArray all;
     QDirIterator it(m_dir.path() + QStringLiteral("/settings"), QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        QFile f(it.next());
-        if (f.open(QIODevice::ReadOnly))
-            all += f.readAll();
-    }
+    while (it.hasNext())
+        all += fileBytes(it.next());
     return all;
 }
 

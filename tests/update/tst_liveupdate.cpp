@@ -1,3 +1,4 @@
+#include "support/Files.h"
 #include "support/NginxServer.h"
 #include "support/Sandbox.h"
 #include "support/ScriptedPeer.h"
@@ -7,14 +8,11 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
-#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
 
 using namespace nw;
-using nw::test::NginxServer;
-using nw::test::Sandbox;
-using nw::test::ScriptedPeer;
+using namespace nw::test;
 
 namespace {
 
@@ -35,20 +33,6 @@ public:
     void stopAnimation() override {}
     void showCentred() override { ++shown; }
 };
-
-QByteArray randomBytes(int size)
-{
-    QByteArray bytes(size, '\0');
-    for (char& c : bytes)
-        c = char(QRandomGenerator::global()->bounded(256));
-    return bytes;
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
 
 QByteArray httpHead(const QByteArray& status, qint64 length, const QByteArray& extra = {})
 {
@@ -149,9 +133,9 @@ private slots:
         update.run();
         QCOMPARE(finished.count(), 1);
 
-        QCOMPARE(readFile(box.path(QStringLiteral("whois.rir"))), newRir);
-        QCOMPARE(readFile(box.path(QStringLiteral("whois.srv"))), newSrv);
-        QCOMPARE(readFile(box.path(QStringLiteral("docs/help.htm"))), help);
+        QCOMPARE(fileBytes(box.path(QStringLiteral("whois.rir"))), newRir);
+        QCOMPARE(fileBytes(box.path(QStringLiteral("whois.srv"))), newSrv);
+        QCOMPARE(fileBytes(box.path(QStringLiteral("docs/help.htm"))), help);
         QCOMPARE(asked, 1);
         QCOMPARE(prompts.shown().first().text, QStringLiteral("Extra tools\r\nDownload Update?"));
         QCOMPARE(opened, QStringList{box.path(QStringLiteral("docs/help.htm"))});
@@ -241,7 +225,7 @@ private slots:
         LiveUpdate update(view, QString(), box.programFolder(), [](const QString&) {});
         const QString target = box.path(QStringLiteral("big.bin"));
         QVERIFY(update.DownloadFile(QStringLiteral("http://%1/big.bin").arg(peer.endpoint()), target, {}, {}));
-        QCOMPARE(readFile(target), body);
+        QCOMPARE(fileBytes(target), body);
         QCOMPARE(peer.connections(), 2);
         QVERIFY(peer.lines().at(1).contains("Range: bytes=" + QByteArray::number(resumeFrom) + "-\r\n"));
         QStringList shownTitles;
@@ -295,7 +279,7 @@ private slots:
         RecordingView view;
         LiveUpdate update(view, QString(), box.programFolder(), [](const QString&) {});
         QVERIFY(!update.DownloadFile(QStringLiteral("http://%1/whois.rir").arg(peer.endpoint()), target, {}, {}));
-        QCOMPARE(readFile(target), QByteArray("# old table 104\r\n"));
+        QCOMPARE(fileBytes(target), QByteArray("# old table 104\r\n"));
         QCOMPARE(allFiles(box.programFolder()), QStringList{QStringLiteral("whois.rir")});
     }
 };

@@ -1,10 +1,8 @@
+#include "support/Cli.h"
 #include "support/ScriptedPeer.h"
 #include "support/TestMain.h"
 #include "whois/WhoIs.h"
 
-#include <QCoreApplication>
-#include <QProcess>
-#include <QSignalSpy>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -55,23 +53,17 @@ private slots:
         QFETCH(int, exitCode);
         QFETCH(QStringList, stdoutHas);
         QFETCH(QString, lastLine);
-        ScriptedPeer registry({ScriptedPeer::readLine(), ScriptedPeer::send(registryAnswer), ScriptedPeer::close()});
-        ScriptedPeer registrar({ScriptedPeer::readLine(),
-                                ScriptedPeer::send("tech: noc@example.net\nabuse: abuse@example.net\n"),
-                                ScriptedPeer::close()});
+        ScriptedPeer registry(ScriptedPeer::reply(registryAnswer));
+        ScriptedPeer registrar(ScriptedPeer::reply("tech: noc@example.net\nabuse: abuse@example.net\n"));
         for (QString& arg : args)
             arg.replace(QLatin1String("%A"), QString::number(registry.port()))
                 .replace(QLatin1String("%B"), QString::number(registrar.port()))
                 .replace(QLatin1String("%C"), QString::number(ScriptedPeer::closedPort()));
 
-        QProcess cli;
-        QSignalSpy finished(&cli, &QProcess::finished);
-        cli.start(QCoreApplication::applicationDirPath() + QStringLiteral("/nettlewright-cli"),
-                  QStringList{u"whois"_s} + args);
-        QVERIFY(finished.wait(30000));
-        const QString out = QString::fromLocal8Bit(cli.readAllStandardOutput());
-        const QString err = QString::fromLocal8Bit(cli.readAllStandardError());
-        QCOMPARE(cli.exitCode(), exitCode);
+        const nw::test::CliRun cli = nw::test::runCli(QStringList{u"whois"_s} + args);
+        const QString out = QString::fromLocal8Bit(cli.out);
+        const QString err = QString::fromLocal8Bit(cli.err);
+        QCOMPARE(cli.exitCode, exitCode);
         for (const QString& text : stdoutHas)
             QVERIFY2(out.contains(text), qPrintable(out));
         QVERIFY2(out.endsWith(QLatin1Char('\n')) || out.isEmpty(), qPrintable(out));
