@@ -155,7 +155,9 @@ frmMain::~frmMain() { IconEvent->setInTray(false); }
 
 QWidget* frmMain::buildSettingsPanel()
 {
-    auto* panel = new QWidget;
+    // Owned by the window from the start: a load that stops before the menu is built never places it.
+    auto* panel = new QWidget(this);
+    panel->hide();
     panel->setObjectName(QStringLiteral("settingsPanel"));
     txtSMTP = new QLineEdit(panel);
     txtEmail = new QLineEdit(panel);
