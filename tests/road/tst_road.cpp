@@ -2,7 +2,6 @@
 #include "header/OriginatingIP.h"
 #include "intake/MessageRoad.h"
 #include "mail/Complaint.h"
-#include "platform/AppInfo.h"
 #include "platform/AppPaths.h"
 #include "platform/Resolver.h"
 #include "platform/SettingsStore.h"
@@ -10,7 +9,7 @@
 #include "shell/Monitor.h"
 #include "shell/Settings.h"
 #include "support/NginxServer.h"
-#include "support/Sandbox.h"
+#include "support/RoadRig.h"
 #include "support/ScriptedPeer.h"
 #include "support/SmtpSink.h"
 #include "support/TestMain.h"
@@ -40,52 +39,27 @@ QByteArray message(const char* ip)
            "From: winner@lottery.example\r\nSubject: You won\r\n\r\nClaim your prize.\r\n";
 }
 
-QList<ScriptedPeer::Step> answer(const QByteArray& text)
-{
-    return {ScriptedPeer::readLine(), ScriptedPeer::send(text), ScriptedPeer::close()};
-}
-
-// The whole road on loopback: a drop folder in a sandbox, the WHOIS servers routed to scripted peers,
-// the statistics service on the nginx fixture, a real SMTP server.
-struct Rig {
-    test::Sandbox box;
-    AppState state;
-    SettingsStore store;
-    TableResolver resolver;
+// Two scripted WHOIS servers: the registry and the one it may refer to.
+struct Peers {
     ScriptedPeer registry;
     ScriptedPeer second;
-    std::unique_ptr<PlainDropFolder> folder;
-    std::unique_ptr<MessageRoad> road;
-
-    Rig(const QByteArray& registryAnswer, const QByteArray& secondAnswer)
-        : registry(answer(registryAnswer)), second(answer(secondAnswer))
+    Peers(const QByteArray& registryAnswer, const QByteArray& secondAnswer)
+        : registry(ScriptedPeer::answer(registryAnswer)), second(ScriptedPeer::answer(secondAnswer))
     {
-        box.writeFile(QStringLiteral("whois.rir"), kRanges);
-        box.writeFile(QStringLiteral("whois.srv"), kServers);
-        state.setJunkChuteFolder(box.desktopFolder() + QStringLiteral("/JunkChute"));
-        QDir().mkpath(state.junkChuteFolder());
-        store.save(appTitle(), QStringLiteral("Setup"), QStringLiteral("VendorBase"), test::NginxServer::baseUrl());
+    }
+};
+
+// The whole road on loopback, with a real SMTP server.
+struct Rig : Peers, test::RoadRig {
+    Rig(const QByteArray& registryAnswer, const QByteArray& secondAnswer)
+        : Peers(registryAnswer, secondAnswer), RoadRig(kRanges, kServers,
+                                                       {{QStringLiteral("whois.first.test"), registry.port()},
+                                                        {QStringLiteral("whois.second.test"), second.port()}})
+    {
         state.userAddress = kUser;
-        EndpointRouter router;
-        router.add(QStringLiteral("whois.first.test"), QStringLiteral("127.0.0.1"), registry.port());
-        router.add(QStringLiteral("whois.second.test"), QStringLiteral("127.0.0.1"), second.port());
-        folder = std::make_unique<PlainDropFolder>(state);
-        road = std::make_unique<MessageRoad>(state, store, resolver, *folder, router);
-        folder->setRoad(road.get());
-        road->whois.tmrWhois.setInterval(50);
-        road->whois.Whois1.setReferralDelay(10);
         road->whois.Whois1.setAnswerTimeout(10000);
     }
 
-    QString drop(const QString& name, const QByteArray& bytes)
-    {
-        const QString path = AppPaths::join(state.junkChuteFolder(), name);
-        QFile f(path);
-        f.open(QIODevice::WriteOnly);
-        f.write(bytes);
-        return path;
-    }
-    QStringList files() const { return QDir(state.junkChuteFolder()).entryList(QDir::Files); }
     // The requests the statistics service saw with `query`.
     static int requests(const QByteArray& query) { return int(test::NginxServer::accessLog().count(query)); }
 };
@@ -256,7 +230,7 @@ private slots:
         QFETCH(bool, accepting);
         QFETCH(int, exitCode);
         const QByteArray abuse = accepting ? "abuse@cli-isp.net" : "abuse@cli-refused.net";
-        ScriptedPeer peer(answer("OrgAbuseEmail: " + abuse + "\n"));
+        ScriptedPeer peer(ScriptedPeer::answer("OrgAbuseEmail: " + abuse + "\n"));
         QTemporaryDir dir;
         QDir(dir.path()).mkpath(QStringLiteral("nettlewright"));
         QFile conf(dir.filePath(QStringLiteral("nettlewright/nettlewright.conf")));

@@ -73,6 +73,8 @@ void ScriptedPeer::accept()
                 advance(r);
         });
         connect(socket, &QTcpSocket::disconnected, this, [this, r] {
+            // A pause still running must not take the finished script one step further.
+            r->waiting = false;
             r->step = std::numeric_limits<int>::max();
             ++m_disconnections;
         });

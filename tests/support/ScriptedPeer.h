@@ -38,6 +38,8 @@ public:
     static Step hold() { return {Step::Hold, {}}; }
     // Sends `bytes` over and over, `total` bytes at most, as fast as the client reads.
     static Step flood(const QByteArray& bytes, qint64 total) { return {Step::Flood, bytes, total}; }
+    // A WHOIS server's whole exchange: reads the query line, answers `text` and closes.
+    static QList<Step> answer(const QByteArray& text) { return {readLine(), send(text), close()}; }
 
     explicit ScriptedPeer(QList<Step> script, QObject* parent = nullptr);
     ~ScriptedPeer() override;

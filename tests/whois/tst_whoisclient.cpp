@@ -33,11 +33,6 @@ QString connectionError()
     return WhoIs::connectionErrorText();
 }
 
-Script answer(const QByteArray& text)
-{
-    return {ScriptedPeer::readLine(), ScriptedPeer::send(text), ScriptedPeer::close()};
-}
-
 // A sandbox with the test tables and a client whose server names lead to loopback peers.
 struct Rig {
     test::Sandbox box;
@@ -159,8 +154,8 @@ private slots:
         QFETCH(QString, results);
         QFETCH(QStringList, chain);
         QFETCH(int, secondConnections);
-        ScriptedPeer a(answer(first));
-        ScriptedPeer b(answer(second));
+        ScriptedPeer a(ScriptedPeer::answer(first));
+        ScriptedPeer b(ScriptedPeer::answer(second));
         Rig rig({{QStringLiteral("whois.first.test"), a.port()},
                  {QStringLiteral("whois.second.test"), b.port()},
                  {QStringLiteral("whois.other.test"), b.port()}});
@@ -184,7 +179,7 @@ private slots:
         QTest::addColumn<bool>("secondRefuses");
         QTest::addColumn<int>("bound");
         QTest::addColumn<QString>("results");
-        const Script referral = answer("Whois Server: whois.second.test\n");
+        const Script referral = ScriptedPeer::answer("Whois Server: whois.second.test\n");
         const Script silent{ScriptedPeer::readLine(), ScriptedPeer::hold()};
         const Script closes{ScriptedPeer::readLine(), ScriptedPeer::close()};
         const Script resets{ScriptedPeer::readLine(), ScriptedPeer::reset()};
@@ -242,7 +237,7 @@ private slots:
     {
         QFETCH(QString, address);
         QFETCH(QByteArray, line);
-        ScriptedPeer peer(answer("ok\n"));
+        ScriptedPeer peer(ScriptedPeer::answer("ok\n"));
         QList<std::pair<QString, quint16>> routes;
         for (const char* name : {"whois.first.test", "whois.second.test", "whois.jp.test", "whois.internic.net"})
             routes.append({QLatin1String(name), peer.port()});

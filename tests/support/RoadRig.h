@@ -1,0 +1,34 @@
+#pragma once
+
+#include "intake/MessageRoad.h"
+#include "platform/Resolver.h"
+#include "platform/SettingsStore.h"
+#include "shell/AppState.h"
+#include "support/Sandbox.h"
+
+#include <QHash>
+
+#include <memory>
+
+namespace nw::test {
+
+// The road of a message on loopback: a drop folder in a sandbox, the given WHOIS tables, WHOIS server names
+// sent to loopback ports, the statistics service on the nginx fixture, and the WHOIS delays shortened.
+class RoadRig {
+public:
+    // `whoisPorts`: server name → loopback port of the peer that answers for it.
+    RoadRig(const QByteArray& ranges, const QByteArray& servers, const QHash<QString, quint16>& whoisPorts);
+
+    Sandbox box;
+    AppState state;
+    SettingsStore store;
+    TableResolver resolver;
+    std::unique_ptr<PlainDropFolder> folder;
+    std::unique_ptr<MessageRoad> road;
+
+    // Writes a message file into the drop folder and returns its path.
+    QString drop(const QString& name, const QByteArray& bytes) const;
+    QStringList files() const;
+};
+
+} // namespace nw::test
