@@ -217,6 +217,29 @@ private slots:
         QVERIFY(!rig.state.busyProcessing());
     }
 
+    // A server that goes on sending after its answer was judged (here: without end) must not have the next
+    // look-up judged before that one's slower answer is in.
+    void aJudgedAnswerLeavesTheNextLookUpAlone()
+    {
+        Rig rig("", "");
+        rig.registry.setScriptFor(0, {ScriptedPeer::readLine(), ScriptedPeer::flood("% filler\n", 1024 * 1024)});
+        rig.registry.setScriptFor(1,
+                                  {ScriptedPeer::readLine(), ScriptedPeer::pause(300),
+                                   ScriptedPeer::send("OrgAbuseEmail: abuse@slow-isp.net\n"), ScriptedPeer::close()});
+        rig.road->complaint.yields = 10;
+        rig.road->whois.newMessage();
+        rig.road->whois.setText1(QStringLiteral("192.0.2.1"));
+        rig.road->whois.Command1_Click();
+        // Judged: no address, no host name, and no message to delete by hand.
+        QTRY_COMPARE(rig.box.prompts().texts().size(), 1);
+        rig.road->whois.newMessage();
+        rig.road->whois.setText1(QStringLiteral("192.0.2.2"));
+        rig.road->whois.Command1_Click();
+        QTRY_COMPARE_WITH_TIMEOUT(rig.road->complaint.txtTo(), QStringLiteral("abuse@slow-isp.net"), 15000);
+        QCOMPARE(rig.box.prompts().texts().size(), 1);
+        QCOMPARE(rig.registry.connections(), 2);
+    }
+
     // The command-line road: the shipped tables send 192.0.2.0/24 to the server named "private".
     void reportCommandSends_data()
     {
