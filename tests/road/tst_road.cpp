@@ -66,20 +66,10 @@ struct Rig : Peers, test::RoadRig {
 
 } // namespace
 
-class TstRoad : public QObject {
+class TstRoad : public test::RoadTestCase {
     Q_OBJECT
 
-    test::SmtpSink m_sink;
-
 private slots:
-    void initTestCase()
-    {
-        QString why;
-        QVERIFY2(test::NginxServer::available(&why), qPrintable(why));
-        QVERIFY2(m_sink.start(), qPrintable(m_sink.error()));
-    }
-    void cleanupTestCase() { m_sink.stop(); }
-
     void monitorRunReportsEveryMessage_data()
     {
         QTest::addColumn<QString>("copyEmail");

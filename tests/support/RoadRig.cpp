@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QTest>
 
 namespace nw::test {
 
@@ -39,6 +40,18 @@ QString RoadRig::drop(const QString& name, const QByteArray& bytes) const
 QStringList RoadRig::files() const
 {
     return QDir(state.junkChuteFolder()).entryList(QDir::Files);
+}
+
+void RoadTestCase::initTestCase()
+{
+    QString why;
+    QVERIFY2(NginxServer::available(&why), qPrintable(why));
+    QVERIFY2(m_sink.start(), qPrintable(m_sink.error()));
+}
+
+void RoadTestCase::cleanupTestCase()
+{
+    m_sink.stop();
 }
 
 } // namespace nw::test

@@ -5,8 +5,10 @@
 #include "platform/SettingsStore.h"
 #include "shell/AppState.h"
 #include "support/Sandbox.h"
+#include "support/SmtpSink.h"
 
 #include <QHash>
+#include <QObject>
 
 #include <memory>
 
@@ -29,6 +31,18 @@ public:
     // Writes a message file into the drop folder and returns its path.
     QString drop(const QString& name, const QByteArray& bytes) const;
     QStringList files() const;
+};
+
+// A test class of the whole road: it needs the nginx fixture, and has a real SMTP server for all its tests.
+class RoadTestCase : public QObject {
+    Q_OBJECT
+
+protected:
+    SmtpSink m_sink;
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
 };
 
 } // namespace nw::test
