@@ -1,12 +1,13 @@
 #include "support/ScriptedPeer.h"
 
+#include <QPointer>
 #include <QTcpSocket>
 #include <QTimer>
 
 namespace nw::test {
 
 struct ScriptedPeer::Run {
-    QTcpSocket* socket = nullptr;
+    QPointer<QTcpSocket> socket;
     QList<Step> script;
     int step = 0;
     bool waiting = false; // a step is in progress (pause, read, release, flood)
@@ -77,6 +78,8 @@ void ScriptedPeer::accept()
             r->waiting = false;
             r->step = std::numeric_limits<int>::max();
             ++m_disconnections;
+            // A peer of a long test serves thousands of connections.
+            r->socket->deleteLater();
         });
         advance(r);
     }
