@@ -101,7 +101,8 @@ void ScriptedPeer::advance(Run* run)
                 return;
             }
             const qsizetype end = at + s.bytes.size();
-            m_lines.append(run->buffer.left(end));
+            // A copy of its own: a line that is the whole buffer would otherwise keep the socket's read chunk.
+            m_lines.append(QByteArray(run->buffer.constData(), end));
             run->buffer.remove(0, end);
             run->waiting = false;
             break;
