@@ -419,7 +419,9 @@ void SMTP::SendLine(const QString& line, const QString& shown)
 void SMTP::dataArrived()
 {
     const QByteArray bytes = Sock.readAll();
-    if (bytes.isEmpty())
+    // After a failed send the connection stays open until the next send closes it. What the server sends
+    // meanwhile answers nothing, and a server that never stops would fill the log without end.
+    if (bytes.isEmpty() || !m_sending)
         return;
     // A reply is complete with its final line (RFC 5321 4.2.1): "NNN-" lines continue it, and a line may
     // arrive in several pieces.

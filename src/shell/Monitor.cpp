@@ -78,10 +78,10 @@ void Monitor::tmrActivate_Timer()
 void Monitor::runDropFolder()
 {
     m_running = true;
+    m_dropFolder.runStarted();
     QStringList files = m_dropFolder.refreshFileList();
     while (!files.isEmpty()) {
         files = m_dropFolder.refreshFileList();
-    m_dropFolder.runStarted();
         QCoreApplication::processEvents();
         if (files.isEmpty())
             break;

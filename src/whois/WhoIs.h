@@ -67,6 +67,9 @@ public:
     // except `Domain` for a name; empty for an address no range holds.
     QString WhoisServer(const QString& theQuery);
 
+    // Ends the look-up: the connection is closed and nothing more of it is reported.
+    void stop();
+
     // Delays and bounds; tests shorten them.
     void setReferralDelay(int ms) { m_timWhoIs.setInterval(ms); }
     // A server that sends nothing for this long (connecting included) ends the look-up with "Connection Error".
@@ -90,7 +93,6 @@ private:
     void onChunk(const QString& chunk);
     void onSocketError(QAbstractSocket::SocketError error);
     void onClosed();
-    void stop();
     void fail();
 
     EndpointRouter m_router;

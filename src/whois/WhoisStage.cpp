@@ -66,6 +66,7 @@ void WhoisStage::sendStatistics(const QString& key)
 void WhoisStage::Command1_Click()
 {
     runGuarded("Command1_Click", [&] {
+        m_awaitingAnswer = true;
         if (!IsConnected())
             msgBox(noConnectionText());
         // Writing the address selects the server; an address no range holds reports itself through Status.
@@ -80,6 +81,7 @@ void WhoisStage::Command1_Click()
             QCoreApplication::processEvents();
             return;
         }
+        m_awaitingAnswer = false;
         sendStatistics(QStringLiteral("IP1"));
         Kill(m_state.currentMessageFile());
         m_state.setBusyProcessing(false);
@@ -91,6 +93,10 @@ void WhoisStage::Whois1_Status(const QString& msg)
     m_status = msg;
     emit fieldsChanged();
     QCoreApplication::processEvents();
+    // Once its answer is judged or given up, a look-up has nothing more to say. This handler nests under a
+    // stream of chunks, so that may have happened while events ran just now.
+    if (!m_awaitingAnswer)
+        return;
     if (msg.toLower() == QLatin1String("done")) {
         // The chunks of one answer that arrive within the delay lead to one evaluation.
         if (!tmrWhois.isActive())
@@ -98,6 +104,8 @@ void WhoisStage::Whois1_Status(const QString& msg)
         m_state.setWaitPointer(true);
         return;
     }
+    m_awaitingAnswer = false;
+    tmrWhois.stop();
     if (m_state.monitorActive())
         skipFailure([&] { Kill(m_state.currentMessageFile()); });
     sendStatistics(QStringLiteral("IP1"));
@@ -110,6 +118,13 @@ void WhoisStage::tmrWhois_Timer()
     runGuarded("tmrWhois_Timer", [&] {
         QCoreApplication::processEvents();
         tmrWhois.stop();
+        // The connection broke while the delay ran: that failure has ended the message already.
+        if (!m_awaitingAnswer)
+            return;
+        m_awaitingAnswer = false;
+        // Judged: whatever the server still sends (an answer without end) would be judged again later, and
+        // with it the next message's look-up.
+        Whois1.stop();
         const QString list = GetEmailListFromText(Whois1.Results().toString(), true);
         if (!list.isEmpty()) {
             setTxtEmailList(list);

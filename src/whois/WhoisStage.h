@@ -63,6 +63,8 @@ private:
     QString m_emailList = QStringLiteral("EmailList");
     QString m_status = QStringLiteral("IP");
     bool m_hostNameTried = false;
+    // A look-up has started and its answer has not been judged or given up yet.
+    bool m_awaitingAnswer = false;
 };
 
 } // namespace nw

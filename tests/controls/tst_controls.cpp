@@ -131,7 +131,7 @@ private slots:
         QFETCH(QByteArray, answer);
         QFETCH(bool, online);
         QFETCH(QString, shown);
-        ScriptedPeer peer(ScriptedPeer::reply(answer));
+        ScriptedPeer peer(ScriptedPeer::answer(answer));
         const quint16 port = answer.isEmpty() ? ScriptedPeer::closedPort() : peer.port();
         frmHelp help(QUrl(QStringLiteral("http://127.0.0.1:%1/help").arg(port)));
         QSignalSpy pages(&help, &frmHelp::pageShown);

@@ -437,6 +437,20 @@ private slots:
             QVERIFY(ticks > 0);
     }
 
+    // A greeting without end fails the send; the connection stays open for the next send to close, and what
+    // the server goes on sending meanwhile belongs to no dialogue: it must not pile up in the log.
+    void endlessServerFillsNothingAfterTheFailure()
+    {
+        constexpr qint64 total = 4 * 1024 * 1024;
+        ScriptedPeer peer({ScriptedPeer::flood("220-an endless greeting\r\n", total), ScriptedPeer::close()});
+        QSignalSpy finished(&peer, &ScriptedPeer::scriptFinished);
+        SMTP smtp;
+        address(smtp, peer.port());
+        QVERIFY(!smtp.SendMail());
+        QVERIFY(finished.wait(30000));
+        QVERIFY2(smtp.Log.size() < total / 8, qPrintable(QString::number(smtp.Log.size())));
+    }
+
     void sendingDuringASendIsRefused()
     {
         ScriptedPeer peer(happyScript("220 hi\r\n", "250 hello\r\n"));

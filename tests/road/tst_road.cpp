@@ -2,7 +2,6 @@
 #include "header/OriginatingIP.h"
 #include "intake/MessageRoad.h"
 #include "mail/Complaint.h"
-#include "platform/AppInfo.h"
 #include "platform/AppPaths.h"
 #include "platform/Resolver.h"
 #include "platform/SettingsStore.h"
@@ -12,7 +11,7 @@
 #include "support/Cli.h"
 #include "support/Files.h"
 #include "support/NginxServer.h"
-#include "support/Sandbox.h"
+#include "support/RoadRig.h"
 #include "support/ScriptedPeer.h"
 #include "support/SmtpSink.h"
 #include "support/TestMain.h"
@@ -40,65 +39,37 @@ QByteArray message(const char* ip)
            "From: winner@lottery.example\r\nSubject: You won\r\n\r\nClaim your prize.\r\n";
 }
 
-// The whole road on loopback: a drop folder in a sandbox, the WHOIS servers routed to scripted peers,
-// the statistics service on the nginx fixture, a real SMTP server.
-struct Rig {
-    test::Sandbox box;
-    AppState state;
-    SettingsStore store;
-    TableResolver resolver;
+// Two scripted WHOIS servers: the registry and the one it may refer to.
+struct Peers {
     ScriptedPeer registry;
     ScriptedPeer second;
-    std::unique_ptr<PlainDropFolder> folder;
-    std::unique_ptr<MessageRoad> road;
-
-    Rig(const QByteArray& registryAnswer, const QByteArray& secondAnswer)
-        : registry(ScriptedPeer::reply(registryAnswer)), second(ScriptedPeer::reply(secondAnswer))
+    Peers(const QByteArray& registryAnswer, const QByteArray& secondAnswer)
+        : registry(ScriptedPeer::answer(registryAnswer)), second(ScriptedPeer::answer(secondAnswer))
     {
-        box.writeFile(QStringLiteral("whois.rir"), kRanges);
-        box.writeFile(QStringLiteral("whois.srv"), kServers);
-        state.setJunkChuteFolder(box.desktopFolder() + QStringLiteral("/JunkChute"));
-        QDir().mkpath(state.junkChuteFolder());
-        store.save(appTitle(), QStringLiteral("Setup"), QStringLiteral("VendorBase"), test::NginxServer::baseUrl());
+    }
+};
+
+// The whole road on loopback, with a real SMTP server.
+struct Rig : Peers, test::RoadRig {
+    Rig(const QByteArray& registryAnswer, const QByteArray& secondAnswer)
+        : Peers(registryAnswer, secondAnswer), RoadRig(kRanges, kServers,
+                                                       {{QStringLiteral("whois.first.test"), registry.port()},
+                                                        {QStringLiteral("whois.second.test"), second.port()}})
+    {
         state.userAddress = kUser;
-        EndpointRouter router;
-        router.add(QStringLiteral("whois.first.test"), QStringLiteral("127.0.0.1"), registry.port());
-        router.add(QStringLiteral("whois.second.test"), QStringLiteral("127.0.0.1"), second.port());
-        folder = std::make_unique<PlainDropFolder>(state);
-        road = std::make_unique<MessageRoad>(state, store, resolver, *folder, router);
-        folder->setRoad(road.get());
-        road->whois.tmrWhois.setInterval(50);
-        road->whois.Whois1.setReferralDelay(10);
         road->whois.Whois1.setAnswerTimeout(10000);
     }
 
-    QString drop(const QString& name, const QByteArray& bytes)
-    {
-        const QString path = AppPaths::join(state.junkChuteFolder(), name);
-        test::writeBytes(path, bytes);
-        return path;
-    }
-    QStringList files() const { return QDir(state.junkChuteFolder()).entryList(QDir::Files); }
     // The requests the statistics service saw with `query`.
     static int requests(const QByteArray& query) { return int(test::NginxServer::accessLog().count(query)); }
 };
 
 } // namespace
 
-class TstRoad : public QObject {
+class TstRoad : public test::RoadTestCase {
     Q_OBJECT
 
-    test::SmtpSink m_sink;
-
 private slots:
-    void initTestCase()
-    {
-        QString why;
-        QVERIFY2(test::NginxServer::available(&why), qPrintable(why));
-        QVERIFY2(m_sink.start(), qPrintable(m_sink.error()));
-    }
-    void cleanupTestCase() { m_sink.stop(); }
-
     void monitorRunReportsEveryMessage_data()
     {
         QTest::addColumn<QString>("copyEmail");
@@ -236,6 +207,29 @@ private slots:
         QVERIFY(!rig.state.busyProcessing());
     }
 
+    // A server that goes on sending after its answer was judged (here: without end) must not have the next
+    // look-up judged before that one's slower answer is in.
+    void aJudgedAnswerLeavesTheNextLookUpAlone()
+    {
+        Rig rig("", "");
+        rig.registry.setScriptFor(0, {ScriptedPeer::readLine(), ScriptedPeer::flood("% filler\n", 1024 * 1024)});
+        rig.registry.setScriptFor(1,
+                                  {ScriptedPeer::readLine(), ScriptedPeer::pause(300),
+                                   ScriptedPeer::send("OrgAbuseEmail: abuse@slow-isp.net\n"), ScriptedPeer::close()});
+        rig.road->complaint.yields = 10;
+        rig.road->whois.newMessage();
+        rig.road->whois.setText1(QStringLiteral("192.0.2.1"));
+        rig.road->whois.Command1_Click();
+        // Judged: no address, no host name, and no message to delete by hand.
+        QTRY_COMPARE(rig.box.prompts().texts().size(), 1);
+        rig.road->whois.newMessage();
+        rig.road->whois.setText1(QStringLiteral("192.0.2.2"));
+        rig.road->whois.Command1_Click();
+        QTRY_COMPARE_WITH_TIMEOUT(rig.road->complaint.txtTo(), QStringLiteral("abuse@slow-isp.net"), 15000);
+        QCOMPARE(rig.box.prompts().texts().size(), 1);
+        QCOMPARE(rig.registry.connections(), 2);
+    }
+
     // The command-line road: the shipped tables send 192.0.2.0/24 to the server named "private".
     void reportCommandSends_data()
     {
@@ -249,7 +243,7 @@ private slots:
         QFETCH(bool, accepting);
         QFETCH(int, exitCode);
         const QByteArray abuse = accepting ? "abuse@cli-isp.net" : "abuse@cli-refused.net";
-        ScriptedPeer peer(ScriptedPeer::reply("OrgAbuseEmail: " + abuse + "\n"));
+        ScriptedPeer peer(ScriptedPeer::answer("OrgAbuseEmail: " + abuse + "\n"));
         QTemporaryDir dir;
         QDir(dir.path()).mkpath(QStringLiteral("nettlewright"));
         const quint16 smtpPort = accepting ? m_sink.port() : ScriptedPeer::closedPort();

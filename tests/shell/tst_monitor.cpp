@@ -29,10 +29,12 @@ public:
 
     Outcome outcome = Outcome::Finish;
     QStringList processed;
+    int runsStarted = 0;
     QList<bool> greenWhileProcessing;
     QList<bool> activeWhileProcessing;
 
     QStringList refreshFileList() override { return QDir(m_folder).entryList(QDir::Files, QDir::Name); }
+    void runStarted() override { ++runsStarted; }
 
     void processMessage() override
     {
@@ -130,6 +132,9 @@ private slots:
         QCOMPARE(w.dropFolder.processed, (QStringList{u"1.msg"_s, u"2.eml"_s, u"3.txt"_s}));
         QCOMPARE(w.dropFolder.greenWhileProcessing, (QList<bool>{true, true, true}));
         QCOMPARE(w.dropFolder.activeWhileProcessing, (QList<bool>{true, true, true}));
+        // Once: a new run gives the messages whose complaint failed another chance, and they must not get it
+        // again within the same run.
+        QCOMPARE(w.dropFolder.runsStarted, 1);
         QVERIFY(w.dropFolder.refreshFileList().isEmpty());
         // Green once for the run, back to the window's icon after it.
         QCOMPARE(greens.count(), 2);

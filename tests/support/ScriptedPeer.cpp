@@ -1,12 +1,13 @@
 #include "support/ScriptedPeer.h"
 
+#include <QPointer>
 #include <QTcpSocket>
 #include <QTimer>
 
 namespace nw::test {
 
 struct ScriptedPeer::Run {
-    QTcpSocket* socket = nullptr;
+    QPointer<QTcpSocket> socket;
     QList<Step> script;
     int step = 0;
     bool waiting = false; // a step is in progress (pause, read, release, flood)
@@ -73,8 +74,12 @@ void ScriptedPeer::accept()
                 advance(r);
         });
         connect(socket, &QTcpSocket::disconnected, this, [this, r] {
+            // A pause still running must not take the finished script one step further.
+            r->waiting = false;
             r->step = std::numeric_limits<int>::max();
             ++m_disconnections;
+            // A peer of a long test serves thousands of connections.
+            r->socket->deleteLater();
         });
         advance(r);
     }
@@ -96,7 +101,8 @@ void ScriptedPeer::advance(Run* run)
                 return;
             }
             const qsizetype end = at + s.bytes.size();
-            m_lines.append(run->buffer.left(end));
+            // A copy of its own: a line that is the whole buffer would otherwise keep the socket's read chunk.
+            m_lines.append(QByteArray(run->buffer.constData(), end));
             run->buffer.remove(0, end);
             run->waiting = false;
             break;

@@ -38,8 +38,8 @@ public:
     static Step hold() { return {Step::Hold, {}}; }
     // Sends `bytes` over and over, `total` bytes at most, as fast as the client reads.
     static Step flood(const QByteArray& bytes, qint64 total) { return {Step::Flood, bytes, total}; }
-    // A question and its answer: reads the client's line, sends `answer` and closes.
-    static QList<Step> reply(const QByteArray& answer) { return {readLine(), send(answer), close()}; }
+    // A WHOIS server's whole exchange: reads the query line, answers `text` and closes.
+    static QList<Step> answer(const QByteArray& text) { return {readLine(), send(text), close()}; }
 
     explicit ScriptedPeer(QList<Step> script, QObject* parent = nullptr);
     ~ScriptedPeer() override;

@@ -53,8 +53,8 @@ private slots:
         QFETCH(int, exitCode);
         QFETCH(QStringList, stdoutHas);
         QFETCH(QString, lastLine);
-        ScriptedPeer registry(ScriptedPeer::reply(registryAnswer));
-        ScriptedPeer registrar(ScriptedPeer::reply("tech: noc@example.net\nabuse: abuse@example.net\n"));
+        ScriptedPeer registry(ScriptedPeer::answer(registryAnswer));
+        ScriptedPeer registrar(ScriptedPeer::answer("tech: noc@example.net\nabuse: abuse@example.net\n"));
         for (QString& arg : args)
             arg.replace(QLatin1String("%A"), QString::number(registry.port()))
                 .replace(QLatin1String("%B"), QString::number(registrar.port()))
