@@ -16,7 +16,7 @@ void init();
 // The program folder of this run: a temporary folder holding copies of the two look-up tables.
 QString programFolder();
 
-// Call after each input: drops the error log and prompts recorded meanwhile, so memory and disk stay flat.
+// Call after each input: drops the error log written meanwhile, so the disk use stays flat.
 void afterInput();
 
 // The fuzzer's bytes as a byte array without copying.
