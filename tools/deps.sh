@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing need, when any is missing.
-# Sourced by tools/run and tools/test; safe to run any number of times.
+# Sourced by tools/run, tools/test, tools/fuzz and tools/bench; safe to run any number of times.
 set -euo pipefail
 
 NW_PACKAGES=(
@@ -13,9 +13,13 @@ NW_PACKAGES=(
     xvfb xauth                 # a display for running the desktop program headless
 )
 
+# Only tools/fuzz needs these: the compiler with libFuzzer and the sanitizers' run-time libraries.
+NW_FUZZ_PACKAGES=(clang libclang-rt-dev)
+
+# Installs NW_PACKAGES and the packages given as arguments.
 nw_install_deps() {
     local missing=()
-    for p in "${NW_PACKAGES[@]}"; do
+    for p in "${NW_PACKAGES[@]}" "$@"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
     done
     if ((${#missing[@]})); then
@@ -27,9 +31,11 @@ nw_install_deps() {
     fi
 }
 
-# Configures and builds the tree in build/ (or $NW_BUILD_DIR) with the given extra CMake arguments.
+# Configures and builds the tree in build/ (or $NW_BUILD_DIR) with the given extra CMake arguments; only
+# the targets named in $NW_BUILD_TARGETS when it is set.
 nw_build() {
     local dir="${NW_BUILD_DIR:-build}"
     cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="${NW_BUILD_TYPE:-RelWithDebInfo}" "$@" >/dev/null
-    cmake --build "$dir" --parallel "$(nproc)"
+    # shellcheck disable=SC2086 # the target names are separate words
+    cmake --build "$dir" --parallel "$(nproc)" ${NW_BUILD_TARGETS:+--target $NW_BUILD_TARGETS}
 }

@@ -80,7 +80,9 @@ QString GetEmailListFromText(const QString& text, bool uniqueOnly)
             while (left > 0 && !isSeparator(text.at(left - 1)))
                 --left;
             const QString candidate = text.mid(left, right - left);
-            a = text.indexOf(QLatin1Char('@'), a + 1);
+            // Every other at sign of this candidate gives the same candidate, one that holds two at signs
+            // and is never valid: searching on past it keeps a text of at signs from taking quadratic time.
+            a = text.indexOf(QLatin1Char('@'), right);
             if (IsValidEmailAddress(candidate)) {
                 if (uniqueOnly && result.contains(candidate))
                     continue;

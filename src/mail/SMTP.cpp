@@ -289,9 +289,6 @@ bool SMTP::startEncryption()
 {
     // Nothing the server sent in clear may count as an answer inside TLS.
     LastReply.clear();
-    m_replyLines.clear();
-    m_currentLines.clear();
-    m_partial.clear();
     Sock.startClientEncryption();
     LocalWait wait([this] { return Sock.isEncrypted() || m_socketGone; });
     wait.wakeOn(&Sock, &QSslSocket::encrypted);
@@ -363,9 +360,6 @@ bool SMTP::OpenConnection()
     }
     m_socketGone = false;
     LastReply.clear();
-    m_replyLines.clear();
-    m_currentLines.clear();
-    m_partial.clear();
     m_sslErrors.clear();
     m_rejectedCertificate.clear();
     QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
@@ -400,8 +394,9 @@ bool SMTP::WaitForReply(const QString& expected, int timeoutMs)
     // A silent server or a broken connection ends the wait like a rejected reply.
     if (!wait.run(timeoutMs) || LastReply.isEmpty())
         return false;
-    m_lastLines = m_replyLines.takeFirst();
-    return LastReply.takeFirst() == expected;
+    const SmtpReplies::Reply reply = LastReply.takeFirst();
+    m_lastLines = reply.lines;
+    return reply.code == expected;
 }
 
 void SMTP::SendLine(const QString& line, const QString& shown)
@@ -416,15 +411,8 @@ void SMTP::SendLine(const QString& line, const QString& shown)
     AppendLog(logged + kCrLf);
 }
 
-void SMTP::dataArrived()
+void SmtpReplies::append(const QByteArray& bytes)
 {
-    const QByteArray bytes = Sock.readAll();
-    // After a failed send the connection stays open until the next send closes it. What the server sends
-    // meanwhile answers nothing, and a server that never stops would fill the log without end.
-    if (bytes.isEmpty() || !m_sending)
-        return;
-    // A reply is complete with its final line (RFC 5321 4.2.1): "NNN-" lines continue it, and a line may
-    // arrive in several pieces.
     m_partial += bytes;
     qsizetype lf;
     while ((lf = m_partial.indexOf('\n')) >= 0) {
@@ -433,14 +421,29 @@ void SMTP::dataArrived()
         m_currentLines << QString::fromLatin1(line).trimmed();
         if (line.size() >= 4 && line.at(3) == '-' && m_currentLines.size() < kMaxReplyLines)
             continue;
-        LastReply.append(QString::fromLatin1(line.left(3)));
-        m_replyLines.append(std::exchange(m_currentLines, {}));
+        m_complete.append({QString::fromLatin1(line.left(3)), std::exchange(m_currentLines, {})});
     }
     if (m_partial.size() > kMaxReplyBytes) {
-        LastReply.append(QString::fromLatin1(m_partial.left(3)));
-        m_replyLines.append(std::exchange(m_currentLines, {}));
+        m_complete.append({QString::fromLatin1(m_partial.left(3)), std::exchange(m_currentLines, {})});
         m_partial.clear();
     }
+}
+
+void SmtpReplies::clear()
+{
+    m_complete.clear();
+    m_currentLines.clear();
+    m_partial.clear();
+}
+
+void SMTP::dataArrived()
+{
+    const QByteArray bytes = Sock.readAll();
+    // After a failed send the connection stays open until the next send closes it. What the server sends
+    // meanwhile answers nothing, and a server that never stops would fill the log without end.
+    if (bytes.isEmpty() || !m_sending)
+        return;
+    LastReply.append(bytes);
     const QString text = QString::fromLatin1(bytes);
     emit ReceivedData(text);
     AppendLog(text);

@@ -8,6 +8,27 @@
 
 namespace nw {
 
+// The server's replies assembled from the bytes as they arrive (RFC 5321 4.2.1): "NNN-" lines continue a
+// reply, its final line completes it, and a line may arrive in several pieces. A reply beyond the size
+// bounds is judged as it stands, so a peer that never ends its reply cannot fill memory.
+class SmtpReplies {
+public:
+    struct Reply {
+        QString code; // the first three characters of its last line
+        QStringList lines;
+    };
+    void append(const QByteArray& bytes);
+    bool isEmpty() const { return m_complete.isEmpty(); }
+    // The oldest complete reply; only when there is one.
+    Reply takeFirst() { return m_complete.takeFirst(); }
+    void clear();
+
+private:
+    QList<Reply> m_complete;
+    QStringList m_currentLines;
+    QByteArray m_partial; // lines of a reply whose final line has not arrived yet
+};
+
 // Sends one plain-text message through an SMTP server over one connection: HELO, MAIL FROM, up to three
 // RCPT TO, DATA, QUIT; no MIME, an optional file goes out uuencoded. With security settings the HELO
 // gives way to EHLO, STARTTLS or TLS from the start, and AUTH PLAIN or LOGIN.
@@ -87,15 +108,12 @@ private:
 
     QSslSocket Sock;
     SmtpSecurity m_security;
-    // `LastReply`, kept as a queue: the codes of complete replies not yet judged, oldest first, and the
-    // lines of each of those replies (EHLO's capabilities are read from them).
-    QStringList LastReply;
-    QList<QStringList> m_replyLines;
-    QStringList m_currentLines;
+    // `LastReply`, kept as a queue: the complete replies not yet judged, oldest first, with their lines
+    // (EHLO's capabilities are read from them).
+    SmtpReplies LastReply;
     QStringList m_lastLines; // the lines of the reply judged last
     QList<QSslError> m_sslErrors;
     QSslCertificate m_rejectedCertificate;
-    QByteArray m_partial;      // lines of a reply whose final line has not arrived yet
     bool m_socketGone = false; // error or close: no reply can come any more
     bool m_sending = false;
     bool m_closing = false; // QUIT is out: the server closing now is expected

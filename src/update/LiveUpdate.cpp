@@ -126,14 +126,14 @@ bool LiveUpdate::GetUpdateCatalog()
     return ok;
 }
 
-QString LiveUpdate::destinationFor(const QStringList& fields) const
+QString LiveUpdate::catalogDestination(const QStringList& fields, const QString& programFolder)
 {
     const QString& name = fields.at(1);
     const QString& where = fields.at(2);
     if (!isPlainName(name))
         return QString();
     if (where.compare(QLatin1String("app"), Qt::CaseInsensitive) == 0)
-        return AppPaths::join(m_folder, name);
+        return AppPaths::join(programFolder, name);
     // No folder is assigned to these; following them would write to a previous line's path.
     if (where.compare(QLatin1String("windows"), Qt::CaseInsensitive) == 0 ||
         where.compare(QLatin1String("system"), Qt::CaseInsensitive) == 0)
@@ -142,7 +142,7 @@ QString LiveUpdate::destinationFor(const QStringList& fields) const
     for (const QString& part : parts)
         if (!isPlainName(part))
             return QString();
-    return AppPaths::join(AppPaths::join(m_folder, parts.join(QLatin1Char('/'))), name);
+    return AppPaths::join(AppPaths::join(programFolder, parts.join(QLatin1Char('/'))), name);
 }
 
 void LiveUpdate::ProcessUpdateCatalog()
@@ -158,7 +158,7 @@ void LiveUpdate::ProcessUpdateCatalog()
     }
     for (const QString& line : lines) {
         const QStringList f = line.split(QLatin1Char(','));
-        const QString destination = f.size() >= 7 ? destinationFor(f) : QString();
+        const QString destination = f.size() >= 7 ? catalogDestination(f, m_folder) : QString();
         if (destination.isEmpty()) {
             msgBox(QStringLiteral("The update catalog has a line that cannot be followed safely; it was skipped:") +
                        CrLf() + line,

@@ -44,6 +44,9 @@ public:
     static UpdateList BuildUpdateList(const QString& programFolder);
     static QString catalogName(); // "Nettlewright.upd"
     static QString openListName(); // "execat.upd"
+    // Where the catalog line with these fields (at least seven) puts its file inside `programFolder`; empty
+    // for a line that cannot be followed safely.
+    static QString catalogDestination(const QStringList& fields, const QString& programFolder);
 
     // The whole run: the list, the catalog, the downloads, the files to open; then finished().
     void run();
@@ -69,7 +72,6 @@ private:
     void receive(Download& d);
     void AddtoExecute(const QString& path);
     void OpenUpdateFile(const QString& path);
-    QString destinationFor(const QStringList& fields) const;
 
     DownloadView& m_view;
     HttpTransfer m_http;

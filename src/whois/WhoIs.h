@@ -77,6 +77,10 @@ public:
     // `Results` never grows beyond this many characters; reaching it ends the look-up.
     void setAnswerCap(qsizetype chars) { m_answerCap = chars; }
 
+    // Takes one piece of the server's answer as it was read from the connection (Latin-1), with the
+    // answer's bound, the referral and the end of the look-up judged on it.
+    void onChunk(const QString& chunk);
+
 signals:
     void Status(const QString& text);
     // `Results` grew (what the results box shows).
@@ -90,7 +94,6 @@ private:
     void connectToServer();
     void onConnected();
     void onReadyRead();
-    void onChunk(const QString& chunk);
     void onSocketError(QAbstractSocket::SocketError error);
     void onClosed();
     void fail();

@@ -29,6 +29,9 @@ private slots:
         QTest::newRow("tab and CRLF delimit") << "\tnoc@x.de\r\n" << true << "noc@x.de\r\n";
         QTest::newRow("empty labels allowed") << "a@b..com" << true << "a@b..com\r\n";
         QTest::newRow("no at sign") << "nothing here" << true << "";
+        QTest::newRow("a megabyte of at signs is passed over at once")
+            << QString(1 << 20, QLatin1Char('@')) + QStringLiteral(" abuse@example.com") << true
+            << "abuse@example.com\r\n";
     }
     void extractsAddresses()
     {

@@ -1,0 +1,71 @@
+// The update catalog as the update service sends it: every line is followed as a run follows it, with the
+// downloads going to a loopback port that refuses them, and no line may place a file outside the
+// program folder.
+#include "FuzzSupport.h"
+
+#include "platform/AppPaths.h"
+#include "update/LiveUpdate.h"
+
+#include <QDir>
+#include <QTcpServer>
+
+#include <cstdlib>
+
+using namespace nw;
+
+namespace {
+
+class NoView : public DownloadView {
+public:
+    void setStatus(const QString&) override {}
+    void setSource(const QString&) override {}
+    void setDestination(const QString&) override {}
+    void setTimeLeft(const QString&) override {}
+    void setRate(const QString&) override {}
+    void setProgress(qint64, qint64) override {}
+    void setCaption(const QString&) override {}
+    void startAnimation() override {}
+    void stopAnimation() override {}
+    void showCentred() override {}
+};
+
+// A loopback address where nothing listens: a port taken from the system and given back at once.
+QString refusingBase()
+{
+    QTcpServer server;
+    if (!server.listen(QHostAddress::LocalHost))
+        std::abort();
+    return QStringLiteral("http://127.0.0.1:%1/").arg(server.serverPort());
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    fuzz::init();
+    static const QString base = refusingBase();
+    const QString folder = fuzz::programFolder();
+    const QByteArray catalog = fuzz::bytesOf(data, size);
+
+    const QString inside = QDir::cleanPath(folder) + QLatin1Char('/');
+    for (const QString& line : QString::fromLatin1(catalog).split(QStringLiteral("\r\n"))) {
+        const QStringList fields = line.split(QLatin1Char(','));
+        if (fields.size() < 7)
+            continue;
+        const QString destination = LiveUpdate::catalogDestination(fields, folder);
+        if (!destination.isEmpty() && !QDir::cleanPath(destination).startsWith(inside))
+            std::abort();
+    }
+
+    NoView view;
+    int opened = 0;
+    LiveUpdate update(view, base, folder, [&](const QString&) { ++opened; });
+    update.transfer().setInactivityTimeout(500);
+    fuzz::writeFile(LiveUpdate::catalogName(), catalog);
+    update.ProcessUpdateCatalog();
+    // Nothing was downloaded, so nothing may be opened, and the catalog is gone.
+    if (opened != 0 || QFile::exists(AppPaths::join(folder, LiveUpdate::catalogName())))
+        std::abort();
+    fuzz::afterInput();
+    return 0;
+}
