@@ -4,7 +4,7 @@
 set -euo pipefail
 
 NW_PACKAGES=(
-    cmake ninja-build g++ pkg-config
+    cmake ninja-build g++ pkg-config ccache
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
     qtkeychain-qt6-dev         # the SMTP password lives in the desktop's keychain
     openssl                    # the mail tests make their TLS certificates at run time
@@ -34,8 +34,14 @@ nw_install_deps() {
 # Configures and builds the tree in build/ (or $NW_BUILD_DIR) with the given extra CMake arguments; only
 # the targets named in $NW_BUILD_TARGETS when it is set.
 nw_build() {
-    local dir="${NW_BUILD_DIR:-build}"
-    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="${NW_BUILD_TYPE:-RelWithDebInfo}" "$@" >/dev/null
+    local dir="${NW_BUILD_DIR:-build}" launcher=()
+    # ccache, where installed, shares objects between build trees and clones: paths are taken relative to
+    # the checkout and the build folder is left out of the hash.
+    if command -v ccache >/dev/null; then
+        launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+        export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
+    fi
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="${NW_BUILD_TYPE:-RelWithDebInfo}" "${launcher[@]}" "$@" >/dev/null
     # shellcheck disable=SC2086 # the target names are separate words
     cmake --build "$dir" --parallel "$(nproc)" ${NW_BUILD_TARGETS:+--target $NW_BUILD_TARGETS}
 }
