@@ -101,8 +101,10 @@ bool IsValidEmailAddress(const QString& address)
         // The length is kept in a 16-bit counter.
         if (address.size() > std::numeric_limits<qint16>::max())
             throw RuntimeError(6);
+        // Control characters (NUL, BEL, BS, DEL...) have no place in an address and must never reach an
+        // SMTP envelope.
         for (const QChar c : address)
-            if (isSeparator(c))
+            if (isSeparator(c) || c.unicode() < 0x20 || c.unicode() == 0x7F)
                 return false;
         const int at = InStr(address, QStringLiteral("@"));
         if (at <= 1)

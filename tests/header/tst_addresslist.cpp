@@ -59,6 +59,9 @@ private slots:
         QTest::newRow("three numeric parts fall to tld test") << "a@1.2.3" << false;
         QTest::newRow("plus forbidden") << "a+b@c.com" << false;
         QTest::newRow("ampersand allowed") << "a&b@c.com" << true;
+        QTest::newRow("NUL, BEL and BS") << QStringLiteral("postmaster\u0000\u0007\u0008@evil.net") << false;
+        QTest::newRow("DEL in the domain") << QStringLiteral("abuse@ev\u007fil.net") << false;
+        QTest::newRow("unit separator") << QStringLiteral("abuse\u001f@evil.net") << false;
     }
     void validatesAddresses()
     {
