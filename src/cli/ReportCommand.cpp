@@ -100,9 +100,8 @@ int reportFile(const QString& file, const Options& options, Resolver& resolver)
     if (!IsValidEmailAddress(user))
         return fail(1, ComplaintStage::badUserAddressText());
     SMTP smtp;
-    setSmtpServer(smtp, smtpServer);
     SystemKeychain keychain;
-    smtp.setSecurity(readSmtpSecurity(store, keychain));
+    prepareSend(smtp, smtpServer, readSmtpSecurity(store, keychain));
     smtp.MailTo = outcome.address;
     addressComplaint(smtp, store, user, user);
     smtp.Subject = subject;

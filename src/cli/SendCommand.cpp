@@ -1,6 +1,6 @@
 #include "cli/Cli.h"
 #include "errors/RuntimeError.h"
-#include "mail/SMTP.h"
+#include "mail/SmtpSettings.h"
 #include "platform/TextFile.h"
 
 #include <QCommandLineParser>
@@ -24,7 +24,8 @@ int sendCommand(const QStringList& args)
         parser.addOption(o);
         return o;
     };
-    const auto server = option("server", "SMTP server, HOST or HOST:PORT (port 25 when none).", "HOST[:PORT]");
+    const auto server =
+        option("server", "SMTP server, HOST, HOST:PORT or [IPV6]:PORT (port 25 when none).", "HOST[:PORT]");
     const auto from = option("from", "Envelope sender.", "ADDR");
     const auto to = option("to", "Recipient.", "ADDR");
     const auto cc = option("cc", "Copy recipient, also named in a Cc: header.", "ADDR");
@@ -48,13 +49,7 @@ int sendCommand(const QStringList& args)
         return 1;
 
     SMTP smtp;
-    QString host = parser.value(server);
-    const qsizetype colon = host.lastIndexOf(QLatin1Char(':'));
-    if (colon >= 0) {
-        smtp.Port = host.mid(colon + 1);
-        host.truncate(colon);
-    }
-    smtp.Server = host;
+    prepareSend(smtp, parser.value(server), {});
     smtp.MailFrom = parser.value(from);
     smtp.MailTo = parser.value(to);
     smtp.CCC = parser.value(cc);

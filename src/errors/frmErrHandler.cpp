@@ -1,6 +1,7 @@
 #include "errors/frmErrHandler.h"
 
 #include "errors/ErrorReport.h"
+#include "mail/SmtpSettings.h"
 #include "platform/AppInfo.h"
 #include "shell/AppState.h"
 
@@ -167,8 +168,7 @@ void frmErrHandler::cmdSend_Click()
 {
     const QString body = errorReportBody(generalDateText(ErrorHandler::instance().now()), lblErrNumber->text(),
                                          lblErrMessage->text(), txtMessage->toPlainText(), txtStack->toPlainText());
-    SMTP1.setSecurity(m_state.smtpSecurity);
-    SMTP1.Server = m_state.smtpServer;
+    prepareSend(SMTP1, m_state.smtpServer, m_state.smtpSecurity);
     SMTP1.MailFrom = m_state.userAddress;
     SMTP1.MailTo = m_state.supportAddress.isEmpty() ? supportMailbox() : m_state.supportAddress;
     SMTP1.Subject = errorReportSubject();

@@ -4,6 +4,7 @@
 #include "header/AddressList.h"
 #include "header/HostUtils.h"
 #include "mail/Complaint.h"
+#include "mail/SmtpSettings.h"
 #include "platform/AppInfo.h"
 #include "platform/Connection.h"
 #include "platform/Prompts.h"
@@ -24,17 +25,6 @@ const QString kServerRejectedText = QStringLiteral(
     "The SMTP Server has rejected your connection.\r\nThe server may be down, it does not exist or has rejected "
     "your reply address.");
 } // namespace
-
-void setSmtpServer(SMTP& smtp, const QString& server)
-{
-    const qsizetype colon = server.lastIndexOf(QLatin1Char(':'));
-    bool numeric = false;
-    if (colon > 0)
-        server.mid(colon + 1).toUShort(&numeric);
-    smtp.Server = numeric ? server.left(colon) : server;
-    if (numeric)
-        smtp.Port = server.mid(colon + 1);
-}
 
 QString complaintSubject(const QString& ip, const QString& ipHostName)
 {
@@ -151,11 +141,7 @@ bool ComplaintStage::hlnkSendMessage_Click()
         }
         m_state.setWaitPointer(true);
         QCoreApplication::processEvents();
-        // The client fills the To header from the address when it is empty; last send's must not stay.
-        smtp.BCC.clear();
-        smtp.NameTo.clear();
-        setSmtpServer(smtp, m_state.smtpServer);
-        smtp.setSecurity(m_state.smtpSecurity);
+        prepareSend(smtp, m_state.smtpServer, m_state.smtpSecurity);
         smtp.MailTo = m_to;
         if (readSwitch(m_store, settings::CopyEmail) == 1 && m_copyTo.isEmpty())
             setTxtCopyTo(m_state.userAddress);

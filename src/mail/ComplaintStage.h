@@ -14,9 +14,6 @@ class Resolver;
 class SettingsStore;
 class WhoisStage;
 
-// Fills an SMTP client with the server setting, which may name a port ("mail.example.org:587").
-void setSmtpServer(SMTP& smtp, const QString& server);
-
 // The complaint's subject for the current analysis.
 QString complaintSubject(const QString& ip, const QString& ipHostName);
 

@@ -3,6 +3,7 @@
 #include "errors/ErrorHandler.h"
 #include "header/AddressList.h"
 #include "mail/ComplaintStage.h"
+#include "mail/SmtpSettings.h"
 #include "platform/AppInfo.h"
 #include "platform/Connection.h"
 #include "platform/Prompts.h"
@@ -29,11 +30,7 @@ void ContactStage::hlnkSendMessage_Click()
         }
         m_state.setWaitPointer(true);
         QCoreApplication::processEvents();
-        setSmtpServer(smtp, m_state.smtpServer);
-        smtp.setSecurity(m_state.smtpSecurity);
-        // The client fills the header names from the addresses when they are empty; last send's must not stay.
-        smtp.NameFrom.clear();
-        smtp.NameTo.clear();
+        prepareSend(smtp, m_state.smtpServer, m_state.smtpSecurity);
         smtp.MailTo = supportMailbox();
         smtp.MailFrom = m_state.userAddress;
         smtp.Subject = txtSubject;

@@ -5,9 +5,16 @@
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
+#include <QDateTime>
 #include <QFile>
+#include <QLocale>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSslConfiguration>
+#include <QSysInfo>
+#include <QUuid>
+
+#include <cstdlib>
 
 #include <utility>
 
@@ -44,7 +51,10 @@ QString oneLine(const QString& value)
 
 // Message data as it must travel (RFC 5321 2.3.8 and 4.5.2): every line end, bare CR and bare LF
 // included, goes out as CR LF, and a line that begins with "." gets one more in front, so that no line of
-// the text can end the data early or be read as the end of data by a lenient server.
+// the text can end the data early or be read as the end of data by a lenient server. A NUL (a quoted
+// spam header may hold one) is not allowed in a message (RFC 5322 3.5) and cuts the text short in many
+// servers: it goes out as the two characters "^@", the way a terminal shows it, so the evidence stays
+// readable.
 QString asMessageData(const QString& text)
 {
     QString out;
@@ -61,10 +71,46 @@ QString asMessageData(const QString& text)
         }
         if (lineStart && c == QLatin1Char('.'))
             out += QLatin1Char('.');
-        out += c;
+        if (c.isNull())
+            out += QStringLiteral("^@");
+        else
+            out += c;
         lineStart = false;
     }
     return out;
+}
+
+// An envelope address as a path (RFC 5321 4.1.2): in angle brackets, which strict servers insist on.
+QString reversePath(const QString& address)
+{
+    const QString a = oneLine(address);
+    if (a.startsWith(QLatin1Char('<')) && a.endsWith(QLatin1Char('>')))
+        return a;
+    return QLatin1Char('<') + a + QLatin1Char('>');
+}
+
+// The Date field's date-time (RFC 5322 3.3), in English whatever the user's language.
+QString dateTimeText(const QDateTime& when)
+{
+    const int offset = when.offsetFromUtc() / 60;
+    const QString zone =
+        QString::asprintf("%c%02d%02d", offset < 0 ? '-' : '+', std::abs(offset) / 60, std::abs(offset) % 60);
+    return QLocale::c().toString(when, QStringLiteral("ddd, d MMM yyyy hh:mm:ss ")) + zone;
+}
+
+// A Message-ID (RFC 5322 3.6.4) unique to this message, on the sender's domain, or on this machine's name
+// when the sender has none.
+QString messageId(const QString& sender)
+{
+    const qsizetype at = sender.lastIndexOf(QLatin1Char('@'));
+    QString domain = at < 0 ? QString() : sender.mid(at + 1);
+    domain.remove(QRegularExpression(QStringLiteral("[^A-Za-z0-9.\\-]")));
+    if (domain.isEmpty())
+        domain = QSysInfo::machineHostName();
+    if (domain.isEmpty())
+        domain = QStringLiteral("localhost");
+    return QLatin1Char('<') + QUuid::createUuid().toString(QUuid::WithoutBraces) + QLatin1Char('@') + domain +
+           QLatin1Char('>');
 }
 
 QString base64(const QString& text) { return QString::fromLatin1(text.toUtf8().toBase64()); }
@@ -115,16 +161,6 @@ SMTP::SMTP(QObject* parent) : QObject(parent)
         m_sslErrors = errors;
         m_rejectedCertificate = Sock.peerCertificate();
     });
-}
-
-void SMTP::setSecurity(const SmtpSecurity& security)
-{
-    // A port in the settings replaces Port; without one, a port that earlier settings gave goes with them.
-    if (!security.port.isEmpty())
-        Port = security.port;
-    else if (!m_security.port.isEmpty() && Port == m_security.port)
-        Port.clear();
-    m_security = security;
 }
 
 void SMTP::refuse(const QString& description)
@@ -196,16 +232,21 @@ bool SMTP::SendMail()
     emit MailCompleted();
     emit Status(QStringLiteral("Idle"));
 
+    clearMessage();
+    return true;
+}
+
+void SMTP::clearMessage()
+{
     for (QString* p : {&Attachment, &BCC, &Body, &CCC, &MailFrom, &MailTo, &NameFrom, &NameTo, &Subject, &XHeader})
         p->clear();
-    return true;
 }
 
 QList<SMTP::Command> SMTP::commandTable()
 {
     const int t = replyTimeoutMs;
     const auto rcpt = [](const QString& address) {
-        return address.isEmpty() ? QString() : QStringLiteral("RCPT TO:") + oneLine(address);
+        return address.isEmpty() ? QString() : QStringLiteral("RCPT TO:") + reversePath(address);
     };
     const auto header = [](const char* name, const QString& value) {
         return asMessageData(QString::fromLatin1(name) + oneLine(value));
@@ -213,12 +254,15 @@ QList<SMTP::Command> SMTP::commandTable()
     const QString none;
     return {
         {QStringLiteral("HELO ") + oneLine(Server), QStringLiteral("250"), t},
-        {QStringLiteral("MAIL FROM:") + oneLine(MailFrom), QStringLiteral("250"), t},
+        {QStringLiteral("MAIL FROM:") + reversePath(MailFrom), QStringLiteral("250"), t},
         {rcpt(MailTo), QStringLiteral("250"), t},
         {rcpt(CCC), QStringLiteral("250"), t},
         {rcpt(BCC), QStringLiteral("250"), t},
         {QStringLiteral("DATA"), QStringLiteral("354"), t},
         {asMessageData(oneLine(XHeader)), none, t},
+        // Abuse desks' filters, and some servers, refuse a message without these (RFC 5322 3.6).
+        {QStringLiteral("Date: ") + dateTimeText(QDateTime::currentDateTime()), none, t},
+        {QStringLiteral("Message-ID: ") + messageId(oneLine(MailFrom)), none, t},
         {header("From:", NameFrom), none, t},
         {header("To:", NameTo), none, t},
         {CCC.isEmpty() ? QString() : header("Cc:", CCC), none, t},
@@ -227,7 +271,7 @@ QList<SMTP::Command> SMTP::commandTable()
         {asMessageData(Body + kCrLf), none, t},
         {Attachment.isEmpty() ? QString() : asMessageData(UUEncodeFile(Attachment) + kCrLf), none, t},
         {kCrLf + QLatin1Char('.'), QStringLiteral("250"), dataEndTimeoutMs},
-        {QStringLiteral("QUIT"), QStringLiteral("221"), t},
+        {QStringLiteral("QUIT"), QStringLiteral("221"), quitTimeoutMs},
     };
 }
 
@@ -242,8 +286,15 @@ bool SMTP::runDialogue(const QList<Command>& table)
     for (const Command& c : table) {
         if (c.line.isEmpty())
             continue;
-        // After QUIT the server may close the connection together with its 221 (RFC 5321 4.1.1.10).
-        m_closing = &c == &table.last();
+        if (&c == &table.last()) {
+            // The server took the message with its 250 to the data's end: it is sent, whatever becomes of
+            // the QUIT. A server that closes at once or never answers it must not make the message go a
+            // second time. After QUIT the server may close together with its 221 (RFC 5321 4.1.1.10).
+            m_closing = true;
+            SendLine(c.line);
+            WaitForReply(c.expected, c.timeoutMs);
+            return true;
+        }
         SendLine(c.line);
         if (!WaitForReply(c.expected, c.timeoutMs)) {
             failAtServer();

@@ -30,9 +30,10 @@ private:
 };
 
 // Sends one plain-text message through an SMTP server over one connection: HELO, MAIL FROM, up to three
-// RCPT TO, DATA, QUIT; no MIME, an optional file goes out uuencoded. With security settings the HELO
-// gives way to EHLO, STARTTLS or TLS from the start, and AUTH PLAIN or LOGIN.
-// The host sets the properties, calls SendMail and follows the events; Log keeps the whole dialogue.
+// RCPT TO, DATA, QUIT; no MIME, an optional file goes out uuencoded; Date and Message-ID fields are
+// added. With security settings the HELO gives way to EHLO, STARTTLS or TLS from the start, and AUTH
+// PLAIN or LOGIN. The host sets the properties, calls SendMail and follows the events; Log keeps the
+// whole dialogue.
 class SMTP : public QObject {
     Q_OBJECT
 
@@ -55,18 +56,22 @@ public:
     QString Attachment; // path of a file appended uuencoded
     QString Log;        // every line sent and every text received; never cleared here; no password
 
-    // Port, TLS and login for the following sends. A port given here replaces Port; a host's own Port
-    // stays when none is given.
-    void setSecurity(const SmtpSecurity& security);
+    // TLS and login for the following sends. Its port is not taken here: prepareSend sets Port.
+    void setSecurity(const SmtpSecurity& security) { m_security = security; }
     const SmtpSecurity& security() const { return m_security; }
 
     // Reply bounds (RFC 5321 4.5.3.2): the greeting and each command's reply, and the reply after the
     // final ".". A connection attempt is bounded by the first as well.
     int replyTimeoutMs = 5 * 60 * 1000;
     int dataEndTimeoutMs = 10 * 60 * 1000;
+    // The message is sent once the data's end is accepted; the reply to QUIT is only waited for this long.
+    int quitTimeoutMs = 30 * 1000;
 
     // Runs the whole dialogue; returns only when it has ended, with the event loop running meanwhile.
     bool SendMail();
+    // Empties the message properties, as a successful send does; a host starts each new message with it,
+    // so that nothing of a failed one (the header names filled in from its addresses) goes out again.
+    void clearMessage();
     // The `Error` text of a server that cannot be reached.
     static QString couldNotConnectText();
     void AppendLog(const QString& text) { Log += text; }

@@ -10,7 +10,7 @@ namespace nw {
 // STARTTLS or from the first byte) and the login. The default is the plain dialogue.
 struct SmtpSecurity {
     enum class Mode { None, StartTls, Tls };
-    QString port; // empty: the client's own Port (25 when that is empty too)
+    QString port; // empty: the port in the server setting, else 25
     Mode mode = Mode::None;
     QString user; // empty: no authentication
     QString password;

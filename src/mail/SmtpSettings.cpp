@@ -13,6 +13,29 @@ const QString kNone = QStringLiteral("none");
 const QString kStartTls = QStringLiteral("starttls");
 const QString kTls = QStringLiteral("tls");
 
+// The "SMTP" setting taken apart: HOST, HOST:PORT, [IPV6] or [IPV6]:PORT; a bare IPv6 address, colons
+// and all, is a host.
+struct SmtpServerSetting {
+    QString host;
+    QString port; // empty when the setting names none
+};
+
+SmtpServerSetting parseSmtpServer(const QString& setting)
+{
+    const QString text = setting.trimmed();
+    if (text.startsWith(QLatin1Char('['))) {
+        const qsizetype close = text.indexOf(QLatin1Char(']'));
+        if (close > 0) {
+            const QString rest = text.mid(close + 1);
+            return {text.mid(1, close - 1), rest.startsWith(QLatin1Char(':')) ? rest.mid(1) : QString()};
+        }
+    }
+    if (text.count(QLatin1Char(':')) != 1)
+        return {text, {}};
+    const qsizetype colon = text.indexOf(QLatin1Char(':'));
+    return {text.left(colon), text.mid(colon + 1)};
+}
+
 } // namespace
 
 QString smtpPasswordKey(const QString& user) { return QStringLiteral("SMTP password of ") + user; }
@@ -65,12 +88,28 @@ bool storeSmtpPassword(SessionKeychain& keychain, const QString& user, const QSt
     return true;
 }
 
+QString smtpPort(const QString& server, const SmtpSecurity& security)
+{
+    if (!security.port.isEmpty())
+        return security.port;
+    const QString port = parseSmtpServer(server).port;
+    return port.isEmpty() ? QStringLiteral("25") : port;
+}
+
+void prepareSend(SMTP& smtp, const QString& server, const SmtpSecurity& security)
+{
+    smtp.clearMessage();
+    smtp.Server = parseSmtpServer(server).host;
+    smtp.setSecurity(security);
+    // Set anew for every send: a port an earlier setting named must not stay.
+    smtp.Port = smtpPort(server, security);
+}
+
 QString sendTestMessage(SMTP& smtp, const QString& server, const QString& address, const SmtpSecurity& security)
 {
     QStringList errors;
     const auto collect = QObject::connect(&smtp, &SMTP::Error, [&errors](const QString& e) { errors << e; });
-    smtp.Server = server;
-    smtp.setSecurity(security);
+    prepareSend(smtp, server, security);
     smtp.MailFrom = address;
     smtp.MailTo = address;
     smtp.Subject = appTitle() + QStringLiteral(" test message");

@@ -26,6 +26,15 @@ SmtpSecurity readSmtpSecurity(const SettingsStore& store, Keychain& keychain);
 // cannot take it, says so and offers to keep it for this run only; false when it is kept nowhere.
 bool storeSmtpPassword(SessionKeychain& keychain, const QString& user, const QString& password);
 
+// The server setting is HOST, HOST:PORT, [IPV6] or [IPV6]:PORT; a bare IPv6 address, colons and all, is
+// a host. The port a send through `server` uses: the Port setting, else the port in the server setting,
+// else 25.
+QString smtpPort(const QString& server, const SmtpSecurity& security);
+
+// Every send starts here: points `smtp` at the server of the settings (host, port, security) and empties
+// what an earlier message, sent or not, left in it.
+void prepareSend(SMTP& smtp, const QString& server, const SmtpSecurity& security);
+
 // Sends a short message from `address` to itself through `server`; returns the outcome in words for the user.
 QString sendTestMessage(SMTP& smtp, const QString& server, const QString& address, const SmtpSecurity& security);
 

@@ -165,7 +165,6 @@ QWidget* frmMain::buildSettingsPanel()
     chkMyReturn = new QCheckBox(QStringLiteral("Use my return address in email"), panel);
     chkCopyEmail = new QCheckBox(QStringLiteral("CC me on every email sent"), panel);
     txtSMTPPort = new QLineEdit(panel);
-    txtSMTPPort->setPlaceholderText(QStringLiteral("25"));
     cboSMTPSecurity = new QComboBox(panel);
     for (const SmtpSecurity::Mode mode :
          {SmtpSecurity::Mode::None, SmtpSecurity::Mode::StartTls, SmtpSecurity::Mode::Tls})
@@ -253,6 +252,7 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
         runGuarded("txtSMTP_LostFocus", [&] {
             saveSetting(m_store, settings::Smtp, txtSMTP->text());
             m_state.smtpServer = txtSMTP->text();
+            showSmtpPort();
         });
     }
     return QMainWindow::eventFilter(watched, event);
@@ -347,6 +347,7 @@ void frmMain::LoadMenuBar()
         txtSMTP->setText(readSetting(m_store, settings::Smtp));
         m_state.smtpServer = txtSMTP->text();
         txtSMTPPort->setText(readSetting(m_store, settings::SmtpPort));
+        showSmtpPort();
         txtSMTPUser->setText(readSetting(m_store, settings::SmtpUser));
         loadSmtpSecurity();
         cboSMTPSecurity->setCurrentText(securityModeText(m_state.smtpSecurity.mode));
@@ -360,6 +361,9 @@ void frmMain::loadSmtpSecurity()
                                                                                 : QStringLiteral("(stored)"));
 }
 
+// An empty Port field shows the port a send will use instead: the one in the server setting, or 25.
+void frmMain::showSmtpPort() { txtSMTPPort->setPlaceholderText(smtpPort(m_state.smtpServer, {})); }
+
 void frmMain::hlnkTestMessage_Click()
 {
     // The fields may hold edits whose focus has not left them yet.
@@ -367,6 +371,7 @@ void frmMain::hlnkTestMessage_Click()
     saveSetting(m_store, settings::ReturnAddress, txtEmail->text());
     m_state.smtpServer = txtSMTP->text();
     m_state.userAddress = txtEmail->text();
+    showSmtpPort();
     for (QLineEdit* field : {txtSMTPPort, txtSMTPUser, txtSMTPPassword})
         emit field->editingFinished();
     hlnkTestMessage->setEnabled(false);

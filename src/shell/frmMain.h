@@ -99,6 +99,7 @@ private:
     void showFromTray(bool maximize);
     void loadCheckBox(QCheckBox* box, int value);
     void loadSmtpSecurity();
+    void showSmtpPort();
     void hlnkTestMessage_Click();
 
     AppState& m_state;

@@ -176,11 +176,10 @@ private slots:
         Sandbox box;
         ErrorHandler::instance().setClock([] { return kWhen; });
         AppState state;
-        state.smtpServer = QStringLiteral("127.0.0.1");
+        state.smtpServer = QStringLiteral("127.0.0.1:%1").arg(sink.port()); // HOST:PORT, as complaints take it
         state.userAddress = QStringLiteral("me@example.org");
         state.supportAddress = QStringLiteral("support@example.com");
         frmErrHandler dialog(state);
-        dialog.SMTP1.Port = QString::number(sink.port());
         ErrorHandler::instance().setPresenter(&dialog);
         QByteArray data;
         pressWhenShown(dialog, [&] {

@@ -17,7 +17,8 @@ class TstSendCommand : public QObject {
 private slots:
     void initTestCase()
     {
-        QVERIFY2(m_sink.start(), qPrintable(m_sink.error()));
+        // Strict as many submission servers are: angle brackets around envelope addresses, a Date field.
+        QVERIFY2(m_sink.start({QStringLiteral("--strict")}), qPrintable(m_sink.error()));
         m_body = m_dir.filePath(QStringLiteral("body.txt"));
         QVERIFY(nw::test::writeBytes(m_body, "first\r\n.\r\ncaf\xe9\r\n"));
     }
@@ -35,7 +36,7 @@ private slots:
                            QStringLiteral("Status: Connected"),
                            QStringLiteral("Status: Idle"),
                            QStringLiteral("--- Log ---"),
-                           QStringLiteral("RCPT TO:abuse@example.com\r"),
+                           QStringLiteral("RCPT TO:<abuse@example.com>\r"),
                            QStringLiteral("..\r"),
                            QStringLiteral("221 Bye\r")};
         QTest::newRow("refused") << QStringLiteral("127.0.0.1:%1").arg(nw::test::ScriptedPeer::closedPort()) << true

@@ -8,6 +8,7 @@
 
 #include <QMap>
 #include <QRandomGenerator>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -45,7 +46,8 @@ void address(SMTP& smtp, quint16 port)
     smtp.MailTo = QStringLiteral("abuse@example.net");
 }
 
-// The data a server must receive: header lines, the X-Mailer line, an empty line, the body and the end.
+// The data a server must receive: header lines, the X-Mailer line, an empty line, the body and the end
+// (the Date and Message-ID values masked).
 QByteArray messageData(const QByteArray& headers, const QByteArray& body, const QByteArray& mailer = {})
 {
     return headers + "X-Mailer: " + mailer + " <powered by WrenSMTP (1.0)>\r\n\r\n" + body + "\r\n\r\n\r\n";
@@ -82,6 +84,7 @@ class TstSmtpServer : public QObject {
     Q_OBJECT
 
     SmtpSink m_sink;
+    QSet<QByteArray> m_messageIds;
 
     SmtpSink::Message sendOne(SMTP& smtp, bool* sent)
     {
@@ -92,7 +95,8 @@ class TstSmtpServer : public QObject {
     }
 
 private slots:
-    void initTestCase() { QVERIFY2(m_sink.start(), qPrintable(m_sink.error())); }
+    // Strict like many submission servers: bare envelope addresses and a message without Date are refused.
+    void initTestCase() { QVERIFY2(m_sink.start({QStringLiteral("--strict")}), qPrintable(m_sink.error())); }
     void cleanupTestCase() { m_sink.stop(); }
 
     void messageArrivesAsSent_data()
@@ -103,7 +107,7 @@ private slots:
         const QString to = QStringLiteral("abuse@example.net");
         const QString cc = QStringLiteral("copy@example.org");
         const QString bcc = QStringLiteral("blind@example.org");
-        const QByteArray fromTo = "From:me@example.org\r\nTo:abuse@example.net\r\n";
+        const QByteArray fromTo = kMaskedStamps + QByteArray("From:me@example.org\r\nTo:abuse@example.net\r\n");
         const auto body = [](const char* text) {
             return Properties{{QStringLiteral("Body"), QString::fromLatin1(text)}};
         };
@@ -116,6 +120,9 @@ private slots:
             << body("a\nb\rc\r\n\n.") << QStringList{to}
             << messageData(fromTo + "Subject:\r\n", "a\r\nb\r\nc\r\n\r\n.");
         QTest::newRow("empty body") << Properties{} << QStringList{to} << messageData(fromTo + "Subject:\r\n", "");
+        QTest::newRow("NUL in a quoted header is written as ^@")
+            << Properties{{QStringLiteral("Body"), QString::fromLatin1(QByteArrayLiteral("Received: from a\0b\r\n\0"))}}
+            << QStringList{to} << messageData(fromTo + "Subject:\r\n", "Received: from a^@b\r\n^@");
         QTest::newRow("high single bytes") << Properties{{QStringLiteral("Body"), QStringLiteral("caf\u00e9 \u00ff")}}
                                            << QStringList{to} << messageData(fromTo + "Subject:\r\n", "caf\xe9 \xff");
         QTest::newRow("cc and bcc: three recipients, only cc named")
@@ -132,7 +139,7 @@ private slots:
             << QStringList{to} << messageData(fromTo + "Subject:Hi Bcc: victim@example.com\r\n", "");
         QTest::newRow("a lone LF in a header text")
             << Properties{{QStringLiteral("NameTo"), QStringLiteral("Team\n.\nQUIT")}} << QStringList{to}
-            << messageData("From:me@example.org\r\nTo:Team . QUIT\r\nSubject:\r\n", "");
+            << messageData(kMaskedStamps + QByteArray("From:me@example.org\r\nTo:Team . QUIT\r\nSubject:\r\n"), "");
         // The received line's own CR is a line end of its own on the wire.
         const QString complaint = complaintWithDotLine();
         QTest::newRow("complaint quoting a line \".\" arrives whole")
@@ -154,7 +161,12 @@ private slots:
         QCOMPARE(m.helo, QStringLiteral("127.0.0.1"));
         QCOMPARE(m.mailFrom, QStringLiteral("me@example.org"));
         QCOMPARE(m.rcptTos, rcpts);
-        QCOMPARE(m.data, data);
+        QCOMPARE(maskStamps(m.data), data);
+        // Each message its own Message-ID.
+        const qsizetype id = m.data.indexOf("Message-ID: ");
+        const QByteArray value = m.data.mid(id, m.data.indexOf("\r\n", id) - id);
+        QVERIFY2(!m_messageIds.contains(value), value.constData());
+        m_messageIds.insert(value);
     }
 
     void attachmentRoundTrips()
@@ -203,11 +215,11 @@ private slots:
         QStringList sent;
         for (const auto& args : sentData)
             sent << args.first().toString();
-        QCOMPARE(sent.size(), 16);
+        QCOMPARE(sent.size(), 18);
         QCOMPARE(sent.first(), QStringLiteral("HELO 127.0.0.1"));
-        QCOMPARE(sent.at(4), QStringLiteral("RCPT TO:b@example.org"));
-        QCOMPARE(sent.at(11), QStringLiteral("X-Mailer: M <powered by WrenSMTP (1.0)>\r\n"));
-        QCOMPARE(sent.at(14), QStringLiteral("\r\n."));
+        QCOMPARE(sent.at(4), QStringLiteral("RCPT TO:<b@example.org>"));
+        QCOMPARE(sent.at(13), QStringLiteral("X-Mailer: M <powered by WrenSMTP (1.0)>\r\n"));
+        QCOMPARE(sent.at(16), QStringLiteral("\r\n."));
         QCOMPARE(sent.last(), QStringLiteral("QUIT"));
         QString received;
         for (const auto& args : receivedData)
@@ -238,7 +250,7 @@ class TstSmtpDialogue : public QObject {
         QList<P::Step> s{P::send(greeting), P::readLine(), P::send(heloReply)};
         for (const char* reply : {"250 ok\r\n", "250 ok\r\n", "354 go\r\n"})
             s << P::readLine() << P::send(reply);
-        for (int i = 0; i < 7; ++i) // From, To, Subject, X-Mailer, blank, body, blank
+        for (int i = 0; i < 9; ++i) // Date, Message-ID, From, To, Subject, X-Mailer, blank, body, blank
             s << P::readLine();
         s << P::readLine() << P::readLine() << P::send("250 queued\r\n");
         s << P::readLine() << P::send("221 bye\r\n") << P::close();
@@ -333,9 +345,9 @@ private slots:
         QTest::newRow("550 to RCPT: no DATA")
             << QList<P::Step>{P::send("220 hi\r\n"), P::readLine(), P::send("250 hello\r\n"),        P::readLine(),
                               P::send("250 ok\r\n"), P::readLine(), P::send("550 no such user\r\n"), P::hold()}
-            << QStringList{QStringLiteral("HELO 127.0.0.1\r\n"), QStringLiteral("MAIL FROM:me@example.org\r\n"),
-                           QStringLiteral("RCPT TO:abuse@example.net\r\n")}
-            << QStringLiteral("RCPT TO:abuse@example.net\r\n550 no such user\r\n");
+            << QStringList{QStringLiteral("HELO 127.0.0.1\r\n"), QStringLiteral("MAIL FROM:<me@example.org>\r\n"),
+                           QStringLiteral("RCPT TO:<abuse@example.net>\r\n")}
+            << QStringLiteral("RCPT TO:<abuse@example.net>\r\n550 no such user\r\n");
         QTest::newRow("bad greeting") << QList<P::Step>{P::send("554 go away\r\n"), P::hold()} << QStringList{}
                                       << QStringLiteral("554 go away\r\n");
         QTest::newRow("multi-line reply judged by its final line")
@@ -435,6 +447,35 @@ private slots:
         QVERIFY(!log.events.contains(QStringLiteral("Status: Idle")));
         if (timeoutMs < 1000)
             QVERIFY(ticks > 0);
+    }
+
+    // Once the server took the data with 250 the message is sent, whatever becomes of the QUIT: counting it
+    // as failed would send the same complaint again.
+    void acceptedDataIsSentWhateverQuitGets_data()
+    {
+        using P = ScriptedPeer;
+        QTest::addColumn<QList<ScriptedPeer::Step>>("afterAcceptance");
+        QTest::newRow("closed with the 250") << QList<P::Step>{P::close()};
+        QTest::newRow("closed without answering QUIT") << QList<P::Step>{P::readLine(), P::close()};
+        QTest::newRow("QUIT never answered") << QList<P::Step>{P::readLine(), P::hold()};
+        QTest::newRow("QUIT refused") << QList<P::Step>{P::readLine(), P::send("500 what\r\n"), P::hold()};
+    }
+    void acceptedDataIsSentWhateverQuitGets()
+    {
+        QFETCH(QList<ScriptedPeer::Step>, afterAcceptance);
+        QList<ScriptedPeer::Step> script = happyScript("220 hi\r\n", "250 hello\r\n");
+        script = script.mid(0, script.size() - 3) + afterAcceptance; // up to the 250 for the data's end
+        ScriptedPeer peer(script);
+        SMTP smtp;
+        address(smtp, peer.port());
+        smtp.quitTimeoutMs = 200;
+        QSignalSpy completed(&smtp, &SMTP::MailCompleted);
+        EventLog log(smtp);
+        QVERIFY2(smtp.SendMail(), qPrintable(log.events.join(QLatin1Char('\n'))));
+        QCOMPARE(completed.count(), 1);
+        QCOMPARE(log.errors(), QStringList{});
+        QCOMPARE(log.events.last(), QStringLiteral("Status: Idle"));
+        QVERIFY(smtp.MailTo.isEmpty());
     }
 
     // A greeting without end fails the send; the connection stays open for the next send to close, and what

@@ -4,6 +4,7 @@
 #include "platform/SettingsStore.h"
 #include "shell/Settings.h"
 #include "support/Sandbox.h"
+#include "support/ScriptedPeer.h"
 #include "support/SmtpSink.h"
 #include "support/TestCertificate.h"
 #include "support/TestMain.h"
@@ -45,7 +46,8 @@ void address(SMTP& smtp, quint16 port)
 }
 
 // What the server must store for the message `address` sets up: the same bytes as without security.
-const QByteArray kDesignedData = "From:me@example.org\r\nTo:abuse@example.net\r\nSubject:Spam from 192.0.2.7\r\n"
+const QByteArray kDesignedData = QByteArray(nw::test::kMaskedStamps) +
+                                 "From:me@example.org\r\nTo:abuse@example.net\r\nSubject:Spam from 192.0.2.7\r\n"
                                  "X-Mailer:  <powered by WrenSMTP (1.0)>\r\n\r\nline one\r\n.\r\nline three\r\n"
                                  "\r\n\r\n";
 
@@ -115,7 +117,7 @@ private slots:
 
         const auto messages = sink.messages();
         QCOMPARE(messages.size(), 1);
-        QCOMPARE(messages.first().data, kDesignedData);
+        QCOMPARE(nw::test::maskStamps(messages.first().data), kDesignedData);
         QCOMPARE(messages.first().mailFrom, QStringLiteral("me@example.org"));
         QCOMPARE(messages.first().rcptTos, QStringList{QStringLiteral("abuse@example.net")});
         QCOMPARE(messages.first().helo, QStringLiteral("127.0.0.1"));
@@ -134,48 +136,62 @@ private slots:
         QVERIFY(!smtp.Log.contains(QStringLiteral("HELO ")));
     }
 
-    void portFollowsTheSettings_data()
+    // Every send parses the server setting afresh: the port follows each change at once, and nothing of an
+    // earlier message (header names filled in by a failed send) stays.
+    void prepareSendFollowsTheSettings_data()
     {
-        QTest::addColumn<QString>("hostPort"); // set by the host before the settings
-        QTest::addColumn<QString>("earlier");  // the port of settings applied before
-        QTest::addColumn<QString>("now");
+        QTest::addColumn<QString>("earlier"); // server setting and Port setting of the send before
+        QTest::addColumn<QString>("earlierPort");
+        QTest::addColumn<QString>("server");
+        QTest::addColumn<QString>("portSetting");
+        QTest::addColumn<QString>("host");
         QTest::addColumn<QString>("port");
-        QTest::newRow("no port anywhere") << ""
-                                          << ""
-                                          << ""
-                                          << "";
-        QTest::newRow("the host's own port stays") << "2525"
-                                                   << ""
-                                                   << ""
-                                                   << "2525";
-        QTest::newRow("the settings' port wins") << "2525"
-                                                 << ""
-                                                 << "587"
-                                                 << "587";
-        QTest::newRow("a port cleared in the settings goes") << ""
-                                                             << "587"
-                                                             << ""
-                                                             << "";
-        QTest::newRow("a port changed in the settings follows") << ""
-                                                                << "587"
-                                                                << "465"
-                                                                << "465";
+        const QString h = QStringLiteral("mail.example.org"), hp = QStringLiteral("mail.example.org:2525");
+        const QString v6 = QStringLiteral("2001:db8::1"), none, p25 = QStringLiteral("25");
+        QTest::newRow("host alone: 25") << none << none << h << none << h << p25;
+        QTest::newRow("HOST:PORT") << none << none << hp << none << h << u"2525"_s;
+        QTest::newRow("the Port setting wins") << none << none << hp << u"587"_s << h << u"587"_s;
+        QTest::newRow("port taken off the server setting") << hp << none << h << none << h << p25;
+        QTest::newRow("Port setting cleared") << h << u"587"_s << h << none << h << p25;
+        QTest::newRow("spaces around") << none << none << u" mail.example.org:2525 "_s << none << h << u"2525"_s;
+        QTest::newRow("IPv6 literal and port") << none << none << u"[2001:db8::1]:2525"_s << none << v6 << u"2525"_s;
+        QTest::newRow("IPv6 literal alone") << none << none << u"[2001:db8::1]"_s << none << v6 << p25;
+        QTest::newRow("bare IPv6 address is all host") << none << none << v6 << none << v6 << p25;
     }
-    void portFollowsTheSettings()
+    void prepareSendFollowsTheSettings()
     {
-        QFETCH(QString, hostPort);
         QFETCH(QString, earlier);
-        QFETCH(QString, now);
+        QFETCH(QString, earlierPort);
+        QFETCH(QString, server);
+        QFETCH(QString, portSetting);
+        QFETCH(QString, host);
         QFETCH(QString, port);
         SMTP smtp;
         SmtpSecurity s;
-        s.port = earlier;
-        smtp.setSecurity(s);
-        if (!hostPort.isEmpty())
-            smtp.Port = hostPort;
-        s.port = now;
-        smtp.setSecurity(s);
+        s.port = earlierPort;
+        prepareSend(smtp, earlier, s);
+        smtp.NameFrom = smtp.NameTo = smtp.BCC = QStringLiteral("old@example.org"); // a failed send's leftovers
+        s.port = portSetting;
+        prepareSend(smtp, server, s);
+        QCOMPARE(smtp.Server, host);
         QCOMPARE(smtp.Port, port);
+        QCOMPARE(smtp.NameFrom + smtp.NameTo + smtp.BCC, QString());
+    }
+
+    // "Send a test message" after a failed one, with another server setting and address: it reaches the
+    // port the setting names and carries the new address in its header.
+    void testMessageAfterAFailedOne()
+    {
+        SmtpSink sink;
+        QVERIFY2(sink.start({QStringLiteral("--strict")}), qPrintable(sink.error()));
+        SMTP smtp;
+        const QString refused = QStringLiteral("127.0.0.1:%1").arg(nw::test::ScriptedPeer::closedPort());
+        QVERIFY(sendTestMessage(smtp, refused, QStringLiteral("old@example.org"), {}).contains(u"could not"_s));
+        const QString outcome = sendTestMessage(smtp, QStringLiteral("127.0.0.1:%1").arg(sink.port()),
+                                                QStringLiteral("me@example.org"), {});
+        QCOMPARE(outcome, QStringLiteral("The test message was sent to me@example.org."));
+        QCOMPARE(sink.messages().size(), 1);
+        QVERIFY(sink.messages().first().data.contains("\r\nFrom:me@example.org\r\nTo:me@example.org\r\n"));
     }
 
     // Each way a secure send must stop, and that no credentials left the program before it did.

@@ -110,8 +110,9 @@ private slots:
         const auto& mail = messages.last();
         QCOMPARE(mail.mailFrom, kUser);
         QCOMPARE(mail.rcptTos, recipients);
-        QVERIFY(mail.data.startsWith("From:Nettlewright<" + kUser.toLatin1() + ">\r\nTo:" + abuse.toLatin1() +
-                                     "\r\nSubject:SPAM Report from 192.0.2.1 / \r\n"));
+        QVERIFY(nw::test::maskStamps(mail.data).startsWith(
+            nw::test::kMaskedStamps + ("From:Nettlewright<" + kUser.toLatin1()) + ">\r\nTo:" + abuse.toLatin1() +
+            "\r\nSubject:SPAM Report from 192.0.2.1 / \r\n"));
         // The body is the complaint for this analysis, with the address and server the look-up used.
         HeaderAnalysis analysis;
         QVERIFY(analyzeHeader(rig.resolver, expectedHeader.text(), analysis));

@@ -2,11 +2,13 @@
 """A real SMTP server for the mail tests (aiosmtpd from Debian) on a loopback port chosen at run time.
 
 Usage: smtp_sink.py FOLDER [--security none|starttls|tls --cert PEM --key PEM] [--user U --password P
-[--mechanisms PLAIN,LOGIN]]. Prints "PORT <n>" once it listens. Every message accepted is stored as
+[--mechanisms PLAIN,LOGIN]] [--strict]. Prints "PORT <n>" once it listens. Every message accepted is stored as
 FOLDER/<n>.json holding the envelope (HELO name, sender, recipients) and the exact data bytes the server
 received (after the end-of-data line, with the transparency dots removed), base64-encoded. Every
 authentication attempt appends "MECHANISM LOGIN ok|bad" to FOLDER/auth.log. With a user, mail is
-accepted only after authentication; with "starttls", only after STARTTLS. The server stops when its
+accepted only after authentication; with "starttls", only after STARTTLS. With --strict it behaves as
+strict submission servers do: a MAIL FROM or RCPT TO address without angle brackets gets "555 5.5.2" and
+a message without a Date header field is refused with "554 5.6.0". The server stops when its
 standard input closes, so it never outlives the test that started it.
 """
 import argparse
@@ -21,12 +23,20 @@ import warnings
 from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
 
 
+def has_date(content):
+    header = content.split(b"\r\n\r\n", 1)[0]
+    return any(line.lower().startswith(b"date:") for line in header.split(b"\r\n"))
+
+
 class Store:
-    def __init__(self, folder):
+    def __init__(self, folder, strict):
         self.folder = folder
+        self.strict = strict
         self.count = 0
 
     async def handle_DATA(self, server, session, envelope):
+        if self.strict and not has_date(envelope.original_content):
+            return "554 5.6.0 Message refused: no Date header field"
         self.count += 1
         record = {
             "helo": session.host_name,
@@ -39,6 +49,25 @@ class Store:
             json.dump(record, f)
         os.replace(path + ".tmp", path)
         return "250 OK stored"
+
+
+class StrictSMTP(SMTP):
+    """Refuses an envelope address outside angle brackets (RFC 5321 4.1.2), as strict servers do."""
+
+    async def bracketed(self, arg, keyword):
+        rest = arg[len(keyword):].lstrip() if arg and arg.upper().startswith(keyword) else ""
+        if rest.startswith("<"):
+            return True
+        await self.push("555 5.5.2 Syntax error: angle brackets required around the address")
+        return False
+
+    async def smtp_MAIL(self, arg):
+        if await self.bracketed(arg, "FROM:"):
+            await super().smtp_MAIL(arg)
+
+    async def smtp_RCPT(self, arg):
+        if await self.bracketed(arg, "TO:"):
+            await super().smtp_RCPT(arg)
 
 
 class Authenticator:
@@ -58,7 +87,7 @@ class Authenticator:
 
 async def main(args):
     loop = asyncio.get_running_loop()
-    store = Store(args.folder)
+    store = Store(args.folder, args.strict)
     context = None
     if args.security != "none":
         context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
@@ -75,7 +104,8 @@ async def main(args):
             auth_require_tls=args.security == "starttls",
             auth_exclude_mechanism=offered - set(args.mechanisms.split(",")),
         )
-    server = await loop.create_server(lambda: SMTP(store, **options), "127.0.0.1", 0,
+    server_class = StrictSMTP if args.strict else SMTP
+    server = await loop.create_server(lambda: server_class(store, **options), "127.0.0.1", 0,
                                       ssl=context if args.security == "tls" else None)
     print("PORT %d" % server.sockets[0].getsockname()[1], flush=True)
     stdin_closed = loop.run_in_executor(None, sys.stdin.buffer.read)
@@ -95,4 +125,5 @@ if __name__ == "__main__":
     parser.add_argument("--user")
     parser.add_argument("--password", default="")
     parser.add_argument("--mechanisms", default="PLAIN,LOGIN")
+    parser.add_argument("--strict", action="store_true")
     asyncio.run(main(parser.parse_args()))

@@ -7,6 +7,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 
 namespace nw::test {
 
@@ -70,6 +71,20 @@ QStringList SmtpSink::authAttempts() const
     if (!f.open(QIODevice::ReadOnly))
         return {};
     return QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+QByteArray maskStamps(const QByteArray& data)
+{
+    static const QRegularExpression date(
+        QStringLiteral("^Date: (Mon|Tue|Wed|Thu|Fri|Sat|Sun), \\d{1,2} "
+                       "(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) \\d{4} \\d\\d:\\d\\d:\\d\\d [+-]\\d{4}\r$"),
+        QRegularExpression::MultilineOption);
+    static const QRegularExpression id(QStringLiteral("^Message-ID: <[0-9a-f-]{36}@[A-Za-z0-9.-]+>\r$"),
+                                       QRegularExpression::MultilineOption);
+    QString text = QString::fromLatin1(data);
+    text.replace(date, QStringLiteral("Date: DATE\r"));
+    text.replace(id, QStringLiteral("Message-ID: ID\r"));
+    return text.toLatin1();
 }
 
 } // namespace nw::test

@@ -42,4 +42,11 @@ private:
     QString m_error;
 };
 
+// `data` with the values of its Date and Message-ID fields replaced by "DATE" and "ID", where they have the
+// form they must have (an RFC 5322 date-time; a unique id on a domain in angle brackets), so that the rest
+// can be compared byte for byte. A field of another form stays as it is and fails the comparison.
+QByteArray maskStamps(const QByteArray& data);
+// The masked fields as they stand in front of the From line.
+inline constexpr char kMaskedStamps[] = "Date: DATE\r\nMessage-ID: ID\r\n";
+
 } // namespace nw::test
