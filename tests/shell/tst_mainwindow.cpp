@@ -194,12 +194,14 @@ private slots:
         QCOMPARE(readSetting(w.store, settings::UseMyReturn), QStringLiteral("0"));
 
         w.window->txtSMTP->setFocus();
-        QTest::keyClicks(w.window->txtSMTP, QStringLiteral("mail.example.org"));
+        QTest::keyClicks(w.window->txtSMTP, QStringLiteral("mail.example.org:2525"));
         // Typing alone stores nothing; leaving the box does.
         QCOMPARE(readSetting(w.store, settings::Smtp), QString());
+        QCOMPARE(w.window->txtSMTPPort->placeholderText(), QStringLiteral("25"));
         w.window->txtEmail->setFocus();
-        QCOMPARE(readSetting(w.store, settings::Smtp), QStringLiteral("mail.example.org"));
-        QCOMPARE(w.state.smtpServer, QStringLiteral("mail.example.org"));
+        QCOMPARE(readSetting(w.store, settings::Smtp), QStringLiteral("mail.example.org:2525"));
+        QCOMPARE(w.state.smtpServer, QStringLiteral("mail.example.org:2525"));
+        QCOMPARE(w.window->txtSMTPPort->placeholderText(), QStringLiteral("2525")); // the port sends will use
         QTest::keyClicks(w.window->txtEmail, QStringLiteral("me@example.org"));
         w.window->chkLoadwithWindows->setFocus();
         QCOMPARE(w.state.userAddress, QStringLiteral("me@example.org"));
