@@ -4,39 +4,70 @@
 #include "platform/TextFile.h"
 
 #include <QCommandLineParser>
+#include <QSet>
 
-#include <cstdio>
 
 using namespace nw;
 
 namespace {
 
+const char* const kUsage =
+    R"(usage: nettlewright-cli send --server HOST[:PORT] --from ADDR --to ADDR [--cc ADDR] [--bcc ADDR]
+                            [--name-from TEXT] [--name-to TEXT] [--subject TEXT] [--xmailer TEXT]
+                            [--xheader LINE] [--attachment FILE] --body-file FILE
+
+Sends one message through an SMTP server the way the program sends its complaints, prints each
+progress status (once) and error as it happens, then the whole dialogue.
+
+  --server HOST[:PORT]  SMTP server (port 25 when none)
+  --from ADDR           envelope sender
+  --to ADDR             recipient
+  --cc ADDR             copy recipient, also named in a Cc: header
+  --bcc ADDR            blind-copy recipient
+  --name-from TEXT      text of the From: header (the sender when absent)
+  --name-to TEXT        text of the To: header (the recipient when absent)
+  --subject TEXT        subject text
+  --xmailer TEXT        mailer name in the X-Mailer: header
+  --xheader LINE        one extra header line, sent first
+  --attachment FILE     file appended uuencoded after the body
+  --body-file FILE      file holding the message text (single-byte text)
+  --help                show this text
+
+Exit status: 0 the server took the message, 1 it did not, 2 a usage error.)";
+
 // Sends one message with exactly the given properties and shows the whole dialogue: a way to check mail
 // settings and to see what the server answers.
 int sendCommand(const QStringList& args)
 {
+    if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
+        cli::out(QString::fromLatin1(kUsage));
+        return 0;
+    }
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Sends one message through an SMTP server and prints the "
-                                                    "progress events, then the whole dialogue."));
-    parser.addHelpOption();
-    const auto option = [&parser](const char* name, const char* description, const char* value) {
-        QCommandLineOption o(QString::fromLatin1(name), QString::fromLatin1(description), QString::fromLatin1(value));
+    const auto option = [&parser](const char* name) {
+        QCommandLineOption o(QString::fromLatin1(name), QString(), QStringLiteral("value"));
         parser.addOption(o);
         return o;
     };
-    const auto server = option("server", "SMTP server, HOST or HOST:PORT (port 25 when none).", "HOST[:PORT]");
-    const auto from = option("from", "Envelope sender.", "ADDR");
-    const auto to = option("to", "Recipient.", "ADDR");
-    const auto cc = option("cc", "Copy recipient, also named in a Cc: header.", "ADDR");
-    const auto bcc = option("bcc", "Blind-copy recipient.", "ADDR");
-    const auto nameFrom = option("name-from", "Text of the From: header (the sender when absent).", "TEXT");
-    const auto nameTo = option("name-to", "Text of the To: header (the recipient when absent).", "TEXT");
-    const auto subject = option("subject", "Subject text.", "TEXT");
-    const auto xmailer = option("xmailer", "Mailer name in the X-Mailer: header.", "TEXT");
-    const auto xheader = option("xheader", "One extra header line, sent first.", "LINE");
-    const auto attachment = option("attachment", "File appended uuencoded after the body.", "FILE");
-    const auto bodyFile = option("body-file", "File holding the message text (single-byte text).", "FILE");
-    parser.process(QStringList{QStringLiteral("nettlewright-cli send")} + args);
+    const auto server = option("server");
+    const auto from = option("from");
+    const auto to = option("to");
+    const auto cc = option("cc");
+    const auto bcc = option("bcc");
+    const auto nameFrom = option("name-from");
+    const auto nameTo = option("name-to");
+    const auto subject = option("subject");
+    const auto xmailer = option("xmailer");
+    const auto xheader = option("xheader");
+    const auto attachment = option("attachment");
+    const auto bodyFile = option("body-file");
+    if (!parser.parse(QStringList{QStringLiteral("send")} + args) || !parser.positionalArguments().isEmpty()) {
+        const QString why = parser.errorText().isEmpty()
+                                ? QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().value(0))
+                                : parser.errorText();
+        cli::err(QStringLiteral("nettlewright-cli send: %1 (see --help)").arg(why));
+        return 2;
+    }
 
     const auto missing = [&](const QCommandLineOption& o) {
         if (parser.isSet(o))
@@ -45,7 +76,7 @@ int sendCommand(const QStringList& args)
         return true;
     };
     if (missing(server) || missing(from) || missing(to) || missing(bodyFile))
-        return 1;
+        return 2;
 
     SMTP smtp;
     QString host = parser.value(server);
@@ -72,12 +103,19 @@ int sendCommand(const QStringList& args)
         return 1;
     }
 
-    QObject::connect(&smtp, &SMTP::Status, [](const QString& text) { cli::out(QStringLiteral("Status: ") + text); });
+    // The client reports its state on every step of the dialogue; each state is news only once.
+    QSet<QString> shown;
+    QObject::connect(&smtp, &SMTP::Status, [&shown](const QString& text) {
+        if (!shown.contains(text)) {
+            shown.insert(text);
+            cli::out(QStringLiteral("Status: ") + text);
+        }
+    });
     QObject::connect(&smtp, &SMTP::Error, [](const QString& text) { cli::out(QStringLiteral("Error: ") + text); });
     const bool sent = smtp.SendMail();
     cli::out(QStringLiteral("--- Log ---"));
-    std::fputs(smtp.Log.toLatin1().constData(), stdout);
-    std::fflush(stdout);
+    if (!smtp.Log.isEmpty())
+        cli::out(smtp.Log.endsWith(QLatin1Char('\n')) ? smtp.Log.chopped(1) : smtp.Log);
     return sent ? 0 : 1;
 }
 
