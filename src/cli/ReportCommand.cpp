@@ -1,6 +1,5 @@
 #include "cli/Cli.h"
 #include "header/AddressList.h"
-#include "header/HostUtils.h"
 #include "header/OriginatingIP.h"
 #include "header/ReceivedLines.h"
 #include "mail/Complaint.h"

@@ -5,6 +5,7 @@
 #include "platform/Prompts.h"
 #include "platform/TextFile.h"
 
+#include <QByteArrayMatcher>
 #include <QFile>
 
 #include <cstring>
@@ -73,16 +74,26 @@ QByteArray readUpTo(QFile& file, qsizetype limit)
 
 // Whether "Received: from" occurs in the rest of the file, `carry` being the bytes just before it. Reads
 // on in pieces, so a file of any size is searched in the same small memory.
-bool followsLater(QFile& file, QByteArray carry)
+bool followsLater(QFile& file, const QByteArray& carry)
 {
-    constexpr qsizetype kPiece = 64 * 1024;
+    static const QByteArrayMatcher marker(kReceivedFrom);
+    constexpr qsizetype kPiece = 1 << 20;
+    const qsizetype overlap = carry.size();
+    QByteArray buffer(overlap + kPiece, Qt::Uninitialized);
+    std::memcpy(buffer.data(), carry.constData(), size_t(overlap));
+    qsizetype held = overlap;
     for (;;) {
-        const QByteArray piece = carry + readUpTo(file, kPiece);
-        if (piece.contains(kReceivedFrom))
-            return true;
-        if (piece.size() == carry.size())
+        const qint64 got = file.read(buffer.data() + held, kPiece);
+        if (got < 0 || file.error() != QFileDevice::NoError)
+            throw RuntimeError(57);
+        if (got == 0)
             return false;
-        carry = piece.right(kReceivedFrom.size() - 1);
+        held += got;
+        if (marker.indexIn(buffer.constData(), held) >= 0)
+            return true;
+        // The last bytes may begin an occurrence that the next piece ends.
+        std::memmove(buffer.data(), buffer.constData() + held - overlap, size_t(overlap));
+        held = overlap;
     }
 }
 
