@@ -43,6 +43,17 @@ int sendCommand(const QStringList& args)
         cli::out(QString::fromLatin1(kUsage));
         return 0;
     }
+    // The options that are copied as they are into the client's property of the same meaning.
+    struct Field {
+        const char* option;
+        QString SMTP::*property;
+    };
+    static constexpr Field kFields[] = {
+        {"from", &SMTP::MailFrom},       {"to", &SMTP::MailTo},           {"cc", &SMTP::CCC},
+        {"bcc", &SMTP::BCC},             {"name-from", &SMTP::NameFrom},  {"name-to", &SMTP::NameTo},
+        {"subject", &SMTP::Subject},     {"xmailer", &SMTP::XMailer},     {"xheader", &SMTP::XHeader},
+        {"attachment", &SMTP::Attachment},
+    };
     QCommandLineParser parser;
     const auto option = [&parser](const char* name) {
         QCommandLineOption o(QString::fromLatin1(name), QString(), QStringLiteral("value"));
@@ -50,17 +61,10 @@ int sendCommand(const QStringList& args)
         return o;
     };
     const auto server = option("server");
-    const auto from = option("from");
-    const auto to = option("to");
-    const auto cc = option("cc");
-    const auto bcc = option("bcc");
-    const auto nameFrom = option("name-from");
-    const auto nameTo = option("name-to");
-    const auto subject = option("subject");
-    const auto xmailer = option("xmailer");
-    const auto xheader = option("xheader");
-    const auto attachment = option("attachment");
     const auto bodyFile = option("body-file");
+    QList<QCommandLineOption> copied;
+    for (const Field& f : kFields)
+        copied << option(f.option);
     if (!parser.parse(QStringList{QStringLiteral("send")} + args) || !parser.positionalArguments().isEmpty()) {
         const QString why = parser.errorText().isEmpty()
                                 ? QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().value(0))
@@ -75,7 +79,8 @@ int sendCommand(const QStringList& args)
         cli::err(QStringLiteral("nettlewright-cli send: --%1 is required (see --help)").arg(o.names().first()));
         return true;
     };
-    if (missing(server) || missing(from) || missing(to) || missing(bodyFile))
+    // --from and --to, the first two fields, are required as well.
+    if (missing(server) || missing(copied.at(0)) || missing(copied.at(1)) || missing(bodyFile))
         return 2;
 
     SMTP smtp;
@@ -86,16 +91,8 @@ int sendCommand(const QStringList& args)
         host.truncate(colon);
     }
     smtp.Server = host;
-    smtp.MailFrom = parser.value(from);
-    smtp.MailTo = parser.value(to);
-    smtp.CCC = parser.value(cc);
-    smtp.BCC = parser.value(bcc);
-    smtp.NameFrom = parser.value(nameFrom);
-    smtp.NameTo = parser.value(nameTo);
-    smtp.Subject = parser.value(subject);
-    smtp.XMailer = parser.value(xmailer);
-    smtp.XHeader = parser.value(xheader);
-    smtp.Attachment = parser.value(attachment);
+    for (qsizetype i = 0; i < copied.size(); ++i)
+        smtp.*kFields[i].property = parser.value(copied.at(i));
     try {
         smtp.Body = TextFile::read(parser.value(bodyFile));
     } catch (const RuntimeError& e) {

@@ -21,8 +21,9 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(appTitle());
     QCoreApplication::setApplicationVersion(versionText());
-    // Messages go to stderr and every question takes its default: nothing waits for a person.
-    StderrPrompts prompts;
+    // Messages go to stderr, escaped as every other line, and every question takes its default: nothing
+    // waits for a person.
+    StderrPrompts prompts(cli::err);
     Prompts::install(&prompts);
 
     QStringList args = cli::arguments(argc, argv);
