@@ -21,7 +21,7 @@ struct LoadedHeader {
 };
 
 // Loads the header from a file open for reading, as LoadMessageHeader does, holding at most
-// kHeaderReadLimit bytes of it (and a small piece more while it looks for a "Received: from" too far down).
+// kHeaderReadLimit bytes of it (and a megabyte more while it looks for a "Received: from" too far down).
 LoadedHeader loadHeader(QFile& file);
 
 // Loads the message file at `path` into `view`: CR LF line ends, from the first "Received: from" on, at
