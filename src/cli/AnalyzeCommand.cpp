@@ -2,12 +2,8 @@
 
 #include "cli/Cli.h"
 #include "header/HeaderAnalysis.h"
-#include "header/MessageIntake.h"
 #include "header/OriginatingIP.h"
 #include "platform/Resolver.h"
-
-#include <QFile>
-#include <QFileInfo>
 
 #include <memory>
 
@@ -29,21 +25,11 @@ Options:
   --help           show this text
 
 Without --resolver or --no-dns the system's name service answers (at most 10 s a look-up).
-Exit status: 0 when every file was read, 1 when one could not be read, 2 for a usage error.)";
-
-// Why `path` cannot be read, or empty when it can.
-QString unreadable(const QString& path)
-{
-    const QFileInfo info(path);
-    if (!info.exists())
-        return QStringLiteral("no such file");
-    if (info.isDir())
-        return QStringLiteral("is a folder");
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return file.errorString();
-    return QString();
-}
+Only the top of a file is kept: as far as the first "Received: from" can start (its position is a
+16-bit value) and 1300 characters after it. A file that is no regular file
+(a folder, FIFO, device or socket) is refused, not waited on.
+Exit status: 0 when every file was read, 1 when one could not be read (it gets no line), 2 for a
+usage error.)";
 
 QString jsonLine(const QString& file, bool fullHeader, const HeaderAnalysis& a)
 {
@@ -93,32 +79,24 @@ int analyze(const QStringList& args)
         return 2;
     }
 
-    std::unique_ptr<Resolver> resolver;
-    if (noDns) {
-        resolver = std::make_unique<TableResolver>(); // an empty table finds no names
-    } else if (!resolverFile.isEmpty()) {
-        QString error;
-        resolver = TableResolver::fromFile(resolverFile, &error);
-        if (!resolver) {
-            err(QStringLiteral("analyze: ") + error);
-            return 2;
-        }
-    } else {
-        resolver = std::make_unique<SystemResolver>();
+    QString error;
+    const std::unique_ptr<Resolver> resolver = makeResolver(noDns, resolverFile, error);
+    if (!resolver) {
+        err(QStringLiteral("analyze: ") + error);
+        return 2;
     }
 
     int status = 0;
     for (const QString& file : files) {
-        const QString problem = unreadable(file);
-        if (!problem.isEmpty()) {
-            err(QStringLiteral("analyze: cannot read %1: %2").arg(file, problem));
+        QString header;
+        QString failure;
+        if (!loadMessage(file, header, failure)) {
+            err(QStringLiteral("analyze: cannot read %1: %2").arg(file, failure));
             status = 1;
             continue;
         }
-        StringSink view;
-        LoadMessageHeader(file, view);
         HeaderAnalysis analysis; // a fresh one for each file
-        const bool fullHeader = analyzeHeader(*resolver, view.text(), analysis);
+        const bool fullHeader = analyzeHeader(*resolver, header, analysis);
         out(jsonLine(file, fullHeader, analysis));
     }
     return status;

@@ -1,5 +1,13 @@
 #include "cli/Cli.h"
 
+#include "errors/RuntimeError.h"
+#include "header/MessageIntake.h"
+#include "platform/Resolver.h"
+#include "platform/TextFile.h"
+
+#include <QCoreApplication>
+#include <QFile>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -27,16 +35,116 @@ QList<Command> commands()
     return list;
 }
 
-void out(const QString& line)
+namespace {
+constexpr char16_t kRawByte = 0xDC00; // U+DC00 + byte: a byte of a name that is no valid text
+
+// A lone low surrogate (one that ends no pair) in the range arguments() gives such bytes.
+bool isRawByte(const QString& text, qsizetype i)
 {
-    std::fputs(line.toLocal8Bit().constData(), stdout);
-    std::fputc('\n', stdout);
+    const char16_t u = text.at(i).unicode();
+    return u >= kRawByte && u <= kRawByte + 0xFF && (i == 0 || !text.at(i - 1).isHighSurrogate());
 }
 
-void err(const QString& line)
+void write(std::FILE* stream, const QString& line)
 {
-    std::fputs(line.toLocal8Bit().constData(), stderr);
-    std::fputc('\n', stderr);
+    const QByteArray bytes = printable(line + QLatin1Char('\n')).toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+}
+} // namespace
+
+QStringList arguments(int argc, char** argv)
+{
+#ifdef Q_OS_UNIX
+    QStringList list;
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray raw(argv[i]);
+        QString text = QString::fromLocal8Bit(raw);
+        if (text.toLocal8Bit() != raw) {
+            // Decoded piece by piece: the shortest run (one character of the locale's encoding, at most four
+            // bytes) that reads as text and back stays text; a byte that starts none stands for itself.
+            text.clear();
+            for (qsizetype at = 0; at < raw.size();) {
+                qsizetype length = 1;
+                while (length <= 4 && QString::fromLocal8Bit(raw.mid(at, length)).toLocal8Bit() != raw.mid(at, length))
+                    ++length;
+                if (length > 4) {
+                    text += QChar(char16_t(kRawByte + uchar(raw.at(at))));
+                    ++at;
+                } else {
+                    text += QString::fromLocal8Bit(raw.mid(at, length));
+                    at += length;
+                }
+            }
+        }
+        list << text;
+    }
+    return list;
+#else
+    Q_UNUSED(argc)
+    Q_UNUSED(argv)
+    return QCoreApplication::arguments().mid(1);
+#endif
+}
+
+QByteArray nativePath(const QString& argument)
+{
+    QByteArray bytes;
+    qsizetype from = 0;
+    for (qsizetype i = 0; i <= argument.size(); ++i) {
+        if (i < argument.size() && !isRawByte(argument, i))
+            continue;
+        bytes += QFile::encodeName(argument.mid(from, i - from));
+        if (i < argument.size())
+            bytes += char(argument.at(i).unicode() - kRawByte);
+        from = i + 1;
+    }
+    return bytes;
+}
+
+QString printable(const QString& text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        const char16_t u = c.unicode();
+        const bool lineEnd = u == '\n' || (u == '\r' && text.mid(i + 1, 1) == QLatin1String("\n"));
+        const bool control = (u < 0x20 && u != '\t' && !lineEnd) || (u >= 0x7F && u < 0xA0);
+        const bool raw = isRawByte(text, i);
+        if (control || raw)
+            out += QStringLiteral("\\x%1").arg(raw ? u - kRawByte : u, 2, 16, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    return out;
+}
+
+void out(const QString& line) { write(stdout, line); }
+
+void err(const QString& line) { write(stderr, line); }
+
+bool loadMessage(const QString& argument, QString& header, QString& failure)
+{
+    QFile file;
+    try {
+        TextFile::openRegular(file, nativePath(argument));
+    } catch (const RuntimeError& e) {
+        failure = e.description();
+        return false;
+    }
+    const LoadedHeader loaded = loadHeader(file);
+    header = loaded.text;
+    failure = loaded.failure;
+    return failure.isNull();
+}
+
+std::unique_ptr<Resolver> makeResolver(bool noDns, const QString& tableFile, QString& error)
+{
+    if (noDns)
+        return std::make_unique<TableResolver>(); // an empty table finds no names
+    if (!tableFile.isEmpty())
+        return TableResolver::fromFile(tableFile, &error);
+    return std::make_unique<SystemResolver>();
 }
 
 QString jsonString(const QString& text)

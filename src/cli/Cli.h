@@ -3,6 +3,12 @@
 #include <QList>
 #include <QStringList>
 
+#include <memory>
+
+namespace nw {
+class Resolver;
+}
+
 // The headless commands share one dispatcher; each command lives in its own file and registers itself
 // with NW_CLI_COMMAND.
 namespace nw::cli {
@@ -17,9 +23,28 @@ bool registerCommand(const Command& command);
 // Every registered command, sorted by name.
 QList<Command> commands();
 
-// Output helpers: stdout for results, stderr for messages.
+// The command line's arguments after the program's name. A byte that is no valid text in the locale (a
+// file name in another encoding) stands for itself as U+DC00 plus the byte (a lone surrogate), so nativePath() gets the
+// file system's name back exactly.
+QStringList arguments(int argc, char** argv);
+QByteArray nativePath(const QString& argument);
+
+// Output helpers: stdout for results, stderr for messages, each ending the line. Control characters other
+// than tabs and line ends (LF, CR LF), and the bytes that arguments() could not read as text, are written as \xHH: nothing is cut at a
+// NUL, and nothing drives the terminal.
 void out(const QString& line);
 void err(const QString& line);
+// What out() and err() write for `text`.
+QString printable(const QString& text);
+
+// Loads the header of the message file named by a command-line argument, as the drop folder does. A file
+// that cannot be read (missing, no regular file, unreadable, a first "Received: from" too far down)
+// gives false and the reason in `failure`.
+bool loadMessage(const QString& argument, QString& header, QString& failure);
+
+// The reverse names a command uses: none with `noDns`, the table in `tableFile` when given, else the
+// system's name service. Null, with the reason in `error`, when the table cannot be read.
+std::unique_ptr<Resolver> makeResolver(bool noDns, const QString& tableFile, QString& error);
 
 // `text` as a JSON string literal, quotes included, in plain ASCII: CR, LF, other control characters and
 // everything beyond ASCII are written as escapes.

@@ -1,8 +1,5 @@
 #include "cli/Cli.h"
-#include "errors/RuntimeError.h"
 #include "header/AddressList.h"
-#include "header/HostUtils.h"
-#include "header/MessageIntake.h"
 #include "header/OriginatingIP.h"
 #include "header/ReceivedLines.h"
 #include "mail/Complaint.h"
@@ -12,6 +9,7 @@
 #include "platform/Resolver.h"
 #include "platform/SettingsStore.h"
 #include "platform/SystemKeychain.h"
+#include "platform/TextFile.h"
 #include "shell/Settings.h"
 #include "whois/WhoIs.h"
 #include "whois/WhoisLookup.h"
@@ -23,7 +21,8 @@ using namespace nw;
 namespace {
 
 const char* const kUsage =
-    R"(usage: nettlewright-cli report [--route NAME=HOST:PORT]... [--delay MS] [--no-dns] [--send] FILE...
+    R"(usage: nettlewright-cli report [--route NAME=HOST:PORT]... [--delay MS] [--resolver FILE] [--no-dns] [--send]
+                              FILE...
 
 Takes each message file along the road the monitor takes it, without windows: the header analysis, the
 WHOIS look-up of the originating IP (referrals followed, then once by its host name when the answers hold
@@ -31,17 +30,20 @@ no address), the abuse address, and the complaint, whose recipient, subject and 
 
   --route NAME=HOST:PORT  connect to HOST:PORT whenever WHOIS server NAME is to be asked (repeatable)
   --delay MS              evaluate the answers MS milliseconds after the last one (default 5000)
+  --resolver FILE         take names and addresses from FILE, lines "IP NAME" ('#' starts a comment)
   --no-dns                look up no names (reverse names of the hops, this machine's address)
   --send                  send each complaint through the SMTP server of the settings, from the
                           settings' address; a file is deleted only after the server accepted it
 
-Exit status: 0 every file was reported, 1 a failure (file, look-up or send), 2 a file with no complaint
-to make (no full header, no usable address, no abuse address).)";
+File names are taken as they are given. Exit status: 0 every file was reported, 1 a failure (a file
+that cannot be read, a look-up, a send), 2 a file with no complaint to make (no full header, no usable
+address, no abuse address) or a usage error.)";
 
 struct Options {
     EndpointRouter router;
     int delay = 5000;
     bool noDns = false;
+    QString resolverFile;
     bool send = false;
     QStringList files;
 };
@@ -53,12 +55,12 @@ int reportFile(const QString& file, const Options& options, Resolver& resolver)
         cli::err(QStringLiteral("nettlewright-cli report: %1: %2").arg(file, why));
         return status;
     };
-    if (!FileExists(file))
-        return fail(1, QStringLiteral("no such file"));
-    StringSink view;
-    LoadMessageHeader(file, view);
+    QString header;
+    QString failure;
+    if (!cli::loadMessage(file, header, failure))
+        return fail(1, QStringLiteral("cannot read: ") + failure);
     HeaderAnalysis analysis;
-    if (!analyzeHeader(resolver, view.text(), analysis))
+    if (!analyzeHeader(resolver, header, analysis))
         return fail(2, QStringLiteral("not a full header"));
     if (!IsIPAddress(analysis.ip))
         return fail(2, QStringLiteral("no usable originating address"));
@@ -82,7 +84,7 @@ int reportFile(const QString& file, const Options& options, Resolver& resolver)
         return fail(2, asked + QStringLiteral(": ") + outcome.message);
 
     const QString subject = complaintSubject(analysis.ip, analysis.ipHostName);
-    const QString body = CreateComplaint(complaintInputs(analysis, view.text(), asked, server, resolver));
+    const QString body = CreateComplaint(complaintInputs(analysis, header, asked, server, resolver));
     QString shown = body;
     cli::out(QStringLiteral("File: ") + file);
     cli::out(QStringLiteral("To: ") + outcome.address);
@@ -110,11 +112,8 @@ int reportFile(const QString& file, const Options& options, Resolver& resolver)
     QObject::connect(&smtp, &SMTP::Error, [&error](const QString& text) { error = text; });
     if (!smtp.SendMail())
         return fail(1, QStringLiteral("not sent (%1); the file is kept").arg(error));
-    try {
-        Kill(file);
-    } catch (const RuntimeError& e) {
-        return fail(1, QStringLiteral("sent, but not deleted: ") + e.description());
-    }
+    if (!TextFile::remove(cli::nativePath(file)))
+        return fail(1, QStringLiteral("sent, but not deleted"));
     cli::out(QStringLiteral("Sent to ") + outcome.address + QStringLiteral("; deleted ") + file);
     return 0;
 }
@@ -132,36 +131,39 @@ int reportCommand(const QStringList& args)
             options.send = true;
         } else if (arg == QLatin1String("--no-dns")) {
             options.noDns = true;
+        } else if (arg == QLatin1String("--resolver") && hasValue) {
+            options.resolverFile = args.at(++i);
         } else if (arg == QLatin1String("--route") && hasValue) {
             QString error;
             if (!options.router.addRoute(args.at(++i), &error)) {
                 cli::err(QStringLiteral("nettlewright-cli report: ") + error);
-                return 1;
+                return 2;
             }
         } else if (arg == QLatin1String("--delay") && hasValue) {
             bool ok = false;
             options.delay = args.at(++i).toInt(&ok);
             if (!ok || options.delay < 0) {
                 cli::err(QStringLiteral("nettlewright-cli report: --delay needs a number of milliseconds"));
-                return 1;
+                return 2;
             }
         } else if (arg.startsWith(QLatin1String("--"))) {
             cli::err(
                 QStringLiteral("nettlewright-cli report: unknown or incomplete option '%1' (see --help)").arg(arg));
-            return 1;
+            return 2;
         } else {
             options.files << arg;
         }
     }
     if (options.files.isEmpty()) {
         cli::err(QStringLiteral("nettlewright-cli report: give at least one message file (see --help)"));
-        return 1;
+        return 2;
     }
-    std::unique_ptr<Resolver> resolver;
-    if (options.noDns)
-        resolver = std::make_unique<TableResolver>();
-    else
-        resolver = std::make_unique<SystemResolver>();
+    QString error;
+    const std::unique_ptr<Resolver> resolver = cli::makeResolver(options.noDns, options.resolverFile, error);
+    if (!resolver) {
+        cli::err(QStringLiteral("nettlewright-cli report: ") + error);
+        return 2;
+    }
     int status = 0;
     for (const QString& file : options.files) {
         const int result = reportFile(file, options, *resolver);

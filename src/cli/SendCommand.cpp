@@ -4,40 +4,73 @@
 #include "platform/TextFile.h"
 
 #include <QCommandLineParser>
-
-#include <cstdio>
+#include <QSet>
 
 using namespace nw;
 
 namespace {
 
+const char* const kUsage =
+    R"(usage: nettlewright-cli send --server HOST[:PORT] --from ADDR --to ADDR [--cc ADDR] [--bcc ADDR]
+                            [--name-from TEXT] [--name-to TEXT] [--subject TEXT] [--xmailer TEXT]
+                            [--xheader LINE] [--attachment FILE] --body-file FILE
+
+Sends one message through an SMTP server the way the program sends its complaints, prints each
+progress status (once) and error as it happens, then the whole dialogue.
+
+  --server HOST[:PORT]  SMTP server: HOST, HOST:PORT or [IPV6]:PORT (port 25 when none)
+  --from ADDR           envelope sender
+  --to ADDR             recipient
+  --cc ADDR             copy recipient, also named in a Cc: header
+  --bcc ADDR            blind-copy recipient
+  --name-from TEXT      text of the From: header (the sender when absent)
+  --name-to TEXT        text of the To: header (the recipient when absent)
+  --subject TEXT        subject text
+  --xmailer TEXT        mailer name in the X-Mailer: header
+  --xheader LINE        one extra header line, sent first
+  --attachment FILE     file appended uuencoded after the body
+  --body-file FILE      file holding the message text (single-byte text)
+  --help                show this text
+
+Exit status: 0 the server took the message, 1 it did not, 2 a usage error.)";
+
 // Sends one message with exactly the given properties and shows the whole dialogue: a way to check mail
 // settings and to see what the server answers.
 int sendCommand(const QStringList& args)
 {
+    if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
+        cli::out(QString::fromLatin1(kUsage));
+        return 0;
+    }
+    // The options that are copied as they are into the client's property of the same meaning.
+    struct Field {
+        const char* option;
+        QString SMTP::*property;
+    };
+    static constexpr Field kFields[] = {
+        {"from", &SMTP::MailFrom},       {"to", &SMTP::MailTo},           {"cc", &SMTP::CCC},
+        {"bcc", &SMTP::BCC},             {"name-from", &SMTP::NameFrom},  {"name-to", &SMTP::NameTo},
+        {"subject", &SMTP::Subject},     {"xmailer", &SMTP::XMailer},     {"xheader", &SMTP::XHeader},
+        {"attachment", &SMTP::Attachment},
+    };
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Sends one message through an SMTP server and prints the "
-                                                    "progress events, then the whole dialogue."));
-    parser.addHelpOption();
-    const auto option = [&parser](const char* name, const char* description, const char* value) {
-        QCommandLineOption o(QString::fromLatin1(name), QString::fromLatin1(description), QString::fromLatin1(value));
+    const auto option = [&parser](const char* name) {
+        QCommandLineOption o(QString::fromLatin1(name), QString(), QStringLiteral("value"));
         parser.addOption(o);
         return o;
     };
-    const auto server =
-        option("server", "SMTP server, HOST, HOST:PORT or [IPV6]:PORT (port 25 when none).", "HOST[:PORT]");
-    const auto from = option("from", "Envelope sender.", "ADDR");
-    const auto to = option("to", "Recipient.", "ADDR");
-    const auto cc = option("cc", "Copy recipient, also named in a Cc: header.", "ADDR");
-    const auto bcc = option("bcc", "Blind-copy recipient.", "ADDR");
-    const auto nameFrom = option("name-from", "Text of the From: header (the sender when absent).", "TEXT");
-    const auto nameTo = option("name-to", "Text of the To: header (the recipient when absent).", "TEXT");
-    const auto subject = option("subject", "Subject text.", "TEXT");
-    const auto xmailer = option("xmailer", "Mailer name in the X-Mailer: header.", "TEXT");
-    const auto xheader = option("xheader", "One extra header line, sent first.", "LINE");
-    const auto attachment = option("attachment", "File appended uuencoded after the body.", "FILE");
-    const auto bodyFile = option("body-file", "File holding the message text (single-byte text).", "FILE");
-    parser.process(QStringList{QStringLiteral("nettlewright-cli send")} + args);
+    const auto server = option("server");
+    const auto bodyFile = option("body-file");
+    QList<QCommandLineOption> copied;
+    for (const Field& f : kFields)
+        copied << option(f.option);
+    if (!parser.parse(QStringList{QStringLiteral("send")} + args) || !parser.positionalArguments().isEmpty()) {
+        const QString why = parser.errorText().isEmpty()
+                                ? QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().value(0))
+                                : parser.errorText();
+        cli::err(QStringLiteral("nettlewright-cli send: %1 (see --help)").arg(why));
+        return 2;
+    }
 
     const auto missing = [&](const QCommandLineOption& o) {
         if (parser.isSet(o))
@@ -45,21 +78,14 @@ int sendCommand(const QStringList& args)
         cli::err(QStringLiteral("nettlewright-cli send: --%1 is required (see --help)").arg(o.names().first()));
         return true;
     };
-    if (missing(server) || missing(from) || missing(to) || missing(bodyFile))
-        return 1;
+    // --from and --to, the first two fields, are required as well.
+    if (missing(server) || missing(copied.at(0)) || missing(copied.at(1)) || missing(bodyFile))
+        return 2;
 
     SMTP smtp;
     prepareSend(smtp, parser.value(server), {});
-    smtp.MailFrom = parser.value(from);
-    smtp.MailTo = parser.value(to);
-    smtp.CCC = parser.value(cc);
-    smtp.BCC = parser.value(bcc);
-    smtp.NameFrom = parser.value(nameFrom);
-    smtp.NameTo = parser.value(nameTo);
-    smtp.Subject = parser.value(subject);
-    smtp.XMailer = parser.value(xmailer);
-    smtp.XHeader = parser.value(xheader);
-    smtp.Attachment = parser.value(attachment);
+    for (qsizetype i = 0; i < copied.size(); ++i)
+        smtp.*kFields[i].property = parser.value(copied.at(i));
     try {
         smtp.Body = TextFile::read(parser.value(bodyFile));
     } catch (const RuntimeError& e) {
@@ -67,12 +93,19 @@ int sendCommand(const QStringList& args)
         return 1;
     }
 
-    QObject::connect(&smtp, &SMTP::Status, [](const QString& text) { cli::out(QStringLiteral("Status: ") + text); });
+    // The client reports its state on every step of the dialogue; each state is news only once.
+    QSet<QString> shown;
+    QObject::connect(&smtp, &SMTP::Status, [&shown](const QString& text) {
+        if (!shown.contains(text)) {
+            shown.insert(text);
+            cli::out(QStringLiteral("Status: ") + text);
+        }
+    });
     QObject::connect(&smtp, &SMTP::Error, [](const QString& text) { cli::out(QStringLiteral("Error: ") + text); });
     const bool sent = smtp.SendMail();
     cli::out(QStringLiteral("--- Log ---"));
-    std::fputs(smtp.Log.toLatin1().constData(), stdout);
-    std::fflush(stdout);
+    if (!smtp.Log.isEmpty())
+        cli::out(smtp.Log.endsWith(QLatin1Char('\n')) ? smtp.Log.chopped(1) : smtp.Log);
     return sent ? 0 : 1;
 }
 

@@ -9,9 +9,9 @@ using namespace nw;
 
 namespace {
 
-void whoisUsage()
+void whoisUsage(void (*print)(const QString&))
 {
-    cli::out(QStringLiteral(
+    print(QStringLiteral(
         "usage: nettlewright-cli whois [--route NAME=HOST:PORT]... [--delay MS] [--timeout MS] ADDRESS_OR_NAME\n"
         "       nettlewright-cli whois --select-only ADDRESS_OR_NAME...\n"
         "\n"
@@ -19,7 +19,7 @@ void whoisUsage()
         "chosen from whois.rir and whois.srv in the program folder, referrals are followed, and the answers\n"
         "are evaluated MS milliseconds (--delay, default 5000) after the last one. Prints the servers asked,\n"
         "the answers, the addresses found and, as the last line, the address a complaint would go to (an\n"
-        "empty line when none). Exit status: 0 an address was chosen, 2 none, 1 failure.\n"
+        "empty line when none). Exit status: 0 an address was chosen, 2 none (or a usage error), 1 failure.\n"
         "\n"
         "  --route NAME=HOST:PORT  connect to HOST:PORT whenever server NAME is to be asked (repeatable)\n"
         "  --timeout MS            a server silent this long ends the look-up (default 30000)\n"
@@ -65,7 +65,7 @@ int whoisCommand(const QStringList& args)
         const QString& arg = args.at(i);
         const bool hasValue = i + 1 < args.size();
         if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
-            whoisUsage();
+            whoisUsage(cli::out);
             return 0;
         } else if (arg == QLatin1String("--select-only")) {
             select = true;
@@ -73,27 +73,27 @@ int whoisCommand(const QStringList& args)
             QString error;
             if (!router.addRoute(args.at(++i), &error)) {
                 cli::err(QStringLiteral("nettlewright-cli whois: ") + error);
-                return 1;
+                return 2;
             }
         } else if ((arg == QLatin1String("--delay") || arg == QLatin1String("--timeout")) && hasValue) {
             const auto ms = milliseconds(args.at(++i));
             if (!ms) {
                 cli::err(QStringLiteral("nettlewright-cli whois: %1 needs a number of milliseconds").arg(arg));
-                return 1;
+                return 2;
             }
             (arg == QLatin1String("--delay") ? delay : timeout) = *ms;
         } else if (arg.startsWith(QLatin1String("--"))) {
             cli::err(QStringLiteral("nettlewright-cli whois: unknown or incomplete option '%1' (see --help)").arg(arg));
-            return 1;
+            return 2;
         } else {
             targets << arg;
         }
     }
     if (select)
-        return targets.isEmpty() ? (whoisUsage(), 1) : selectOnly(targets);
+        return targets.isEmpty() ? (whoisUsage(cli::err), 2) : selectOnly(targets);
     if (targets.size() != 1) {
         cli::err(QStringLiteral("nettlewright-cli whois: give exactly one address or host name (see --help)"));
-        return 1;
+        return 2;
     }
 
     WhoIs whois(router);

@@ -41,6 +41,7 @@ frmErrHandler::frmErrHandler(const AppState& state, QWidget* parent)
     lblErrNumber = new QLabel;
     lblErrMessage = new QLabel;
     lblErrMessage->setWordWrap(true);
+    lblErrMessage->setTextFormat(Qt::PlainText); // descriptions may quote files and servers
     txtStack = new QPlainTextEdit;
     txtStack->setReadOnly(true);
     txtStack->setLineWrapMode(QPlainTextEdit::NoWrap);

@@ -5,6 +5,9 @@
 #include "platform/Prompts.h"
 #include "platform/TextFile.h"
 
+#include <QByteArrayMatcher>
+#include <QFile>
+
 #include <cstring>
 #include <limits>
 
@@ -15,6 +18,7 @@ using namespace text;
 namespace {
 
 constexpr qsizetype kHeaderLimit = 1300;
+const QByteArray kReceivedFrom = QByteArrayLiteral("Received: from");
 
 const QString& truncationMarker()
 {
@@ -59,6 +63,40 @@ qsizetype bareLineFeeds(QByteArrayView raw)
     return count;
 }
 
+// At most `limit` bytes from the file's current position. Throws RuntimeError 57 when the read fails.
+QByteArray readUpTo(QFile& file, qsizetype limit)
+{
+    QByteArray bytes = file.read(limit);
+    if (file.error() != QFileDevice::NoError)
+        throw RuntimeError(57);
+    return bytes;
+}
+
+// Whether "Received: from" occurs in the rest of the file, `carry` being the bytes just before it. Reads
+// on in pieces, so a file of any size is searched in the same small memory.
+bool followsLater(QFile& file, const QByteArray& carry)
+{
+    static const QByteArrayMatcher marker(kReceivedFrom);
+    constexpr qsizetype kPiece = 1 << 20;
+    const qsizetype overlap = carry.size();
+    QByteArray buffer(overlap + kPiece, Qt::Uninitialized);
+    std::memcpy(buffer.data(), carry.constData(), size_t(overlap));
+    qsizetype held = overlap;
+    for (;;) {
+        const qint64 got = file.read(buffer.data() + held, kPiece);
+        if (got < 0 || file.error() != QFileDevice::NoError)
+            throw RuntimeError(57);
+        if (got == 0)
+            return false;
+        held += got;
+        if (marker.indexIn(buffer.constData(), held) >= 0)
+            return true;
+        // The last bytes may begin an occurrence that the next piece ends.
+        std::memmove(buffer.data(), buffer.constData() + held - overlap, size_t(overlap));
+        held = overlap;
+    }
+}
+
 // Shows the hourglass for its lifetime.
 class BusyPointer {
 public:
@@ -73,40 +111,58 @@ private:
 
 } // namespace
 
-void LoadMessageHeader(const QString& path, TextSink& view)
+LoadedHeader loadHeader(QFile& file)
 {
     // Works on the file's bytes and converts only the part that is shown: the loaded text differs from the
     // bytes only in its line ends, and "Received: from" holds none, so its first occurrence is the same in
-    // both. A 50 MB message is thus searched once and never copied line by line.
-    QString failure;
+    // both. Only the first kHeaderReadLimit bytes are kept: the first "Received: from" must start within
+    // them to have a 16-bit position, and the header shown is 1300 characters from there.
+    LoadedHeader loaded;
+    try {
+        const QByteArray raw = readUpTo(file, kHeaderReadLimit);
+        const bool whole = raw.size() < kHeaderReadLimit || file.atEnd();
+        qsizetype from = raw.indexOf(kReceivedFrom);
+        if (from < 0 && !whole && followsLater(file, raw.right(kReceivedFrom.size() - 1)))
+            from = kHeaderReadLimit; // beyond anything a 16-bit position reaches
+        if (from < 0) {
+            from = 0;
+        } else if (from + bareLineFeeds(QByteArrayView(raw).first(qMin(from, raw.size()))) + 1 >
+                   std::numeric_limits<qint16>::max()) {
+            // Its position is kept in a 16-bit value; the view holds what was read when that fails.
+            loaded.text = withCrLf(raw, whole);
+            throw RuntimeError(6);
+        }
+        // The loaded text is never shorter than the bytes, so one byte past the limit is enough to
+        // know whether the header exceeds it.
+        const qsizetype length = qMin(raw.size() - from, kHeaderLimit + 1);
+        loaded.text = withCrLf(QByteArrayView(raw).sliced(from, length), whole && from + length == raw.size());
+        if (loaded.text.size() > kHeaderLimit)
+            loaded.text = loaded.text.left(kHeaderLimit) + CrLf() + truncationMarker();
+    } catch (const RuntimeError& e) {
+        loaded.failure = e.description();
+    } catch (const std::bad_alloc&) {
+        loaded.failure = RuntimeError::standardErrorText(7);
+    }
+    return loaded;
+}
+
+void LoadMessageHeader(const QString& path, TextSink& view)
+{
+    LoadedHeader loaded;
     {
         BusyPointer busy(view);
         view.setText(QString());
+        QFile file;
         try {
-            const QByteArray raw = TextFile::readBytes(path);
-            qsizetype from = raw.indexOf("Received: from");
-            if (from < 0) {
-                from = 0;
-            } else if (from + bareLineFeeds(QByteArrayView(raw).first(from)) + 1 > std::numeric_limits<qint16>::max()) {
-                // Its position is kept in a 16-bit value; the view holds the whole text when that fails.
-                view.setText(withCrLf(raw, true));
-                throw RuntimeError(6);
-            }
-            // The loaded text is never shorter than the bytes, so one byte past the limit is enough to
-            // know whether the header exceeds it.
-            const qsizetype length = qMin(raw.size() - from, kHeaderLimit + 1);
-            QString header = withCrLf(QByteArrayView(raw).sliced(from, length), from + length == raw.size());
-            if (header.size() > kHeaderLimit)
-                header = header.left(kHeaderLimit) + CrLf() + truncationMarker();
-            view.setText(header);
+            TextFile::openRegular(file, QFile::encodeName(path));
+            loaded = loadHeader(file);
         } catch (const RuntimeError& e) {
-            failure = e.description();
-        } catch (const std::bad_alloc&) {
-            failure = RuntimeError::standardErrorText(7);
+            loaded.failure = e.description();
         }
+        view.setText(loaded.text);
     }
-    if (!failure.isNull())
-        msgBox(failure);
+    if (!loaded.failure.isNull())
+        msgBox(loaded.failure);
 }
 
 bool IsFullHeader(const QString& text) { return InStrUpper(1, text, QLatin1String("RECEIVED: FROM ")) != 0; }

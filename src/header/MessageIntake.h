@@ -4,8 +4,25 @@
 
 #include <QString>
 
+class QFile;
+
 // Turning a saved message into the header text the analysis reads, and the primitive operations on it.
 namespace nw {
+
+// The most of a message file that loading keeps. The first "Received: from" has a 16-bit position, so it
+// starts within the first 32,766 bytes; the header shown runs at most 1300 characters from there, and one
+// byte more tells that it was cut.
+inline constexpr qsizetype kHeaderReadLimit = 32766 + 1300 + 1;
+
+// What loading a message leaves in the view, and the failure to show (null when none).
+struct LoadedHeader {
+    QString text;
+    QString failure;
+};
+
+// Loads the header from a file open for reading, as LoadMessageHeader does, holding at most
+// kHeaderReadLimit bytes of it (and a megabyte more while it looks for a "Received: from" too far down).
+LoadedHeader loadHeader(QFile& file);
 
 // Loads the message file at `path` into `view`: CR LF line ends, from the first "Received: from" on, at
 // most 1300 characters and then a truncation marker. Failures are shown in a message box; `view` then

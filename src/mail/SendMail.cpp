@@ -14,6 +14,7 @@ SendMail::SendMail(QWidget* parent, const QString& settingsApplication)
       cmdSend(new QPushButton(QStringLiteral("&Send"), this)), lblStatus(new QLabel(this)),
       m_composer(nullptr, settingsApplication)
 {
+    lblStatus->setTextFormat(Qt::PlainText); // statuses quote the server's replies
     auto* grid = new QGridLayout(this);
     int row = 0;
     for (const auto& [caption, field] : {std::pair{"To:", txtTo}, std::pair{"From:", txtFrom}, std::pair{"CC:", txtCC},

@@ -20,14 +20,10 @@ namespace {
 QString g_folder;
 
 #ifndef Q_OS_WIN
-// An XDG desktop entry. The Exec value is quoted when it holds blanks, which an unquoted path would split.
-QByteArray desktopEntry(const QString& command)
+QByteArray desktopEntry(const QString& program)
 {
-    QString exec = command;
-    if (exec.contains(QLatin1Char(' ')))
-        exec = QLatin1Char('"') + exec + QLatin1Char('"');
     return QStringLiteral("[Desktop Entry]\nType=Application\nName=%1\nExec=%2\nX-GNOME-Autostart-enabled=true\n")
-        .arg(appTitle(), exec)
+        .arg(appTitle(), Autostart::desktopExec(program))
         .toUtf8();
 }
 
@@ -55,17 +51,48 @@ QString Autostart::entryPath() { return AppPaths::join(folder(), appTitle().toLo
 // Not ending in ".desktop", so the session does not start it.
 QString Autostart::parkedPath() { return entryPath() + QStringLiteral(".parked"); }
 
-QString Autostart::command()
+QString Autostart::executable()
 {
-    const QFileInfo exe(QCoreApplication::applicationFilePath());
-    return QDir::toNativeSeparators(AppPaths::join(AppPaths::programFolder(), exe.completeBaseName()));
+    return AppPaths::join(AppPaths::programFolder(), QFileInfo(QCoreApplication::applicationFilePath()).fileName());
+}
+
+QString Autostart::desktopExec(const QString& program)
+{
+    // Inside the quotes of an argument '"', '`', '$' and '\\' take a backslash; '%' is doubled, or it would
+    // start a field code. The value is then a string of the entry file, whose own escapes are applied
+    // first when it is read: its backslashes are doubled and line ends written as escapes.
+    QString quoted;
+    for (const QChar c : program) {
+        if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') || c == QLatin1Char('\\'))
+            quoted += QLatin1Char('\\');
+        else if (c == QLatin1Char('%'))
+            quoted += QLatin1Char('%');
+        quoted += c;
+    }
+    QString value;
+    for (const QChar c : QLatin1Char('"') + quoted + QLatin1Char('"')) {
+        switch (c.unicode()) {
+        case '\\': value += QLatin1String("\\\\"); break;
+        case '\n': value += QLatin1String("\\n"); break;
+        case '\r': value += QLatin1String("\\r"); break;
+        case '\t': value += QLatin1String("\\t"); break;
+        default: value += c;
+        }
+    }
+    return value;
+}
+
+QString Autostart::runValue(const QString& program)
+{
+    return QLatin1Char('"') + QDir::toNativeSeparators(program) + QLatin1Char('"');
 }
 
 void LoadOnStartup(bool enable)
 {
     runGuarded("LoadOnStartup", [&] {
 #ifdef Q_OS_WIN
-        const QString base = QStringLiteral("HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\");
+        const QString base = QStringLiteral("HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\");
+        const QString value = Autostart::runValue(Autostart::executable());
         QSettings run(base + QStringLiteral("Run"), QSettings::NativeFormat);
         QSettings parked(base + QStringLiteral("Run-"), QSettings::NativeFormat);
         // The parking key is never created, only written when it exists.
@@ -73,11 +100,11 @@ void LoadOnStartup(bool enable)
             QSettings(base, QSettings::NativeFormat).childGroups().contains(QStringLiteral("Run-"));
         if (enable) {
             parked.remove(appTitle());
-            run.setValue(appTitle(), Autostart::command());
+            run.setValue(appTitle(), value);
         } else {
             run.remove(appTitle());
             if (parkingExists)
-                parked.setValue(appTitle(), Autostart::command());
+                parked.setValue(appTitle(), value);
         }
 #else
         // The session's folder may not exist yet on a new account; the parking place is only ever
@@ -85,11 +112,11 @@ void LoadOnStartup(bool enable)
         if (enable) {
             QFile::remove(Autostart::parkedPath());
             QDir().mkpath(Autostart::folder());
-            writeFile(Autostart::entryPath(), desktopEntry(Autostart::command()));
+            writeFile(Autostart::entryPath(), desktopEntry(Autostart::executable()));
         } else {
             QFile::remove(Autostart::entryPath());
             if (QFileInfo(Autostart::folder()).isDir())
-                writeFile(Autostart::parkedPath(), desktopEntry(Autostart::command()));
+                writeFile(Autostart::parkedPath(), desktopEntry(Autostart::executable()));
         }
 #endif
     });

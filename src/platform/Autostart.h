@@ -5,15 +5,23 @@
 namespace nw {
 
 // Where the desktop session finds the programs it starts at log-on. On Linux this is the XDG autostart
-// folder; the program's entry is parked beside it under a name the session ignores when disabled.
+// folder; the program's entry is parked beside it under a name the session ignores when disabled. On
+// Windows it is the user's own Run key, which needs no administrator rights, parked in "Run-".
 namespace Autostart {
 QString folder();
 // Tests keep the entries in a folder of their own.
 void setFolder(const QString& folder);
 QString entryPath();
 QString parkedPath();
-// The command the entry starts: the executable's folder and its file name without extension.
-QString command();
+// The executable the entry starts: its full file name in the program folder.
+QString executable();
+// The Exec value of a desktop entry that starts `program` with no arguments: quoted and escaped as the
+// Desktop Entry Specification says, so no character of the path is taken for a field code, an escape or a
+// separator.
+QString desktopExec(const QString& program);
+// The Run value that starts `program` on Windows: its full path in quotes, so that a path with blanks is
+// not taken for a shorter program and its arguments.
+QString runValue(const QString& program);
 } // namespace Autostart
 
 // Makes the desktop session start the program at log-on (true) or stops it doing so (false). Like the

@@ -1,5 +1,7 @@
 #include "platform/MessageBoxPrompts.h"
 
+#include "platform/TextFile.h"
+
 #include <QApplication>
 #include <QMessageBox>
 
@@ -34,17 +36,25 @@ QMessageBox::Icon toIcon(PromptIcon icon)
 }
 } // namespace
 
-PromptAnswer MessageBoxPrompts::ask(const Prompt& prompt)
+std::unique_ptr<QMessageBox> MessageBoxPrompts::box(const Prompt& prompt)
 {
     // Texts may break lines with CR LF or a lone CR; a message box breaks only on LF.
-    QString text = prompt.text;
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    QMessageBox box(toIcon(prompt.icon), prompt.title, text, QMessageBox::NoButton, QApplication::activeWindow());
+    const QString text = TextFile::withLineFeeds(prompt.text);
+    auto box = std::make_unique<QMessageBox>(toIcon(prompt.icon), prompt.title, QString(), QMessageBox::NoButton,
+                                             QApplication::activeWindow());
+    box->setTextFormat(Qt::PlainText);
+    box->setText(text);
     const auto answers = buttonsOf(prompt.buttons);
     for (const auto a : answers)
-        box.addButton(toButton(a));
-    box.setDefaultButton(toButton(answers.value(prompt.defaultButton, answers.first())));
-    const auto pressed = static_cast<QMessageBox::StandardButton>(box.exec());
+        box->addButton(toButton(a));
+    box->setDefaultButton(toButton(answers.value(prompt.defaultButton, answers.first())));
+    return box;
+}
+
+PromptAnswer MessageBoxPrompts::ask(const Prompt& prompt)
+{
+    const auto answers = buttonsOf(prompt.buttons);
+    const auto pressed = static_cast<QMessageBox::StandardButton>(box(prompt)->exec());
     for (const auto a : answers)
         if (toButton(a) == pressed)
             return a;

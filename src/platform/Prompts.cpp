@@ -49,8 +49,12 @@ PromptAnswer StderrPrompts::ask(const Prompt& prompt)
 {
     QString line = prompt.title + QStringLiteral(": ") + prompt.text;
     line.replace(QLatin1String("\r\n"), QLatin1String(" "));
-    std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
-    std::fflush(stderr);
+    if (m_writeLine) {
+        m_writeLine(line);
+    } else {
+        std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+        std::fflush(stderr);
+    }
     return defaultAnswer(prompt);
 }
 

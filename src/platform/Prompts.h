@@ -3,6 +3,8 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 namespace nw {
 
 enum class PromptIcon { None, Critical, Question, Exclamation, Information };
@@ -39,7 +41,13 @@ PromptAnswer msgBox(const QString& text, PromptButtons buttons = PromptButtons::
 // Writes "title: text" to stderr and answers with the default button; never waits for a person.
 class StderrPrompts : public Prompts {
 public:
+    // `writeLine` puts one line on stderr (the command line escapes what a terminal must not see); by
+    // default the line goes out as it is.
+    explicit StderrPrompts(std::function<void(const QString&)> writeLine = {}) : m_writeLine(std::move(writeLine)) {}
     PromptAnswer ask(const Prompt& prompt) override;
+
+private:
+    std::function<void(const QString&)> m_writeLine;
 };
 
 // Keeps every prompt shown and answers from a script (then with the default button).

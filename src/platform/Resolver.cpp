@@ -1,10 +1,12 @@
 #include "platform/Resolver.h"
 
+#include "errors/RuntimeError.h"
 #include "platform/LocalWait.h"
+#include "platform/TextFile.h"
 
-#include <QFile>
 #include <QHostAddress>
 #include <QHostInfo>
+#include <QRegularExpression>
 
 namespace nw {
 
@@ -77,20 +79,23 @@ QString SystemResolver::nameOf(const QByteArray& address)
 
 std::unique_ptr<TableResolver> TableResolver::fromFile(const QString& path, QString* error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+    QString content;
+    try {
+        content = TextFile::read(path);
+    } catch (const RuntimeError& e) {
         if (error)
-            *error = QStringLiteral("cannot read resolver table %1: %2").arg(path, file.errorString());
+            *error = QStringLiteral("cannot read resolver table %1: %2").arg(path, e.description());
         return nullptr;
     }
     auto table = std::make_unique<TableResolver>();
     int lineNumber = 0;
-    while (!file.atEnd()) {
+    for (const QStringView raw : QStringView(content).split(QLatin1Char('\n'))) {
         ++lineNumber;
-        const QString line = QString::fromLatin1(file.readLine()).trimmed();
+        const QString line = raw.trimmed().toString();
         if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
             continue;
-        const QStringList fields = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        static const QRegularExpression blanks(QStringLiteral("[ \t]+"));
+        const QStringList fields = line.split(blanks, Qt::SkipEmptyParts);
         if (fields.size() != 2 || dottedToBytes(fields.at(0)).isEmpty()) {
             if (error)
                 *error = QStringLiteral("%1:%2: expected \"IP NAME\"").arg(path).arg(lineNumber);

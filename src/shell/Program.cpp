@@ -30,8 +30,9 @@ Program::~Program()
         ErrorHandler::instance().setPresenter(nullptr);
 }
 
-void Program::Main()
+bool Program::Main()
 {
+    bool ends = false;
     ErrorHandler::instance().logErrors = true;
     ErrorHandler::instance().stackTracking = true;
     state.supportAddress = supportMailbox();
@@ -43,7 +44,12 @@ void Program::Main()
             runWizard(wizard);
         }
         window = std::make_unique<frmMain>(state, store);
-        window->MDIForm_Load();
+        if (!window->MDIForm_Load()) {
+            // Start-up makes its own attempt, as it does for every start, before the program ends.
+            CreateJunkChute(state);
+            ends = true;
+            return;
+        }
 
         QPointer<frmSplash> splash = new frmSplash;
         splash->show();
@@ -60,6 +66,7 @@ void Program::Main()
         if (!IsConnected())
             msgBox(noConnectionText());
     });
+    return !ends;
 }
 
 } // namespace nw

@@ -20,8 +20,9 @@ public:
     ~Program();
 
     // Start-up, in order: the first-run wizard when no SMTP server is stored, the main window behind the
-    // splash, the drop folder, the connection warning. Returns when the program runs on window events.
-    void Main();
+    // splash, the drop folder, the connection warning. Returns true when the program runs on window
+    // events, false when it must end (no drop folder: both attempts to create it said so).
+    bool Main();
 
     AppState state;
     SettingsStore store;

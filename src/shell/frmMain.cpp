@@ -276,8 +276,9 @@ void frmMain::setChildWindow(const QString& itemKey, QWidget* window, bool insid
         link->setEnabled(true);
 }
 
-void frmMain::MDIForm_Load()
+bool frmMain::MDIForm_Load()
 {
+    bool loaded = true;
     runGuarded("MDIForm_Load", [&] {
         TrayMenu->clear();
         QAction* open = TrayMenu->addAction(QStringLiteral("&Open Nettlewright"));
@@ -303,13 +304,15 @@ void frmMain::MDIForm_Load()
             if (QWidget* child = m_children.value(key))
                 showChild(child);
         if (!junkChute->Form_Load() || !webmail->Form_Load()) {
-            // Without its drop folder the program has nothing to work on.
-            m_exit ? m_exit() : QCoreApplication::exit(1);
+            // Without its drop folder the program has nothing to work on. No event loop runs yet, so the
+            // one who started the program ends it.
+            loaded = false;
             return;
         }
         m_state.setBusyProcessing(false);
         LoadMenuBar();
     });
+    return loaded;
 }
 
 void frmMain::LoadMenuBar()

@@ -51,7 +51,8 @@ public:
     // What ends the program after Yes to the exit question; tests record it instead.
     void setExitAction(std::function<void()> action) { m_exit = std::move(action); }
 
-    void MDIForm_Load();
+    // False when the program cannot run: the drop folder could not be created (the user was told).
+    bool MDIForm_Load();
     void LoadMenuBar();
     void xpBMenu_ItemClick(const QString& groupKey, const QString& itemKey);
     // The exit question and, on Yes, the end of the program; false when the user said No.

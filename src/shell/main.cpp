@@ -14,6 +14,7 @@ int main(int argc, char** argv)
     nw::ScopedPrompts scope(prompts);
     nw::Program program;
     program.state.useKeychain(std::make_unique<nw::SystemKeychain>());
-    program.Main();
+    if (!program.Main())
+        return 1;
     return QApplication::exec();
 }

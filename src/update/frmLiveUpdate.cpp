@@ -44,6 +44,9 @@ frmLiveUpdate::frmLiveUpdate(const QString& updateBase, const QString& programFo
     m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
     for (QLabel* l : {m_source, m_destination, m_rate, m_time})
         l->setMinimumWidth(320);
+    // File names and statuses come from the catalog and the server: shown as they are, never as markup.
+    for (QLabel* l : {m_status, m_source, m_destination})
+        l->setTextFormat(Qt::PlainText);
 
     auto* grid = new QGridLayout(this);
     grid->setHorizontalSpacing(10);

@@ -2,6 +2,7 @@
 
 #include "controls/CaptionFrame.h"
 #include "controls/Hyperlink.h"
+#include "platform/TextFile.h"
 #include "whois/WhoisStage.h"
 
 #include <QFormLayout>
@@ -26,6 +27,7 @@ frmWhois::frmWhois(WhoisStage& stage, QWidget* parent) : QWidget(parent), m_stag
     txtEmailList = new QPlainTextEdit(supInput);
     txtEmailList->setMaximumHeight(90);
     lblstatus = new QLabel(supInput);
+    lblstatus->setTextFormat(Qt::PlainText); // statuses name servers that referrals chose
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("IP Address:"), Text1);
     form->addRow(QStringLiteral("Whois Server:"), Text2);
@@ -50,7 +52,9 @@ frmWhois::frmWhois(WhoisStage& stage, QWidget* parent) : QWidget(parent), m_stag
 
     showFields();
     connect(&m_stage, &WhoisStage::fieldsChanged, this, &frmWhois::showFields);
-    connect(&m_stage.Whois1, &WhoIs::resultsChanged, Whois1, &QPlainTextEdit::setPlainText);
+    // The answers' line ends are CR LF, and a CR LF answer's own are CR CR LF: one line each on the screen.
+    connect(&m_stage.Whois1, &WhoIs::resultsChanged, Whois1,
+            [this](const QString& results) { Whois1->setPlainText(TextFile::withLineFeeds(results)); });
     connect(Text1, &QLineEdit::textEdited, &m_stage, &WhoisStage::setText1);
     connect(txtEmailList, &QPlainTextEdit::textChanged, this, [this] {
         m_stage.setTxtEmailList(txtEmailList->toPlainText().replace(QLatin1Char('\n'), QStringLiteral("\r\n")));

@@ -1,11 +1,21 @@
 #include "support/Cli.h"
 #include "support/Files.h"
+#include "support/ScriptedPeer.h"
 #include "support/TestMain.h"
 
+#include <QCoreApplication>
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -117,16 +127,64 @@ private slots:
         QCOMPARE(o.value(QStringLiteral("receivedLine")).toString().isEmpty(), !fullHeader);
     }
 
+    // Each is refused at once with its reason and gets no line; the files around it are still analysed.
+    void unreadableFilesAreReportedAndSkipped_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("reason");
+        QTest::newRow("missing") << "missing.eml" << QByteArray("File not found");
+        QTest::newRow("a folder") << "." << QByteArray("Not a regular file");
+        QTest::newRow("a FIFO without a writer") << "%T/fifo" << QByteArray("Not a regular file");
+        QTest::newRow("an endless device") << "/dev/zero" << QByteArray("Not a regular file");
+        QTest::newRow("first received line past a 16-bit position") << "%T/far.eml" << QByteArray("Overflow");
+    }
     void unreadableFilesAreReportedAndSkipped()
     {
-        const Run run = runCli({QStringLiteral("--no-dns"), QStringLiteral("loan.eml"), QStringLiteral("missing.eml"),
-                                QStringLiteral("."), QStringLiteral("lottery.eml")});
+        QFETCH(QString, file);
+        QFETCH(QByteArray, reason);
+        QTemporaryDir dir;
+        QVERIFY(mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("fifo"))).constData(), 0600) == 0);
+        QVERIFY(nw::test::writeBytes(dir.filePath(QStringLiteral("far.eml")),
+                                     QByteArray(40000, 'x') + "\nReceived: from [192.0.2.1] by b\n"));
+        file.replace(QLatin1String("%T"), dir.path());
+        const Run run = runCli({QStringLiteral("--no-dns"), QStringLiteral("loan.eml"), file,
+                                QStringLiteral("lottery.eml")});
         QCOMPARE(run.status, 1);
         QCOMPARE(run.lines.size(), 2);
         QCOMPARE(parse(run.lines.at(0)).value(QStringLiteral("file")).toString(), QStringLiteral("loan.eml"));
         QCOMPARE(parse(run.lines.at(1)).value(QStringLiteral("file")).toString(), QStringLiteral("lottery.eml"));
-        QVERIFY2(run.errors.contains("cannot read missing.eml") && run.errors.contains("cannot read ."),
-                 run.errors.constData());
+        QVERIFY2(run.errors.contains("cannot read " + file.toLocal8Bit() + ": " + reason), run.errors.constData());
+    }
+
+    // A name in another encoding than the locale's reaches the file system byte for byte.
+    void namesThatAreNoTextAreTakenAsTheyAre_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("output");
+        QTest::newRow("analyze") << "analyze --no-dns" << 0 << QByteArray("{\"file\":\"caf\\udce9.eml\",\"fullHeader\":false,");
+        QTest::newRow("report") << "report --no-dns" << 2 << QByteArray("report: caf\\xe9.eml: not a full header");
+    }
+    void namesThatAreNoTextAreTakenAsTheyAre()
+    {
+        QFETCH(QString, command);
+        QFETCH(int, status);
+        QFETCH(QByteArray, output);
+        QTemporaryDir dir;
+        // Made through its bytes: Latin-1 0xE9 alone is no UTF-8, so no QString names it.
+        const QByteArray name = QFile::encodeName(dir.path()) + "/caf\xe9.eml";
+        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        QVERIFY(fd >= 0 && ::write(fd, "no header here\n", 15) == 15 && ::close(fd) == 0);
+        QProcess shell;
+        shell.setWorkingDirectory(dir.path());
+        shell.start(QStringLiteral("/bin/sh"),
+                    {QStringLiteral("-c"), QStringLiteral("exec \"$0\" %1 \"$(printf 'caf\\351.eml')\"").arg(command),
+                     QCoreApplication::applicationDirPath() + QStringLiteral("/nettlewright-cli")});
+        QVERIFY(shell.waitForFinished(60000));
+        QCOMPARE(shell.exitCode(), status);
+        const QByteArray all = shell.readAllStandardOutput() + shell.readAllStandardError();
+        QVERIFY(::unlink(name.constData()) == 0); // no QString names it for the folder's clean-up either
+        QVERIFY2(all.contains(output), all.constData());
     }
 
     void escapesControlAndNonAsciiCharacters()
@@ -173,6 +231,65 @@ private slots:
         QCOMPARE(run.status, status);
         QVERIFY(run.lines.join('\n').contains(stdoutHas));
         QVERIFY2(run.errors.contains(stderrHas), run.errors.constData());
+    }
+
+    // Usage errors, file names and output of every command. %P stands for a WHOIS peer's port.
+    void commandLine_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("stdoutHas");
+        QTest::addColumn<QByteArray>("stderrHas");
+        const auto row = [](const char* name, const QString& args, int status, const QByteArray& out,
+                            const QByteArray& err) {
+            QTest::newRow(name) << args.split(QLatin1Char('|')) << status << out << err;
+        };
+        row("no command", {}, 2, {}, "usage: nettlewright-cli COMMAND");
+        row("unknown command", u"frob"_s, 2, {}, "unknown command 'frob'");
+        row("whois: unknown option", u"whois|--frob|192.0.2.1"_s, 2, {}, "'--frob'");
+        row("whois: two targets", u"whois|192.0.2.1|192.0.2.2"_s, 2, {}, "exactly one");
+        row("send: help in the same form", u"send|--help"_s, 0, "usage: nettlewright-cli send --server", {});
+        row("send: required option missing", u"send|--from|a@example.org"_s, 2, {}, "--server is required");
+        row("send: unknown option", u"send|--frob"_s, 2, {}, "Unknown option 'frob'");
+        row("report: unknown option", u"report|--frob|x.eml"_s, 2, {}, "'--frob'");
+        row("report: no file", u"report|--no-dns"_s, 2, {}, "at least one message file");
+        row("report: brackets are no pattern", u"report|--no-dns|br[1].eml"_s, 2, {}, "br[1].eml: not a full header");
+        row("report: a trailing blank is kept", u"report|--no-dns|trail.eml "_s, 2, {},
+            "trail.eml : not a full header");
+        row("report: a pattern names no file", u"report|--no-dns|*.eml"_s, 1, {}, "*.eml: cannot read: File not found");
+        row("report: a folder cannot be read", u"report|--no-dns|."_s, 1, {}, ".: cannot read: Not a regular file");
+        // The name comes from the table only; the header quoted in the complaint goes on after the NUL.
+        row("report: names from a tab-separated table, control characters printed escaped",
+            u"report|--resolver|tabs.txt|--delay|50|--route|private=127.0.0.1:%P|nul.eml"_s, 0,
+            "Subject: SPAM Report from 192.0.2.1 / relay.example\n", "");
+        QTest::newRow("report: the quoted header goes on after a NUL, escapes escaped")
+            << u"report|--no-dns|--delay|50|--route|private=127.0.0.1:%P|nul.eml"_s.split(QLatin1Char('|')) << 0
+            << QByteArray("X-Junk: a\\x00b\\x1b[2Jc\nSubject: after the NUL") << QByteArray();
+    }
+    void commandLine()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QByteArray, stdoutHas);
+        QFETCH(QByteArray, stderrHas);
+        QTemporaryDir dir;
+        // No "trail.eml" and no "br1.eml": a trimmed name or a pattern would find nothing, or another file.
+        for (const char* name : {"br[1].eml", "trail.eml ", "a.eml"})
+            QVERIFY(nw::test::writeBytes(dir.filePath(QString::fromLatin1(name)), "no header here\n"));
+        QVERIFY(nw::test::writeBytes(dir.filePath(QStringLiteral("tabs.txt")), "192.0.2.1\t \trelay.example\n"));
+        static constexpr char message[] = "Received: from relay.example (relay.example [192.0.2.1])\r\n"
+                                          "\tby mx.example with SMTP; Mon, 1 Jan 2001\r\n"
+                                          "X-Junk: a\0b\x1b[2Jc\r\nSubject: after the NUL\r\n";
+        QVERIFY(nw::test::writeBytes(dir.filePath(QStringLiteral("nul.eml")), QByteArray(message, sizeof message - 1)));
+        nw::test::ScriptedPeer peer(nw::test::ScriptedPeer::answer("OrgAbuseEmail: abuse@example.net\n"));
+        for (QString& arg : args)
+            arg.replace(QLatin1String("%P"), QString::number(peer.port()));
+        if (args == QStringList{QString()})
+            args.clear();
+        const nw::test::CliRun run = nw::test::runCli(args, dir.path());
+        QCOMPARE(run.exitCode, status);
+        QVERIFY2(run.out.contains(stdoutHas), run.out.constData());
+        QVERIFY2(run.err.contains(stderrHas), run.err.constData());
     }
 };
 

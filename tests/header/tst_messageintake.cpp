@@ -2,7 +2,10 @@
 #include "support/Sandbox.h"
 #include "support/TestMain.h"
 
+#include <QFile>
 #include <QTest>
+
+#include <sys/stat.h>
 
 using namespace nw;
 using nw::test::Sandbox;
@@ -85,6 +88,8 @@ private slots:
         // Each bare LF gains a CR, moving the position on: 10922 lines of "x\n" put it at 32767.
         QTest::newRow("bare LFs counted: 32767") << QByteArray("x\n").repeated(10922) << false;
         QTest::newRow("bare LFs counted: 32770") << QByteArray("x\n").repeated(10923) << true;
+        // Only the top of the file is held; the rest is searched in pieces, across their seams.
+        QTest::newRow("beyond what is held, across a seam") << QByteArray(kHeaderReadLimit - 5, 'x') << true;
     }
     void firstReceivedPositionIsSixteenBit()
     {
@@ -96,10 +101,10 @@ private slots:
         LoadMessageHeader(box.writeFile(QStringLiteral("m.eml"), file), sink);
         QCOMPARE(sink.busy, (QList<bool>{true, false}));
         if (overflows) {
-            // The view keeps the whole loaded text and the failure is shown without an icon.
+            // The view keeps the text loaded so far and the failure is shown without an icon.
             QCOMPARE(box.prompts().texts(), QStringList{QStringLiteral("Overflow")});
             QCOMPARE(box.prompts().shown().first().icon, PromptIcon::None);
-            QCOMPARE(sink.text(), QString::fromLatin1(QByteArray(file).replace("\n", "\r\n")));
+            QCOMPARE(sink.text(), QString::fromLatin1(file.left(kHeaderReadLimit).replace("\n", "\r\n")));
         } else {
             QVERIFY(box.prompts().shown().isEmpty());
             QCOMPARE(sink.text(), QStringLiteral("Received: from x by y\r\n"));
@@ -109,18 +114,24 @@ private slots:
     void unreadableFileIsShownAndViewCleared_data()
     {
         QTest::addColumn<QString>("name");
-        QTest::newRow("missing") << "missing.eml";
-        QTest::newRow("a folder") << "";
+        QTest::addColumn<QString>("failure");
+        QTest::newRow("missing") << "missing.eml" << "File not found";
+        QTest::newRow("a folder") << "" << "Not a regular file";
+        // Opening one for reading would wait for a writer for ever.
+        QTest::newRow("a FIFO") << "fifo.eml" << "Not a regular file";
+        QTest::newRow("a device") << "/dev/zero" << "Not a regular file";
     }
     void unreadableFileIsShownAndViewCleared()
     {
         QFETCH(QString, name);
+        QFETCH(QString, failure);
         Sandbox box;
+        QVERIFY(mkfifo(QFile::encodeName(box.path(QStringLiteral("fifo.eml"))).constData(), 0600) == 0);
         RecordingSink sink;
         sink.setText(QStringLiteral("previous message"));
-        LoadMessageHeader(box.path(name), sink);
+        LoadMessageHeader(name.startsWith(QLatin1Char('/')) ? name : box.path(name), sink);
         QCOMPARE(sink.text(), QString());
-        QCOMPARE(box.prompts().texts(), QStringList{QStringLiteral("File not found")});
+        QCOMPARE(box.prompts().texts(), QStringList{failure});
         QCOMPARE(box.prompts().shown().first().title, QStringLiteral("Nettlewright"));
         QCOMPARE(sink.busy, (QList<bool>{true, false}));
     }

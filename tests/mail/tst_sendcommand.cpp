@@ -4,6 +4,8 @@
 #include "support/SmtpSink.h"
 #include "support/TestMain.h"
 
+#include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -44,7 +46,7 @@ private slots:
                                  << QStringList{QStringLiteral("Error: Couldn't connect to server"),
                                                 QStringLiteral("Status: Failed : Couldn't connect to server"),
                                                 QStringLiteral("--- Log ---")};
-        QTest::newRow("no body file") << QStringLiteral("127.0.0.1") << false << 1 << QStringList{};
+        QTest::newRow("no body file: a usage error") << QStringLiteral("127.0.0.1") << false << 2 << QStringList{};
     }
     void exitStatusAndOutput()
     {
@@ -65,6 +67,9 @@ private slots:
         const QStringList out = text.split(QLatin1Char('\n'));
         for (const QString& line : lines)
             QVERIFY2(out.contains(line), qPrintable(line + QStringLiteral(" missing in:\n") + text));
+        // The client reports its state at every step; each state is printed once.
+        const QStringList statuses = out.filter(QRegularExpression(QStringLiteral("^Status: ")));
+        QCOMPARE(QSet<QString>(statuses.begin(), statuses.end()).size(), statuses.size());
         QCOMPARE(m_sink.messages().size(), before + (exitCode == 0 ? 1 : 0));
         if (exitCode == 0)
             QVERIFY(m_sink.messages().last().data.endsWith("\r\n\r\nfirst\r\n.\r\ncaf\xe9\r\n\r\n\r\n\r\n"));

@@ -64,6 +64,8 @@ private slots:
         QTest::addColumn<bool>("valid");
         QTest::newRow("names and comments") << QByteArray("# test table\n192.0.2.1 a.example\n\n127.0.0.1 localhost\n")
                                             << true;
+        QTest::newRow("tabs and runs of blanks apart, CR LF ends")
+            << QByteArray("192.0.2.1\t \ta.example\r\n127.0.0.1  localhost\r\n") << true;
         QTest::newRow("missing name") << QByteArray("192.0.2.1\n") << false;
         QTest::newRow("not an address") << QByteArray("192.0.2 a.example\n") << false;
     }

@@ -5,6 +5,7 @@
 #include "mail/SmtpSettings.h"
 #include "platform/AppPaths.h"
 #include "platform/Connection.h"
+#include "platform/MessageBoxPrompts.h"
 #include "platform/SettingsStore.h"
 #include "shell/AppState.h"
 #include "shell/Program.h"
@@ -16,14 +17,20 @@
 #include "support/SmtpSink.h"
 #include "support/TestMain.h"
 #include "support/UnavailableKeychain.h"
+#include "whois/WhoIs.h"
+#include "whois/WhoisStage.h"
+#include "whois/frmWhois.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTest>
@@ -115,16 +122,43 @@ private slots:
         QVERIFY(w.window->IconEvent->InTray());
     }
 
-    // Without its drop folder the program has nothing to work on: it says why and ends.
+    // Without its drop folder the program has nothing to work on: both attempts to create it say so, and
+    // it ends before its window is shown.
     void missingDropFolderEndsTheProgram()
     {
-        World w;
-        const QString blocked = w.box.desktopFolder() + u"/file"_s;
+        test::Sandbox box;
+        writeWhoisTables(box);
+        const QString blocked = box.desktopFolder() + u"/file"_s;
         QVERIFY(test::writeBytes(blocked, {}));
         AppPaths::setDesktopFolder(blocked);
-        w.load();
-        QCOMPARE(w.exits, 1);
-        QCOMPARE(w.box.prompts().texts(), QStringList{u"Unable to create JunkChute folder!"_s});
+        Program program;
+        saveSetting(program.store, settings::Smtp, u"smtp.example.net"_s);
+        QVERIFY(!program.Main());
+        QVERIFY(!program.window->isVisible());
+        QCOMPARE(box.prompts().texts(), QStringList(2, u"Unable to create JunkChute folder!"_s));
+    }
+
+    // Texts from catalogs, servers and messages are no markup.
+    void messageBoxesShowTextsAsTheyAre()
+    {
+        const auto shown = MessageBoxPrompts::box({u"<b>New</b> &amp; <img src=x>\r\nline"_s, u"Nettlewright"_s});
+        const auto* label = shown->findChild<QLabel*>(u"qt_msgbox_label"_s);
+        QVERIFY(label);
+        QCOMPARE(label->textFormat(), Qt::PlainText);
+        QCOMPARE(label->text(), u"<b>New</b> &amp; <img src=x>\nline"_s);
+    }
+
+    void whoisAnswersShowOneLinePerLine()
+    {
+        test::Sandbox box;
+        writeWhoisTables(box);
+        AppState state;
+        SettingsStore store;
+        WhoisStage stage(state, store);
+        frmWhois window(stage);
+        // The control gives every LF of an answer a CR, so a CR LF answer arrives with CR CR LF.
+        emit stage.Whois1.resultsChanged(u"line 1\r\r\nline 2\r\nline 3\r\r\n"_s);
+        QCOMPARE(window.Whois1->toPlainText(), u"line 1\nline 2\nline 3\n"_s);
     }
 
     void itemKeysIgnoreCase_data()

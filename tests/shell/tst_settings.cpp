@@ -7,8 +7,10 @@
 #include "support/Sandbox.h"
 #include "support/TestMain.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 
 using namespace nw;
@@ -103,28 +105,47 @@ private slots:
         QVERIFY(box.prompts().shown().isEmpty());
     }
 
-    void entryStartsTheExecutable_data()
+    // Read back by the session as the Desktop Entry Specification says: string escapes first, then the
+    // quoting of the argument, then field codes.
+    void execValueIsQuotedAndEscaped_data()
     {
-        QTest::addColumn<QString>("folder");
-        QTest::addColumn<bool>("quoted");
-        QTest::newRow("plain path") << u"program"_s << false;
-        QTest::newRow("path with blanks is quoted") << u"Program Files"_s << true;
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QString>("exec");
+        QTest::newRow("plain path") << u"/opt/nw/nettlewright"_s << u"\"/opt/nw/nettlewright\""_s;
+        QTest::newRow("blanks and reserved characters stay inside the quotes")
+            << u"/home/a b/x;y&(z)#~*?<>|'/nw"_s << u"\"/home/a b/x;y&(z)#~*?<>|'/nw\""_s;
+        QTest::newRow("percent doubled, not a field code") << u"/x/100%f/nw"_s << u"\"/x/100%%f/nw\""_s;
+        QTest::newRow("quote, backtick and dollar escaped")
+            << u"/x/\"q\"`c`$HOME/nw"_s << u"\"/x/\\\\\"q\\\\\"\\\\`c\\\\`\\\\$HOME/nw\""_s;
+        QTest::newRow("backslash: four in the file") << u"/x/a\\b/nw"_s << u"\"/x/a\\\\\\\\b/nw\""_s;
+        QTest::newRow("line break and tab as string escapes") << u"/x/a\nb\tc/nw"_s << u"\"/x/a\\nb\\tc/nw\""_s;
     }
+    void execValueIsQuotedAndEscaped()
+    {
+        QFETCH(QString, program);
+        QFETCH(QString, exec);
+        QCOMPARE(Autostart::desktopExec(program), exec);
+    }
+
+    // The Windows Run value, computed here though only Windows writes it.
+    void runValueIsTheQuotedExecutable()
+    {
+        QCOMPARE(Autostart::runValue(u"C:\\Program Files\\Nettlewright\\nettlewright.exe"_s),
+                 u"\"C:\\Program Files\\Nettlewright\\nettlewright.exe\""_s);
+    }
+
     void entryStartsTheExecutable()
     {
-        QFETCH(QString, folder);
-        QFETCH(bool, quoted);
         test::Sandbox box;
-        const QString program = box.desktopFolder() + QLatin1Char('/') + folder;
+        const QString program = box.desktopFolder() + u"/Program Files $HOME 100%"_s;
         QDir().mkpath(program);
         AppPaths::setProgramFolder(program);
         LoadOnStartup(true);
         const QString text = QString::fromUtf8(test::fileBytes(Autostart::entryPath()));
-        const QString command = Autostart::command();
-        QVERIFY(command.startsWith(program));
-        QVERIFY(!command.endsWith(QStringLiteral(".exe")));
-        const QString exec = quoted ? QLatin1Char('"') + command + QLatin1Char('"') : command;
-        QVERIFY2(text.contains(QStringLiteral("\nExec=") + exec + QLatin1Char('\n')), qPrintable(text));
+        QCOMPARE(Autostart::executable(),
+                 program + QLatin1Char('/') + QFileInfo(QCoreApplication::applicationFilePath()).fileName());
+        QVERIFY2(text.contains(u"\nExec="_s + Autostart::desktopExec(Autostart::executable()) + QLatin1Char('\n')),
+                 qPrintable(text));
         QVERIFY(text.startsWith(QStringLiteral("[Desktop Entry]\n")));
     }
 };

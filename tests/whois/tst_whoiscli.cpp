@@ -43,8 +43,8 @@ private slots:
                                      << QStringList{u"8.8.8.8\twhois.arin.net\t43\t8.8.8.8"_s,
                                                     u"10.1.2.3\t"_s + nw::WhoIs::unmatchedText()}
                                      << "www.example.co.uk\twhois.nic.uk\t43\texample.co.uk";
-        QTest::newRow("malformed route") << QStringList{u"--route"_s, u"whois.arin.net"_s, u"8.8.8.8"_s} << QByteArray()
-                                         << 1 << QStringList{} << "";
+        QTest::newRow("malformed route: a usage error")
+            << QStringList{u"--route"_s, u"whois.arin.net"_s, u"8.8.8.8"_s} << QByteArray() << 2 << QStringList{} << "";
     }
     void whoisCommand()
     {

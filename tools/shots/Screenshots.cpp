@@ -140,8 +140,10 @@ int main(int argc, char** argv)
     state.headerAnalysis.hostName = QStringLiteral("mail.example.com");
     window.road->whois.setText1(QStringLiteral("192.0.2.10"));
     window.xpBMenu_ItemClick(QStringLiteral("Main"), QStringLiteral("Whois"));
-    window.whois->Whois1->setPlainText(QStringLiteral("NetRange:       192.0.2.0 - 192.0.2.255\nOrgName:        "
-                                                      "Example Networks\nOrgAbuseEmail:  abuse@example-isp.net\n"));
+    // As the control keeps a registry's CR LF answer: every LF given a CR of its own.
+    emit window.road->whois.Whois1.resultsChanged(
+        QStringLiteral("NetRange:       192.0.2.0 - 192.0.2.255\r\r\nOrgName:        Example Networks\r\r\n"
+                       "OrgAbuseEmail:  abuse@example-isp.net\r\r\n"));
     window.whois->txtEmailList->blockSignals(true);
     window.whois->txtEmailList->setPlainText(QStringLiteral("abuse@example-isp.net"));
     window.whois->txtEmailList->blockSignals(false);
