@@ -8,7 +8,7 @@ The WHOIS peer answers by the last part of the address asked (the query line), a
 FOLDER/whois.log:
   .11  stays silent      .12  names a new server at every connection, without end ("whois.chainN.test")
   .13  a mailbox that the SMTP peer refuses    .14  a mailbox whose complaint gets no answer to QUIT
-  any other N  the mailbox abuse@hostN.test
+  any other N  the mailbox abuse@isp-N.net
 
 The SMTP peer accepts every message and appends its envelope and data to FOLDER/smtp.log as one JSON line,
 refuses the recipient refused@...  with 550, and closes without a reply to QUIT after a message for
@@ -48,13 +48,13 @@ def whois(conn):
             with lock:
                 chain[0] += 1
                 n = chain[0]
-            answer = "OrgAbuseEmail: abuse@chain.test\nWhois Server: whois.chain%d.test\n" % n
+            answer = "OrgAbuseEmail: abuse@chain-isp.net\nWhois Server: whois.chain%d.test\n" % n
         elif last == "13":
-            answer = "OrgAbuseEmail: refused@smtp-refuses.test\n"
+            answer = "OrgAbuseEmail: refused@smtp-refuses.net\n"
         elif last == "14":
-            answer = "OrgAbuseEmail: noquit@smtp-drops-quit.test\n"
+            answer = "OrgAbuseEmail: noquit@smtp-drops-quit.net\n"
         else:
-            answer = "OrgAbuseEmail: abuse@host%s.test\n" % last
+            answer = "OrgAbuseEmail: abuse@isp-%s.net\n" % last
         conn.sendall(answer.encode("latin-1"))
 
 
