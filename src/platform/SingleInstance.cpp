@@ -28,6 +28,8 @@ SingleInstance::SingleInstance(const QString& folder, QObject* parent) : QObject
              QString::fromLatin1(
                  QCryptographicHash::hash(lockPath.toUtf8(), QCryptographicHash::Sha1).toHex().left(16));
     m_lock = std::make_unique<QLockFile>(lockPath);
+    // Stale only when its process is gone: the first copy runs for days.
+    m_lock->setStaleLockTime(0);
     connect(&m_server, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* peer = m_server.nextPendingConnection()) {
             connect(peer, &QLocalSocket::disconnected, peer, &QObject::deleteLater);

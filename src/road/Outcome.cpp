@@ -53,6 +53,8 @@ QString Outcome::kindText() const
 MessageClaim::MessageClaim(const QString& path)
     : m_path(path), m_lock(std::make_unique<QLockFile>(claimPath(path)))
 {
+    // A claim is stale only when its process is gone, however long a message takes.
+    m_lock->setStaleLockTime(0);
 }
 
 MessageClaim::~MessageClaim() = default;
