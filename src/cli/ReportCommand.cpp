@@ -1,16 +1,16 @@
+#include "app/Settings.h"
 #include "cli/Cli.h"
 #include "header/AddressList.h"
 #include "header/OriginatingIP.h"
 #include "header/ReceivedLines.h"
 #include "mail/Complaint.h"
-#include "mail/ComplaintStage.h"
 #include "mail/SmtpSettings.h"
 #include "platform/EndpointRouter.h"
 #include "platform/Resolver.h"
 #include "platform/SettingsStore.h"
 #include "platform/SystemKeychain.h"
-#include "platform/TextFile.h"
-#include "shell/Settings.h"
+#include "road/ComplaintStage.h"
+#include "road/Outcome.h"
 #include "whois/WhoIs.h"
 #include "whois/WhoisLookup.h"
 
@@ -55,6 +55,10 @@ int reportFile(const QString& file, const Options& options, Resolver& resolver)
         cli::err(QStringLiteral("nettlewright-cli report: %1: %2").arg(file, why));
         return status;
     };
+    // While this run reports the file, the desktop program's monitor leaves it alone, and the other way round.
+    MessageClaim claim(file);
+    if (options.send && !claim.claim())
+        return fail(1, QStringLiteral("held by another run (the desktop program's monitor?) or unreadable; left alone"));
     QString header;
     QString failure;
     if (!cli::loadMessage(file, header, failure))
@@ -110,10 +114,13 @@ int reportFile(const QString& file, const Options& options, Resolver& resolver)
     smtp.Body = body;
     QString error;
     QObject::connect(&smtp, &SMTP::Error, [&error](const QString& text) { error = text; });
-    if (!smtp.SendMail())
+    if (!smtp.SendMail()) {
+        claim.settle(Outcome::kept(error.isEmpty() ? QStringLiteral("not accepted by the mail server") : error));
         return fail(1, QStringLiteral("not sent (%1); the file is kept").arg(error));
-    if (!TextFile::remove(cli::nativePath(file)))
-        return fail(1, QStringLiteral("sent, but not deleted"));
+    }
+    const Outcome ended = claim.settle(Outcome::sent(outcome.address));
+    if (ended.kind != Outcome::Kind::Sent)
+        return fail(1, ended.detail);
     cli::out(QStringLiteral("Sent to ") + outcome.address + QStringLiteral("; deleted ") + file);
     return 0;
 }

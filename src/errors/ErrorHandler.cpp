@@ -5,6 +5,7 @@
 #include "platform/Prompts.h"
 #include "platform/TextFile.h"
 
+#include <QFileInfo>
 #include <QHash>
 #include <QLocale>
 
@@ -92,6 +93,11 @@ void ErrorHandler::reset()
 }
 
 QString errorLogPath() { return AppPaths::join(AppPaths::programFolder(), appTitle() + QStringLiteral(".err")); }
+
+QString outcomeLogPath()
+{
+    return AppPaths::join(QFileInfo(errorLogPath()).path(), appTitle() + QStringLiteral(".log"));
+}
 
 QString generalDateText(const QDateTime& when)
 {

@@ -1,9 +1,9 @@
 #include "errors/frmErrHandler.h"
 
+#include "app/AppState.h"
 #include "errors/ErrorReport.h"
 #include "mail/SmtpSettings.h"
 #include "platform/AppInfo.h"
-#include "shell/AppState.h"
 
 #include <QApplication>
 #include <QFontDatabase>

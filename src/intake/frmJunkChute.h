@@ -3,8 +3,8 @@
 #include "intake/MessageView.h"
 
 #include "intake/JunkChute.h"
-#include "intake/MessageRoad.h"
-#include "shell/Monitor.h"
+#include "road/MessageRoad.h"
+#include "road/Monitor.h"
 
 #include <QWidget>
 
@@ -42,6 +42,7 @@ public:
     QStringList refreshFileList() override;
     void processMessage() override { hlnkProcessMessage_Click(); }
     void runStarted() override;
+    void giveUp(const QString& why) override;
 
     QString selectedFile() const override;
     QStringList listFiles() override;

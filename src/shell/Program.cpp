@@ -1,5 +1,6 @@
 #include "shell/Program.h"
 
+#include "app/Settings.h"
 #include "controls/Splash.h"
 #include "errors/ErrorHandler.h"
 #include "errors/frmErrHandler.h"
@@ -7,7 +8,6 @@
 #include "platform/AppInfo.h"
 #include "platform/Connection.h"
 #include "platform/Prompts.h"
-#include "shell/Settings.h"
 #include "shell/frmFirstTimeSetup.h"
 #include "shell/frmMain.h"
 
@@ -39,11 +39,11 @@ bool Program::Main()
     errorDialog = std::make_unique<frmErrHandler>(state);
     ErrorHandler::instance().setPresenter(errorDialog.get());
     runGuarded("main", [&] {
-        if (readSetting(store, settings::Smtp).isEmpty()) {
+        if (!startMonitoring && readSetting(store, settings::Smtp).isEmpty()) {
             frmFirstTimeSetup wizard(store);
             runWizard(wizard);
         }
-        window = std::make_unique<frmMain>(state, store);
+        window = std::make_unique<frmMain>(state, store, router);
         if (!window->MDIForm_Load()) {
             // Start-up makes its own attempt, as it does for every start, before the program ends.
             CreateJunkChute(state);
@@ -63,10 +63,18 @@ bool Program::Main()
         if (splash)
             splash->raise();
         state.setMonitorActive(false);
-        if (!IsConnected())
+        if (startMonitoring)
+            window->startMonitor();
+        else if (!IsConnected())
             msgBox(noConnectionText());
     });
     return !ends;
+}
+
+void Program::bringForward()
+{
+    if (window)
+        window->bringForward();
 }
 
 } // namespace nw

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "app/AppState.h"
+#include "platform/EndpointRouter.h"
 #include "platform/SettingsStore.h"
-#include "shell/AppState.h"
 
 #include <QWidget>
 
@@ -23,6 +24,13 @@ public:
     // splash, the drop folder, the connection warning. Returns true when the program runs on window
     // events, false when it must end (no drop folder: both attempts to create it said so).
     bool Main();
+    // A later start of the program asked for the window.
+    void bringForward();
+
+    // Where WHOIS server names really connect (--route).
+    EndpointRouter router;
+    // Start hidden with the monitor on (--monitor): no wizard and no message box, as nobody is there to answer.
+    bool startMonitoring = false;
 
     AppState state;
     SettingsStore store;

@@ -1,15 +1,15 @@
 #include "shell/frmMain.h"
 
+#include "app/AppState.h"
+#include "app/Settings.h"
 #include "controls/HelpWindow.h"
 #include "controls/Hyperlink.h"
 #include "controls/Icons.h"
 #include "controls/Splash.h"
 #include "controls/TaskPane.h"
 #include "errors/ErrorHandler.h"
-#include "intake/MessageRoad.h"
 #include "intake/frmJunkChute.h"
 #include "intake/frmWebmail.h"
-#include "mail/ContactStage.h"
 #include "mail/SMTP.h"
 #include "mail/SmtpSettings.h"
 #include "mail/frmContact.h"
@@ -20,9 +20,9 @@
 #include "platform/Prompts.h"
 #include "platform/Resolver.h"
 #include "platform/VendorService.h"
-#include "shell/AppState.h"
+#include "road/ContactStage.h"
+#include "road/MessageRoad.h"
 #include "shell/ExitQuestion.h"
-#include "shell/Settings.h"
 #include "shell/SysTray.h"
 #include "update/frmLiveUpdate.h"
 #include "whois/frmWhois.h"
@@ -87,7 +87,7 @@ constexpr MenuItem kMenu[] = {
 };
 } // namespace
 
-frmMain::frmMain(AppState& state, SettingsStore& store, QWidget* parent)
+frmMain::frmMain(AppState& state, SettingsStore& store, EndpointRouter router, QWidget* parent)
     : QMainWindow(parent), m_state(state), m_store(store)
 {
     setWindowTitle(appTitle());
@@ -114,7 +114,7 @@ frmMain::frmMain(AppState& state, SettingsStore& store, QWidget* parent)
     webmail = new frmWebmail(m_state, this);
     monitor = new Monitor(m_state, *junkChute, this);
     m_resolver = std::make_unique<SystemResolver>();
-    road = new MessageRoad(m_state, m_store, *m_resolver, *junkChute, {}, this);
+    road = new MessageRoad(m_state, m_store, *m_resolver, *junkChute, std::move(router), this);
     junkChute->setRoad(road);
     whois = new frmWhois(road->whois, this);
     email = new frmEmail(road->complaint, this);
@@ -127,7 +127,9 @@ frmMain::frmMain(AppState& state, SettingsStore& store, QWidget* parent)
             while (QGuiApplication::overrideCursor())
                 QGuiApplication::restoreOverrideCursor();
     });
-    connect(&m_state, &AppState::notice, IconEvent, &SysTray::setTrayTip);
+    connect(road, &MessageRoad::messageEnded, monitor,
+            [this](const QString&, const Outcome& outcome) { monitor->messageEnded(outcome); });
+    connect(monitor, &Monitor::notification, IconEvent, &SysTray::showMessage);
 
     connect(xpBMenu, &TaskPane::ItemClick, this, &frmMain::xpBMenu_ItemClick);
     connect(monitor, &Monitor::greenChanged, this,
@@ -482,6 +484,19 @@ bool frmMain::exitProgram()
     else
         QCoreApplication::exit(0);
     return true;
+}
+
+void frmMain::startMonitor()
+{
+    // Nobody is there to read the note about a missing notification area.
+    m_toldNoTray = true;
+    monitor->activate();
+}
+
+void frmMain::bringForward()
+{
+    monitor->trayDoubleClick();
+    raise();
 }
 
 void frmMain::changeEvent(QEvent* event)

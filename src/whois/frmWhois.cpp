@@ -3,7 +3,7 @@
 #include "controls/CaptionFrame.h"
 #include "controls/Hyperlink.h"
 #include "platform/TextFile.h"
-#include "whois/WhoisStage.h"
+#include "road/WhoisStage.h"
 
 #include <QFormLayout>
 #include <QHBoxLayout>
