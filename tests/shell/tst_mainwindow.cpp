@@ -9,6 +9,7 @@
 #include "platform/Connection.h"
 #include "platform/MessageBoxPrompts.h"
 #include "platform/SettingsStore.h"
+#include "road/WhoisStage.h"
 #include "shell/Program.h"
 #include "shell/SysTray.h"
 #include "shell/frmMain.h"
@@ -18,7 +19,6 @@
 #include "support/TestMain.h"
 #include "support/UnavailableKeychain.h"
 #include "whois/WhoIs.h"
-#include "whois/WhoisStage.h"
 #include "whois/frmWhois.h"
 
 #include <QCheckBox>
