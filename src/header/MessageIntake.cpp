@@ -5,6 +5,8 @@
 #include "platform/Prompts.h"
 #include "platform/TextFile.h"
 
+#include <QFile>
+
 #include <cstring>
 #include <limits>
 
@@ -15,6 +17,7 @@ using namespace text;
 namespace {
 
 constexpr qsizetype kHeaderLimit = 1300;
+constexpr qint64 kTraceHeaderLimit = 256 * 1024;
 
 const QString& truncationMarker()
 {
@@ -107,6 +110,19 @@ void LoadMessageHeader(const QString& path, TextSink& view)
     }
     if (!failure.isNull())
         msgBox(failure);
+}
+
+QString LoadTraceHeader(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    const QByteArray raw = file.read(kTraceHeaderLimit);
+    qsizetype end = raw.indexOf("\n\n");
+    const qsizetype crlf = raw.indexOf("\n\r\n");
+    if (end < 0 || (crlf >= 0 && crlf < end))
+        end = crlf;
+    return withCrLf(end < 0 ? QByteArrayView(raw) : QByteArrayView(raw).first(end + 1), true);
 }
 
 bool IsFullHeader(const QString& text) { return InStrUpper(1, text, QLatin1String("RECEIVED: FROM ")) != 0; }
