@@ -1,5 +1,7 @@
 #include "cli/Cli.h"
 
+#include "header/SourceWalk.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -60,6 +62,36 @@ QString jsonString(const QString& text)
     }
     out += QLatin1Char('"');
     return out;
+}
+
+bool takeSourceOption(const QStringList& args, qsizetype& i, SourceRules& rules, QString* error)
+{
+    const QString& arg = args.at(i);
+    if (arg == QLatin1String("--skip-own-hops")) {
+        rules.skipOwnHops = true;
+        return true;
+    }
+    if (arg != QLatin1String("--own-hosts"))
+        return false;
+    if (++i == args.size()) {
+        *error = QStringLiteral("--own-hosts needs a list of host names, addresses or prefixes");
+        return true;
+    }
+    QStringList bad;
+    rules.ownHosts = OwnHosts::parse(args.at(i), &bad);
+    rules.skipOwnHops = true;
+    if (!bad.isEmpty())
+        *error = QStringLiteral("--own-hosts: '%1' is not a host name, address or address prefix").arg(bad.first());
+    return true;
+}
+
+QString sourceOptionsUsage()
+{
+    return QStringLiteral(
+        "  --skip-own-hops  look past the recipient's own mail system: pass over the hops whose client is\n"
+        "                   local, private or listed in --own-hosts, and take the first client outside\n"
+        "  --own-hosts LIST the own mail system's host names, addresses and prefixes (IPv4 or IPv6),\n"
+        "                   separated by blanks or commas; implies --skip-own-hops");
 }
 
 } // namespace nw::cli

@@ -3,6 +3,10 @@
 #include <QList>
 #include <QStringList>
 
+namespace nw {
+struct SourceRules;
+}
+
 // The headless commands share one dispatcher; each command lives in its own file and registers itself
 // with NW_CLI_COMMAND.
 namespace nw::cli {
@@ -24,6 +28,14 @@ void err(const QString& line);
 // `text` as a JSON string literal, quotes included, in plain ASCII: CR, LF, other control characters and
 // everything beyond ASCII are written as escapes.
 QString jsonString(const QString& text);
+
+// The options that choose how a message's source is found, shared by analyze and report:
+// --skip-own-hops, and --own-hosts LIST (which implies it). Returns false when args[i] is neither;
+// otherwise takes the option (and its value, advancing `i`) into `rules` and sets `error` for a missing
+// or bad value.
+bool takeSourceOption(const QStringList& args, qsizetype& i, SourceRules& rules, QString* error);
+// The usage lines of those options.
+QString sourceOptionsUsage();
 
 } // namespace nw::cli
 

@@ -2,9 +2,9 @@
 #include "errors/RuntimeError.h"
 #include "header/AddressList.h"
 #include "header/HostUtils.h"
+#include "header/IpAddress.h"
 #include "header/MessageIntake.h"
-#include "header/OriginatingIP.h"
-#include "header/ReceivedLines.h"
+#include "header/SourceWalk.h"
 #include "mail/Complaint.h"
 #include "mail/ComplaintStage.h"
 #include "mail/SmtpSettings.h"
@@ -23,7 +23,8 @@ using namespace nw;
 namespace {
 
 const char* const kUsage =
-    R"(usage: nettlewright-cli report [--route NAME=HOST:PORT]... [--delay MS] [--no-dns] [--send] FILE...
+    R"(usage: nettlewright-cli report [--route NAME=HOST:PORT]... [--delay MS] [--no-dns] [--send]
+                              [--skip-own-hops] [--own-hosts LIST] FILE...
 
 Takes each message file along the road the monitor takes it, without windows: the header analysis, the
 WHOIS look-up of the originating IP (referrals followed, then once by its host name when the answers hold
@@ -34,6 +35,7 @@ no address), the abuse address, and the complaint, whose recipient, subject and 
   --no-dns                look up no names (reverse names of the hops, this machine's address)
   --send                  send each complaint through the SMTP server of the settings, from the
                           settings' address; a file is deleted only after the server accepted it
+%1
 
 Exit status: 0 every file was reported, 1 a failure (file, look-up or send), 2 a file with no complaint
 to make (no full header, no usable address, no abuse address).)";
@@ -43,6 +45,7 @@ struct Options {
     int delay = 5000;
     bool noDns = false;
     bool send = false;
+    SourceRules rules;
     QStringList files;
 };
 
@@ -58,9 +61,9 @@ int reportFile(const QString& file, const Options& options, Resolver& resolver)
     StringSink view;
     LoadMessageHeader(file, view);
     HeaderAnalysis analysis;
-    if (!analyzeHeader(resolver, view.text(), analysis))
+    if (!analyzeMessage(resolver, view.text(), file, options.rules, analysis))
         return fail(2, QStringLiteral("not a full header"));
-    if (!IsIPAddress(analysis.ip))
+    if (!IsAnyIPAddress(analysis.ip))
         return fail(2, QStringLiteral("no usable originating address"));
 
     WhoIs whois(options.router);
@@ -123,11 +126,17 @@ int reportFile(const QString& file, const Options& options, Resolver& resolver)
 int reportCommand(const QStringList& args)
 {
     Options options;
-    for (int i = 0; i < args.size(); ++i) {
+    for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& arg = args.at(i);
         const bool hasValue = i + 1 < args.size();
-        if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
-            cli::out(QString::fromLatin1(kUsage));
+        QString optionError;
+        if (cli::takeSourceOption(args, i, options.rules, &optionError)) {
+            if (!optionError.isEmpty()) {
+                cli::err(QStringLiteral("nettlewright-cli report: ") + optionError);
+                return 1;
+            }
+        } else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
+            cli::out(QString::fromLatin1(kUsage).arg(cli::sourceOptionsUsage()));
             return 0;
         } else if (arg == QLatin1String("--send")) {
             options.send = true;

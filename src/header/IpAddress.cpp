@@ -65,6 +65,8 @@ bool IsIPv6Address(QStringView text)
     return address.setAddress(text.toString()) && address.protocol() == QAbstractSocket::IPv6Protocol;
 }
 
+bool IsAnyIPAddress(QStringView text) { return IsIPAddress(text) || IsIPv6Address(text); }
+
 QString addressText(const QHostAddress& address) { return address.toString().toLower(); }
 
 std::optional<QHostAddress> embeddedIPv4(const QHostAddress& address)

@@ -17,6 +17,9 @@ std::optional<QHostAddress> addressFromLiteral(QStringView literal);
 // Plain text that is an IPv6 address (no brackets, zone or port).
 bool IsIPv6Address(QStringView text);
 
+// IsIPAddress or IsIPv6Address: an address the WHOIS look-up can take.
+bool IsAnyIPAddress(QStringView text);
+
 // The text an address travels as: dotted for IPv4, the compressed lower-case form for IPv6.
 QString addressText(const QHostAddress& address);
 

@@ -3,11 +3,12 @@
 #include "errors/ErrorHandler.h"
 #include "header/HostUtils.h"
 #include "header/MessageIntake.h"
-#include "header/OriginatingIP.h"
-#include "header/ReceivedLines.h"
+#include "header/IpAddress.h"
+#include "header/SourceWalk.h"
 #include "intake/JunkChute.h"
 #include "platform/AppPaths.h"
 #include "shell/AppState.h"
+#include "shell/Settings.h"
 
 #include <QCoreApplication>
 
@@ -16,7 +17,7 @@ namespace nw {
 MessageRoad::MessageRoad(AppState& state, SettingsStore& store, Resolver& resolver, DropFolderView& dropFolder,
                          EndpointRouter router, QObject* parent)
     : QObject(parent), whois(state, store, std::move(router)), complaint(state, store, resolver), m_state(state),
-      m_resolver(resolver), m_dropFolder(dropFolder)
+      m_store(store), m_resolver(resolver), m_dropFolder(dropFolder)
 {
     whois.setComplaint(&complaint);
     complaint.setWhois(&whois);
@@ -69,10 +70,12 @@ void MessageRoad::cmdProcess_Click()
         LoadMessageHeader(m_state.currentMessageFile(), m_dropFolder.messageView());
         QCoreApplication::processEvents();
         m_state.setWaitPointer(true);
-        const bool fullHeader = analyzeHeader(m_resolver, m_dropFolder.messageView().text(), m_state.headerAnalysis);
+        const bool fullHeader = analyzeMessage(m_resolver, m_dropFolder.messageView().text(),
+                                               m_state.currentMessageFile(), readSourceRules(m_store),
+                                               m_state.headerAnalysis);
         m_state.setWaitPointer(false);
         QCoreApplication::processEvents();
-        if (fullHeader && IsIPAddress(m_state.headerAnalysis.ip)) {
+        if (fullHeader && IsAnyIPAddress(m_state.headerAnalysis.ip)) {
             whois.setText1(m_state.headerAnalysis.ip);
             m_state.setWaitPointer(true);
             QCoreApplication::processEvents();

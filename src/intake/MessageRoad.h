@@ -52,6 +52,7 @@ public:
 
 private:
     AppState& m_state;
+    SettingsStore& m_store;
     Resolver& m_resolver;
     DropFolderView& m_dropFolder;
     QSet<QString> m_failedThisRun;

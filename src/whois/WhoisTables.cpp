@@ -156,6 +156,33 @@ const Corruption* parseRangeLine(const QStringList& fields, RirEntry& e)
     return nullptr;
 }
 
+// One IPv6 range line: PREFIX, SERVER[, PREFIX[, SUFFIX]], tested as a range line is.
+const Corruption* parseRange6Line(const QStringList& fields, Rir6Entry& e)
+{
+    if (fields.size() < 2)
+        return &kMissingFields;
+    if (InStr(fields.at(0), QStringLiteral("/")) == 0)
+        return &kRangeNoSlash;
+    if (InStr(fields.at(1), QStringLiteral(".")) == 0 && InStr(LCase(fields.at(1)), QStringLiteral("private")) == 0)
+        return &kInvalidServer;
+    const QStringList range = Split(fields.at(0), QStringLiteral("/"));
+    if (range.size() != 2)
+        return &kRangeParts;
+    const auto prefix = wholeNumber(range.at(1));
+    if (!prefix || *prefix < 1 || *prefix > 128)
+        return &kBadMask;
+    const QString base = TrimSpaces(range.at(0));
+    if (!base.contains(QLatin1Char(':')) || !e.base.setAddress(base) ||
+        e.base.protocol() != QAbstractSocket::IPv6Protocol)
+        return &kBadBase;
+    e.range = fields.at(0);
+    e.prefixLength = int(*prefix);
+    e.server = fields.at(1);
+    e.cmdPrefix = fields.value(2);
+    e.cmdSuffix = fields.value(3);
+    return nullptr;
+}
+
 // One server line: DESCRIPTION, PATTERN, SERVER, PORT[, HANDLE[, PREFIX[, SUFFIX]]].
 const Corruption* parseServerLine(const QStringList& fields, TldEntry& e)
 {
@@ -225,6 +252,11 @@ QString WhoisTables::tldPath()
     return AppPaths::join(AppPaths::programFolder(), QStringLiteral("whois.srv"));
 }
 
+QString WhoisTables::rir6Path()
+{
+    return AppPaths::join(AppPaths::programFolder(), QStringLiteral("whois6.rir"));
+}
+
 QList<RirEntry> WhoisTables::builtInRirEntries()
 {
     const auto entry = [](const char* server, const char* prefix = "") {
@@ -251,6 +283,24 @@ void WhoisTables::LoadTldTable()
     const auto table = readTable<TldEntry>(tldPath(), kTldTitle, QStringLiteral(";"), parseServerLine);
     if (table)
         m_tldTable = *table;
+}
+
+void WhoisTables::LoadRir6Table()
+{
+    m_rir6Table.clear();
+    if (!QFile::exists(rir6Path()))
+        return; // an installation from before IPv6 look-ups
+    const auto table = readTable<Rir6Entry>(rir6Path(), kRirTitle, QStringLiteral("\t"), parseRange6Line);
+    if (table)
+        m_rir6Table = *table;
+}
+
+int WhoisTables::FindRir6Entry(const QHostAddress& address) const
+{
+    for (int i = 0; i < m_rir6Table.size(); ++i)
+        if (address.isInSubnet(m_rir6Table.at(i).base, m_rir6Table.at(i).prefixLength))
+            return i;
+    return -1;
 }
 
 int WhoisTables::FindRirEntry(const QString& address) const
