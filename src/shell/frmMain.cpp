@@ -6,6 +6,7 @@
 #include "controls/Splash.h"
 #include "controls/TaskPane.h"
 #include "errors/ErrorHandler.h"
+#include "header/SourceWalk.h"
 #include "intake/MessageRoad.h"
 #include "intake/frmJunkChute.h"
 #include "intake/frmWebmail.h"
@@ -164,6 +165,12 @@ QWidget* frmMain::buildSettingsPanel()
     chkLoadwithWindows = new QCheckBox(QStringLiteral("Load on Windows Startup"), panel);
     chkMyReturn = new QCheckBox(QStringLiteral("Use my return address in email"), panel);
     chkCopyEmail = new QCheckBox(QStringLiteral("CC me on every email sent"), panel);
+    chkSkipOwnHops = new QCheckBox(QStringLiteral("Look past my own mail servers"), panel);
+    txtOwnHosts = new QLineEdit(panel);
+    txtOwnHosts->setPlaceholderText(QStringLiteral("their names, addresses or prefixes"));
+    txtOwnHosts->setToolTip(QStringLiteral("The servers of your own mail system, separated by blanks or commas: "
+                                           "mx.example.com, 203.0.113.0/24, 2001:db8::/32. Local and private "
+                                           "addresses count as your own without being listed."));
     txtSMTPPort = new QLineEdit(panel);
     txtSMTPPort->setPlaceholderText(QStringLiteral("25"));
     cboSMTPSecurity = new QComboBox(panel);
@@ -192,12 +199,21 @@ QWidget* frmMain::buildSettingsPanel()
     layout->addWidget(chkLoadwithWindows);
     layout->addWidget(chkMyReturn);
     layout->addWidget(chkCopyEmail);
+    layout->addWidget(chkSkipOwnHops);
+    layout->addWidget(txtOwnHosts);
 
     connect(chkCopyEmail, &QCheckBox::clicked, this, [this] {
         runGuarded("chkCopyEmail_Click", [&] { saveSetting(m_store, settings::CopyEmail, switchText(chkCopyEmail)); });
     });
     connect(chkMyReturn, &QCheckBox::clicked, this, [this] {
         runGuarded("chkMyReturn_Click", [&] { saveSetting(m_store, settings::UseMyReturn, switchText(chkMyReturn)); });
+    });
+    connect(chkSkipOwnHops, &QCheckBox::clicked, this, [this] {
+        runGuarded("chkSkipOwnHops_Click",
+                   [&] { saveSetting(m_store, settings::SkipOwnHops, switchText(chkSkipOwnHops)); });
+    });
+    connect(txtOwnHosts, &QLineEdit::editingFinished, this, [this] {
+        runGuarded("txtOwnHosts_LostFocus", [&] { saveSetting(m_store, settings::OwnHosts, txtOwnHosts->text()); });
     });
     for (QWidget* w :
          {static_cast<QWidget*>(chkLoadwithWindows), static_cast<QWidget*>(txtEmail), static_cast<QWidget*>(txtSMTP)})
@@ -348,6 +364,9 @@ void frmMain::LoadMenuBar()
         m_state.smtpServer = txtSMTP->text();
         txtSMTPPort->setText(readSetting(m_store, settings::SmtpPort));
         txtSMTPUser->setText(readSetting(m_store, settings::SmtpUser));
+        const SourceRules rules = readSourceRules(m_store);
+        chkSkipOwnHops->setChecked(rules.skipOwnHops);
+        txtOwnHosts->setText(readSetting(m_store, settings::OwnHosts));
         loadSmtpSecurity();
         cboSMTPSecurity->setCurrentText(securityModeText(m_state.smtpSecurity.mode));
     });
