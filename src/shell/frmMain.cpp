@@ -35,11 +35,13 @@
 #include <QDockWidget>
 #include <QFormLayout>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QStyle>
 #include <QVBoxLayout>
 
 namespace nw {
@@ -167,7 +169,7 @@ QWidget* frmMain::buildSettingsPanel()
     chkCopyEmail = new QCheckBox(QStringLiteral("CC me on every email sent"), panel);
     chkSkipOwnHops = new QCheckBox(QStringLiteral("Look past my own mail servers"), panel);
     txtOwnHosts = new QLineEdit(panel);
-    txtOwnHosts->setPlaceholderText(QStringLiteral("their names, addresses or prefixes"));
+    txtOwnHosts->setPlaceholderText(QStringLiteral("their names or addresses"));
     txtOwnHosts->setToolTip(QStringLiteral("The servers of your own mail system, separated by blanks or commas: "
                                            "mx.example.com, 203.0.113.0/24, 2001:db8::/32. Local and private "
                                            "addresses count as your own without being listed."));
@@ -200,7 +202,12 @@ QWidget* frmMain::buildSettingsPanel()
     layout->addWidget(chkMyReturn);
     layout->addWidget(chkCopyEmail);
     layout->addWidget(chkSkipOwnHops);
-    layout->addWidget(txtOwnHosts);
+    // The list sits under its box, indented like the box's caption.
+    auto* ownHosts = new QHBoxLayout;
+    ownHosts->addSpacing(chkSkipOwnHops->style()->pixelMetric(QStyle::PM_IndicatorWidth) +
+                         chkSkipOwnHops->style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing));
+    ownHosts->addWidget(txtOwnHosts);
+    layout->addLayout(ownHosts);
 
     connect(chkCopyEmail, &QCheckBox::clicked, this, [this] {
         runGuarded("chkCopyEmail_Click", [&] { saveSetting(m_store, settings::CopyEmail, switchText(chkCopyEmail)); });
