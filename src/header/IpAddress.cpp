@@ -2,6 +2,7 @@
 
 #include "header/ReceivedLines.h"
 
+#include <algorithm>
 #include <array>
 
 namespace nw {
@@ -27,6 +28,9 @@ QHostAddress ipv4(quint32 value) { return QHostAddress(value); }
 std::optional<QHostAddress> addressFromLiteral(QStringView literal)
 {
     QStringView s = literal.trimmed();
+    // Most words of a received line are names: no address without a digit.
+    if (std::none_of(s.begin(), s.end(), [](QChar c) { return c.isDigit(); }))
+        return std::nullopt;
     if (const qsizetype at = s.lastIndexOf(QLatin1Char('@')); at >= 0)
         s = s.mid(at + 1); // qmail writes an identified client as user@address
     if (s.startsWith(QLatin1Char('['))) {
@@ -85,8 +89,14 @@ std::optional<QHostAddress> embeddedIPv4(const QHostAddress& address)
 
 bool isSiteAddress(const QHostAddress& address)
 {
-    for (const Prefix& p : kSitePrefixes)
-        if (address.isInSubnet(QHostAddress(QLatin1String(p.network)), p.length))
+    static const QList<std::pair<QHostAddress, int>> prefixes = [] {
+        QList<std::pair<QHostAddress, int>> parsed;
+        for (const Prefix& p : kSitePrefixes)
+            parsed.append({QHostAddress(QLatin1String(p.network)), p.length});
+        return parsed;
+    }();
+    for (const auto& prefix : prefixes)
+        if (address.isInSubnet(prefix))
             return true;
     return false;
 }

@@ -10,108 +10,96 @@
 
 #include <QRegularExpression>
 
+#include <functional>
+
 namespace nw {
 
 namespace {
 
-// A piece of a received field: a word, or a comment with its nested comments flattened into words.
-struct Token {
-    bool comment = false;
-    QStringList words;
+// One word of a received field, and the comment it stands in (0 outside comments; nested comments count
+// as the comment around them).
+struct Word {
+    QStringView text;
+    int comment = 0;
 };
 
 bool isBlank(QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); }
 
-// The field's content after "Received:", unfolded, as tokens up to the first ";" outside comments; the
-// text after that ";" goes to `date`.
-QList<Token> tokenize(const QString& unfolded, QString* date)
+// The words of an unfolded field after "Received:" up to the first ";" outside comments; the text after
+// that ";" goes to `date`.
+QList<Word> splitWords(QStringView unfolded, QStringView* date)
 {
-    QList<Token> tokens;
+    QList<Word> words;
+    words.reserve(64);
     const qsizetype n = unfolded.size();
-    qsizetype i = unfolded.indexOf(QLatin1Char(':')) + 1;
-    while (i < n) {
+    int comments = 0;
+    int depth = 0;
+    for (qsizetype i = unfolded.indexOf(QLatin1Char(':')) + 1; i < n;) {
         const QChar c = unfolded.at(i);
-        if (isBlank(c)) {
+        if (c == QLatin1Char('(')) {
+            if (depth++ == 0)
+                ++comments;
             ++i;
-        } else if (c == QLatin1Char(';')) {
+        } else if (c == QLatin1Char(')')) {
+            depth = qMax(0, depth - 1);
+            ++i;
+        } else if (isBlank(c)) {
+            ++i;
+        } else if (c == QLatin1Char(';') && depth == 0) {
             *date = unfolded.mid(i + 1).trimmed();
             break;
-        } else if (c == QLatin1Char('(')) {
-            // A comment runs to its matching parenthesis, or to the end of an unbalanced field.
-            int depth = 0;
-            QString inner;
-            for (; i < n; ++i) {
-                const QChar d = unfolded.at(i);
-                if (d == QLatin1Char('('))
-                    ++depth;
-                else if (d == QLatin1Char(')'))
-                    --depth;
-                if (depth == 0)
-                    break;
-                inner += d == QLatin1Char('(') || d == QLatin1Char(')') ? QLatin1Char(' ') : d;
-            }
-            ++i;
-            tokens.append({true, inner.split(QLatin1Char(' '), Qt::SkipEmptyParts)});
         } else {
             const qsizetype start = i;
             while (i < n && !isBlank(unfolded.at(i)) && unfolded.at(i) != QLatin1Char('(') &&
-                   unfolded.at(i) != QLatin1Char(';'))
+                   unfolded.at(i) != QLatin1Char(')') && (unfolded.at(i) != QLatin1Char(';') || depth > 0))
                 ++i;
-            tokens.append({false, {unfolded.mid(start, i - start)}});
+            words.append({unfolded.mid(start, i - start), depth > 0 ? comments : 0});
         }
     }
-    return tokens;
+    return words;
 }
 
-bool isKeyword(const Token& t, const char* word)
+// The clauses of RFC 5321's trace line; `Other` stands for "via", "id" and "for", and for text before them.
+enum Clause { NotKeyword = -1, Other, From, By, With };
+
+// The clause a word opens, or NotKeyword.
+Clause keyword(const Word& w)
 {
-    return !t.comment && t.words.first().compare(QLatin1String(word), Qt::CaseInsensitive) == 0;
+    if (w.comment != 0 || w.text.size() > 4)
+        return NotKeyword;
+    static const std::pair<const char*, Clause> keywords[] = {{"from", From}, {"by", By},   {"with", With},
+                                                              {"via", Other}, {"id", Other}, {"for", Other}};
+    for (const auto& [word, clause] : keywords)
+        if (w.text.compare(QLatin1String(word), Qt::CaseInsensitive) == 0)
+            return clause;
+    return NotKeyword;
 }
 
-// The tokens of one clause: those after its keyword up to the next keyword.
-QList<Token> clause(const QList<Token>& tokens, const char* keyword)
-{
-    static const char* const keywords[] = {"from", "by", "via", "with", "id", "for"};
-    QList<Token> result;
-    bool inside = false;
-    for (const Token& t : tokens) {
-        bool other = false;
-        for (const char* k : keywords)
-            other = other || isKeyword(t, k);
-        if (other) {
-            if (inside)
-                break;
-            inside = isKeyword(t, keyword);
-            continue;
-        }
-        if (inside)
-            result.append(t);
-    }
-    return result;
-}
-
-QString hostName(QString word)
+QString hostName(QStringView word)
 {
     while (word.endsWith(QLatin1Char('.')))
         word.chop(1);
-    return word.toLower();
+    return word.toString().toLower();
 }
 
-// The first address among the words of a comment, passing over the greeting name ("helo=x", "HELO x",
-// "EHLO x") that the client chose itself. `before` gets the word in front of the address.
-std::optional<QHostAddress> commentAddress(const QStringList& words, QString* before)
+// The first address in the comments among `words`, passing over the greeting name ("helo=x", "HELO x",
+// "EHLO x") that the client chose itself. `before` gets the word in front of it in the same comment.
+std::optional<QHostAddress> commentAddress(const QList<Word>& words, QStringView* before)
 {
     for (qsizetype k = 0; k < words.size(); ++k) {
-        const QString& w = words.at(k);
-        if (w.compare(QLatin1String("helo"), Qt::CaseInsensitive) == 0 ||
-            w.compare(QLatin1String("ehlo"), Qt::CaseInsensitive) == 0) {
+        const Word& w = words.at(k);
+        if (w.comment == 0)
+            continue;
+        if (w.text.compare(QLatin1String("helo"), Qt::CaseInsensitive) == 0 ||
+            w.text.compare(QLatin1String("ehlo"), Qt::CaseInsensitive) == 0) {
             ++k;
             continue;
         }
-        if (w.startsWith(QLatin1String("helo="), Qt::CaseInsensitive))
+        if (w.text.startsWith(QLatin1String("helo="), Qt::CaseInsensitive))
             continue;
-        if (const auto address = addressFromLiteral(w)) {
-            *before = k > 0 ? words.at(k - 1) : QString();
+        if (const auto address = addressFromLiteral(w.text)) {
+            const bool sameComment = k > 0 && words.at(k - 1).comment == w.comment;
+            *before = sameComment ? words.at(k - 1).text : QStringView();
             return address;
         }
     }
@@ -134,8 +122,8 @@ bool isFetch(const TraceHop& hop)
            hop.field.contains(QLatin1String("getmail"), Qt::CaseInsensitive);
 }
 
-// Whether the client of `hop` belongs to the recipient's own system; `below` is the next lower hop.
-bool isOwnHop(const TraceHop& hop, const TraceHop* below, const OwnHosts& own)
+// Whether the client of `hop` belongs to the recipient's own system; `below` gives the next lower hop.
+bool isOwnHop(const TraceHop& hop, const std::function<const TraceHop*()>& below, const OwnHosts& own)
 {
     if (!hop.client || isFetch(hop) || isInternalProtocol(hop.protocol))
         return true;
@@ -147,7 +135,11 @@ bool isOwnHop(const TraceHop& hop, const TraceHop* below, const OwnHosts& own)
         return true;
     // A relay inside the recording host's own network. The recording host's address is its own entry or,
     // where it wrote none, the one the next lower line gives for its recorder (the relay itself).
-    const auto recorder = hop.byAddress ? hop.byAddress : below ? below->byAddress : std::nullopt;
+    std::optional<QHostAddress> recorder = hop.byAddress;
+    if (!recorder) {
+        if (const TraceHop* next = below())
+            recorder = next->byAddress;
+    }
     return recorder && sameNetwork(client, *recorder);
 }
 
@@ -199,16 +191,27 @@ TraceHop parseTraceHop(const QString& field)
     QString unfolded = field;
     unfolded.remove(QLatin1Char('\r'));
     unfolded.remove(QLatin1Char('\n'));
-    const QList<Token> tokens = tokenize(unfolded, &hop.date);
+    QStringView date;
+    const QList<Word> words = splitWords(unfolded, &date);
+    hop.date = date.toString();
 
-    const QList<Token> from = clause(tokens, "from");
-    if (!from.isEmpty() && !from.first().comment)
-        hop.fromName = from.first().words.first();
-    QString before;
-    for (const Token& t : from) {
-        if (t.comment && (hop.client = commentAddress(t.words, &before)))
-            break;
+    // Each clause's words, up to the next keyword outside comments.
+    QList<Word> clauses[4];
+    Clause current = Other;
+    for (const Word& w : words) {
+        const Clause k = keyword(w);
+        if (k == NotKeyword)
+            clauses[current].append(w);
+        else
+            current = k;
     }
+    const QList<Word>& from = clauses[From];
+    const QList<Word>& by = clauses[By];
+
+    if (!from.isEmpty() && from.first().comment == 0)
+        hop.fromName = from.first().text.toString();
+    QStringView before;
+    hop.client = commentAddress(from, &before);
     if (hop.client) {
         const QString reverse = hostName(before.mid(before.lastIndexOf(QLatin1Char('@')) + 1));
         if (!reverse.isEmpty() && reverse != QLatin1String("unknown") && !addressFromLiteral(reverse))
@@ -216,29 +219,22 @@ TraceHop parseTraceHop(const QString& field)
     } else {
         // No address in the comments: one the client's own words carry ("from [192.0.2.1]", fetchmail's
         // "from host [192.0.2.1]", a web mail's "from 192.0.2.1").
-        for (const Token& t : from)
-            if (!t.comment && (hop.client = addressFromLiteral(t.words.first())))
+        for (const Word& w : from)
+            if (w.comment == 0 && (hop.client = addressFromLiteral(w.text)))
                 break;
     }
     if (hop.clientName.isEmpty() && !addressFromLiteral(hop.fromName))
         hop.clientName = hostName(hop.fromName);
 
-    const QList<Token> by = clause(tokens, "by");
-    for (const Token& t : by) {
-        if (t.comment)
-            hop.byAddress = commentAddress(t.words, &before);
-        else if (hop.byName.isEmpty())
-            hop.byName = hostName(t.words.first());
-        else
-            hop.byAddress = addressFromLiteral(t.words.first());
-        if (hop.byAddress)
+    if (!by.isEmpty() && by.first().comment == 0)
+        hop.byName = hostName(by.first().text);
+    for (const Word& w : by.mid(hop.byName.isEmpty() ? 0 : 1))
+        if ((hop.byAddress = addressFromLiteral(w.text)))
             break;
-    }
     if (!hop.byAddress)
         hop.byAddress = addressFromLiteral(hop.byName);
-    const QList<Token> with = clause(tokens, "with");
-    if (!with.isEmpty() && !with.first().comment)
-        hop.protocol = with.first().words.first().toLower();
+    if (!clauses[With].isEmpty() && clauses[With].first().comment == 0)
+        hop.protocol = clauses[With].first().text.toString().toLower();
     return hop;
 }
 
@@ -277,16 +273,23 @@ QString SourceIP(Resolver& resolver, const QString& header, const OwnHosts& own,
 {
     QString result;
     runGuarded("SourceIP", [&] {
-        QList<TraceHop> hops;
-        for (const QString& field : receivedFields(header))
-            hops.append(parseTraceHop(field));
-        if (hops.isEmpty()) {
+        const QStringList fields = receivedFields(header);
+        if (fields.isEmpty()) {
             result = QStringLiteral("0");
             return;
         }
-        for (qsizetype i = 0; i < hops.size(); ++i) {
-            const TraceHop& hop = hops.at(i);
-            if (isOwnHop(hop, i + 1 < hops.size() ? &hops.at(i + 1) : nullptr, own))
+        // Each field is taken apart once, when the walk reaches it.
+        QList<std::optional<TraceHop>> hops(fields.size());
+        const auto hopAt = [&](qsizetype i) -> const TraceHop* {
+            if (i >= fields.size())
+                return nullptr;
+            if (!hops[i])
+                hops[i] = parseTraceHop(fields.at(i));
+            return &*hops[i];
+        };
+        for (qsizetype i = 0; i < fields.size(); ++i) {
+            const TraceHop& hop = *hopAt(i);
+            if (isOwnHop(hop, [&] { return hopAt(i + 1); }, own))
                 continue;
             result = addressText(*hop.client);
             analysis.hostName = GetHostNameFromAddress(resolver, result);
