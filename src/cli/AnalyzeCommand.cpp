@@ -73,7 +73,7 @@ int analyze(const QStringList& args)
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& a = args.at(i);
         if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
-            out(QString::fromLatin1(kUsage).arg(sourceOptionsUsage()));
+            out(QString::fromLatin1(kUsage).arg(sourceOptionsUsage(19)));
             return 0;
         }
         QString optionError;

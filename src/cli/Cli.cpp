@@ -85,13 +85,18 @@ bool takeSourceOption(const QStringList& args, qsizetype& i, SourceRules& rules,
     return true;
 }
 
-QString sourceOptionsUsage()
+QString sourceOptionsUsage(int column)
 {
-    return QStringLiteral(
-        "  --skip-own-hops  look past the recipient's own mail system: pass over the hops whose client is\n"
-        "                   local, private or listed in --own-hosts, and take the first client outside\n"
-        "  --own-hosts LIST the own mail system's host names, addresses and prefixes (IPv4 or IPv6),\n"
-        "                   separated by blanks or commas; implies --skip-own-hops");
+    const QString indent = QString(column, QLatin1Char(' '));
+    const auto option = [&](const char* name, const char* first, const char* second) {
+        return (QStringLiteral("  ") + QLatin1String(name)).leftJustified(column) + QLatin1String(first) +
+               QLatin1Char('\n') + indent + QLatin1String(second);
+    };
+    return option("--skip-own-hops", "look past the recipient's own mail system: read the whole header, pass",
+                  "over the hops inside it and take the first client outside") +
+           QLatin1Char('\n') +
+           option("--own-hosts LIST", "the own system's host names, addresses and prefixes (IPv4 or IPv6),",
+                  "separated by blanks or commas; implies --skip-own-hops");
 }
 
 } // namespace nw::cli

@@ -34,8 +34,8 @@ QString jsonString(const QString& text);
 // otherwise takes the option (and its value, advancing `i`) into `rules` and sets `error` for a missing
 // or bad value.
 bool takeSourceOption(const QStringList& args, qsizetype& i, SourceRules& rules, QString* error);
-// The usage lines of those options.
-QString sourceOptionsUsage();
+// The usage lines of those options, their texts starting at `column`.
+QString sourceOptionsUsage(int column);
 
 } // namespace nw::cli
 

@@ -136,7 +136,7 @@ int reportCommand(const QStringList& args)
                 return 1;
             }
         } else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
-            cli::out(QString::fromLatin1(kUsage).arg(cli::sourceOptionsUsage()));
+            cli::out(QString::fromLatin1(kUsage).arg(cli::sourceOptionsUsage(26)));
             return 0;
         } else if (arg == QLatin1String("--send")) {
             options.send = true;
