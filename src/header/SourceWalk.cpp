@@ -82,9 +82,9 @@ QString hostName(QStringView word)
     return word.toString().toLower();
 }
 
-// The first address in the comments among `words`, passing over the greeting name ("helo=x", "HELO x",
-// "EHLO x") that the client chose itself. `before` gets the word in front of it in the same comment.
-std::optional<QHostAddress> commentAddress(const QList<Word>& words, QStringView* before)
+// The index of the first address in the comments among `words`, passing over the greeting name ("helo=x",
+// "HELO x", "EHLO x") that the client chose itself; -1 when there is none.
+qsizetype commentAddress(const QList<Word>& words)
 {
     for (qsizetype k = 0; k < words.size(); ++k) {
         const Word& w = words.at(k);
@@ -95,15 +95,31 @@ std::optional<QHostAddress> commentAddress(const QList<Word>& words, QStringView
             ++k;
             continue;
         }
-        if (w.text.startsWith(QLatin1String("helo="), Qt::CaseInsensitive))
-            continue;
-        if (const auto address = addressFromLiteral(w.text)) {
-            const bool sameComment = k > 0 && words.at(k - 1).comment == w.comment;
-            *before = sameComment ? words.at(k - 1).text : QStringView();
-            return address;
-        }
+        if (!w.text.startsWith(QLatin1String("helo="), Qt::CaseInsensitive) && addressFromLiteral(w.text))
+            return k;
     }
-    return std::nullopt;
+    return -1;
+}
+
+// The client's name as the recording host found it in the name service, or empty. Only that name counts:
+// the greeting name is the client's own claim, and spam often greets with the recipient's host name.
+// Postfix, Sendmail and the large providers write "(NAME [address])" ("unknown" when the look-up failed,
+// "may be forged" when it did not confirm), Exim "from NAME ([address]...)"; Exchange's
+// "from NAME (address)" and qmail's carry the greeting or an unconfirmed name.
+QString reverseName(const QList<Word>& from, qsizetype at, const QString& fromName)
+{
+    const Word& address = from.at(at);
+    QStringView name;
+    if (at > 0 && from.at(at - 1).comment == address.comment)
+        name = from.at(at - 1).text;
+    else if (address.text.startsWith(QLatin1Char('[')) && at > 0 && from.first().comment == 0)
+        name = fromName;
+    name = name.mid(name.lastIndexOf(QLatin1Char('@')) + 1);
+    for (qsizetype k = at + 1; k < from.size() && from.at(k).comment == address.comment; ++k)
+        if (from.at(k).text.compare(QLatin1String("forged"), Qt::CaseInsensitive) == 0)
+            return QString();
+    const QString host = hostName(name);
+    return host == QLatin1String("unknown") || addressFromLiteral(host) ? QString() : host;
 }
 
 // Protocols of a hand-over inside the recipient's own system: delivery into the mailbox (LMTP), local
@@ -210,12 +226,9 @@ TraceHop parseTraceHop(const QString& field)
 
     if (!from.isEmpty() && from.first().comment == 0)
         hop.fromName = from.first().text.toString();
-    QStringView before;
-    hop.client = commentAddress(from, &before);
-    if (hop.client) {
-        const QString reverse = hostName(before.mid(before.lastIndexOf(QLatin1Char('@')) + 1));
-        if (!reverse.isEmpty() && reverse != QLatin1String("unknown") && !addressFromLiteral(reverse))
-            hop.clientName = reverse;
+    if (const qsizetype at = commentAddress(from); at >= 0) {
+        hop.client = addressFromLiteral(from.at(at).text);
+        hop.clientName = reverseName(from, at, hop.fromName);
     } else {
         // No address in the comments: one the client's own words carry ("from [192.0.2.1]", fetchmail's
         // "from host [192.0.2.1]", a web mail's "from 192.0.2.1").
@@ -223,8 +236,6 @@ TraceHop parseTraceHop(const QString& field)
             if (w.comment == 0 && (hop.client = addressFromLiteral(w.text)))
                 break;
     }
-    if (hop.clientName.isEmpty() && !addressFromLiteral(hop.fromName))
-        hop.clientName = hostName(hop.fromName);
 
     if (!by.isEmpty() && by.first().comment == 0)
         hop.byName = hostName(by.first().text);

@@ -42,7 +42,7 @@ struct SourceRules {
 struct TraceHop {
     QString field;      // as it stands in the header, folding kept, without its line end
     QString fromName;   // the word after "from": the client's greeting name, or its reverse name
-    QString clientName; // the reverse name the recording host wrote beside the address, else fromName
+    QString clientName; // the client's reverse name as the recording host found it; empty when it wrote none
     std::optional<QHostAddress> client; // the address the recording host saw the client at
     QString byName;                     // the recording host
     std::optional<QHostAddress> byAddress; // the recording host's own address, when it wrote one

@@ -97,13 +97,13 @@ Received: from mail.promo.example (198.51.100.90) by edge.corp.example.com
  08:00:01 +0000
 )" << "" << "10.20.0.12" << "198.51.100.90" << "";
 
-        QTest::newRow("exchange edge on a public address, named in the list") << R"(Received: from edge.corp.example.com (203.0.113.40) by EXCH02.corp.example.com
+        QTest::newRow("exchange edge on a public address, listed") << R"(Received: from edge.corp.example.com (203.0.113.40) by EXCH02.corp.example.com
  (10.20.0.12) with Microsoft SMTP Server id 15.1.2507.21; Thu, 9 Mar 2023
  08:00:02 +0000
 Received: from mail.promo.example (198.51.100.90) by edge.corp.example.com
  (203.0.113.40) with Microsoft SMTP Server id 15.1.2507.21; Thu, 9 Mar 2023
  08:00:01 +0000
-)" << "edge.corp.example.com" << "203.0.113.40" << "198.51.100.90" << "";
+)" << "203.0.113.40" << "203.0.113.40" << "198.51.100.90" << "";
 
         QTest::newRow("microsoft 365: internal hops on public IPv6 of one network") << R"(Received: from DM6PR11MB4187.namprd11.prod.outlook.example (2001:db8:5:1d8::23) by
  SJ0PR11MB5021.namprd11.prod.outlook.example with HTTPS; Fri, 10 Mar 2023 07:00:04
@@ -189,6 +189,29 @@ Received: from promo.example (unknown [IPv6:2001:db8:100::1])
 	by relay.example.com (Postfix) with ESMTP id 7D8E9F
 	for <user@example.com>; Mon, 6 Mar 2023 14:00:01 +0000
 )" << "3fff::/20" << "" << "2001:db8:100::1" << "";
+
+        QTest::newRow("postfix relay named in the list by its domain") << R"(Received: from relay.example.com (relay.example.com [203.0.113.60])
+	by mail.example.com (Postfix) with ESMTPS id 9F0A1B
+	for <user@example.com>; Mon, 6 Mar 2023 16:00:02 +0000
+Received: from [192.0.2.8] (unknown [198.51.100.170])
+	by relay.example.com (Postfix) with ESMTP id 8E9F0A
+	for <user@example.com>; Mon, 6 Mar 2023 16:00:01 +0000
+)" << "example.com" << "203.0.113.60" << "198.51.100.170" << "";
+
+        // Only the name the recording host found in the name service counts: greetings are the client's
+        // own claim, and spam often greets with the recipient's host name.
+        QTest::newRow("postfix: greeting names the recording host, no reverse name") << R"(Received: from mail.example.com (unknown [198.51.100.180])
+	by mail.example.com (Postfix) with ESMTP id 0A1B2C
+	for <user@example.com>; Mon, 6 Mar 2023 17:00:01 +0000
+)" << "mail.example.com" << "198.51.100.180" << "198.51.100.180" << "";
+        QTest::newRow("sendmail: a listed reverse name that may be forged") << R"(Received: from relay (relay.example.com [198.51.100.181] (may be forged))
+	by mail.example.com (8.15.2/8.15.2) with ESMTP id 32AB1235009877
+	for <user@example.com>; Mon, 6 Mar 2023 17:00:00 GMT
+)" << "relay.example.com" << "198.51.100.181" << "198.51.100.181" << "";
+        QTest::newRow("exchange: the greeting is the recording host's name") << R"(Received: from mail.example.com (198.51.100.182) by mail.example.com
+ (203.0.113.70) with Microsoft SMTP Server id 15.1.2507.21; Mon, 6 Mar 2023
+ 16:59:59 +0000
+)" << "mail.example.com" << "198.51.100.182" << "198.51.100.182" << "";
 
         QTest::newRow("the whole chain inside: a local user's submission") << R"(Received: by mail.example.com (Postfix, from userid 1000)
 	id 3C4D5E; Mon, 6 Mar 2023 15:00:02 +0000 (UTC)
