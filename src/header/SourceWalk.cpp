@@ -130,12 +130,12 @@ bool isInternalProtocol(const QString& protocol)
            protocol == QLatin1String("mapi");
 }
 
-// A POP3 or IMAP fetch re-injected by a local forwarder: the lines below it are the fetched mailbox's own.
+// A POP3 or IMAP fetch re-injected by a local forwarder (fetchmail, getmail, a provider's mail fetcher):
+// the lines below it are the fetched mailbox's own. The protocol is the recording host's word, never the
+// client's.
 bool isFetch(const TraceHop& hop)
 {
-    return hop.protocol.startsWith(QLatin1String("pop")) || hop.protocol.startsWith(QLatin1String("imap")) ||
-           hop.field.contains(QLatin1String("fetchmail"), Qt::CaseInsensitive) ||
-           hop.field.contains(QLatin1String("getmail"), Qt::CaseInsensitive);
+    return hop.protocol.startsWith(QLatin1String("pop")) || hop.protocol.startsWith(QLatin1String("imap"));
 }
 
 // Whether the client of `hop` belongs to the recipient's own system; `below` gives the next lower hop.
@@ -149,14 +149,16 @@ bool isOwnHop(const TraceHop& hop, const std::function<const TraceHop*()>& below
     // A content filter handing the message back to the host it runs on.
     if ((hop.byAddress && *hop.byAddress == client) || (!hop.clientName.isEmpty() && hop.clientName == hop.byName))
         return true;
-    // A relay inside the recording host's own network. The recording host's address is its own entry or,
-    // where it wrote none, the one the next lower line gives for its recorder (the relay itself).
-    std::optional<QHostAddress> recorder = hop.byAddress;
-    if (!recorder) {
-        if (const TraceHop* next = below())
-            recorder = next->byAddress;
-    }
-    return recorder && sameNetwork(client, *recorder);
+    // A relay inside the recording host's own network.
+    if (hop.byAddress)
+        return sameNetwork(client, *hop.byAddress);
+    // Where the recording host wrote no address of its own (Exchange delivering to the mailbox), the client
+    // is inside when the next lower line shows it receiving as such a relay: from its own network, at the
+    // address it handed the message on from. The client's own line alone proves nothing: a sender's server
+    // records its public address there too.
+    const TraceHop* next = below();
+    return next && next->byAddress && *next->byAddress == client && next->client &&
+           sameNetwork(*next->client, client);
 }
 
 } // namespace

@@ -123,6 +123,14 @@ Received: from mail.promo.example (198.51.100.91) by
  Server id 15.20.6178.19 via Frontend Transport; Fri, 10 Mar 2023 07:00:02 +0000
 )" << "" << "" << "198.51.100.91" << "";
 
+        QTest::newRow("sender's exchange records its own public address below the boundary") << R"(Received: from mail.sender.example (mail.sender.example [198.51.100.7])
+	by mx.example.com (Postfix) with ESMTPS id 2B3C4D5E6F
+	for <user@example.com>; Fri, 10 Mar 2023 08:00:02 +0000 (UTC)
+Received: from EX01.sender.example (10.0.0.5) by mail.sender.example
+ (198.51.100.7) with Microsoft SMTP Server id 15.1.2507.21; Fri, 10 Mar 2023
+ 08:00:01 +0000
+)" << "" << "198.51.100.7" << "198.51.100.7" << "mta.sender.example";
+
         QTest::newRow("large webmail provider's MX, sender on IPv6") << R"(Received: by 2002:a05:7300:5c1a:b0:e1:1234:5678 with SMTP id ab12csp1234567dyb;
         Sat, 11 Mar 2023 06:00:03 -0800 (PST)
 X-Received: by 2002:a17:90a:1234:b0:23a:1234:5678 with SMTP id x1mr1234567pjb.12.1678543203;
