@@ -104,15 +104,23 @@ qsizetype commentAddress(const QList<Word>& words)
 // The client's name as the recording host found it in the name service, or empty. Only that name counts:
 // the greeting name is the client's own claim, and spam often greets with the recipient's host name.
 // Postfix, Sendmail and the large providers write "(NAME [address])" ("unknown" when the look-up failed,
-// "may be forged" when it did not confirm), Exim "from NAME ([address]...)"; Exchange's
-// "from NAME (address)" and qmail's carry the greeting or an unconfirmed name.
-QString reverseName(const QList<Word>& from, qsizetype at, const QString& fromName)
+// "may be forged" when it did not confirm), Exim "from NAME ([address] helo=GREETING)" or, in an Exim line,
+// "from NAME ([address])". Sendmail's "from GREETING ([address])", Exchange's "from GREETING (address)" and
+// qmail's lines carry the greeting or an unconfirmed name.
+QString reverseName(const QList<Word>& from, qsizetype at, const QString& fromName, bool exim)
 {
     const Word& address = from.at(at);
+    const auto greetingBeside = [&] {
+        for (const Word& w : from)
+            if (w.comment == address.comment && w.text.startsWith(QLatin1String("helo="), Qt::CaseInsensitive))
+                return true;
+        return false;
+    };
     QStringView name;
     if (at > 0 && from.at(at - 1).comment == address.comment)
         name = from.at(at - 1).text;
-    else if (address.text.startsWith(QLatin1Char('[')) && at > 0 && from.first().comment == 0)
+    else if (address.text.startsWith(QLatin1Char('[')) && at > 0 && from.first().comment == 0 &&
+             (exim || greetingBeside()))
         name = fromName;
     name = name.mid(name.lastIndexOf(QLatin1Char('@')) + 1);
     for (qsizetype k = at + 1; k < from.size() && from.at(k).comment == address.comment; ++k)
@@ -230,7 +238,7 @@ TraceHop parseTraceHop(const QString& field)
         hop.fromName = from.first().text.toString();
     if (const qsizetype at = commentAddress(from); at >= 0) {
         hop.client = addressFromLiteral(from.at(at).text);
-        hop.clientName = reverseName(from, at, hop.fromName);
+        hop.clientName = reverseName(from, at, hop.fromName, field.contains(QLatin1String("(Exim ")));
     } else {
         // No address in the comments: one the client's own words carry ("from [192.0.2.1]", fetchmail's
         // "from host [192.0.2.1]", a web mail's "from 192.0.2.1").

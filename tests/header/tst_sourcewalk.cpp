@@ -72,6 +72,18 @@ Received: from mail.bulk.example ([198.51.100.45]:40112 helo=mx.example.org)
 	for user@example.org; Tue, 07 Mar 2023 11:20:01 +0100
 )" << "" << "127.0.0.1" << "198.51.100.45" << "";
 
+        QTest::newRow("exim handing back to itself on a public address") << R"(Received: from mx.example.org ([203.0.113.31])
+	by mx.example.org with esmtp (Exim 4.96)
+	(envelope-from <a@bulk.example>)
+	id 1pZy00-0003Ad-1A
+	for user@example.org; Tue, 07 Mar 2023 11:30:02 +0100
+Received: from [198.51.100.46] (port=40222 helo=mail.bulk.example)
+	by mx.example.org with esmtp (Exim 4.96)
+	(envelope-from <a@bulk.example>)
+	id 1pZxZz-0003Ac-0C
+	for user@example.org; Tue, 07 Mar 2023 11:30:01 +0100
+)" << "" << "203.0.113.31" << "198.51.100.46" << "";
+
         QTest::newRow("sendmail relay with a private address, forged reverse name") << R"(Received: from relay.example.com (relay.example.com [10.0.0.5])
 	by host.example.com (8.15.2/8.15.2) with ESMTP id 32AB1234009876
 	for <user@example.com>; Wed, 8 Mar 2023 08:30:02 GMT
@@ -216,6 +228,10 @@ Received: from [192.0.2.8] (unknown [198.51.100.170])
 	by mail.example.com (8.15.2/8.15.2) with ESMTP id 32AB1235009877
 	for <user@example.com>; Mon, 6 Mar 2023 17:00:00 GMT
 )" << "relay.example.com" << "198.51.100.181" << "198.51.100.181" << "";
+        QTest::newRow("sendmail without a reverse name: the greeting before the address") << R"(Received: from mail.example.com ([198.51.100.183])
+	by mail.example.com (8.15.2/8.15.2) with ESMTP id 32AB1236009878
+	for <user@example.com>; Mon, 6 Mar 2023 17:10:00 GMT
+)" << "mail.example.com" << "198.51.100.183" << "198.51.100.183" << "";
         QTest::newRow("exchange: the greeting is the recording host's name") << R"(Received: from mail.example.com (198.51.100.182) by mail.example.com
  (203.0.113.70) with Microsoft SMTP Server id 15.1.2507.21; Mon, 6 Mar 2023
  16:59:59 +0000
