@@ -1,6 +1,7 @@
 #include "app/Settings.h"
 
 #include "errors/RuntimeError.h"
+#include "header/SourceWalk.h"
 #include "platform/AppInfo.h"
 #include "platform/SettingsStore.h"
 
@@ -59,5 +60,13 @@ QString checkBoxValue(Qt::CheckState state)
 }
 
 int readSwitch(const SettingsStore& store, const Setting& setting) { return toInteger16(readSetting(store, setting)); }
+
+SourceRules readSourceRules(const SettingsStore& store)
+{
+    SourceRules rules;
+    rules.skipOwnHops = readSetting(store, settings::SkipOwnHops).trimmed() == QLatin1String("1");
+    rules.ownHosts = OwnHosts::parse(readSetting(store, settings::OwnHosts));
+    return rules;
+}
 
 } // namespace nw

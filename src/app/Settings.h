@@ -6,6 +6,7 @@
 namespace nw {
 
 class SettingsStore;
+struct SourceRules;
 
 // One setting of the program: its section, value name and the default a missing value reads as.
 struct Setting {
@@ -26,6 +27,10 @@ inline constexpr Setting LoadWithWindows{"Setup", "LoadWithWindows", "0"};
 inline constexpr Setting SmtpPort{"Setup", "SMTPPort", ""};
 inline constexpr Setting SmtpSecurityMode{"Setup", "SMTPSecurity", "none"};
 inline constexpr Setting SmtpUser{"Setup", "SMTPUser", ""};
+// Looking past the user's own mail servers for a message's source: the switch, and the own system's host
+// names, addresses and prefixes separated by blanks or commas.
+inline constexpr Setting SkipOwnHops{"Setup", "SkipOwnHops", "0"};
+inline constexpr Setting OwnHosts{"Setup", "OwnHosts", ""};
 } // namespace settings
 
 QString readSetting(const SettingsStore& store, const Setting& setting);
@@ -35,6 +40,10 @@ void saveSetting(SettingsStore& store, const Setting& setting, const QString& va
 // RuntimeError 13 (type mismatch), one out of range RuntimeError 6 (overflow).
 int toInteger16(const QString& text);
 int readSwitch(const SettingsStore& store, const Setting& setting);
+
+// How the source of a message is found, as the settings say. The switch is on only for "1"; entries of
+// the list that are no host name, address or prefix are left out.
+SourceRules readSourceRules(const SettingsStore& store);
 
 // A check box's value: 0 clear, 1 ticked, 2 greyed; anything else throws RuntimeError 380.
 Qt::CheckState toCheckState(int value);

@@ -2,7 +2,7 @@
 
 #include "cli/Cli.h"
 #include "header/HeaderAnalysis.h"
-#include "header/OriginatingIP.h"
+#include "header/SourceWalk.h"
 #include "platform/Resolver.h"
 
 #include <memory>
@@ -11,7 +11,8 @@ namespace nw::cli {
 
 namespace {
 
-const char* const kUsage = R"(usage: nettlewright-cli analyze [--resolver FILE] [--no-dns] FILE...
+const char* const kUsage = R"(usage: nettlewright-cli analyze [--resolver FILE] [--no-dns] [--skip-own-hops]
+                               [--own-hosts LIST] FILE...
 
 Analyses each message file the way the drop folder does: loads its header (from the first
 "Received: from" on, at most 1300 characters), and when it is a full header walks the received
@@ -22,6 +23,7 @@ ipHostName ("" when unset).
 Options:
   --resolver FILE  take reverse names from FILE, lines "IP NAME" ('#' starts a comment)
   --no-dns         look up no reverse names at all
+%1
   --help           show this text
 
 Without --resolver or --no-dns the system's name service answers (at most 10 s a look-up).
@@ -52,14 +54,21 @@ int analyze(const QStringList& args)
 {
     QString resolverFile;
     bool noDns = false;
+    SourceRules rules;
     QStringList files;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& a = args.at(i);
         if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
-            out(QString::fromLatin1(kUsage));
+            out(QString::fromLatin1(kUsage).arg(sourceOptionsUsage(19)));
             return 0;
         }
-        if (a == QLatin1String("--no-dns")) {
+        QString optionError;
+        if (takeSourceOption(args, i, rules, &optionError)) {
+            if (!optionError.isEmpty()) {
+                err(QStringLiteral("analyze: ") + optionError);
+                return 2;
+            }
+        } else if (a == QLatin1String("--no-dns")) {
             noDns = true;
         } else if (a == QLatin1String("--resolver")) {
             if (++i == args.size()) {
@@ -96,7 +105,7 @@ int analyze(const QStringList& args)
             continue;
         }
         HeaderAnalysis analysis; // a fresh one for each file
-        const bool fullHeader = analyzeHeader(*resolver, header, analysis);
+        const bool fullHeader = analyzeMessage(*resolver, header, file, rules, analysis);
         out(jsonLine(file, fullHeader, analysis));
     }
     return status;

@@ -2,6 +2,7 @@
 
 #include "errors/RuntimeError.h"
 #include "header/MessageIntake.h"
+#include "header/SourceWalk.h"
 #include "platform/Resolver.h"
 #include "platform/TextFile.h"
 
@@ -168,6 +169,41 @@ QString jsonString(const QString& text)
     }
     out += QLatin1Char('"');
     return out;
+}
+
+bool takeSourceOption(const QStringList& args, qsizetype& i, SourceRules& rules, QString* error)
+{
+    const QString& arg = args.at(i);
+    if (arg == QLatin1String("--skip-own-hops")) {
+        rules.skipOwnHops = true;
+        return true;
+    }
+    if (arg != QLatin1String("--own-hosts"))
+        return false;
+    if (++i == args.size()) {
+        *error = QStringLiteral("--own-hosts needs a list of host names, addresses or prefixes");
+        return true;
+    }
+    QStringList bad;
+    rules.ownHosts = OwnHosts::parse(args.at(i), &bad);
+    rules.skipOwnHops = true;
+    if (!bad.isEmpty())
+        *error = QStringLiteral("--own-hosts: '%1' is not a host name, address or address prefix").arg(bad.first());
+    return true;
+}
+
+QString sourceOptionsUsage(int column)
+{
+    const QString indent = QString(column, QLatin1Char(' '));
+    const auto option = [&](const char* name, const char* first, const char* second) {
+        return (QStringLiteral("  ") + QLatin1String(name)).leftJustified(column) + QLatin1String(first) +
+               QLatin1Char('\n') + indent + QLatin1String(second);
+    };
+    return option("--skip-own-hops", "look past the recipient's own mail system: read the whole header, pass",
+                  "over the hops inside it and take the first client outside") +
+           QLatin1Char('\n') +
+           option("--own-hosts LIST", "the own system's host names, addresses and prefixes (IPv4 or IPv6),",
+                  "separated by blanks or commas; implies --skip-own-hops");
 }
 
 } // namespace nw::cli

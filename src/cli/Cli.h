@@ -7,6 +7,7 @@
 
 namespace nw {
 class Resolver;
+struct SourceRules;
 }
 
 // The headless commands share one dispatcher; each command lives in its own file and registers itself
@@ -49,6 +50,14 @@ std::unique_ptr<Resolver> makeResolver(bool noDns, const QString& tableFile, QSt
 // `text` as a JSON string literal, quotes included, in plain ASCII: CR, LF, other control characters and
 // everything beyond ASCII are written as escapes.
 QString jsonString(const QString& text);
+
+// The options that choose how a message's source is found, shared by analyze and report:
+// --skip-own-hops, and --own-hosts LIST (which implies it). Returns false when args[i] is neither;
+// otherwise takes the option (and its value, advancing `i`) into `rules` and sets `error` for a missing
+// or bad value.
+bool takeSourceOption(const QStringList& args, qsizetype& i, SourceRules& rules, QString* error);
+// The usage lines of those options, their texts starting at `column`.
+QString sourceOptionsUsage(int column);
 
 } // namespace nw::cli
 

@@ -1,8 +1,10 @@
 #include "app/Settings.h"
 #include "cli/Cli.h"
 #include "header/AddressList.h"
-#include "header/OriginatingIP.h"
+#include "header/HostUtils.h"
+#include "header/IpAddress.h"
 #include "header/ReceivedLines.h"
+#include "header/SourceWalk.h"
 #include "mail/Complaint.h"
 #include "mail/SmtpSettings.h"
 #include "platform/EndpointRouter.h"
@@ -22,7 +24,7 @@ namespace {
 
 const char* const kUsage =
     R"(usage: nettlewright-cli report [--route NAME=HOST:PORT]... [--delay MS] [--resolver FILE] [--no-dns] [--send]
-                              FILE...
+                              [--skip-own-hops] [--own-hosts LIST] FILE...
 
 Takes each message file along the road the monitor takes it, without windows: the header analysis, the
 WHOIS look-up of the originating IP (referrals followed, then once by its host name when the answers hold
@@ -34,6 +36,7 @@ no address), the abuse address, and the complaint, whose recipient, subject and 
   --no-dns                look up no names (reverse names of the hops, this machine's address)
   --send                  send each complaint through the SMTP server of the settings, from the
                           settings' address; a file is deleted only after the server accepted it
+%1
 
 File names are taken as they are given. Exit status: 0 every file was reported, 1 a failure (a file
 that cannot be read, a look-up, a send), 2 a file with no complaint to make (no full header, no usable
@@ -45,6 +48,7 @@ struct Options {
     bool noDns = false;
     QString resolverFile;
     bool send = false;
+    SourceRules rules;
     QStringList files;
 };
 
@@ -64,9 +68,9 @@ int reportFile(const QString& file, const Options& options, Resolver& resolver)
     if (!cli::loadMessage(file, header, failure))
         return fail(1, QStringLiteral("cannot read: ") + failure);
     HeaderAnalysis analysis;
-    if (!analyzeHeader(resolver, header, analysis))
+    if (!analyzeMessage(resolver, header, file, options.rules, analysis))
         return fail(2, QStringLiteral("not a full header"));
-    if (!IsIPAddress(analysis.ip))
+    if (!IsAnyIPAddress(analysis.ip))
         return fail(2, QStringLiteral("no usable originating address"));
 
     WhoIs whois(options.router);
@@ -128,11 +132,17 @@ int reportFile(const QString& file, const Options& options, Resolver& resolver)
 int reportCommand(const QStringList& args)
 {
     Options options;
-    for (int i = 0; i < args.size(); ++i) {
+    for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& arg = args.at(i);
         const bool hasValue = i + 1 < args.size();
-        if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
-            cli::out(QString::fromLatin1(kUsage));
+        QString optionError;
+        if (cli::takeSourceOption(args, i, options.rules, &optionError)) {
+            if (!optionError.isEmpty()) {
+                cli::err(QStringLiteral("nettlewright-cli report: ") + optionError);
+                return 2;
+            }
+        } else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
+            cli::out(QString::fromLatin1(kUsage).arg(cli::sourceOptionsUsage(26)));
             return 0;
         } else if (arg == QLatin1String("--send")) {
             options.send = true;

@@ -1,6 +1,7 @@
 #include "header/HostUtils.h"
 
 #include "errors/ErrorHandler.h"
+#include "header/IpAddress.h"
 #include "header/Text.h"
 #include "platform/Prompts.h"
 #include "platform/Resolver.h"
@@ -88,6 +89,20 @@ QString GetHostNameFromIP(Resolver& resolver, const QString& ip)
         }
         const auto* bytes = reinterpret_cast<const char*>(&address);
         const QString name = resolver.nameOf(QByteArray(bytes, 4));
+        SocketsCleanup(resolver);
+        return name;
+    });
+}
+
+QString GetHostNameFromAddress(Resolver& resolver, const QString& ip)
+{
+    if (!IsIPv6Address(ip))
+        return GetHostNameFromIP(resolver, ip);
+    return runGuarded("GetHostNameFromIP", QString(), [&] {
+        if (!SocketsInitialize(resolver))
+            return QString();
+        const Q_IPV6ADDR raw = QHostAddress(ip).toIPv6Address();
+        const QString name = resolver.nameOf(QByteArray(reinterpret_cast<const char*>(raw.c), 16));
         SocketsCleanup(resolver);
         return name;
     });

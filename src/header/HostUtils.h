@@ -19,5 +19,8 @@ QString IPToText(const QString& raw);
 // The official name of the dotted address `ip`, or empty. Shows its own messages for a name service
 // that cannot start and for a text that is not an address.
 QString GetHostNameFromIP(Resolver& resolver, const QString& ip);
+// GetHostNameFromIP for an address of either family: an IPv6 address is looked up as it stands, an IPv4
+// address through GetHostNameFromIP with its messages.
+QString GetHostNameFromAddress(Resolver& resolver, const QString& ip);
 
 } // namespace nw

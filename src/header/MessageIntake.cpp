@@ -19,6 +19,7 @@ namespace {
 
 constexpr qsizetype kHeaderLimit = 1300;
 const QByteArray kReceivedFrom = QByteArrayLiteral("Received: from");
+constexpr qint64 kTraceHeaderLimit = 256 * 1024;
 
 const QString& truncationMarker()
 {
@@ -163,6 +164,22 @@ void LoadMessageHeader(const QString& path, TextSink& view)
     }
     if (!loaded.failure.isNull())
         msgBox(loaded.failure);
+}
+
+QString LoadTraceHeader(const QString& path)
+{
+    QFile file;
+    try {
+        TextFile::openRegular(file, QFile::encodeName(path));
+    } catch (const RuntimeError&) {
+        return QString();
+    }
+    const QByteArray raw = file.read(kTraceHeaderLimit);
+    qsizetype end = raw.indexOf("\n\n");
+    const qsizetype crlf = raw.indexOf("\n\r\n");
+    if (end < 0 || (crlf >= 0 && crlf < end))
+        end = crlf;
+    return withCrLf(end < 0 ? QByteArrayView(raw) : QByteArrayView(raw).first(end + 1), true);
 }
 
 bool IsFullHeader(const QString& text) { return InStrUpper(1, text, QLatin1String("RECEIVED: FROM ")) != 0; }

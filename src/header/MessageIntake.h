@@ -29,6 +29,11 @@ LoadedHeader loadHeader(QFile& file);
 // keeps what it held at that moment.
 void LoadMessageHeader(const QString& path, TextSink& view);
 
+// The header section of the message file at `path` (up to its first empty line, at most 256 KiB) with
+// CR LF line ends; empty when the file cannot be read. The walk past the own hops reads every
+// "Received:" field, not only those within the 1300 characters LoadMessageHeader shows.
+QString LoadTraceHeader(const QString& path);
+
 // The upper-cased text contains "RECEIVED: FROM " (with the space).
 bool IsFullHeader(const QString& text);
 

@@ -54,6 +54,15 @@ QByteArray dottedToBytes(const QString& dotted)
     return bytesOf(address.toIPv4Address());
 }
 
+QByteArray addressBytes(const QString& ip)
+{
+    QHostAddress address;
+    if (!ip.contains(QLatin1Char(':')) || !address.setAddress(ip) || address.protocol() != QAbstractSocket::IPv6Protocol)
+        return dottedToBytes(ip);
+    const Q_IPV6ADDR raw = address.toIPv6Address();
+    return QByteArray(reinterpret_cast<const char*>(raw.c), 16);
+}
+
 QByteArray SystemResolver::addressOf(const QString& name)
 {
     const QHostInfo info = lookUp(name.isEmpty() ? QHostInfo::localHostName() : name, m_timeoutMs);
@@ -65,11 +74,15 @@ QByteArray SystemResolver::addressOf(const QString& name)
 
 QString SystemResolver::nameOf(const QByteArray& address)
 {
-    if (address.size() != 4)
+    QHostAddress host;
+    if (address.size() == 4)
+        host.setAddress((quint32(quint8(address[0])) << 24) | (quint32(quint8(address[1])) << 16) |
+                        (quint32(quint8(address[2])) << 8) | quint32(quint8(address[3])));
+    else if (address.size() == 16)
+        host.setAddress(reinterpret_cast<const quint8*>(address.constData()));
+    else
         return {};
-    const quint32 ip = (quint32(quint8(address[0])) << 24) | (quint32(quint8(address[1])) << 16) |
-                       (quint32(quint8(address[2])) << 8) | quint32(quint8(address[3]));
-    const QString dotted = QHostAddress(ip).toString();
+    const QString dotted = host.toString();
     const QHostInfo info = lookUp(dotted, m_timeoutMs);
     // Without a reverse entry QHostInfo answers with the address itself.
     if (info.error() != QHostInfo::NoError || info.hostName() == dotted)
@@ -96,7 +109,7 @@ std::unique_ptr<TableResolver> TableResolver::fromFile(const QString& path, QStr
             continue;
         static const QRegularExpression blanks(QStringLiteral("[ \t]+"));
         const QStringList fields = line.split(blanks, Qt::SkipEmptyParts);
-        if (fields.size() != 2 || dottedToBytes(fields.at(0)).isEmpty()) {
+        if (fields.size() != 2 || addressBytes(fields.at(0)).isEmpty()) {
             if (error)
                 *error = QStringLiteral("%1:%2: expected \"IP NAME\"").arg(path).arg(lineNumber);
             return nullptr;
@@ -108,13 +121,13 @@ std::unique_ptr<TableResolver> TableResolver::fromFile(const QString& path, QStr
 
 void TableResolver::add(const QString& ip, const QString& name)
 {
-    const QByteArray raw = dottedToBytes(ip);
+    const QByteArray raw = addressBytes(ip);
     if (raw.isEmpty())
         return;
     if (!m_names.contains(raw))
         m_names.insert(raw, name);
     const QString key = name.toLower();
-    if (!m_addresses.contains(key))
+    if (raw.size() == 4 && !m_addresses.contains(key)) // forward look-ups answer IPv4 only
         m_addresses.insert(key, raw);
 }
 

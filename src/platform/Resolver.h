@@ -19,7 +19,7 @@ public:
     // The first IPv4 address of `name` as four bytes in network order, or empty. An empty name asks
     // for this machine's own entry.
     virtual QByteArray addressOf(const QString& name) = 0;
-    // The official name of a four-byte address, or empty.
+    // The official name of a four-byte (IPv4) or sixteen-byte (IPv6) address, or empty.
     virtual QString nameOf(const QByteArray& address) = 0;
 };
 
@@ -33,7 +33,7 @@ private:
     int m_timeoutMs; // a look-up that takes longer counts as finding nothing
 };
 
-// Answers from a table of "IP NAME" lines ('#' starts a comment). The name "localhost" stands for this
+// Answers from a table of "IP NAME" lines ('#' starts a comment; IP of either family). The name "localhost" stands for this
 // machine. An empty table finds nothing, which is how look-ups are switched off.
 class TableResolver : public Resolver {
 public:
@@ -56,5 +56,7 @@ private:
 
 // Four bytes in network order for a dotted quad, or empty.
 QByteArray dottedToBytes(const QString& dotted);
+// dottedToBytes, or the sixteen bytes of an IPv6 address.
+QByteArray addressBytes(const QString& ip);
 
 } // namespace nw

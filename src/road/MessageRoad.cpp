@@ -1,11 +1,12 @@
 #include "road/MessageRoad.h"
 
 #include "app/AppState.h"
+#include "app/Settings.h"
 #include "errors/ErrorHandler.h"
 #include "header/HostUtils.h"
 #include "header/MessageIntake.h"
-#include "header/OriginatingIP.h"
-#include "header/ReceivedLines.h"
+#include "header/IpAddress.h"
+#include "header/SourceWalk.h"
 #include "intake/JunkChute.h"
 #include "platform/AppPaths.h"
 
@@ -22,7 +23,7 @@ const QString kReplaced = QStringLiteral("another message was taken up before th
 MessageRoad::MessageRoad(AppState& state, SettingsStore& store, Resolver& resolver, DropFolderView& dropFolder,
                          EndpointRouter router, QObject* parent)
     : QObject(parent), whois(state, store, std::move(router)), complaint(state, store, resolver), m_state(state),
-      m_resolver(resolver), m_dropFolder(dropFolder)
+      m_store(store), m_resolver(resolver), m_dropFolder(dropFolder)
 {
     complaint.setSource([this] { return ComplaintSource{m_header, whois.Text1(), whois.Text2()}; });
     connect(&whois, &WhoisStage::addressChosen, this, [this](const QString& address) {
@@ -104,10 +105,11 @@ void MessageRoad::cmdProcess_Click()
         m_dropFolder.messageView().setText(m_header);
         QCoreApplication::processEvents();
         m_state.setWaitPointer(true);
-        const bool fullHeader = analyzeHeader(m_resolver, m_header, m_state.headerAnalysis);
+        const bool fullHeader = analyzeMessage(m_resolver, m_header, m_message->path(), readSourceRules(m_store),
+                                               m_state.headerAnalysis);
         m_state.setWaitPointer(false);
         QCoreApplication::processEvents();
-        if (fullHeader && IsIPAddress(m_state.headerAnalysis.ip)) {
+        if (fullHeader && IsAnyIPAddress(m_state.headerAnalysis.ip)) {
             m_state.setWaitPointer(true);
             QCoreApplication::processEvents();
             whois.lookUpMessage(m_state.headerAnalysis.ip);

@@ -68,6 +68,7 @@ private:
     void complaintEnded(const Outcome& outcome);
 
     AppState& m_state;
+    SettingsStore& m_store;
     Resolver& m_resolver;
     DropFolderView& m_dropFolder;
     QSet<QString> m_failedThisRun;

@@ -8,6 +8,7 @@
 #include "controls/Splash.h"
 #include "controls/TaskPane.h"
 #include "errors/ErrorHandler.h"
+#include "header/SourceWalk.h"
 #include "intake/frmJunkChute.h"
 #include "intake/frmWebmail.h"
 #include "mail/SMTP.h"
@@ -34,11 +35,13 @@
 #include <QDockWidget>
 #include <QFormLayout>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QStyle>
 #include <QVBoxLayout>
 
 namespace nw {
@@ -166,6 +169,12 @@ QWidget* frmMain::buildSettingsPanel()
     chkLoadwithWindows = new QCheckBox(QStringLiteral("Load on Windows Startup"), panel);
     chkMyReturn = new QCheckBox(QStringLiteral("Use my return address in email"), panel);
     chkCopyEmail = new QCheckBox(QStringLiteral("CC me on every email sent"), panel);
+    chkSkipOwnHops = new QCheckBox(QStringLiteral("Look past my own mail servers"), panel);
+    txtOwnHosts = new QLineEdit(panel);
+    txtOwnHosts->setPlaceholderText(QStringLiteral("their names or addresses"));
+    txtOwnHosts->setToolTip(QStringLiteral("The servers of your own mail system, separated by blanks or commas: "
+                                           "mx.example.com, 203.0.113.0/24, 2001:db8::/32. Local and private "
+                                           "addresses count as your own without being listed."));
     txtSMTPPort = new QLineEdit(panel);
     cboSMTPSecurity = new QComboBox(panel);
     for (const SmtpSecurity::Mode mode :
@@ -193,12 +202,26 @@ QWidget* frmMain::buildSettingsPanel()
     layout->addWidget(chkLoadwithWindows);
     layout->addWidget(chkMyReturn);
     layout->addWidget(chkCopyEmail);
+    layout->addWidget(chkSkipOwnHops);
+    // The list sits under its box, indented like the box's caption.
+    auto* ownHosts = new QHBoxLayout;
+    ownHosts->addSpacing(chkSkipOwnHops->style()->pixelMetric(QStyle::PM_IndicatorWidth) +
+                         chkSkipOwnHops->style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing));
+    ownHosts->addWidget(txtOwnHosts);
+    layout->addLayout(ownHosts);
 
     connect(chkCopyEmail, &QCheckBox::clicked, this, [this] {
         runGuarded("chkCopyEmail_Click", [&] { saveSetting(m_store, settings::CopyEmail, switchText(chkCopyEmail)); });
     });
     connect(chkMyReturn, &QCheckBox::clicked, this, [this] {
         runGuarded("chkMyReturn_Click", [&] { saveSetting(m_store, settings::UseMyReturn, switchText(chkMyReturn)); });
+    });
+    connect(chkSkipOwnHops, &QCheckBox::clicked, this, [this] {
+        runGuarded("chkSkipOwnHops_Click",
+                   [&] { saveSetting(m_store, settings::SkipOwnHops, switchText(chkSkipOwnHops)); });
+    });
+    connect(txtOwnHosts, &QLineEdit::editingFinished, this, [this] {
+        runGuarded("txtOwnHosts_LostFocus", [&] { saveSetting(m_store, settings::OwnHosts, txtOwnHosts->text()); });
     });
     for (QWidget* w :
          {static_cast<QWidget*>(chkLoadwithWindows), static_cast<QWidget*>(txtEmail), static_cast<QWidget*>(txtSMTP)})
@@ -354,6 +377,9 @@ void frmMain::LoadMenuBar()
         txtSMTPPort->setText(readSetting(m_store, settings::SmtpPort));
         showSmtpPort();
         txtSMTPUser->setText(readSetting(m_store, settings::SmtpUser));
+        const SourceRules rules = readSourceRules(m_store);
+        chkSkipOwnHops->setChecked(rules.skipOwnHops);
+        txtOwnHosts->setText(readSetting(m_store, settings::OwnHosts));
         loadSmtpSecurity();
         cboSMTPSecurity->setCurrentText(securityModeText(m_state.smtpSecurity.mode));
     });

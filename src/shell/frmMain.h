@@ -69,6 +69,9 @@ public:
     QCheckBox* chkLoadwithWindows;
     QCheckBox* chkMyReturn;
     QCheckBox* chkCopyEmail;
+    // Looking past the user's own mail servers for a message's source, and those servers.
+    QCheckBox* chkSkipOwnHops;
+    QLineEdit* txtOwnHosts;
     QLineEdit* txtEmail;
     QLineEdit* txtSMTP;
     QLineEdit* txtSMTPPort;

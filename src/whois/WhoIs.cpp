@@ -1,6 +1,7 @@
 #include "whois/WhoIs.h"
 
 #include "errors/RuntimeError.h"
+#include "header/IpAddress.h"
 #include "header/Text.h"
 
 #include <QSignalBlocker>
@@ -45,6 +46,7 @@ WhoIs::WhoIs(EndpointRouter router, QObject* parent) : QObject(parent), m_router
 {
     m_tables.LoadRirTable();
     m_tables.LoadTldTable();
+    m_tables.LoadRir6Table();
 
     m_timWhoIs.setSingleShot(true);
     m_timWhoIs.setInterval(500);
@@ -86,13 +88,44 @@ void WhoIs::setPort(int port)
     m_port = port;
 }
 
+namespace {
+
+// What the range tables are asked for `value`: an IPv6 address as it stands, except one that carries an
+// IPv4 address (6to4, IPv4-mapped), which is asked for by that IPv4 address; any other text unchanged.
+QString rangeQuery(const QString& value, std::optional<QHostAddress>* ipv6)
+{
+    if (!IsIPv6Address(value))
+        return value;
+    const QHostAddress address(value);
+    if (const auto ipv4 = embeddedIPv4(address))
+        return addressText(*ipv4);
+    *ipv6 = address;
+    return addressText(address);
+}
+
+} // namespace
+
 void WhoIs::setAddress(const QString& value)
 {
     m_address = value;
     if (value.isEmpty())
         return;
     int index = -1;
-    if (!IsDottedQuad(value)) {
+    std::optional<QHostAddress> ipv6;
+    const QString query = rangeQuery(value, &ipv6);
+    if (ipv6) {
+        index = m_tables.FindRir6Entry(*ipv6);
+        if (index >= 0) {
+            const Rir6Entry& e = m_tables.rir6Table().at(index);
+            m_cmdPrefix = e.cmdPrefix;
+            m_cmdSuffix = e.cmdSuffix;
+            m_mask.clear(); // a 32-bit mask has no IPv6 form; the prefix length is part of Range
+            m_port = e.port;
+            m_range = e.range;
+            m_server = e.server;
+            m_domain = query;
+        }
+    } else if (!IsDottedQuad(query)) {
         index = m_tables.FindTldEntry(value, &m_domain);
         if (index >= 0) {
             const TldEntry& e = m_tables.tldTable().at(index);
@@ -105,7 +138,7 @@ void WhoIs::setAddress(const QString& value)
             m_tld = e.pattern;
         }
     } else {
-        index = m_tables.FindRirEntry(value);
+        index = m_tables.FindRirEntry(query);
         if (index >= 0) {
             const RirEntry& e = m_tables.rirTable().at(index);
             m_cmdPrefix = e.cmdPrefix;
@@ -114,7 +147,7 @@ void WhoIs::setAddress(const QString& value)
             m_port = e.port;
             m_range = e.range;
             m_server = e.server;
-            m_domain = value;
+            m_domain = query;
         }
     }
     if (index < 0) {
@@ -131,8 +164,14 @@ void WhoIs::setAddress(const QString& value)
 
 QString WhoIs::WhoisServer(const QString& theQuery)
 {
-    if (IsDottedQuad(theQuery)) {
-        const int index = m_tables.FindRirEntry(theQuery);
+    std::optional<QHostAddress> ipv6;
+    const QString query = rangeQuery(theQuery, &ipv6);
+    if (ipv6) {
+        const int index = m_tables.FindRir6Entry(*ipv6);
+        return index >= 0 ? m_tables.rir6Table().at(index).server : QString();
+    }
+    if (IsDottedQuad(query)) {
+        const int index = m_tables.FindRirEntry(query);
         return index >= 0 ? m_tables.rirTable().at(index).server : QString();
     }
     const int index = m_tables.FindTldEntry(theQuery, &m_domain);

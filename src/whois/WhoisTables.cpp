@@ -130,8 +130,11 @@ std::optional<QList<Entry>> readTable(const QString& path, const QString& title,
     return table;
 }
 
-// One range line: BLOCK, SERVER[, PREFIX[, SUFFIX]], tested in this order.
-const Corruption* parseRangeLine(const QStringList& fields, RirEntry& e)
+// A range line of either family: BLOCK, SERVER[, PREFIX[, SUFFIX]], tested in this order: the fields, the
+// "/", the server, the two parts of the block, its prefix length up to `maxPrefix`, then its base, which
+// `setBase` takes (false when it is no base of this family).
+template <typename Entry, typename SetBase>
+const Corruption* parseRange(const QStringList& fields, Entry& e, quint32 maxPrefix, SetBase setBase)
 {
     if (fields.size() < 2)
         return &kMissingFields;
@@ -143,17 +146,34 @@ const Corruption* parseRangeLine(const QStringList& fields, RirEntry& e)
     if (range.size() != 2)
         return &kRangeParts;
     const auto prefix = wholeNumber(range.at(1));
-    if (!prefix || *prefix < 1 || *prefix > 31)
+    if (!prefix || *prefix < 1 || *prefix > maxPrefix)
         return &kBadMask;
-    e.base = DottedToLong(range.at(0)); // kept unmasked: a base with host bits set matches nothing
-    if (e.base == 0)
+    if (!setBase(range.at(0), int(*prefix)))
         return &kBadBase;
     e.range = fields.at(0);
-    e.mask = ~((quint32(1) << (32 - *prefix)) - 1);
     e.server = fields.at(1);
     e.cmdPrefix = fields.value(2);
     e.cmdSuffix = fields.value(3);
     return nullptr;
+}
+
+const Corruption* parseRangeLine(const QStringList& fields, RirEntry& e)
+{
+    return parseRange(fields, e, 31, [&](const QString& base, int prefix) {
+        e.base = DottedToLong(base); // kept unmasked: a base with host bits set matches nothing
+        e.mask = ~((quint32(1) << (32 - prefix)) - 1);
+        return e.base != 0;
+    });
+}
+
+const Corruption* parseRange6Line(const QStringList& fields, Rir6Entry& e)
+{
+    return parseRange(fields, e, 128, [&](const QString& text, int prefix) {
+        const QString base = TrimSpaces(text);
+        e.prefixLength = prefix;
+        return base.contains(QLatin1Char(':')) && e.base.setAddress(base) &&
+               e.base.protocol() == QAbstractSocket::IPv6Protocol;
+    });
 }
 
 // One server line: DESCRIPTION, PATTERN, SERVER, PORT[, HANDLE[, PREFIX[, SUFFIX]]].
@@ -225,6 +245,11 @@ QString WhoisTables::tldPath()
     return AppPaths::join(AppPaths::programFolder(), QStringLiteral("whois.srv"));
 }
 
+QString WhoisTables::rir6Path()
+{
+    return AppPaths::join(AppPaths::programFolder(), QStringLiteral("whois6.rir"));
+}
+
 QList<RirEntry> WhoisTables::builtInRirEntries()
 {
     const auto entry = [](const char* server, const char* prefix = "") {
@@ -251,6 +276,24 @@ void WhoisTables::LoadTldTable()
     const auto table = readTable<TldEntry>(tldPath(), kTldTitle, QStringLiteral(";"), parseServerLine);
     if (table)
         m_tldTable = *table;
+}
+
+void WhoisTables::LoadRir6Table()
+{
+    m_rir6Table.clear();
+    if (!QFile::exists(rir6Path()))
+        return; // an installation from before IPv6 look-ups
+    const auto table = readTable<Rir6Entry>(rir6Path(), kRirTitle, QStringLiteral("\t"), parseRange6Line);
+    if (table)
+        m_rir6Table = *table;
+}
+
+int WhoisTables::FindRir6Entry(const QHostAddress& address) const
+{
+    for (int i = 0; i < m_rir6Table.size(); ++i)
+        if (address.isInSubnet(m_rir6Table.at(i).base, m_rir6Table.at(i).prefixLength))
+            return i;
+    return -1;
 }
 
 int WhoisTables::FindRirEntry(const QString& address) const

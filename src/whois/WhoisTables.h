@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHostAddress>
 #include <QList>
 #include <QString>
 
@@ -10,6 +11,17 @@ struct RirEntry {
     QString range; // as written in the file; empty for the built-in entries
     quint32 base = 0;
     quint32 mask = 0xFFFFFFFFu;
+    QString server;
+    int port = 43;
+    QString cmdPrefix;
+    QString cmdSuffix;
+};
+
+// One line of the IPv6 range table: a prefix and the WHOIS server that answers for it.
+struct Rir6Entry {
+    QString range; // as written in the file
+    QHostAddress base;
+    int prefixLength = 0;
     QString server;
     int port = 43;
     QString cmdPrefix;
@@ -43,27 +55,36 @@ public:
     void LoadRirTable();
     // Reads the server file in order; a bad line is reported and leaves the table empty.
     void LoadTldTable();
+    // Reads the IPv6 range file (whois6.rir: PREFIX, SERVER[, PREFIX[, SUFFIX]], TAB-separated) and
+    // checks it line by line as the range file is checked. Without the file the table stays empty, so
+    // no IPv6 address finds a server.
+    void LoadRir6Table();
 
     // The first range entry whose block holds `address`, or -1.
     int FindRirEntry(const QString& address) const;
+    // The first IPv6 range entry whose prefix holds `address`, or -1.
+    int FindRir6Entry(const QHostAddress& address) const;
     // The server entry for the name `name` (the first line when no pattern matches), or -1 when the
     // table is empty. Sets the label members and `domain`: the registered name that is queried.
     int FindTldEntry(const QString& name, QString* domain);
 
     const QList<RirEntry>& rirTable() const { return m_rirTable; }
     const QList<TldEntry>& tldTable() const { return m_tldTable; }
+    const QList<Rir6Entry>& rir6Table() const { return m_rir6Table; }
     const QString& lastLabel() const { return m_lastLabel; }
     const QString& secondLastLabel() const { return m_secondLastLabel; }
     const QString& thirdLastLabel() const { return m_thirdLastLabel; }
 
     static QString rirPath();
     static QString tldPath();
+    static QString rir6Path();
     // The built-in head of the range table.
     static QList<RirEntry> builtInRirEntries();
 
 private:
     QList<RirEntry> m_rirTable;
     QList<TldEntry> m_tldTable;
+    QList<Rir6Entry> m_rir6Table;
     QString m_lastLabel;
     QString m_secondLastLabel;
     QString m_thirdLastLabel;

@@ -99,6 +99,11 @@ private slots:
                                                        << "hop7.relay-chain.example"
                                                        << "Sat, 25 Mar 2023 11:24:00 +0000"
                                                        << "hop7.relay-chain.example";
+        QTest::newRow("own hops past the header limit") << QStringList{QStringLiteral("--no-dns"),
+                                                                     QStringLiteral("--own-hosts"),
+                                                                     QStringLiteral("192.0.2.96/28")}
+                                                        << "long-chain.eml" << true << "192.0.2.112" << ""
+                                                        << "Sat, 25 Mar 2023 11:19:00 +0000" << "";
         QTest::newRow("no header") << table << "webmail-paste.eml" << false << ""
                                    << ""
                                    << ""
@@ -217,6 +222,12 @@ private slots:
                                         << QByteArray() << QByteArray("unknown option '--fast'");
         QTest::newRow("resolver without a file")
             << QStringList{QStringLiteral("--resolver")} << 2 << QByteArray() << QByteArray("--resolver needs a file");
+        QTest::newRow("own hosts without a list")
+            << QStringList{QStringLiteral("--own-hosts")} << 2 << QByteArray() << QByteArray("--own-hosts needs");
+        QTest::newRow("own hosts with a bad entry")
+            << QStringList{QStringLiteral("--own-hosts"), QStringLiteral("mx.example.org,10.0.0.0/33"),
+                           QStringLiteral("loan.eml")}
+            << 2 << QByteArray() << QByteArray("'10.0.0.0/33' is not");
         QTest::newRow("unreadable resolver table")
             << QStringList{QStringLiteral("--resolver"), QStringLiteral("missing.txt"), QStringLiteral("loan.eml")} << 2
             << QByteArray() << QByteArray("missing.txt");

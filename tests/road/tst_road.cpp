@@ -251,6 +251,47 @@ private slots:
         QCOMPARE(lines.first().section(QLatin1Char('\t'), 1, 2), a + QLatin1String(replaced ? "\tkept" : "\tsent"));
     }
 
+    // With the mode on, a message whose top hop is the user's own filter reaches the registry of the first
+    // client outside (an IPv6 6to4 address, asked for by the IPv4 address it carries); with it off, the
+    // designed walk stops at the filter and the message is given up.
+    void ownHopsAreLookedPast_data()
+    {
+        QTest::addColumn<QString>("skipOwnHops");
+        QTest::addColumn<bool>("reported");
+        QTest::newRow("mode on: reported") << QStringLiteral("1") << true;
+        QTest::newRow("mode off: given up at the filter") << QStringLiteral("0") << false;
+    }
+    void ownHopsAreLookedPast()
+    {
+        QFETCH(QString, skipOwnHops);
+        QFETCH(bool, reported);
+        Rig rig("OrgAbuseEmail: abuse@v6-isp.net\n", "");
+        rig.state.smtpServer = QStringLiteral("127.0.0.1:%1").arg(m_sink.port());
+        saveSetting(rig.store, settings::SkipOwnHops, skipOwnHops);
+        rig.drop(QStringLiteral("own.eml"),
+                 "Received: from localhost (localhost [127.0.0.1])\r\n"
+                 "\tby mx.home.example (Postfix) with ESMTP id 1A; Mon, 1 Jan 2024 10:00:02 +0000\r\n"
+                 "Received: from relay.example.net (unknown [IPv6:2002:c000:201::1])\r\n"
+                 "\tby mx.home.example (Postfix) with ESMTP id 0B; Mon, 1 Jan 2024 10:00:01 +0000\r\n"
+                 "From: winner@lottery.example\r\nSubject: You won\r\n\r\nClaim your prize.\r\n");
+        const qsizetype before = m_sink.messages().size();
+
+        Monitor monitor(rig.state, *rig.folder);
+        monitor.resized(Monitor::WindowState::Minimized);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.files().isEmpty(), 30000);
+        monitor.trayOpen();
+
+        QCOMPARE(m_sink.messages().size(), before + (reported ? 1 : 0));
+        QCOMPARE(rig.registry.lines(), reported ? QList<QByteArray>{"192.0.2.1\r\n"} : QList<QByteArray>());
+        if (reported) {
+            const auto& mail = m_sink.messages().last();
+            QCOMPARE(mail.rcptTos, QStringList{QStringLiteral("abuse@v6-isp.net")});
+            QVERIFY(mail.data.contains("\r\nSubject:SPAM Report from 2002:c000:201::1 / \r\n"));
+        } else {
+            QTRY_VERIFY(Rig::requests("IP1=127.0.0.1") >= 1);
+        }
+    }
+
     // A server that refuses the connection loses nothing: the file and the fields stay, and nobody counts
     // the complaint as sent.
     void refusedServerKeepsTheMessage_data()

@@ -2,6 +2,7 @@
 #include "app/Settings.h"
 #include "controls/Hyperlink.h"
 #include "controls/TaskPane.h"
+#include "header/SourceWalk.h"
 #include "intake/frmJunkChute.h"
 #include "intake/frmWebmail.h"
 #include "mail/SmtpSettings.h"
@@ -242,6 +243,16 @@ private slots:
         w.window->chkLoadwithWindows->setChecked(true);
         w.window->txtSMTP->setFocus();
         QCOMPARE(readSetting(w.store, settings::LoadWithWindows), QStringLiteral("1"));
+
+        // The walk past the own mail servers reads what the panel stored.
+        tick(w.window->chkSkipOwnHops);
+        w.window->txtOwnHosts->setFocus();
+        QTest::keyClicks(w.window->txtOwnHosts, QStringLiteral("mx.example.org, 203.0.113.0/24"));
+        w.window->txtSMTP->setFocus();
+        const SourceRules rules = readSourceRules(w.store);
+        QVERIFY(rules.skipOwnHops);
+        QVERIFY(rules.ownHosts.containsName(QStringLiteral("mx.example.org")));
+        QVERIFY(rules.ownHosts.containsAddress(QHostAddress(QStringLiteral("203.0.113.9"))));
     }
 
     void smtpSecurityFieldsSaveAndKeepThePasswordOutOfTheSettings()

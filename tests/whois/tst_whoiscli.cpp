@@ -43,6 +43,13 @@ private slots:
                                      << QStringList{u"8.8.8.8\twhois.arin.net\t43\t8.8.8.8"_s,
                                                     u"10.1.2.3\t"_s + nw::WhoIs::unmatchedText()}
                                      << "www.example.co.uk\twhois.nic.uk\t43\texample.co.uk";
+        QTest::newRow("IPv6 address asked at its registry")
+            << routes + QStringList{u"2600:1f18::1"_s} << QByteArray("OrgAbuseEmail: abuse@example.net\n") << 0
+            << QStringList{u"Servers asked: whois.arin.net:43"_s} << "abuse@example.net";
+        QTest::newRow("select only, IPv6: registry space, 6to4 by its IPv4 address")
+            << QStringList{u"--select-only"_s, u"2a00:1450:4001::1"_s, u"2002:808:808::1"_s} << QByteArray() << 0
+            << QStringList{u"2a00:1450:4001::1\twhois.ripe.net\t43\t2a00:1450:4001::1"_s}
+            << "2002:808:808::1\twhois.arin.net\t43\t8.8.8.8";
         QTest::newRow("malformed route: a usage error")
             << QStringList{u"--route"_s, u"whois.arin.net"_s, u"8.8.8.8"_s} << QByteArray() << 2 << QStringList{} << "";
     }

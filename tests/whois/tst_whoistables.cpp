@@ -1,6 +1,7 @@
 #include "platform/AppPaths.h"
 #include "support/Sandbox.h"
 #include "support/TestMain.h"
+#include "whois/WhoIs.h"
 #include "whois/WhoisTables.h"
 
 #include <QCoreApplication>
@@ -110,17 +111,73 @@ private slots:
         QTest::newRow("bad last line without line end")
             << QByteArray("1.0.0.0/8\tw.a.net\n# c\n2.0.0.0/8\tw.b.net\nx/8\tw.c.net") << base << 4 << int(B);
     }
-    void rangeFileValidation()
+    void rangeFileValidation() { checkCorruptRangeFile(false); }
+
+    // The IPv6 range file is checked like the IPv4 one, with IPv6 bases and prefixes up to 128.
+    void range6FileValidation_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<int>("line");
+        QTest::addColumn<int>("layout");
+        const QString mask = QStringLiteral("malformed IP Address Mask");
+        const QString base = QStringLiteral("malformed IP Address Base");
+        QTest::newRow("empty line, comments counted")
+            << QByteArray("# v 100\n2001:200::/23\tw.a.net\n\n") << "Missing Fields" << 3 << int(A);
+        QTest::newRow("no slash") << QByteArray("2001:200::\tw.a.net\n") << "malformed IP Address Range" << 1 << int(B);
+        QTest::newRow("server without a dot")
+            << QByteArray("2001:200::/23\twhoisserver\n") << "invalid WHOIS server" << 1 << int(A);
+        QTest::newRow("prefix 0") << QByteArray("2001:200::/0\tw.a.net\n") << mask << 1 << int(B);
+        QTest::newRow("prefix 129") << QByteArray("2001:200::/129\tw.a.net\n") << mask << 1 << int(B);
+        QTest::newRow("an IPv4 base") << QByteArray("1.0.0.0/8\tw.a.net\n") << base << 1 << int(B);
+        QTest::newRow("not an address") << QByteArray("2001:zz::/32\tw.a.net\n") << base << 1 << int(B);
+    }
+    void range6FileValidation() { checkCorruptRangeFile(true); }
+
+    void shippedIPv6Table_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("server");
+        QTest::newRow("ARIN") << "2600:1f18::1" << "whois.arin.net";
+        QTest::newRow("ARIN, early /23") << "2001:400::1" << "whois.arin.net";
+        QTest::newRow("RIPE NCC") << "2a00:1450:4001::1" << "whois.ripe.net";
+        QTest::newRow("APNIC") << "2400:cb00::1" << "whois.apnic.net";
+        QTest::newRow("LACNIC") << "2800:3f0:4001::1" << "whois.lacnic.net";
+        QTest::newRow("AFRINIC, last address of its /12") << "2c0f:ffff:ffff:ffff:ffff:ffff:ffff:ffff"
+                                                          << "whois.afrinic.net";
+        QTest::newRow("documentation inside APNIC's /23") << "2001:db8::1" << "private";
+        QTest::newRow("Teredo") << "2001:0:4136:e378::1" << "private";
+        QTest::newRow("6to4 carries an ARIN address") << "2002:808:808::1" << "whois.arin.net";
+        QTest::newRow("IPv4-mapped AFRINIC address") << "::ffff:41.1.2.3" << "whois.afrinic.net";
+        QTest::newRow("reserved by IANA") << "3000::1" << "";
+        QTest::newRow("unique local") << "fd00::1" << "";
+    }
+    void shippedIPv6Table()
+    {
+        QFETCH(QString, address);
+        QFETCH(QString, server);
+        test::Sandbox box;
+        AppPaths::setProgramFolder(shippedFolder());
+        WhoIs whois;
+        QVERIFY2(box.prompts().shown().isEmpty(), qPrintable(box.prompts().texts().join(QLatin1Char('\n'))));
+        QCOMPARE(whois.WhoisServer(address), server);
+    }
+
+private:
+    void checkCorruptRangeFile(bool ipv6)
     {
         QFETCH(QByteArray, file);
         QFETCH(QString, reason);
         QFETCH(int, line);
         QFETCH(int, layout);
         test::Sandbox box;
-        const QString path = box.writeFile(QStringLiteral("whois.rir"), file);
+        const QString path = box.writeFile(ipv6 ? QStringLiteral("whois6.rir") : QStringLiteral("whois.rir"), file);
         WhoisTables tables;
-        tables.LoadRirTable();
-        QVERIFY(tables.rirTable().isEmpty());
+        if (ipv6)
+            tables.LoadRir6Table();
+        else
+            tables.LoadRirTable();
+        QVERIFY(tables.rirTable().isEmpty() && tables.rir6Table().isEmpty());
         QCOMPARE(box.prompts().shown().size(), 1);
         const Prompt& shown = box.prompts().shown().first();
         QString text = QString::fromLatin1(file).split(QLatin1Char('\n')).at(line - 1);
@@ -129,6 +186,8 @@ private slots:
         QCOMPARE(shown.title, QStringLiteral("Registry Info Error"));
         QCOMPARE(shown.icon, PromptIcon::Exclamation);
     }
+
+private slots:
 
     void serverFileValidation_data()
     {
