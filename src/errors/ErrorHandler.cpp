@@ -91,7 +91,7 @@ void ErrorHandler::reset()
     m_clock = nullptr;
 }
 
-QString errorLogPath() { return AppPaths::join(AppPaths::programFolder(), appTitle() + QStringLiteral(".err")); }
+QString errorLogPath() { return AppPaths::logFile(appTitle() + QStringLiteral(".err")); }
 
 QString generalDateText(const QDateTime& when)
 {

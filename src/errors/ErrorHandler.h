@@ -74,7 +74,7 @@ int HandleError(const RuntimeError& error, const QString& description, int mode,
 // Appends the date line, the product line and `record` to the error log.
 void WriteErrorLog(const QString& record);
 
-// Nettlewright.err in the program folder.
+// Nettlewright.err in the logs' folder.
 QString errorLogPath();
 
 // The system's general date format: short date and long time, as the user's locale writes them.

@@ -26,8 +26,9 @@ QByteArray desktopEntry(const QString& command)
     QString exec = command;
     if (exec.contains(QLatin1Char(' ')))
         exec = QLatin1Char('"') + exec + QLatin1Char('"');
-    return QStringLiteral("[Desktop Entry]\nType=Application\nName=%1\nExec=%2\nX-GNOME-Autostart-enabled=true\n")
-        .arg(appTitle(), exec)
+    return QStringLiteral(
+               "[Desktop Entry]\nType=Application\nName=%1\nExec=%2\nIcon=%3\nX-GNOME-Autostart-enabled=true\n")
+        .arg(appTitle(), exec, appId())
         .toUtf8();
 }
 

@@ -438,7 +438,7 @@ void frmMain::checkForUpdates()
     // One run at a time; the window closes itself when the run is over.
     if (m_update)
         return;
-    m_update = new frmLiveUpdate(VendorService::updateBase(m_store), AppPaths::programFolder());
+    m_update = new frmLiveUpdate(VendorService::updateBase(m_store), AppPaths::writableFolder());
     m_update->show();
 }
 
