@@ -6,12 +6,12 @@
 // process over 40 s and its memory. Needs a display with a notification area (an X tray host).
 // Prints figures; never passes or fails.
 
+#include "app/Settings.h"
 #include "platform/AppPaths.h"
 #include "platform/LocalWait.h"
 #include "platform/SettingsStore.h"
-#include "shell/Monitor.h"
+#include "road/Monitor.h"
 #include "shell/Program.h"
-#include "shell/Settings.h"
 #include "shell/SysTray.h"
 #include "shell/frmMain.h"
 

@@ -7,9 +7,9 @@
 #include "header/MessageIntake.h"
 #include "header/OriginatingIP.h"
 #include "mail/Complaint.h"
-#include "mail/ComplaintStage.h"
 #include "mail/SMTP.h"
 #include "platform/Resolver.h"
+#include "road/ComplaintStage.h"
 #include "support/SmtpSink.h"
 
 #include "BenchSupport.h"

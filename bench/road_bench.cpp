@@ -3,14 +3,14 @@
 // peers). The evaluation delay is the program's own 5000 ms. Also the cost of the complaint window's yields.
 // Prints figures; never passes or fails.
 
-#include "intake/MessageRoad.h"
+#include "app/AppState.h"
 #include "platform/AppInfo.h"
 #include "platform/AppPaths.h"
 #include "platform/Connection.h"
 #include "platform/Resolver.h"
 #include "platform/SettingsStore.h"
-#include "shell/AppState.h"
-#include "shell/Monitor.h"
+#include "road/MessageRoad.h"
+#include "road/Monitor.h"
 
 #include "BenchSupport.h"
 

@@ -1,8 +1,8 @@
 #include "errors/frmErrHandler.h"
 
+#include "app/AppState.h"
 #include "errors/ErrorReport.h"
 #include "platform/AppInfo.h"
-#include "shell/AppState.h"
 
 #include <QApplication>
 #include <QFontDatabase>

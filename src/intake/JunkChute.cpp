@@ -1,11 +1,11 @@
 #include "intake/JunkChute.h"
 
+#include "app/AppState.h"
 #include "errors/ErrorHandler.h"
 #include "platform/AppInfo.h"
 #include "platform/AppPaths.h"
 #include "platform/Prompts.h"
 #include "platform/TextFile.h"
-#include "shell/AppState.h"
 
 #include <QDir>
 #include <QFileInfo>

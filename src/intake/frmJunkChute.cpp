@@ -1,11 +1,11 @@
 #include "intake/frmJunkChute.h"
 
+#include "app/AppState.h"
 #include "controls/CaptionFrame.h"
 #include "controls/Hyperlink.h"
 #include "errors/ErrorHandler.h"
 #include "header/MessageIntake.h"
 #include "platform/AppPaths.h"
-#include "shell/AppState.h"
 
 #include <QCoreApplication>
 #include <QHBoxLayout>

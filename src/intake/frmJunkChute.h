@@ -3,8 +3,8 @@
 #include "intake/MessageView.h"
 
 #include "intake/JunkChute.h"
-#include "intake/MessageRoad.h"
-#include "shell/Monitor.h"
+#include "road/MessageRoad.h"
+#include "road/Monitor.h"
 
 #include <QWidget>
 

@@ -1,5 +1,6 @@
 #include "intake/frmWebmail.h"
 
+#include "app/AppState.h"
 #include "controls/CaptionFrame.h"
 #include "controls/Hyperlink.h"
 #include "errors/ErrorHandler.h"
@@ -7,7 +8,6 @@
 #include "intake/JunkChute.h"
 #include "intake/Webmail.h"
 #include "platform/Prompts.h"
-#include "shell/AppState.h"
 
 #include <QDir>
 #include <QHBoxLayout>

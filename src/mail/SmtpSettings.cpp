@@ -1,9 +1,9 @@
 #include "mail/SmtpSettings.h"
 
+#include "app/Settings.h"
 #include "platform/AppInfo.h"
 #include "platform/Keychain.h"
 #include "platform/Prompts.h"
-#include "shell/Settings.h"
 
 namespace nw {
 

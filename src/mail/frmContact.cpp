@@ -2,8 +2,8 @@
 
 #include "controls/CaptionFrame.h"
 #include "controls/Hyperlink.h"
-#include "mail/ContactStage.h"
 #include "mail/frmEmail.h"
+#include "road/ContactStage.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -2,7 +2,7 @@
 
 #include "controls/CaptionFrame.h"
 #include "controls/Hyperlink.h"
-#include "mail/ComplaintStage.h"
+#include "road/ComplaintStage.h"
 
 #include <QFormLayout>
 #include <QLineEdit>

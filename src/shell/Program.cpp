@@ -1,5 +1,6 @@
 #include "shell/Program.h"
 
+#include "app/Settings.h"
 #include "controls/Splash.h"
 #include "errors/ErrorHandler.h"
 #include "errors/frmErrHandler.h"
@@ -7,7 +8,6 @@
 #include "platform/AppInfo.h"
 #include "platform/Connection.h"
 #include "platform/Prompts.h"
-#include "shell/Settings.h"
 #include "shell/frmFirstTimeSetup.h"
 #include "shell/frmMain.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "app/AppState.h"
 #include "platform/SettingsStore.h"
-#include "shell/AppState.h"
 
 #include <QWidget>
 

@@ -1,11 +1,11 @@
 #include "shell/frmFirstTimeSetup.h"
 
+#include "app/Settings.h"
 #include "controls/CaptionFrame.h"
 #include "controls/Hyperlink.h"
 #include "controls/Icons.h"
 #include "platform/AppInfo.h"
 #include "platform/Autostart.h"
-#include "shell/Settings.h"
 
 #include <QCheckBox>
 #include <QEvent>

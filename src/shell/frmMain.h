@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/Monitor.h"
+#include "road/Monitor.h"
 
 #include <QHash>
 #include <QMainWindow>

@@ -2,7 +2,7 @@
 
 #include "controls/CaptionFrame.h"
 #include "controls/Hyperlink.h"
-#include "whois/WhoisStage.h"
+#include "road/WhoisStage.h"
 
 #include <QFormLayout>
 #include <QHBoxLayout>

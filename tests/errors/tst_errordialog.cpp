@@ -1,6 +1,6 @@
+#include "app/AppState.h"
 #include "errors/ErrorHandler.h"
 #include "errors/frmErrHandler.h"
-#include "shell/AppState.h"
 #include "support/Sandbox.h"
 #include "support/SmtpSink.h"
 #include "support/TestCertificate.h"

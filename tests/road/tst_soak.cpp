@@ -2,8 +2,8 @@
 // message must end where its designed fate puts it, memory must level off, and the program must still answer.
 // Takes minutes: it carries the CTest label "soak" and is left out of the default run.
 
-#include "shell/Monitor.h"
-#include "shell/Settings.h"
+#include "app/Settings.h"
+#include "road/Monitor.h"
 #include "support/Files.h"
 #include "support/RoadRig.h"
 #include "support/ScriptedPeer.h"

@@ -1,6 +1,6 @@
+#include "app/AppState.h"
 #include "platform/AppPaths.h"
-#include "shell/AppState.h"
-#include "shell/Monitor.h"
+#include "road/Monitor.h"
 #include "support/Files.h"
 #include "support/Sandbox.h"
 #include "support/TestMain.h"

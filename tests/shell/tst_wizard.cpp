@@ -1,7 +1,7 @@
+#include "app/Settings.h"
 #include "controls/Hyperlink.h"
 #include "platform/Autostart.h"
 #include "platform/SettingsStore.h"
-#include "shell/Settings.h"
 #include "shell/frmFirstTimeSetup.h"
 #include "support/Sandbox.h"
 #include "support/TestMain.h"

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "intake/MessageRoad.h"
+#include "app/AppState.h"
 #include "platform/Resolver.h"
 #include "platform/SettingsStore.h"
-#include "shell/AppState.h"
+#include "road/MessageRoad.h"
 #include "support/Sandbox.h"
 #include "support/SmtpSink.h"
 

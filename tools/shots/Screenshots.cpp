@@ -1,10 +1,11 @@
 // Saves a picture of every window of the desktop program into a folder, for checking the layout at
 // different scale factors (run it under Xvfb with QT_SCALE_FACTOR set). It works in temporary folders:
 // the user's settings, desktop and autostart folders are never touched.
+#include "app/AppState.h"
+#include "app/Settings.h"
 #include "controls/HelpWindow.h"
 #include "controls/Splash.h"
 #include "controls/TaskPane.h"
-#include "intake/MessageRoad.h"
 #include "intake/frmJunkChute.h"
 #include "intake/frmWebmail.h"
 #include "platform/AppPaths.h"
@@ -12,8 +13,7 @@
 #include "platform/Connection.h"
 #include "platform/LocalWait.h"
 #include "platform/SettingsStore.h"
-#include "shell/AppState.h"
-#include "shell/Settings.h"
+#include "road/MessageRoad.h"
 #include "shell/frmFirstTimeSetup.h"
 #include "shell/frmMain.h"
 #include "whois/frmWhois.h"

@@ -1,9 +1,9 @@
-#include "shell/Monitor.h"
+#include "road/Monitor.h"
 
+#include "app/AppState.h"
 #include "errors/ErrorHandler.h"
 #include "platform/AppInfo.h"
 #include "platform/LocalWait.h"
-#include "shell/AppState.h"
 
 #include <QCoreApplication>
 

@@ -1,13 +1,13 @@
-#include "whois/WhoisStage.h"
+#include "road/WhoisStage.h"
 
+#include "app/AppState.h"
 #include "errors/ErrorHandler.h"
 #include "header/AddressList.h"
 #include "header/HostUtils.h"
-#include "mail/ComplaintStage.h"
 #include "platform/Connection.h"
 #include "platform/Prompts.h"
 #include "platform/VendorService.h"
-#include "shell/AppState.h"
+#include "road/ComplaintStage.h"
 
 #include <QCoreApplication>
 

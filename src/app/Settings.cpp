@@ -1,4 +1,4 @@
-#include "shell/Settings.h"
+#include "app/Settings.h"
 
 #include "errors/RuntimeError.h"
 #include "platform/AppInfo.h"

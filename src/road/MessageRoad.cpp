@@ -1,5 +1,6 @@
-#include "intake/MessageRoad.h"
+#include "road/MessageRoad.h"
 
+#include "app/AppState.h"
 #include "errors/ErrorHandler.h"
 #include "header/HostUtils.h"
 #include "header/MessageIntake.h"
@@ -7,7 +8,6 @@
 #include "header/ReceivedLines.h"
 #include "intake/JunkChute.h"
 #include "platform/AppPaths.h"
-#include "shell/AppState.h"
 
 #include <QCoreApplication>
 

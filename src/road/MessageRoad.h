@@ -1,10 +1,10 @@
 #pragma once
 
 #include "header/TextSink.h"
-#include "mail/ComplaintStage.h"
 #include "platform/EndpointRouter.h"
-#include "shell/Monitor.h"
-#include "whois/WhoisStage.h"
+#include "road/ComplaintStage.h"
+#include "road/Monitor.h"
+#include "road/WhoisStage.h"
 
 #include <QObject>
 #include <QSet>

@@ -1,5 +1,7 @@
-#include "mail/ComplaintStage.h"
+#include "road/ComplaintStage.h"
 
+#include "app/AppState.h"
+#include "app/Settings.h"
 #include "errors/ErrorHandler.h"
 #include "header/AddressList.h"
 #include "header/HostUtils.h"
@@ -8,9 +10,7 @@
 #include "platform/Connection.h"
 #include "platform/Prompts.h"
 #include "platform/VendorService.h"
-#include "shell/AppState.h"
-#include "shell/Settings.h"
-#include "whois/WhoisStage.h"
+#include "road/WhoisStage.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,12 +1,12 @@
-#include "mail/ContactStage.h"
+#include "road/ContactStage.h"
 
+#include "app/AppState.h"
 #include "errors/ErrorHandler.h"
 #include "header/AddressList.h"
-#include "mail/ComplaintStage.h"
 #include "platform/AppInfo.h"
 #include "platform/Connection.h"
 #include "platform/Prompts.h"
-#include "shell/AppState.h"
+#include "road/ComplaintStage.h"
 
 #include <QCoreApplication>
 

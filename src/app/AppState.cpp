@@ -1,4 +1,4 @@
-#include "shell/AppState.h"
+#include "app/AppState.h"
 
 namespace nw {
 
