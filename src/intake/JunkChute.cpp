@@ -2,7 +2,7 @@
 
 #include "app/AppState.h"
 #include "errors/ErrorHandler.h"
-#include "platform/AppInfo.h"
+#include "platform/AppId.h"
 #include "platform/AppPaths.h"
 #include "platform/Prompts.h"
 #include "platform/TextFile.h"

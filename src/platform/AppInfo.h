@@ -10,11 +10,6 @@ inline constexpr int kVersionMajor = NW_VERSION_MAJOR;
 inline constexpr int kVersionMinor = NW_VERSION_MINOR;
 inline constexpr int kVersionRevision = NW_VERSION_PATCH;
 
-// The reverse-DNS application id: the name of the desktop entry, the metainfo and the installed icon.
-inline QString appId() { return QStringLiteral(NW_APP_ID); }
-// The installed icon of the drop folder.
-inline QString folderIconName() { return appId() + QStringLiteral("-junkchute"); }
-
 // "2.0.1"
 inline QString versionText()
 {

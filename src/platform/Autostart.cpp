@@ -1,6 +1,7 @@
 #include "platform/Autostart.h"
 
 #include "errors/ErrorHandler.h"
+#include "platform/AppId.h"
 #include "platform/AppInfo.h"
 #include "platform/AppPaths.h"
 
@@ -95,5 +96,17 @@ void LoadOnStartup(bool enable)
 #endif
     });
 }
+
+namespace AutostartText {
+#ifdef Q_OS_WIN
+QString panelCaption() { return QStringLiteral("Load on Windows Startup"); }
+QString wizardCaption() { return QStringLiteral("Auto start with Windows"); }
+QString wizardQuestion() { return QStringLiteral("Would you like Nettlewright to start up every time you log on to Windows?"); }
+#else
+QString panelCaption() { return QStringLiteral("Start when I log in"); }
+QString wizardCaption() { return QStringLiteral("Start when I log in"); }
+QString wizardQuestion() { return QStringLiteral("Would you like Nettlewright to start up every time you log in?"); }
+#endif
+} // namespace AutostartText
 
 } // namespace nw

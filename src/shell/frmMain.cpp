@@ -161,7 +161,7 @@ QWidget* frmMain::buildSettingsPanel()
     panel->setObjectName(QStringLiteral("settingsPanel"));
     txtSMTP = new QLineEdit(panel);
     txtEmail = new QLineEdit(panel);
-    chkLoadwithWindows = new QCheckBox(QStringLiteral("Load on Windows Startup"), panel);
+    chkLoadwithWindows = new QCheckBox(AutostartText::panelCaption(), panel);
     chkMyReturn = new QCheckBox(QStringLiteral("Use my return address in email"), panel);
     chkCopyEmail = new QCheckBox(QStringLiteral("CC me on every email sent"), panel);
     txtSMTPPort = new QLineEdit(panel);

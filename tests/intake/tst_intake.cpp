@@ -1,7 +1,7 @@
 #include "app/AppState.h"
 #include "intake/JunkChute.h"
 #include "intake/Webmail.h"
-#include "platform/AppInfo.h"
+#include "platform/AppId.h"
 #include "platform/AppPaths.h"
 #include "support/Files.h"
 #include "support/Sandbox.h"
