@@ -39,6 +39,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace nw {
@@ -54,6 +55,18 @@ const QString kNoTrayNote =
                    "Monitor runs.  Restore the window to stop the monitor.");
 
 QString switchText(const QCheckBox* box) { return checkBoxValue(box->checkState()); }
+
+// The widgets of `layout` that Tab stops at, in the order they are laid out.
+void collectTabStops(const QLayout* layout, QList<QWidget*>& stops)
+{
+    for (int i = 0; i < layout->count(); ++i) {
+        const QLayoutItem* item = layout->itemAt(i);
+        if (const QLayout* inner = item->layout())
+            collectTabStops(inner, stops);
+        else if (QWidget* widget = item->widget(); widget && (widget->focusPolicy() & Qt::TabFocus))
+            stops << widget;
+    }
+}
 
 // Window-state changes as the monitor knows them.
 Monitor::WindowState stateOf(Qt::WindowStates states)
@@ -130,6 +143,8 @@ frmMain::frmMain(AppState& state, SettingsStore& store, QWidget* parent)
     connect(&m_state, &AppState::notice, IconEvent, &SysTray::setTrayTip);
 
     connect(xpBMenu, &TaskPane::ItemClick, this, &frmMain::xpBMenu_ItemClick);
+    auto* f1 = new QShortcut(QKeySequence::HelpContents, this, this, [this] { showHelp(false); });
+    f1->setContext(Qt::ApplicationShortcut);
     connect(monitor, &Monitor::greenChanged, this,
             [this](bool green) { IconEvent->setTrayIcon(green ? programIcon(true) : windowIcon()); });
     connect(monitor, &Monitor::trayTipChanged, IconEvent, &SysTray::setTrayTip);
@@ -192,6 +207,11 @@ QWidget* frmMain::buildSettingsPanel()
     layout->addWidget(chkLoadwithWindows);
     layout->addWidget(chkMyReturn);
     layout->addWidget(chkCopyEmail);
+    // Tab goes down the panel as it is laid out, whatever order its fields were made in.
+    QList<QWidget*> stops;
+    collectTabStops(layout, stops);
+    for (qsizetype i = 1; i < stops.size(); ++i)
+        QWidget::setTabOrder(stops.at(i - 1), stops.at(i));
 
     connect(chkCopyEmail, &QCheckBox::clicked, this, [this] {
         runGuarded("chkCopyEmail_Click", [&] { saveSetting(m_store, settings::CopyEmail, switchText(chkCopyEmail)); });
@@ -402,14 +422,7 @@ void frmMain::xpBMenu_ItemClick(const QString& groupKey, const QString& itemKey)
             } else if (item == QLatin1String("whois") || item == QLatin1String("complaint")) {
                 showChild(item);
             } else if (item == QLatin1String("help")) {
-                if (!m_help) {
-                    m_help = new frmHelp(QUrl(VendorService::helpUrl(m_store)));
-                    setChildWindow(QStringLiteral("Help"), m_help);
-                    m_frames.value(m_help)->resize(640, 480);
-                } else {
-                    m_help->reload();
-                }
-                showChild(m_help);
+                showHelp(true);
             } else if (item == QLatin1String("about")) {
                 if (!m_about) {
                     m_about = new frmAbout(this);
@@ -431,6 +444,20 @@ void frmMain::xpBMenu_ItemClick(const QString& groupKey, const QString& itemKey)
                 exitProgram();
         }
     });
+}
+
+void frmMain::showHelp(bool online)
+{
+    if (!m_help) {
+        m_help = new frmHelp(QUrl(VendorService::helpUrl(m_store)));
+        setChildWindow(QStringLiteral("Help"), m_help);
+        m_frames.value(m_help)->resize(720, 560);
+    }
+    if (online)
+        m_help->reload();
+    else
+        m_help->showShipped();
+    showChild(m_help);
 }
 
 void frmMain::checkForUpdates()
