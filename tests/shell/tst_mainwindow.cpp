@@ -17,6 +17,7 @@
 #include "support/TestMain.h"
 #include "support/UnavailableKeychain.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileInfo>
@@ -24,6 +25,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTest>
@@ -113,6 +115,53 @@ private slots:
         QCOMPARE(menu->itemKeys(QStringLiteral("Main")).size(), 6);
         QCOMPARE(w.activeChild(), static_cast<QWidget*>(w.window->junkChute));
         QVERIFY(w.window->IconEvent->InTray());
+    }
+
+    // Tab goes through a window's fields in the order they stand on screen, and on into the menu.
+    void tabFollowsTheScreen_data()
+    {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("through");
+        QTest::newRow("settings panel, top to bottom") << u"settings"_s << u"settings"_s;
+        QTest::newRow("out of the JunkChute view, every menu item") << u"junkchute"_s << u"menu"_s;
+        QTest::newRow("out of the web-mail view, every menu item") << u"webmail"_s << u"menu"_s;
+    }
+    void tabFollowsTheScreen()
+    {
+        QFETCH(QString, from);
+        QFETCH(QString, through);
+        World w;
+        w.showSettings();
+        frmMain& window = *w.window;
+        QWidget* start = from == u"settings"_s ? static_cast<QWidget*>(window.txtSMTP)
+                         : from == u"junkchute"_s ? window.junkChute->txtSpamFile
+                                                  : window.webmail->txtSpamFile;
+        QWidget* scope = through == u"settings"_s ? window.settingsPanel : static_cast<QWidget*>(window.xpBMenu);
+        if (from == u"webmail"_s)
+            window.xpBMenu_ItemClick(u"Actions"_s, u"Webmail"_s);
+        QList<QWidget*> stops;
+        for (QWidget* child : scope->findChildren<QWidget*>())
+            if (child->isVisibleTo(&window) && child->isEnabled() && (child->focusPolicy() & Qt::TabFocus))
+                stops << child;
+        const auto onScreen = [&](QWidget* a, QWidget* b) {
+            const QPoint pa = a->mapTo(&window, QPoint()), pb = b->mapTo(&window, QPoint());
+            return pa.y() != pb.y() ? pa.y() < pb.y() : pa.x() < pb.x();
+        };
+        std::sort(stops.begin(), stops.end(), onScreen);
+        QVERIFY(stops.size() >= 2);
+
+        start->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), start);
+        QList<QWidget*> visited;
+        for (int i = 0; i < 400 && visited.size() < stops.size(); ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QWidget* now = QApplication::focusWidget();
+            if (stops.contains(now) && !visited.contains(now))
+                visited << now;
+        }
+        QCOMPARE(visited, stops);
+        if (auto* view = qobject_cast<QPlainTextEdit*>(start))
+            QVERIFY(!view->toPlainText().contains(QLatin1Char('\t')));
     }
 
     // Without its drop folder the program has nothing to work on: it says why and ends.
