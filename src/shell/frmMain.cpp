@@ -6,6 +6,7 @@
 #include "controls/Hyperlink.h"
 #include "controls/Icons.h"
 #include "controls/Splash.h"
+#include "controls/TabOrder.h"
 #include "controls/TaskPane.h"
 #include "errors/ErrorHandler.h"
 #include "intake/frmJunkChute.h"
@@ -55,18 +56,6 @@ const QString kNoTrayNote =
                    "Monitor runs.  Restore the window to stop the monitor.");
 
 QString switchText(const QCheckBox* box) { return checkBoxValue(box->checkState()); }
-
-// The widgets of `layout` that Tab stops at, in the order they are laid out.
-void collectTabStops(const QLayout* layout, QList<QWidget*>& stops)
-{
-    for (int i = 0; i < layout->count(); ++i) {
-        const QLayoutItem* item = layout->itemAt(i);
-        if (const QLayout* inner = item->layout())
-            collectTabStops(inner, stops);
-        else if (QWidget* widget = item->widget(); widget && (widget->focusPolicy() & Qt::TabFocus))
-            stops << widget;
-    }
-}
 
 // Window-state changes as the monitor knows them.
 Monitor::WindowState stateOf(Qt::WindowStates states)
@@ -207,11 +196,6 @@ QWidget* frmMain::buildSettingsPanel()
     layout->addWidget(chkLoadwithWindows);
     layout->addWidget(chkMyReturn);
     layout->addWidget(chkCopyEmail);
-    // Tab goes down the panel as it is laid out, whatever order its fields were made in.
-    QList<QWidget*> stops;
-    collectTabStops(layout, stops);
-    for (qsizetype i = 1; i < stops.size(); ++i)
-        QWidget::setTabOrder(stops.at(i - 1), stops.at(i));
 
     connect(chkCopyEmail, &QCheckBox::clicked, this, [this] {
         runGuarded("chkCopyEmail_Click", [&] { saveSetting(m_store, settings::CopyEmail, switchText(chkCopyEmail)); });
@@ -282,7 +266,9 @@ void frmMain::setChildWindow(const QString& itemKey, QWidget* window, bool insid
 {
     m_children.insert(itemKey.toLower(), window);
     if (inside) {
-        QMdiSubWindow* frame = mdiArea->addSubWindow(window);
+        auto* frame = new TabThroughSubWindow;
+        frame->setWidget(window);
+        mdiArea->addSubWindow(frame);
         // Each child window stays loaded for the whole run: closing it only hides it.
         frame->setAttribute(Qt::WA_DeleteOnClose, false);
         frame->setWindowIcon(window->windowIcon().isNull() ? programIcon() : window->windowIcon());
@@ -352,6 +338,8 @@ void frmMain::LoadMenuBar()
                 xpBMenu->itemLink(group, key)->setEnabled(false);
         }
         xpBMenu->SetGroupChild(QStringLiteral("Settings"), settingsPanel);
+        // Tab goes down the menu and the settings panel as they stand, whatever order they were made in.
+        chainTabOrder(xpBMenu->widget());
         xpBMenu->DisableUpdates(false);
         for (const QString& group : xpBMenu->groupKeys())
             xpBMenu->ExpandGroup(group, false);

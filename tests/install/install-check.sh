@@ -49,9 +49,15 @@ analyses=$(run "$prefix/bin/nettlewright-cli" analyze --no-dns "${samples[@]}")
 [ "$(grep -c '"fullHeader":' <<<"$analyses")" -eq "${#samples[@]}" ] ||
     { echo "FAIL: not every sample was analysed:"; echo "$analyses"; exit 1; }
 grep -q '"ip":"[0-9]' <<<"$analyses" || { echo "FAIL: no sample yielded an address"; exit 1; }
-# The tables are read from the install's share folder.
-run "$prefix/bin/nettlewright-cli" whois --select-only 192.0.2.1 | grep -q $'\t43\t' ||
+# The tables are read from the install's share folder, and a table fetched into the user's data folder takes
+# the shipped one's place.
+[ "$(run "$prefix/bin/nettlewright-cli" whois --select-only 192.0.2.1 | cut -f2)" = private ] ||
     { echo "FAIL: the installed tables were not found"; exit 1; }
+mkdir -p "$home/.local/share/nettlewright"
+printf '# fetched 200\n192.0.2.0/24\twhois.fetched.example\n' >"$home/.local/share/nettlewright/whois.rir"
+chown -R --reference="$home" "$home/.local"
+[ "$(run "$prefix/bin/nettlewright-cli" whois --select-only 192.0.2.1 | cut -f2)" = whois.fetched.example ] ||
+    { echo "FAIL: a fetched table does not take the shipped one's place"; exit 1; }
 
 # A stored switch that is not a number is a failure the program reports: its log goes to the user's state folder.
 printf '[Setup]\nSMTP=127.0.0.1\nCopyEmail=yes\n' >"$home/.config/nettlewright/nettlewright.conf"
