@@ -3,6 +3,8 @@
 install(TARGETS nettlewright nettlewright-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 set(nw_docdir ${CMAKE_INSTALL_DATADIR}/doc/nettlewright)
+# The packaging revision, which the Debian changelog names too.
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 configure_file(${PROJECT_SOURCE_DIR}/data/linux/changelog.in changelog.Debian @ONLY)
 add_custom_command(OUTPUT changelog.Debian.gz
     COMMAND gzip -9nf -k changelog.Debian

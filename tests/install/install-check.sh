@@ -63,7 +63,8 @@ chown -R --reference="$home" "$home/.local"
 printf '[Setup]\nSMTP=127.0.0.1\nCopyEmail=yes\n' >"$home/.config/nettlewright/nettlewright.conf"
 chown -R --reference="$home" "$home/.config"
 log=$home/.local/state/nettlewright/Nettlewright.err
-run "$prefix/bin/nettlewright" &
+# Started directly, not through run(), so that the process id is the program's own.
+"${as_user[@]}" env -i HOME="$home" PATH=/usr/bin:/bin QT_QPA_PLATFORM=offscreen "$prefix/bin/nettlewright" &
 desktop_pid=$!
 for _ in $(seq 300); do
     grep -q -- '-- Stack --' "$log" 2>/dev/null && break
