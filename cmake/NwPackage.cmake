@@ -23,15 +23,15 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION mail)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE http://www.nettlewright.org/)
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "report spam to the network it came from
- Nettlewright reads the header of a spam message, follows its Received lines
- back to the machine that handed the message to the mail system, asks the
- responsible registry's WHOIS service who runs that address and sends the
- network's abuse mailbox a complaint quoting the evidence, through the
- user's own mail server.
- .
- The package holds the desktop program, which watches a drop folder on the
- desktop, and nettlewright-cli, which does the same work from the command line.")
+# The synopsis is the summary above; CPack indents these lines and writes the empty one as " .".
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Nettlewright reads the header of a spam message, follows its Received lines
+back to the machine that handed the message to the mail system, asks the
+responsible registry's WHOIS service who runs that address and sends the
+network's abuse mailbox a complaint quoting the evidence, through the
+user's own mail server.
+
+The package holds the desktop program, which watches a drop folder on the
+desktop, and nettlewright-cli, which does the same work from the command line.")
 # The libraries linked are found by dpkg-shlibdeps; Qt's plugins for the display and for SVG icons are
 # loaded at run time, so nothing links them.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
