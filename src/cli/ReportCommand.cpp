@@ -13,6 +13,7 @@
 #include "platform/SettingsStore.h"
 #include "platform/SystemKeychain.h"
 #include "road/ComplaintStage.h"
+#include "road/Outcome.h"
 #include "whois/WhoIs.h"
 #include "whois/WhoisLookup.h"
 
@@ -55,6 +56,10 @@ int reportFile(const QString& file, const Options& options, Resolver& resolver)
     };
     if (!FileExists(file))
         return fail(1, QStringLiteral("no such file"));
+    // While this run reports the file, the desktop program's monitor leaves it alone, and the other way round.
+    MessageClaim claim(file);
+    if (options.send && !claim.claim())
+        return fail(1, QStringLiteral("taken on by another run (the desktop program's monitor?); left alone"));
     StringSink view;
     LoadMessageHeader(file, view);
     HeaderAnalysis analysis;
@@ -109,13 +114,13 @@ int reportFile(const QString& file, const Options& options, Resolver& resolver)
     smtp.Body = body;
     QString error;
     QObject::connect(&smtp, &SMTP::Error, [&error](const QString& text) { error = text; });
-    if (!smtp.SendMail())
+    if (!smtp.SendMail()) {
+        claim.settle(Outcome::kept(error.isEmpty() ? QStringLiteral("not accepted by the mail server") : error));
         return fail(1, QStringLiteral("not sent (%1); the file is kept").arg(error));
-    try {
-        Kill(file);
-    } catch (const RuntimeError& e) {
-        return fail(1, QStringLiteral("sent, but not deleted: ") + e.description());
     }
+    const Outcome ended = claim.settle(Outcome::sent(outcome.address));
+    if (ended.kind != Outcome::Kind::Sent)
+        return fail(1, ended.detail);
     cli::out(QStringLiteral("Sent to ") + outcome.address + QStringLiteral("; deleted ") + file);
     return 0;
 }

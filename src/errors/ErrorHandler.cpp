@@ -93,6 +93,8 @@ void ErrorHandler::reset()
 
 QString errorLogPath() { return AppPaths::logFile(appTitle() + QStringLiteral(".err")); }
 
+QString outcomeLogPath() { return AppPaths::logFile(appTitle() + QStringLiteral(".log")); }
+
 QString generalDateText(const QDateTime& when)
 {
     const QLocale locale = QLocale::system();

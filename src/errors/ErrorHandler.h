@@ -76,6 +76,8 @@ void WriteErrorLog(const QString& record);
 
 // Nettlewright.err in the logs' folder.
 QString errorLogPath();
+// Nettlewright.log in the logs' folder, beside the error log: one line for each message the road ended.
+QString outcomeLogPath();
 
 // The system's general date format: short date and long time, as the user's locale writes them.
 QString generalDateText(const QDateTime& when);

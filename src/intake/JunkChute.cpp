@@ -80,9 +80,12 @@ QStringList junkChuteFiles(const QString& folder)
     if (folder.isEmpty())
         return {};
     QStringList names = QDir(folder).entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
-    // Hidden entries (names starting with a dot) are left out by QDir; desktop.ini is the folder's own.
-    names.removeIf(
-        [](const QString& name) { return name.compare(QStringLiteral("desktop.ini"), Qt::CaseInsensitive) == 0; });
+    // desktop.ini is the folder's own; names starting with a dot (claim files beside a message in process) are
+    // hidden, which QDir leaves out only where a dot means hidden.
+    names.removeIf([](const QString& name) {
+        return name.startsWith(QLatin1Char('.')) ||
+               name.compare(QStringLiteral("desktop.ini"), Qt::CaseInsensitive) == 0;
+    });
     return names;
 }
 

@@ -46,6 +46,10 @@ frmJunkChute::frmJunkChute(AppState& state, QWidget* parent) : QWidget(parent), 
     setProcessAction({});
     connect(&m_list, &JunkChuteList::filesChanged, this, &frmJunkChute::showFiles);
     connect(filJunkChute, &QListWidget::itemClicked, this, &frmJunkChute::filJunkChute_Click);
+    // The message in process stays in view until it ends: clicks wait until then.
+    connect(&m_state, &AppState::busyProcessingChanged, filJunkChute, [this](bool busy) {
+        filJunkChute->setEnabled(!busy);
+    });
     connect(hlnkProcessMessage, &Hyperlink::clicked, this, &frmJunkChute::hlnkProcessMessage_Click);
     connect(cmdProcess, &QPushButton::clicked, this, [this] {
         if (m_process)
@@ -106,6 +110,12 @@ void frmJunkChute::runStarted()
 {
     if (m_road)
         m_road->runStarted();
+}
+
+void frmJunkChute::giveUp(const QString& why)
+{
+    if (m_road)
+        m_road->giveUp(why);
 }
 
 QString frmJunkChute::selectedFile() const

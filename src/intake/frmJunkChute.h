@@ -42,6 +42,7 @@ public:
     QStringList refreshFileList() override;
     void processMessage() override { hlnkProcessMessage_Click(); }
     void runStarted() override;
+    void giveUp(const QString& why) override;
 
     QString selectedFile() const override;
     QStringList listFiles() override;

@@ -10,10 +10,8 @@
 #include "platform/Connection.h"
 #include "platform/Prompts.h"
 #include "platform/VendorService.h"
-#include "road/WhoisStage.h"
 
 #include <QCoreApplication>
-#include <QFile>
 
 namespace nw {
 
@@ -74,12 +72,6 @@ QString ComplaintStage::sendFailedText()
     return QStringLiteral("The complaint could not be sent. The message stays in the JunkChute folder.");
 }
 
-void ComplaintStage::setMessageView(std::function<QString()> text, std::function<void()> reset)
-{
-    m_headerText = std::move(text);
-    m_resetView = std::move(reset);
-}
-
 void ComplaintStage::setTxtTo(const QString& text)
 {
     m_to = text;
@@ -115,11 +107,9 @@ void ComplaintStage::txtTo_Change()
             QCoreApplication::processEvents();
         if (m_subject.isEmpty())
             setTxtSubject(complaintSubject(m_state.headerAnalysis.ip, m_state.headerAnalysis.ipHostName));
-        const QString header = m_headerText ? m_headerText() : QString();
-        const QString whoisAddress = m_whois ? m_whois->Text1() : QString();
-        const QString whoisServer = m_whois ? m_whois->Text2() : QString();
-        setTxtBody(
-            CreateComplaint(complaintInputs(m_state.headerAnalysis, header, whoisAddress, whoisServer, m_resolver)));
+        const ComplaintSource source = m_source ? m_source() : ComplaintSource{};
+        setTxtBody(CreateComplaint(complaintInputs(m_state.headerAnalysis, source.header, source.whoisAddress,
+                                                   source.whoisServer, m_resolver)));
     });
 }
 
@@ -136,17 +126,17 @@ bool ComplaintStage::hlnkSendMessage_Click()
     bool sent = false;
     runGuarded("hlnkSendMessage_Click", [&] {
         if (!IsConnected())
-            msgBox(noConnectionText());
+            tellUser(m_state, noConnectionText());
         if (m_to.isEmpty()) {
-            msgBox(noAddressText());
+            refuse(noAddressText());
             return;
         }
         if (m_state.smtpServer.isEmpty()) {
-            msgBox(noServerText());
+            refuse(noServerText());
             return;
         }
         if (!IsValidEmailAddress(m_state.userAddress)) {
-            msgBox(badUserAddressText());
+            refuse(badUserAddressText());
             return;
         }
         m_state.setWaitPointer(true);
@@ -162,50 +152,43 @@ bool ComplaintStage::hlnkSendMessage_Click()
         addressComplaint(smtp, m_store, m_state.userAddress, m_copyTo);
         smtp.Subject = m_subject;
         smtp.Body = m_body;
+        m_smtpError.clear();
         if (!smtp.SendMail()) {
             reportSendFailure();
             return;
         }
         sent = true;
+        const QString recipient = m_to;
         inetMessageSent.fetch(VendorService::statisticsUrl(m_store, QStringLiteral("sent"), m_to));
         QCoreApplication::processEvents();
         setTxtSubject(QString());
         setTxtBody(QString());
         setTxtTo(QString());
         setTxtCopyTo(QString());
-        if (m_whois) {
-            m_whois->setText1(QString());
-            m_whois->setTxtEmailList(QString());
-        }
-        const QString file = m_state.currentMessageFile();
-        if (QFile::exists(file))
-            Kill(file);
-        if (m_resetView)
-            m_resetView();
-        QCoreApplication::processEvents();
         m_state.setWaitPointer(false);
-        m_state.setBusyProcessing(false);
+        emit ended(Outcome::sent(recipient));
     });
     return sent;
+}
+
+void ComplaintStage::refuse(const QString& text)
+{
+    tellUser(m_state, text);
+    emit ended(Outcome::kept(text));
 }
 
 // The message and its fields stay for another attempt; the monitor goes on with the next message.
 void ComplaintStage::reportSendFailure()
 {
     m_state.setWaitPointer(false);
-    const QString file = m_state.currentMessageFile();
-    if (m_state.monitorActive()) {
-        WriteErrorLog(sendFailedText() + QStringLiteral(" (") + file + QLatin1Char(')'));
-        m_state.notify(sendFailedText());
-    } else {
-        msgBox(sendFailedText());
-    }
-    emit sendFailed(file);
-    m_state.setBusyProcessing(false);
+    tellUser(m_state, sendFailedText());
+    emit ended(Outcome::kept(m_smtpError.isEmpty() ? QStringLiteral("the mail server did not accept the complaint")
+                                                   : m_smtpError));
 }
 
 void ComplaintStage::SMTP_Error(const QString& description)
 {
+    m_smtpError = description;
     if (description != SMTP::couldNotConnectText())
         return;
     // Under the monitor nobody is there to close a dialog: the log keeps it, the send failure tells the user.

@@ -2,6 +2,7 @@
 
 #include "mail/SMTP.h"
 #include "platform/HttpTransfer.h"
+#include "road/Outcome.h"
 
 #include <QObject>
 
@@ -12,7 +13,6 @@ namespace nw {
 class AppState;
 class Resolver;
 class SettingsStore;
-class WhoisStage;
 
 // Fills an SMTP client with the server setting, which may name a port ("mail.example.org:587").
 void setSmtpServer(SMTP& smtp, const QString& server);
@@ -23,18 +23,24 @@ QString complaintSubject(const QString& ip, const QString& ipHostName);
 // The sender and blind copy of a complaint, from the settings and the user's address.
 void addressComplaint(SMTP& smtp, const SettingsStore& store, const QString& userAddress, const QString& copyTo);
 
+// What a complaint is about: the message's header and the look-up that found the abuse address.
+struct ComplaintSource {
+    QString header;
+    QString whoisAddress;
+    QString whoisServer;
+};
+
 // The complaint window without its widgets: composes the complaint when the abuse address arrives and
-// sends it through the user's server; while the monitor runs it sends on its own. A successful send ends
-// the message: statistics, empty fields, the message file deleted, processing no longer busy.
+// sends it through the user's server; while the monitor runs it sends on its own. Each send attempt ends
+// in an outcome: sent (statistics, empty fields) or kept, with why.
 class ComplaintStage : public QObject {
     Q_OBJECT
 
 public:
     ComplaintStage(AppState& state, SettingsStore& store, Resolver& resolver, QObject* parent = nullptr);
 
-    void setWhois(WhoisStage* whois) { m_whois = whois; }
-    // The drop-folder window's message view, and what empties it and refreshes its list after a send.
-    void setMessageView(std::function<QString()> text, std::function<void()> reset);
+    // Where the message being reported comes from.
+    void setSource(std::function<ComplaintSource()> source) { m_source = std::move(source); }
 
     QString txtTo() const { return m_to; }
     QString txtCopyTo() const { return m_copyTo; }
@@ -64,18 +70,19 @@ public:
 
 signals:
     void fieldsChanged();
-    // The complaint for `messageFile` was not accepted; the file stays.
-    void sendFailed(const QString& messageFile);
+    // A send attempt ended: the complaint went out, or it did not and why.
+    void ended(const Outcome& outcome);
 
 private:
     void reportSendFailure();
+    // A send that cannot start: the user is told, the attempt ends kept.
+    void refuse(const QString& text);
 
     AppState& m_state;
     SettingsStore& m_store;
     Resolver& m_resolver;
-    WhoisStage* m_whois = nullptr;
-    std::function<QString()> m_headerText;
-    std::function<void()> m_resetView;
+    std::function<ComplaintSource()> m_source;
+    QString m_smtpError;
     QString m_to, m_copyTo, m_subject, m_body;
 };
 

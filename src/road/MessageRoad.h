@@ -4,10 +4,13 @@
 #include "platform/EndpointRouter.h"
 #include "road/ComplaintStage.h"
 #include "road/Monitor.h"
+#include "road/Outcome.h"
 #include "road/WhoisStage.h"
 
 #include <QObject>
 #include <QSet>
+
+#include <memory>
 
 namespace nw {
 
@@ -31,7 +34,8 @@ public:
 };
 
 // The road of one message, from the drop folder through the WHOIS look-up to the sent complaint: the
-// three stages, joined the way their windows are.
+// three stages, joined the way their windows are. The message taken on stays the same until its outcome,
+// whatever the list shows meanwhile; `finish` is the one place where a message ends.
 class MessageRoad : public QObject {
     Q_OBJECT
 
@@ -45,16 +49,31 @@ public:
     // Takes on the selected (or the first) message of the drop folder.
     void cmdProcess_Click();
 
-    // A monitor run starts: messages whose complaint failed in the last run are tried again.
+    // A monitor run starts: messages kept in the last run are tried again.
     void runStarted() { m_failedThisRun.clear(); }
-    // The files a monitor run still has to take on: those whose complaint failed in this run stay aside.
+    // The files a monitor run still has to take on: those kept in this run stay aside.
     QStringList waitingFiles(const QStringList& files) const;
+    // The message in process, empty when there is none.
+    QString messageInProcess() const;
+    // The monitor waited too long: the message in process stops where it is and is kept.
+    void giveUp(const QString& why);
+
+signals:
+    // A message ended (its file deleted or kept, the outcome log written).
+    void messageEnded(const QString& file, const Outcome& outcome);
 
 private:
+    bool takeOn(const QString& file);
+    void finish(const Outcome& outcome);
+    void complaintEnded(const Outcome& outcome);
+
     AppState& m_state;
     Resolver& m_resolver;
     DropFolderView& m_dropFolder;
     QSet<QString> m_failedThisRun;
+    std::unique_ptr<MessageClaim> m_message;
+    // The header as it was read when the message was taken on.
+    QString m_header;
 };
 
 // The drop folder without a window (the monitor's view of it in tests and benchmarks): its file list, a
@@ -73,6 +92,7 @@ public:
     QStringList refreshFileList() override;
     void processMessage() override;
     void runStarted() override;
+    void giveUp(const QString& why) override;
 
 private:
     AppState& m_state;

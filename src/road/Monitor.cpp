@@ -17,13 +17,48 @@ constexpr int kMinutesPerRun = 60;
 } // namespace
 
 Monitor::Monitor(AppState& state, DropFolderProcessing& dropFolder, QObject* parent)
-    : QObject(parent), m_state(state), m_dropFolder(dropFolder), m_trayTip(idleTip())
+    : QObject(parent), m_state(state), m_dropFolder(dropFolder), m_trayTip(idleTip()), m_tipBase(idleTip())
 {
     tmrActivate.setInterval(kTickMs);
     connect(&tmrActivate, &QTimer::timeout, this, &Monitor::tmrActivate_Timer);
+    tmrNotify.setInterval(kTickMs);
+    tmrNotify.setSingleShot(true);
+    connect(&tmrNotify, &QTimer::timeout, this, [this] {
+        if (m_keptUntold > 0)
+            notifyKept();
+    });
+    connect(&m_state, &AppState::notice, this, [this](const QString& text) {
+        m_failure = text;
+        showTip();
+    });
 }
 
 QString Monitor::idleTip() { return appTitle(); }
+
+QString Monitor::tooLongText()
+{
+    return QStringLiteral("no outcome within the time a message may take");
+}
+
+void Monitor::messageEnded(const Outcome& outcome)
+{
+    if (outcome.kind != Outcome::Kind::Kept || !m_state.monitorActive())
+        return;
+    ++m_keptUntold;
+    m_lastKeptReason = outcome.detail;
+    if (!tmrNotify.isActive())
+        notifyKept();
+}
+
+void Monitor::notifyKept()
+{
+    emit notification(QStringLiteral("%1 %2 kept: %3")
+                          .arg(m_keptUntold)
+                          .arg(m_keptUntold == 1 ? QStringLiteral("message") : QStringLiteral("messages"),
+                               m_lastKeptReason));
+    m_keptUntold = 0;
+    tmrNotify.start();
+}
 
 void Monitor::resized(WindowState state)
 {
@@ -44,8 +79,12 @@ void Monitor::resized(WindowState state)
         tmrActivate.stop();
         m_state.setBusyProcessing(false);
         m_windowShown = true;
-        if (state == WindowState::Maximized)
-            setTrayTip(idleTip());
+        // The user sees the window now; what the tip still told is done with.
+        m_failure.clear();
+        if (state == WindowState::Maximized) {
+            m_tipBase = idleTip();
+            showTip();
+        }
     });
 }
 
@@ -56,7 +95,8 @@ void Monitor::tmrActivate_Timer()
         return;
     runGuarded("tmrActivate_Timer", [&] {
         ++m_minuteCount;
-        setTrayTip(QStringLiteral("%1 (fires in: %2 min)").arg(appTitle()).arg(kMinutesPerRun - m_minuteCount));
+        m_tipBase = QStringLiteral("%1 (fires in: %2 min)").arg(appTitle()).arg(kMinutesPerRun - m_minuteCount);
+        showTip();
         m_dropFolder.refreshFileList();
         QCoreApplication::processEvents();
         if (m_minuteCount >= kMinutesPerRun) {
@@ -89,8 +129,9 @@ void Monitor::runDropFolder()
         LocalWait wait([this] { return !m_state.busyProcessing() || !m_state.monitorActive(); });
         wait.wakeOn(&m_state, &AppState::busyProcessingChanged);
         wait.wakeOn(&m_state, &AppState::monitorActiveChanged);
-        // No bound of its own: every stage behind the process action ends its network waits.
-        wait.run(-1);
+        // Every stage bounds its own network waits; this bound holds whatever a stage forgot.
+        if (!wait.run(messageWaitMs) && m_state.monitorActive())
+            m_dropFolder.giveUp(tooLongText());
         if (!m_state.monitorActive())
             return;
         const QStringList after = m_dropFolder.refreshFileList();
@@ -119,6 +160,7 @@ void Monitor::stopForUser()
 void Monitor::trayOpen()
 {
     runGuarded("IconEvent_MenuClick", [&] {
+        m_failure.clear();
         stopForUser();
         emit showWindowRequested(true);
     });
@@ -127,6 +169,7 @@ void Monitor::trayOpen()
 void Monitor::trayDoubleClick()
 {
     runGuarded("IconEvent_MouseDblClick", [&] {
+        m_failure.clear();
         stopForUser();
         emit showWindowRequested(false);
     });
@@ -138,6 +181,11 @@ void Monitor::setGreen(bool green)
         return;
     m_green = green;
     emit greenChanged(green);
+}
+
+void Monitor::showTip()
+{
+    setTrayTip(m_failure.isEmpty() ? m_tipBase : m_tipBase + QLatin1Char('\n') + m_failure);
 }
 
 void Monitor::setTrayTip(const QString& tip)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "road/Outcome.h"
+
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
@@ -18,6 +20,8 @@ public:
     virtual void processMessage() = 0;
     // A run over the folder starts.
     virtual void runStarted() {}
+    // The message in process took too long: it is kept, and left aside for the rest of the run.
+    virtual void giveUp(const QString& why) { Q_UNUSED(why); }
 };
 
 // The drop-folder monitor of the main window: while the window is hidden in the notification area it
@@ -33,6 +37,10 @@ public:
 
     // `tmrActivate`: one tick a minute; tests shorten it.
     QTimer tmrActivate;
+    // How long a run waits for one message before it leaves it aside.
+    int messageWaitMs = 10 * 60 * 1000;
+    // Tray notifications of kept messages come at most this often; the ones between are summed up.
+    QTimer tmrNotify;
     int minuteCount() const { return m_minuteCount; }
     bool windowShown() const { return m_windowShown; }
     bool green() const { return m_green; }
@@ -50,6 +58,10 @@ public:
     void trayDoubleClick();
 
     static QString idleTip();
+    static QString tooLongText();
+
+    // The road ended a message: a kept one is told in the tray.
+    void messageEnded(const Outcome& outcome);
 
 signals:
     void greenChanged(bool green);
@@ -58,12 +70,16 @@ signals:
     void hideWindowRequested();
     void showWindowRequested(bool maximize);
     void minimizeRequested();
+    // A notification for the tray ("2 messages kept: ...").
+    void notification(const QString& text);
 
 private:
     void setGreen(bool green);
     void setTrayTip(const QString& tip);
     void stopForUser();
     void runDropFolder();
+    void showTip();
+    void notifyKept();
 
     AppState& m_state;
     DropFolderProcessing& m_dropFolder;
@@ -72,6 +88,12 @@ private:
     bool m_green = false;
     bool m_running = false;
     QString m_trayTip;
+    // The tip's own text: the countdown, or the title.
+    QString m_tipBase;
+    // The last failure told, kept in the tip until the window is opened.
+    QString m_failure;
+    int m_keptUntold = 0;
+    QString m_lastKeptReason;
 };
 
 } // namespace nw

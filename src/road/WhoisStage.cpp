@@ -7,7 +7,6 @@
 #include "platform/Connection.h"
 #include "platform/Prompts.h"
 #include "platform/VendorService.h"
-#include "road/ComplaintStage.h"
 
 #include <QCoreApplication>
 
@@ -15,15 +14,10 @@ namespace nw {
 
 namespace {
 constexpr int kEvaluationDelayMs = 5000;
-
-// Steps of the handlers that go on after a failing statement.
-template <typename F> void skipFailure(F&& step)
-{
-    try {
-        step();
-    } catch (const RuntimeError&) {
-    }
-}
+const QString kNoServer = QStringLiteral("no WHOIS server is known for the address");
+const QString kUnmatched = QStringLiteral("no registry holds the address");
+const QString kUnreachable = QStringLiteral("the WHOIS server could not be reached");
+const QString kNoMailbox = QStringLiteral("no abuse mailbox in the answers");
 } // namespace
 
 WhoisStage::WhoisStage(AppState& state, SettingsStore& store, EndpointRouter router, QObject* parent)
@@ -65,10 +59,33 @@ void WhoisStage::sendStatistics(const QString& key)
 
 void WhoisStage::Command1_Click()
 {
+    m_forMessage = false;
+    emit typedLookUp();
+    lookUp();
+}
+
+void WhoisStage::lookUpMessage(const QString& address)
+{
+    m_forMessage = true;
+    setText1(address);
+    lookUp();
+}
+
+void WhoisStage::end(const Outcome& outcome)
+{
+    m_state.setBusyProcessing(false);
+    if (m_forMessage) {
+        m_forMessage = false;
+        emit ended(outcome);
+    }
+}
+
+void WhoisStage::lookUp()
+{
     runGuarded("Command1_Click", [&] {
         m_awaitingAnswer = true;
         if (!IsConnected())
-            msgBox(noConnectionText());
+            tellUser(m_state, noConnectionText());
         // Writing the address selects the server; an address no range holds reports itself through Status.
         Whois1.setAddress(m_text1);
         setText2(Whois1.Server());
@@ -83,8 +100,7 @@ void WhoisStage::Command1_Click()
         }
         m_awaitingAnswer = false;
         sendStatistics(QStringLiteral("IP1"));
-        Kill(m_state.currentMessageFile());
-        m_state.setBusyProcessing(false);
+        end(Outcome::nothingToReport(kNoServer));
     });
 }
 
@@ -106,10 +122,12 @@ void WhoisStage::Whois1_Status(const QString& msg)
     }
     m_awaitingAnswer = false;
     tmrWhois.stop();
-    if (m_state.monitorActive())
-        skipFailure([&] { Kill(m_state.currentMessageFile()); });
     sendStatistics(QStringLiteral("IP1"));
-    m_state.setBusyProcessing(false);
+    // An address no registry holds is for good; a server that cannot be reached now may answer later.
+    if (msg == WhoIs::unmatchedText() && m_state.monitorActive())
+        end(Outcome::nothingToReport(kUnmatched));
+    else
+        end(Outcome::kept(msg == WhoIs::unmatchedText() ? kUnmatched : kUnreachable));
     QCoreApplication::processEvents();
 }
 
@@ -131,12 +149,11 @@ void WhoisStage::tmrWhois_Timer()
         } else if (!m_state.headerAnalysis.ipHostName.isEmpty() && !m_hostNameTried) {
             m_hostNameTried = true;
             setText1(m_state.headerAnalysis.ipHostName);
-            Command1_Click();
+            lookUp();
             QCoreApplication::processEvents();
         } else {
             sendStatistics(QStringLiteral("IP2"));
-            Kill(m_state.currentMessageFile());
-            m_state.setBusyProcessing(false);
+            end(Outcome::nothingToReport(kNoMailbox));
         }
     });
     // Also after a failure: the pointer must not stay an hourglass.
@@ -149,17 +166,15 @@ void WhoisStage::txtEmailList_Change()
         return;
     const QString address = PickAbuseAddress(m_emailList);
     if (!address.isEmpty()) {
-        if (m_complaint) {
-            m_complaint->setTxtTo(address);
-            m_complaint->setTxtCopyTo(m_state.userAddress);
-        }
+        emit addressChosen(address);
         return;
     }
-    if (!m_state.monitorActive())
+    if (!m_state.monitorActive()) {
+        end(Outcome::kept(kNoMailbox));
         return;
-    skipFailure([&] { Kill(m_state.currentMessageFile()); });
+    }
     sendStatistics(QStringLiteral("IP2"));
-    m_state.setBusyProcessing(false);
+    end(Outcome::nothingToReport(kNoMailbox));
     QCoreApplication::processEvents();
 }
 

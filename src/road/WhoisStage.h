@@ -2,6 +2,7 @@
 
 #include "platform/EndpointRouter.h"
 #include "platform/HttpTransfer.h"
+#include "road/Outcome.h"
 #include "whois/WhoIs.h"
 
 #include <QObject>
@@ -10,19 +11,17 @@
 namespace nw {
 
 class AppState;
-class ComplaintStage;
 class SettingsStore;
 
 // The WHOIS window without its widgets: looks up the address in `Text1`, evaluates the answer once the
 // evaluation delay has passed after "Done", retries once with the message's host name, and hands the chosen
-// abuse address to the complaint. Failures are reported to the statistics service and give the message up.
+// abuse address on. Failures are reported to the statistics service; a look-up made for a message ends that
+// message with an outcome, one typed by hand never does.
 class WhoisStage : public QObject {
     Q_OBJECT
 
 public:
     WhoisStage(AppState& state, SettingsStore& store, EndpointRouter router = {}, QObject* parent = nullptr);
-
-    void setComplaint(ComplaintStage* complaint) { m_complaint = complaint; }
 
     QString Text1() const { return m_text1; }
     void setText1(const QString& text);
@@ -37,8 +36,11 @@ public:
     QTimer tmrWhois;
     HttpTransfer inetWhoisError;
 
+    // A look-up typed by hand.
     void Command1_Click();
     void hlnkWhois_Click() { Command1_Click(); }
+    // The look-up of a message's originating address.
+    void lookUpMessage(const QString& address);
     void Whois1_Status(const QString& msg);
     void tmrWhois_Timer();
     // A new message: the look-up by host name may be made once more.
@@ -49,20 +51,29 @@ public:
 
 signals:
     void fieldsChanged();
+    // A look-up typed by hand starts.
+    void typedLookUp();
+    // The abuse address chosen from the answers.
+    void addressChosen(const QString& address);
+    // The message the look-up was made for ends here.
+    void ended(const Outcome& outcome);
 
 private:
+    void lookUp();
+    void end(const Outcome& outcome);
     void txtEmailList_Change();
     void sendStatistics(const QString& key);
     void setText2(const QString& text);
 
     AppState& m_state;
     SettingsStore& m_store;
-    ComplaintStage* m_complaint = nullptr;
     QString m_text1 = QStringLiteral("127.0.0.1");
     QString m_text2 = initialServer();
     QString m_emailList = QStringLiteral("EmailList");
     QString m_status = QStringLiteral("IP");
     bool m_hostNameTried = false;
+    // The look-up belongs to a message (not typed by hand).
+    bool m_forMessage = false;
     // A look-up has started and its answer has not been judged or given up yet.
     bool m_awaitingAnswer = false;
 };

@@ -38,11 +38,11 @@ void Program::Main()
     errorDialog = std::make_unique<frmErrHandler>(state);
     ErrorHandler::instance().setPresenter(errorDialog.get());
     runGuarded("main", [&] {
-        if (readSetting(store, settings::Smtp).isEmpty()) {
+        if (!startMonitoring && readSetting(store, settings::Smtp).isEmpty()) {
             frmFirstTimeSetup wizard(store);
             runWizard(wizard);
         }
-        window = std::make_unique<frmMain>(state, store);
+        window = std::make_unique<frmMain>(state, store, router);
         window->MDIForm_Load();
 
         QPointer<frmSplash> splash = new frmSplash;
@@ -57,9 +57,17 @@ void Program::Main()
         if (splash)
             splash->raise();
         state.setMonitorActive(false);
-        if (!IsConnected())
+        if (startMonitoring)
+            window->startMonitor();
+        else if (!IsConnected())
             msgBox(noConnectionText());
     });
+}
+
+void Program::bringForward()
+{
+    if (window)
+        window->bringForward();
 }
 
 } // namespace nw

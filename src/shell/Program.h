@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/AppState.h"
+#include "platform/EndpointRouter.h"
 #include "platform/SettingsStore.h"
 
 #include <QWidget>
@@ -22,6 +23,13 @@ public:
     // Start-up, in order: the first-run wizard when no SMTP server is stored, the main window behind the
     // splash, the drop folder, the connection warning. Returns when the program runs on window events.
     void Main();
+    // A later start of the program asked for the window.
+    void bringForward();
+
+    // Where WHOIS server names really connect (--route).
+    EndpointRouter router;
+    // Start hidden with the monitor on (--monitor): no wizard and no message box, as nobody is there to answer.
+    bool startMonitoring = false;
 
     AppState state;
     SettingsStore store;

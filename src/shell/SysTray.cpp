@@ -1,5 +1,7 @@
 #include "shell/SysTray.h"
 
+#include "platform/AppInfo.h"
+
 #include <QAction>
 #include <QMenu>
 #include <QSystemTrayIcon>
@@ -44,6 +46,12 @@ void SysTray::setTrayTip(const QString& tip)
 {
     m_tip = tip.left(kTipLength);
     m_tray->setToolTip(m_tip);
+}
+
+void SysTray::showMessage(const QString& text)
+{
+    if (m_tray && m_tray->isVisible())
+        m_tray->showMessage(appTitle(), text);
 }
 
 void SysTray::setInTray(bool inTray)

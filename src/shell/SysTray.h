@@ -24,6 +24,8 @@ public:
     void setTrayIcon(const QIcon& icon);
     QString TrayTip() const { return m_tip; }
     void setTrayTip(const QString& tip);
+    // A notification balloon beside the icon, where the desktop shows them.
+    void showMessage(const QString& text);
     bool InTray() const { return m_inTray; }
     void setInTray(bool inTray);
 

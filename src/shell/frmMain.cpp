@@ -89,7 +89,7 @@ constexpr MenuItem kMenu[] = {
 };
 } // namespace
 
-frmMain::frmMain(AppState& state, SettingsStore& store, QWidget* parent)
+frmMain::frmMain(AppState& state, SettingsStore& store, EndpointRouter router, QWidget* parent)
     : QMainWindow(parent), m_state(state), m_store(store)
 {
     setWindowTitle(appTitle());
@@ -116,7 +116,7 @@ frmMain::frmMain(AppState& state, SettingsStore& store, QWidget* parent)
     webmail = new frmWebmail(m_state, this);
     monitor = new Monitor(m_state, *junkChute, this);
     m_resolver = std::make_unique<SystemResolver>();
-    road = new MessageRoad(m_state, m_store, *m_resolver, *junkChute, {}, this);
+    road = new MessageRoad(m_state, m_store, *m_resolver, *junkChute, std::move(router), this);
     junkChute->setRoad(road);
     whois = new frmWhois(road->whois, this);
     email = new frmEmail(road->complaint, this);
@@ -129,7 +129,9 @@ frmMain::frmMain(AppState& state, SettingsStore& store, QWidget* parent)
             while (QGuiApplication::overrideCursor())
                 QGuiApplication::restoreOverrideCursor();
     });
-    connect(&m_state, &AppState::notice, IconEvent, &SysTray::setTrayTip);
+    connect(road, &MessageRoad::messageEnded, monitor,
+            [this](const QString&, const Outcome& outcome) { monitor->messageEnded(outcome); });
+    connect(monitor, &Monitor::notification, IconEvent, &SysTray::showMessage);
 
     connect(xpBMenu, &TaskPane::ItemClick, this, &frmMain::xpBMenu_ItemClick);
     auto* f1 = new QShortcut(QKeySequence::HelpContents, this, this, [this] { showHelp(false); });
@@ -489,6 +491,19 @@ bool frmMain::exitProgram()
     else
         QCoreApplication::exit(0);
     return true;
+}
+
+void frmMain::startMonitor()
+{
+    // Nobody is there to read the note about a missing notification area.
+    m_toldNoTray = true;
+    monitor->activate();
+}
+
+void frmMain::bringForward()
+{
+    monitor->trayDoubleClick();
+    raise();
 }
 
 void frmMain::changeEvent(QEvent* event)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/EndpointRouter.h"
 #include "road/Monitor.h"
 
 #include <QHash>
@@ -42,7 +43,7 @@ class frmMain : public QMainWindow {
     Q_OBJECT
 
 public:
-    frmMain(AppState& state, SettingsStore& store, QWidget* parent = nullptr);
+    frmMain(AppState& state, SettingsStore& store, EndpointRouter router = {}, QWidget* parent = nullptr);
     ~frmMain() override;
 
     // Child windows that come from other parts of the program, by their menu item key ("Whois",
@@ -56,6 +57,10 @@ public:
     void xpBMenu_ItemClick(const QString& groupKey, const QString& itemKey);
     // The exit question and, on Yes, the end of the program; false when the user said No.
     bool exitProgram();
+    // Hidden in the notification area with the monitor on, as an autostart entry starts the program.
+    void startMonitor();
+    // Shown in front, the monitor stopped, as opening it from the tray does.
+    void bringForward();
 
     TaskPane* xpBMenu;
     QMdiArea* mdiArea;

@@ -52,6 +52,9 @@ WhoIs::WhoIs(EndpointRouter router, QObject* parent) : QObject(parent), m_router
     m_answerTimer.setInterval(30000);
     connect(&m_timWhoIs, &QTimer::timeout, this, &WhoIs::connectToServer);
     connect(&m_answerTimer, &QTimer::timeout, this, &WhoIs::fail);
+    m_lookUpTimer.setSingleShot(true);
+    m_lookUpTimer.setInterval(120000);
+    connect(&m_lookUpTimer, &QTimer::timeout, this, &WhoIs::finishWithWhatIsIn);
     connect(&m_winsock, &QTcpSocket::connected, this, &WhoIs::onConnected);
     connect(&m_winsock, &QTcpSocket::readyRead, this, &WhoIs::onReadyRead);
     connect(&m_winsock, &QTcpSocket::errorOccurred, this, &WhoIs::onSocketError);
@@ -144,6 +147,7 @@ void WhoIs::Query()
     m_results.clear();
     emit resultsChanged(m_results);
     m_asked.clear();
+    m_lookUpTimer.start();
     connectToServer();
 }
 
@@ -151,6 +155,7 @@ void WhoIs::stop()
 {
     m_timWhoIs.stop();
     m_answerTimer.stop();
+    m_lookUpTimer.stop();
     // Our own closing is no event of the look-up.
     const QSignalBlocker quiet(m_winsock);
     m_winsock.abort();
@@ -158,7 +163,13 @@ void WhoIs::stop()
 
 void WhoIs::connectToServer()
 {
-    stop();
+    // The look-up's own bound runs on across its referrals.
+    m_timWhoIs.stop();
+    m_answerTimer.stop();
+    {
+        const QSignalBlocker quiet(m_winsock);
+        m_winsock.abort();
+    }
     ++m_connection;
     m_asked.append(m_server);
     const auto endpoint = m_router.endpointFor(m_server, quint16(m_port));
@@ -208,6 +219,7 @@ void WhoIs::onChunk(const QString& received)
     const int at = InStr(UCase(chunk), kReferralKey);
     if (at == 0) {
         m_answerTimer.stop();
+        m_lookUpTimer.stop();
         emit Status(doneText());
         return;
     }
@@ -219,16 +231,31 @@ void WhoIs::onChunk(const QString& received)
             m_port = e.port;
             break;
         }
-    // A server naming itself (registrars' own answers do) or one already asked ends the chain: the
-    // answers are all in, and the host needs its "Done" to evaluate them.
-    if (m_asked.contains(name, Qt::CaseInsensitive)) {
+    // A server naming itself (registrars' own answers do), one already asked, or one more than a look-up may
+    // ask ends the chain: the answers are all in, and the host needs its "Done" to evaluate them.
+    if (m_asked.contains(name, Qt::CaseInsensitive) || m_asked.size() >= m_maxServers) {
         m_answerTimer.stop();
+        m_lookUpTimer.stop();
         emit Status(doneText());
         return;
     }
     m_answerTimer.stop();
+    // The first referral of an answer is followed; the line repeated does not put the next connection off.
+    if (m_timWhoIs.isActive())
+        return;
     m_server = name;
     m_timWhoIs.start();
+}
+
+void WhoIs::finishWithWhatIsIn()
+{
+    // With no answer at all the look-up failed as a silent server's does.
+    if (m_results.isEmpty()) {
+        fail();
+        return;
+    }
+    stop();
+    emit Status(doneText());
 }
 
 void WhoIs::onSocketError(QAbstractSocket::SocketError error)

@@ -76,6 +76,10 @@ public:
     void setAnswerTimeout(int ms) { m_answerTimer.setInterval(ms); }
     // `Results` never grows beyond this many characters; reaching it ends the look-up.
     void setAnswerCap(qsizetype chars) { m_answerCap = chars; }
+    // One look-up asks at most this many servers and lasts at most this long, referrals included; then what
+    // it has is evaluated ("Done").
+    void setMaxServers(int servers) { m_maxServers = servers; }
+    void setLookUpBound(int ms) { m_lookUpTimer.setInterval(ms); }
 
     // Takes one piece of the server's answer as it was read from the connection (Latin-1), with the
     // answer's bound, the referral and the end of the look-up judged on it.
@@ -97,13 +101,16 @@ private:
     void onSocketError(QAbstractSocket::SocketError error);
     void onClosed();
     void fail();
+    void finishWithWhatIsIn();
 
     EndpointRouter m_router;
     WhoisTables m_tables;
     QTcpSocket m_winsock;
     QTimer m_timWhoIs;
     QTimer m_answerTimer;
+    QTimer m_lookUpTimer;
     qsizetype m_answerCap = 1024 * 1024;
+    int m_maxServers = 10;
     bool m_userMode = true;
 
     QString m_domain = QStringLiteral("0");

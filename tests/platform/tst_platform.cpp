@@ -1,9 +1,12 @@
 #include "platform/EndpointRouter.h"
 #include "platform/LocalWait.h"
 #include "platform/Resolver.h"
+#include "platform/SingleInstance.h"
 #include "support/Sandbox.h"
 #include "support/TestMain.h"
 
+#include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QTest>
 
@@ -82,6 +85,19 @@ private slots:
         QCOMPARE(table->addressOf(QStringLiteral("A.example")), dottedToBytes(QStringLiteral("192.0.2.1")));
         QCOMPARE(table->addressOf(QString()), dottedToBytes(QStringLiteral("127.0.0.1")));
         QVERIFY(table->nameOf(dottedToBytes(QStringLiteral("192.0.2.2"))).isEmpty());
+    }
+
+    // Two copies of the program would both report every message: a later start hands over to the first.
+    void aSecondStartCallsTheFirst()
+    {
+        QTemporaryDir dir;
+        SingleInstance first(dir.path());
+        QVERIFY(first.claim());
+        QSignalSpy called(&first, &SingleInstance::called);
+        SingleInstance second(dir.path());
+        QVERIFY(!second.claim());
+        QVERIFY(second.callFirst());
+        QVERIFY(called.wait());
     }
 };
 

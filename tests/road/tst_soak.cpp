@@ -1,8 +1,11 @@
-// The monitor over 500 generated messages with every server on loopback, some of them misbehaving. Every
-// message must end where its designed fate puts it, memory must level off, and the program must still answer.
+// The monitor over 500 generated messages with every server on loopback, some of them misbehaving, and list
+// clicks while messages are in process. Every message must end where its designed fate puts it, in one outcome
+// (kept ones once per run that tried them), no complaint may arrive twice, memory must level off, and the
+// program must still answer.
 // Takes minutes: it carries the CTest label "soak" and is left out of the default run.
 
 #include "app/Settings.h"
+#include "errors/ErrorHandler.h"
 #include "road/Monitor.h"
 #include "support/Files.h"
 #include "support/RoadRig.h"
@@ -25,7 +28,7 @@ using nw::test::ScriptedPeer;
 namespace {
 
 enum class Fate { Sent, Deleted, Kept };
-enum class Smtp { Sink, Refused, Silent, Rejecting, CutInData, EndlessGreeting };
+enum class Smtp { Sink, Refused, Silent, Rejecting, CutInData, EndlessGreeting, DropsQuit };
 
 // A kind of message: where its originating address lies (none: no header at all), whether that address has a
 // reverse name, which SMTP server takes its complaint, and what must become of it.
@@ -41,15 +44,18 @@ struct Kind {
 
 // The blocks of the range table below; 198.51.100.0/24 has no registry.
 const Kind kKinds[] = {
-    {"reported", 245, "192.0.2.", 0, false, Smtp::Sink, Fate::Sent},
+    {"reported", 247, "192.0.2.", 0, false, Smtp::Sink, Fate::Sent},
     {"referred to a second server", 40, "192.0.2.", 32, false, Smtp::Sink, Fate::Sent},
     {"no mailbox for the address, one for its host name", 30, "203.0.113.", 0, true, Smtp::Sink, Fate::Sent},
     {"endless answer that names a mailbox", 10, "192.0.2.", 192, false, Smtp::Sink, Fate::Sent},
     {"connection cut after the mailbox", 20, "192.0.2.", 224, false, Smtp::Sink, Fate::Sent},
     {"no header", 30, nullptr, 0, false, Smtp::Sink, Fate::Deleted},
     {"no registry", 30, "198.51.100.", 0, false, Smtp::Sink, Fate::Deleted},
-    {"silent WHOIS server", 15, "192.0.2.", 64, false, Smtp::Sink, Fate::Deleted},
-    {"referred to a silent server", 10, "203.0.113.", 32, false, Smtp::Sink, Fate::Deleted},
+    {"silent WHOIS server", 5, "192.0.2.", 64, false, Smtp::Sink, Fate::Kept},
+    {"referred to a silent server", 3, "203.0.113.", 32, false, Smtp::Sink, Fate::Kept},
+    {"WHOIS connection refused", 5, "203.0.113.", 64, false, Smtp::Sink, Fate::Kept},
+    {"endless referral chain", 5, "203.0.113.", 96, false, Smtp::Sink, Fate::Sent},
+    {"no reply to QUIT after the data was accepted", 5, "192.0.2.", 0, false, Smtp::DropsQuit, Fate::Sent},
     {"connection cut before any mailbox", 15, "192.0.2.", 96, false, Smtp::Sink, Fate::Deleted},
     {"binary garbage answer", 15, "192.0.2.", 128, false, Smtp::Sink, Fate::Deleted},
     {"endless answer without a mailbox", 10, "192.0.2.", 160, false, Smtp::Sink, Fate::Deleted},
@@ -71,7 +77,11 @@ const QByteArray kRanges("# soak ranges 100\n"
                          "192.0.2.192/27\twhois.endless.test\n"
                          "192.0.2.224/27\twhois.cutafter.test\n"
                          "203.0.113.0/27\twhois.nomatch.test\n"
-                         "203.0.113.32/27\twhois.refsilent.test\n");
+                         "203.0.113.32/27\twhois.refsilent.test\n"
+                         "203.0.113.64/27\twhois.refused.test\n"
+                         "203.0.113.96/27\twhois.chain1.test\n");
+// The endless referral chain: whois.chainN.test names whois.chainN+1.test, further than a look-up may follow.
+constexpr int kChain = 14;
 // Host names are looked up at the server for their domain.
 const QByteArray kServers("# soak servers 100\nAny;*;whois.named.test;43\n");
 const QString kUser = QStringLiteral("me@home-isp.net");
@@ -120,6 +130,8 @@ QHash<QString, QList<ScriptedPeer::Step>> whoisScripts()
     };
 }
 
+QString chainServer(int n) { return QStringLiteral("whois.chain%1.test").arg(n); }
+
 QList<ScriptedPeer::Step> smtpScript(Smtp smtp)
 {
     using P = ScriptedPeer;
@@ -136,6 +148,9 @@ QList<ScriptedPeer::Step> smtpScript(Smtp smtp)
                QList<P::Step>{P::readUntil("\r\n.\r\n"), P::reset()};
     case Smtp::EndlessGreeting:
         return {P::flood("220-an endless greeting\r\n", 512 * 1024), P::hold()};
+    case Smtp::DropsQuit:
+        return untilRcpt + reply("250 recipient ok\r\n") + reply("354 go on\r\n") +
+               QList<P::Step>{P::readUntil("\r\n.\r\n"), P::send("250 queued\r\n"), P::readLine(), P::close()};
     case Smtp::Sink:
     case Smtp::Refused:
         break;
@@ -199,12 +214,24 @@ private slots:
             peers.push_back(std::make_unique<ScriptedPeer>(it.value()));
             whoisPorts.insert(it.key(), peers.back()->port());
         }
+        whoisPorts.insert(QStringLiteral("whois.refused.test"), ScriptedPeer::closedPort());
+        QList<ScriptedPeer*> chain;
+        for (int n = 1; n <= kChain; ++n) {
+            peers.push_back(std::make_unique<ScriptedPeer>(ScriptedPeer::answer(
+                "OrgAbuseEmail: abuse@chain-isp.net\nWhois Server: " + chainServer(n + 1).toLatin1() + "\n")));
+            whoisPorts.insert(chainServer(n), peers.back()->port());
+            chain << peers.back().get();
+        }
+        // Never asked while the bound holds; if it broke, the name must not reach a real resolver.
+        whoisPorts.insert(chainServer(kChain + 1), ScriptedPeer::closedPort());
         QMap<Smtp, QString> smtpServers{
             {Smtp::Sink, QStringLiteral("127.0.0.1:%1").arg(m_sink.port())},
             {Smtp::Refused, QStringLiteral("127.0.0.1:%1").arg(ScriptedPeer::closedPort())}};
-        for (Smtp s : {Smtp::Silent, Smtp::Rejecting, Smtp::CutInData, Smtp::EndlessGreeting}) {
+        ScriptedPeer* dropsQuit = nullptr;
+        for (Smtp s : {Smtp::Silent, Smtp::Rejecting, Smtp::CutInData, Smtp::EndlessGreeting, Smtp::DropsQuit}) {
             peers.push_back(std::make_unique<ScriptedPeer>(smtpScript(s)));
             smtpServers.insert(s, peers.back()->endpoint());
+            dropsQuit = peers.back().get();
         }
 
         test::RoadRig rig(kRanges, kServers, whoisPorts);
@@ -239,7 +266,17 @@ private slots:
         }
         // The user's server changes with the message: the complaint goes wherever this message's kind says.
         connect(&rig.road->complaint, &ComplaintStage::fieldsChanged, this, [&] {
-            rig.state.smtpServer = smtpServers.value(smtpOf.value(rig.state.currentMessageFile(), Smtp::Sink));
+            rig.state.smtpServer = smtpServers.value(smtpOf.value(rig.road->messageInProcess(), Smtp::Sink));
+        });
+        // A user clicking about in the list while messages are in process.
+        std::mt19937 clicks(11);
+        connect(&rig.state, &AppState::busyProcessingChanged, this, [&](bool busy) {
+            if (busy)
+                QTimer::singleShot(0, this, [&] {
+                    const QStringList files = rig.folder->listFiles();
+                    if (!files.isEmpty())
+                        rig.folder->select(files.at(int(clicks() % files.size())));
+                });
         });
 
         // Resident memory after every hundred messages done with (retries of kept ones count too).
@@ -289,27 +326,34 @@ private slots:
                     kMessages, settledInTime ? "settled" : "NOT settled", double(soakMs) / 1000,
                     qPrintable(rssText.join(QStringLiteral(" "))), zeroTimerMs);
 
-        const QByteArray sinkData = complaints();
+        const QByteArray sinkData = complaints() + dropsQuit->received();
+        // The outcome log's kinds for each file, in order.
+        QHash<QString, QStringList> outcomes;
+        for (const QString& line : QString::fromLatin1(test::fileBytes(outcomeLogPath())).split(QStringLiteral("\r\n")))
+            if (!line.isEmpty())
+                outcomes[line.section(QLatin1Char('\t'), 1, 1)] << line.section(QLatin1Char('\t'), 2, 2);
         QHash<QString, int> wrong; // kind → messages not where they belong
         for (const Message& m : messages) {
             const int complaints = int(sinkData.count(m.token));
             const bool exists = QFile::exists(m.path);
+            const QStringList ends = outcomes.value(m.path);
             bool right = false;
             switch (m.kind->fate) {
             case Fate::Sent:
-                right = complaints == 1 && !exists;
+                right = complaints == 1 && !exists && ends == QStringList{QStringLiteral("sent")};
                 break;
             case Fate::Deleted:
-                right = complaints == 0 && !exists;
+                right = complaints == 0 && !exists && ends == QStringList{QStringLiteral("nothing to report")};
                 break;
             case Fate::Kept:
-                right = complaints == 0 && exists && nw::test::fileBytes(m.path) == m.bytes;
+                right = complaints == 0 && exists && nw::test::fileBytes(m.path) == m.bytes && !ends.isEmpty() &&
+                        ends.count(QStringLiteral("kept")) == ends.size();
                 break;
             }
             if (!right) {
                 ++wrong[QString::fromLatin1(m.kind->name)];
-                qWarning("%s (%s): %d complaint(s), file %s", m.token.constData(), m.kind->name, complaints,
-                         exists ? "kept" : "gone");
+                qWarning("%s (%s): %d complaint(s), file %s, outcomes %s", m.token.constData(), m.kind->name, complaints,
+                         exists ? "kept" : "gone", qPrintable(ends.join(QStringLiteral(", "))));
             }
         }
         QVERIFY2(wrong.isEmpty(), qPrintable(QStringLiteral("messages not accounted for: %1")
@@ -328,6 +372,9 @@ private slots:
             kept += kind.fate == Fate::Kept ? kind.count : 0;
         QCOMPARE(rig.files().size(), kept);
         QVERIFY(!rig.state.busyProcessing());
+        // A look-up asks ten servers at most.
+        for (int n = 11; n <= kChain; ++n)
+            QCOMPARE(chain.at(n - 1)->connections(), 0);
         // Nobody is there to answer a dialog while the monitor runs.
         QCOMPARE(rig.box.prompts().texts(), QStringList());
     }

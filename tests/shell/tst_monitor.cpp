@@ -33,8 +33,15 @@ public:
     QList<bool> greenWhileProcessing;
     QList<bool> activeWhileProcessing;
 
+    QStringList givenUp;
+
     QStringList refreshFileList() override { return QDir(m_folder).entryList(QDir::Files, QDir::Name); }
     void runStarted() override { ++runsStarted; }
+    void giveUp(const QString& why) override
+    {
+        givenUp << why;
+        m_state.setBusyProcessing(false);
+    }
 
     void processMessage() override
     {
@@ -209,6 +216,45 @@ private slots:
         QVERIFY(!w.state.monitorActive());
         QVERIFY(!w.monitor->tmrActivate.isActive());
         QVERIFY(!w.monitor->green());
+    }
+
+    // A message whose stages never end holds the run only so long; then it is left aside and the run goes on.
+    void aMessageThatNeverEndsIsLeftAside()
+    {
+        World w;
+        drop(w.box.desktopFolder(), {QStringLiteral("1.msg")});
+        w.dropFolder.outcome = ScriptedDropFolder::Outcome::NeverFinish;
+        w.monitor->messageWaitMs = 50;
+        w.monitor->resized(Monitor::WindowState::Minimized);
+        QCOMPARE(w.dropFolder.givenUp, QStringList{Monitor::tooLongText()});
+        QVERIFY(!w.monitor->running());
+        QVERIFY(!w.state.busyProcessing());
+    }
+
+    // Kept messages are told in the tray at most once a minute, the ones between summed up; a failure stays in
+    // the tip over the countdown until the window is opened.
+    void keptMessagesAreToldSummedUp()
+    {
+        World w;
+        w.monitor->resized(Monitor::WindowState::Minimized);
+        w.monitor->tmrActivate.stop();
+        QSignalSpy told(w.monitor, &Monitor::notification);
+        w.monitor->tmrNotify.setInterval(100);
+        w.monitor->messageEnded(nw::Outcome::kept(u"the server is down"_s));
+        w.monitor->messageEnded(nw::Outcome::sent(u"abuse@isp.net"_s));
+        w.monitor->messageEnded(nw::Outcome::kept(u"no reply"_s));
+        w.monitor->messageEnded(nw::Outcome::kept(u"the mail server refused the login"_s));
+        QCOMPARE(told.size(), 1);
+        QTRY_COMPARE(told.size(), 2);
+        QCOMPARE(told.at(0).at(0).toString(), u"1 message kept: the server is down"_s);
+        QCOMPARE(told.at(1).at(0).toString(), u"2 messages kept: the mail server refused the login"_s);
+
+        w.state.notify(u"The complaint could not be sent."_s);
+        w.monitor->tmrActivate_Timer();
+        QCOMPARE(w.monitor->trayTip(), tipFor(58) + u"\nThe complaint could not be sent."_s);
+        w.monitor->trayDoubleClick();
+        w.monitor->resized(Monitor::WindowState::Maximized);
+        QCOMPARE(w.monitor->trayTip(), u"Nettlewright"_s);
     }
 
     void activateTurnsGreenAndAsksToMinimise()
