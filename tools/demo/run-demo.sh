@@ -16,8 +16,9 @@ cp "$top"/samples/*.eml "$home/Desktop/JunkChute/"
 
 # Both servers read this pipe and stop when the demo's end closes it, however the demo ends.
 mkfifo "$demo/hold"
-python3 "$top/tests/servers/smtp_sink.py" --eml "$complaints" <"$demo/hold" >"$demo/smtp.port" 2>>"$demo/servers.log" &
-python3 "$here/whois_demo.py" <"$demo/hold" >"$demo/whois.port" 2>>"$demo/servers.log" &
+# Debian's Python, which has the aiosmtpd package that tools/deps.sh installs.
+/usr/bin/python3 "$top/tests/servers/smtp_sink.py" --eml "$complaints" <"$demo/hold" >"$demo/smtp.port" 2>>"$demo/servers.log" &
+/usr/bin/python3 "$here/whois_demo.py" <"$demo/hold" >"$demo/whois.port" 2>>"$demo/servers.log" &
 exec 9>"$demo/hold"
 port() {
     local _
@@ -67,6 +68,6 @@ exec 9>&-
 wait
 count=$(find "$complaints" -name '*.eml' | wc -l)
 echo "$count complaint(s) arrived at the demo's SMTP server: $complaints"
-[ ! -s "$home/.local/state/nettlewright/Nettlewright.log" ] ||
-    echo "What happened to each message: $home/.local/state/nettlewright/Nettlewright.log"
+# Run from the build tree, the program keeps its logs beside itself.
+echo "What happened to each message: the last lines of $bin/Nettlewright.log"
 exit "$status"

@@ -13,7 +13,8 @@ import sys
 
 DOCUMENTATION = [ipaddress.ip_network(n) for n in ("192.0.2.0/24", "198.51.100.0/24", "203.0.113.0/24")]
 
-RECORD = """% Nettlewright demo WHOIS server: documentation addresses only
+# The client follows any "whois server:" in an answer as a referral, so the texts never say it.
+RECORD = """% Nettlewright demo, documentation addresses only
 inetnum:        {network}
 netname:        EXAMPLE-NET
 descr:          Example Network, documentation range (RFC 5737)
@@ -33,7 +34,7 @@ def answer(query):
         for network in DOCUMENTATION:
             if address in network:
                 return RECORD.format(network=network)
-    return "% Nettlewright demo WHOIS server\nNo match for \"%s\".\n" % query
+    return "% Nettlewright demo\nNo match for \"%s\".\n" % query
 
 
 async def serve(reader, writer):
