@@ -12,6 +12,12 @@ demo=$(mktemp -d /tmp/nettlewright-demo.XXXXXX)
 home=$demo/home
 complaints=$demo/complaints
 mkdir -p "$home/Desktop/JunkChute" "$home/.config/nettlewright" "$complaints"
+# A runtime folder of its own, so that a Nettlewright already running for the user is not taken for this one;
+# a Wayland display is then named by its full path.
+mkdir -m 700 "$demo/runtime"
+if [ -n "${WAYLAND_DISPLAY:-}" ] && [ "${WAYLAND_DISPLAY#/}" = "$WAYLAND_DISPLAY" ] && [ -n "${XDG_RUNTIME_DIR:-}" ]; then
+    export WAYLAND_DISPLAY="$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY"
+fi
 cp "$top"/samples/*.eml "$home/Desktop/JunkChute/"
 
 # Both servers read this pipe and stop when the demo's end closes it, however the demo ends.
@@ -62,7 +68,7 @@ or with "Activate JunkChute Monitor". Leave the program to end the demo.
 TEXT
 status=0
 env HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share" \
-    XDG_STATE_HOME="$home/.local/state" XDG_CACHE_HOME="$home/.cache" \
+    XDG_STATE_HOME="$home/.local/state" XDG_CACHE_HOME="$home/.cache" XDG_RUNTIME_DIR="$demo/runtime" \
     "$bin/nettlewright" "${routes[@]}" "$@" || status=$?
 exec 9>&-
 wait
