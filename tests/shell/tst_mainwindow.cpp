@@ -1,5 +1,6 @@
 #include "app/AppState.h"
 #include "app/Settings.h"
+#include "controls/HelpWindow.h"
 #include "controls/Hyperlink.h"
 #include "controls/TaskPane.h"
 #include "intake/frmJunkChute.h"
@@ -164,6 +165,17 @@ private slots:
         QCOMPARE(visited, stops);
         if (auto* view = qobject_cast<QPlainTextEdit*>(start))
             QVERIFY(!view->toPlainText().contains(QLatin1Char('\t')));
+    }
+
+    // F1 opens the help that comes with the program, without going on line.
+    void f1OpensTheShippedHelp()
+    {
+        World w;
+        w.showSettings();
+        QTest::keyClick(w.window->junkChute->txtSpamFile, Qt::Key_F1);
+        QVERIFY(w.window->help());
+        QCOMPARE(w.activeChild(), static_cast<QWidget*>(w.window->help()));
+        QVERIFY(w.window->help()->shownText().contains(u"attach the error log"_s));
     }
 
     // Without its drop folder the program has nothing to work on: it says why and ends.
