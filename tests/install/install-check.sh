@@ -36,6 +36,7 @@ home=$root/home
 mkdir -p "$home/.config/nettlewright" "$home/Desktop"
 as_user=()
 if [ "$(id -u)" -eq 0 ]; then
+    chmod -R a+rX "$root/dest" # whatever the umask, as a package would install it
     chown -R nobody "$home"
     as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
 else
