@@ -112,8 +112,7 @@ int main(int argc, char** argv)
     AppPaths::setProgramFolder(root.filePath(QStringLiteral("program")));
     AppPaths::setDesktopFolder(root.filePath(QStringLiteral("Desktop")));
     SettingsStore::setRoot(root.filePath(QStringLiteral("settings")));
-    for (const QString& table :
-         {QStringLiteral("whois.rir"), QStringLiteral("whois.srv"), QStringLiteral("JunkChute.svg")})
+    for (const QString& table : {QStringLiteral("whois.rir"), QStringLiteral("whois.srv")})
         QFile::copy(QDir(QCoreApplication::applicationDirPath()).filePath(table),
                     AppPaths::join(AppPaths::programFolder(), table));
     SettingsStore store;

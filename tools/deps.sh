@@ -11,10 +11,14 @@ NW_PACKAGES=(
     python3 python3-aiosmtpd   # the real SMTP server the mail tests talk to
     nginx-light                # the HTTP server with range support for the download tests
     xvfb xauth                 # a display for running the desktop program headless
+    desktop-file-utils appstream  # the install test validates the launcher entry and the metainfo
 )
 
 # Only tools/fuzz needs these: the compiler with libFuzzer and the sanitizers' run-time libraries.
 NW_FUZZ_PACKAGES=(clang libclang-rt-dev)
+
+# tools/package needs these: dependencies computed from the libraries linked, and the package's checks.
+NW_PACKAGE_PACKAGES=(dpkg-dev lintian)
 
 # Installs NW_PACKAGES and the packages given as arguments.
 nw_install_deps() {

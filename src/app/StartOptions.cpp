@@ -8,7 +8,8 @@ QString startUsage()
         "usage: nettlewright [--monitor] [--route NAME=HOST:PORT]...\n"
         "  --monitor               start hidden in the notification area with the JunkChute monitor on\n"
         "  --route NAME=HOST:PORT  connect to HOST:PORT whenever WHOIS server NAME is to be asked (repeatable)\n"
-        "  --help                  print this help and exit\n");
+        "  --help                  print this help and exit\n"
+        "  --version               print the version and exit\n");
 }
 
 StartOptions parseStartOptions(const QStringList& args)
@@ -18,6 +19,8 @@ StartOptions parseStartOptions(const QStringList& args)
         const QString& arg = args.at(i);
         if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
             options.help = true;
+        } else if (arg == QLatin1String("--version")) {
+            options.version = true;
         } else if (arg == QLatin1String("--monitor")) {
             options.monitor = true;
         } else if (arg == QLatin1String("--route")) {

@@ -12,6 +12,7 @@ struct StartOptions {
     // Start hidden in the notification area with the monitor on, as an autostart entry does.
     bool monitor = false;
     bool help = false;
+    bool version = false;
     // Set when the command line cannot be used.
     QString error;
 };

@@ -2,10 +2,22 @@
 
 #include "platform/AppInfo.h"
 
+#include <QFile>
+
+static void initHelpResources() { Q_INIT_RESOURCE(help); }
+
 namespace nw {
 
 namespace {
 constexpr int kChunk = 65536;
+}
+
+QString HelpPage::shippedPage()
+{
+    initHelpResources();
+    QFile page(QStringLiteral(":/help/help.html"));
+    page.open(QIODevice::ReadOnly);
+    return QString::fromUtf8(page.readAll());
 }
 
 HelpPage::HelpPage(QObject* parent) : QObject(parent)
@@ -15,10 +27,12 @@ HelpPage::HelpPage(QObject* parent) : QObject(parent)
 
 QString HelpPage::offlinePage(const QUrl& url, const QString& reason)
 {
-    return QStringLiteral("<html><body><h2>%1 Help</h2>"
-                          "<p>The on-line help could not be loaded from <b>%2</b>.</p><p>%3</p>"
-                          "<p>Please check your Internet connection and open Online Help again.</p></body></html>")
-        .arg(appTitle(), url.toString().toHtmlEscaped(), reason.toHtmlEscaped());
+    const QString note = QStringLiteral("<p><i>The on-line help could not be loaded from %1. %2 This is the help "
+                                        "that came with %3.</i></p>")
+                             .arg(url.toString().toHtmlEscaped(), reason.toHtmlEscaped(), appTitle());
+    QString page = shippedPage();
+    const qsizetype body = page.indexOf(QLatin1String("<body>"));
+    return body < 0 ? note + page : page.insert(body + 6, note);
 }
 
 void HelpPage::load(const QUrl& url)

@@ -8,7 +8,7 @@
 namespace nw {
 
 // Fetches the vendor's on-line help page. When it cannot be loaded (no answer within the bound, an HTTP
-// failure, an empty page) the result is a local page that says so, never an empty window.
+// failure, an empty page) the result is the help shipped with the program, headed by a note that says why.
 class HelpPage : public QObject {
     Q_OBJECT
 
@@ -18,6 +18,8 @@ public:
     int timeoutMs = 15000;
 
     void load(const QUrl& url);
+    // The help shipped with the program.
+    static QString shippedPage();
     // The page shown when the help cannot be fetched; `reason` says why.
     static QString offlinePage(const QUrl& url, const QString& reason);
 

@@ -1,6 +1,7 @@
 #include "controls/HelpWindow.h"
 
 #include "controls/HelpPage.h"
+#include "platform/AppInfo.h"
 
 #include <QTextBrowser>
 #include <QVBoxLayout>
@@ -10,7 +11,7 @@ namespace nw {
 frmHelp::frmHelp(const QUrl& url, QWidget* parent)
     : QWidget(parent), m_url(url), m_page(new HelpPage(this)), m_browser(new QTextBrowser(this))
 {
-    setWindowTitle(QStringLiteral("Online Help"));
+    setWindowTitle(QStringLiteral("%1 Help").arg(appTitle()));
     m_browser->setOpenExternalLinks(true);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
@@ -19,12 +20,20 @@ frmHelp::frmHelp(const QUrl& url, QWidget* parent)
         m_browser->setHtml(html);
         emit pageShown(online);
     });
-    m_browser->setHtml(QStringLiteral("<p>Loading %1 …</p>").arg(m_url.toString().toHtmlEscaped()));
-    reload();
 }
 
 QString frmHelp::shownText() const { return m_browser->toPlainText(); }
 
-void frmHelp::reload() { m_page->load(m_url); }
+void frmHelp::reload()
+{
+    m_browser->setHtml(QStringLiteral("<p>Loading %1 …</p>").arg(m_url.toString().toHtmlEscaped()));
+    m_page->load(m_url);
+}
+
+void frmHelp::showShipped()
+{
+    m_browser->setHtml(HelpPage::shippedPage());
+    emit pageShown(false);
+}
 
 } // namespace nw

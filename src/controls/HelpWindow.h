@@ -9,7 +9,7 @@ namespace nw {
 
 class HelpPage;
 
-// The on-line help window: the vendor's help page, or a local page that says why it is missing.
+// The help window: the vendor's on-line help page, or the help shipped with the program.
 class frmHelp : public QWidget {
     Q_OBJECT
 
@@ -17,8 +17,10 @@ public:
     explicit frmHelp(const QUrl& url, QWidget* parent = nullptr);
 
     QString shownText() const;
-    // Loads the page again (each time the window is opened from the menu).
+    // Loads the on-line page (each time the window is opened from the menu); the shipped help when it fails.
     void reload();
+    // The shipped help, without going on line.
+    void showShipped();
 
 signals:
     void pageShown(bool online);

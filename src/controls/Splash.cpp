@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace nw {
@@ -92,6 +93,7 @@ frmAbout::frmAbout(QWidget* parent) : QWidget(parent, Qt::Dialog)
     row->addLayout(column, 1);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QWidget::close);
+    connect(new QShortcut(QKeySequence::Cancel, this), &QShortcut::activated, this, &QWidget::close);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(20, 20, 20, 14);
     layout->addLayout(row);

@@ -5,7 +5,6 @@
 #include "platform/Prompts.h"
 #include "platform/TextFile.h"
 
-#include <QFileInfo>
 #include <QHash>
 #include <QLocale>
 
@@ -92,12 +91,9 @@ void ErrorHandler::reset()
     m_clock = nullptr;
 }
 
-QString errorLogPath() { return AppPaths::join(AppPaths::programFolder(), appTitle() + QStringLiteral(".err")); }
+QString errorLogPath() { return AppPaths::logFile(appTitle() + QStringLiteral(".err")); }
 
-QString outcomeLogPath()
-{
-    return AppPaths::join(QFileInfo(errorLogPath()).path(), appTitle() + QStringLiteral(".log"));
-}
+QString outcomeLogPath() { return AppPaths::logFile(appTitle() + QStringLiteral(".log")); }
 
 QString generalDateText(const QDateTime& when)
 {

@@ -74,9 +74,9 @@ int HandleError(const RuntimeError& error, const QString& description, int mode,
 // Appends the date line, the product line and `record` to the error log.
 void WriteErrorLog(const QString& record);
 
-// Nettlewright.err in the program folder.
+// Nettlewright.err in the logs' folder.
 QString errorLogPath();
-// Nettlewright.log beside the error log: one line for each message the road ended.
+// Nettlewright.log in the logs' folder, beside the error log: one line for each message the road ended.
 QString outcomeLogPath();
 
 // The system's general date format: short date and long time, as the user's locale writes them.

@@ -17,6 +17,8 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
+#include <algorithm>
+
 namespace nw {
 
 namespace {
@@ -50,6 +52,7 @@ frmErrHandler::frmErrHandler(const AppState& state, QWidget* parent)
     lblBtnSelection = new QLabel(picLayout);
     lblBtnSelection->hide();
     cmdSendError = new QPushButton(kReportOut);
+    cmdSendError->setAutoDefault(false);
 
     auto* fields = new QGridLayout;
     fields->addWidget(new QLabel(QStringLiteral("Error:")), 0, 0, Qt::AlignLeft | Qt::AlignTop);
@@ -134,6 +137,10 @@ QString frmErrHandler::showModal(const QStringList& captions)
         cmdOption[i]->setText(captions.value(i));
         cmdOption[i]->setVisible(i < captions.size());
     }
+    // Enter takes the rightmost option (OK, or Ignore among Quit, Retry and Ignore), never "Report Error".
+    QPushButton* byDefault = cmdOption[std::clamp(int(captions.size()) - 1, 0, 2)];
+    byDefault->setDefault(true);
+    byDefault->setFocus();
     exec();
     return lblBtnSelection->text();
 }

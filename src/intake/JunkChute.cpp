@@ -2,6 +2,7 @@
 
 #include "app/AppState.h"
 #include "errors/ErrorHandler.h"
+#include "platform/AppId.h"
 #include "platform/AppPaths.h"
 #include "platform/Prompts.h"
 #include "platform/TextFile.h"
@@ -24,8 +25,8 @@ const QString kFolderName = QStringLiteral("JunkChute");
 // .directory entry on Linux desktops.
 void giveFolderIcon(const QString& folder)
 {
-    const QString program = QDir::toNativeSeparators(AppPaths::programFolder());
 #ifdef Q_OS_WIN
+    const QString program = QDir::toNativeSeparators(AppPaths::programFolder());
     SetFileAttributesW(reinterpret_cast<LPCWSTR>(QDir::toNativeSeparators(folder).utf16()), FILE_ATTRIBUTE_SYSTEM);
     const QString ini = AppPaths::join(folder, QStringLiteral("desktop.ini"));
     AppendTextFile(ini, QStringLiteral("[.ShellClassInfo]"));
@@ -34,8 +35,8 @@ void giveFolderIcon(const QString& folder)
     SetFileAttributesW(reinterpret_cast<LPCWSTR>(QDir::toNativeSeparators(ini).utf16()), FILE_ATTRIBUTE_HIDDEN);
 #else
     const QString entry = AppPaths::join(folder, QStringLiteral(".directory"));
-    TextFile::write(entry, QStringLiteral("[Desktop Entry]\nIcon=") + AppPaths::join(program, kFolderName) +
-                               QStringLiteral(".svg\n"));
+    // By the installed icon's name: a path would point into wherever the program happened to be started from.
+    TextFile::write(entry, QStringLiteral("[Desktop Entry]\nIcon=") + folderIconName() + QLatin1Char('\n'));
 #endif
 }
 } // namespace

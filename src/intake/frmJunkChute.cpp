@@ -32,6 +32,8 @@ frmJunkChute::frmJunkChute(AppState& state, QWidget* parent) : QWidget(parent), 
 
     supBody = new CaptionFrame(QStringLiteral("Message Body"), this);
     txtSpamFile = new QPlainTextEdit(supBody);
+    // A pasted header keeps its tabs; the Tab key moves on to the next field.
+    txtSpamFile->setTabChangesFocus(true);
     txtSpamFile->setLineWrapMode(QPlainTextEdit::NoWrap);
     spamFileView = MessageView(txtSpamFile);
     supBody->body()->addWidget(txtSpamFile);

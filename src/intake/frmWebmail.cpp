@@ -38,6 +38,8 @@ frmWebmail::frmWebmail(AppState& state, QWidget* parent) : QWidget(parent), m_st
 
     supBody = new CaptionFrame(QStringLiteral("Message Header and Body"), this);
     txtSpamFile = new QPlainTextEdit(supBody);
+    // A pasted header keeps its tabs; the Tab key moves on to the next field.
+    txtSpamFile->setTabChangesFocus(true);
     txtSpamFile->setLineWrapMode(QPlainTextEdit::NoWrap);
     supBody->body()->addWidget(txtSpamFile);
 

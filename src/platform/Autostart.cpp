@@ -1,6 +1,7 @@
 #include "platform/Autostart.h"
 
 #include "errors/ErrorHandler.h"
+#include "platform/AppId.h"
 #include "platform/AppInfo.h"
 #include "platform/AppPaths.h"
 
@@ -22,8 +23,9 @@ QString g_folder;
 #ifndef Q_OS_WIN
 QByteArray desktopEntry(const QString& program)
 {
-    return QStringLiteral("[Desktop Entry]\nType=Application\nName=%1\nExec=%2\nX-GNOME-Autostart-enabled=true\n")
-        .arg(appTitle(), Autostart::desktopExec(program))
+    return QStringLiteral(
+               "[Desktop Entry]\nType=Application\nName=%1\nExec=%2\nIcon=%3\nX-GNOME-Autostart-enabled=true\n")
+        .arg(appTitle(), Autostart::desktopExec(program), appId())
         .toUtf8();
 }
 
@@ -121,5 +123,17 @@ void LoadOnStartup(bool enable)
 #endif
     });
 }
+
+namespace AutostartText {
+#ifdef Q_OS_WIN
+QString panelCaption() { return QStringLiteral("Load on Windows Startup"); }
+QString wizardCaption() { return QStringLiteral("Auto start with Windows"); }
+QString wizardQuestion() { return QStringLiteral("Would you like Nettlewright to start up every time you log on to Windows?"); }
+#else
+QString panelCaption() { return QStringLiteral("Start when I log in"); }
+QString wizardCaption() { return QStringLiteral("Start when I log in"); }
+QString wizardQuestion() { return QStringLiteral("Would you like Nettlewright to start up every time you log in?"); }
+#endif
+} // namespace AutostartText
 
 } // namespace nw

@@ -24,6 +24,13 @@ QString desktopExec(const QString& program);
 QString runValue(const QString& program);
 } // namespace Autostart
 
+// The words for starting at log-on: Windows keeps its own, other desktops say what they do.
+namespace AutostartText {
+QString panelCaption();   // the settings panel's check box
+QString wizardCaption();  // the wizard's check box
+QString wizardQuestion(); // the wizard's page about it
+} // namespace AutostartText
+
 // Makes the desktop session start the program at log-on (true) or stops it doing so (false). Like the
 // registry calls it stands for, it reports nothing: a folder that cannot be written leaves things as they were.
 void LoadOnStartup(bool enable);

@@ -48,7 +48,7 @@ QString frmFirstTimeSetup::instructions(int page)
                               "will use it's return address.  It is recommended that you DO use your return address "
                               "and if disabled may cause the inability to send mail on some mail servers.");
     case 5:
-        return QStringLiteral("Would you like Nettlewright to start up every time you log on to Windows?");
+        return AutostartText::wizardQuestion();
     case 6:
         return QStringLiteral("Nettlewright setup is now complete.  After Nettlewright completely starts up you will "
                               "notice a new folder on your desktop titled 'JunkChute'.  This is the holding area for "
@@ -86,7 +86,7 @@ frmFirstTimeSetup::frmFirstTimeSetup(SettingsStore& store, QWidget* parent) : QD
     chkCopy = new QCheckBox(QStringLiteral("Send a copy to myself"));
     chkReturnAddress = new QCheckBox(QStringLiteral("Use my Return Email Address"));
     chkReturnAddress->setChecked(true);
-    chkAutoStart = new QCheckBox(QStringLiteral("Auto start with Windows"));
+    chkAutoStart = new QCheckBox(AutostartText::wizardCaption());
 
     pages = new QStackedWidget(this);
     for (int p = 0; p < PageCount; ++p) {

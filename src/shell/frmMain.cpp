@@ -6,6 +6,7 @@
 #include "controls/Hyperlink.h"
 #include "controls/Icons.h"
 #include "controls/Splash.h"
+#include "controls/TabOrder.h"
 #include "controls/TaskPane.h"
 #include "errors/ErrorHandler.h"
 #include "header/SourceWalk.h"
@@ -41,6 +42,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QShortcut>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -135,6 +137,8 @@ frmMain::frmMain(AppState& state, SettingsStore& store, EndpointRouter router, Q
     connect(monitor, &Monitor::notification, IconEvent, &SysTray::showMessage);
 
     connect(xpBMenu, &TaskPane::ItemClick, this, &frmMain::xpBMenu_ItemClick);
+    auto* f1 = new QShortcut(QKeySequence::HelpContents, this, this, [this] { showHelp(false); });
+    f1->setContext(Qt::ApplicationShortcut);
     connect(monitor, &Monitor::greenChanged, this,
             [this](bool green) { IconEvent->setTrayIcon(green ? programIcon(true) : windowIcon()); });
     connect(monitor, &Monitor::trayTipChanged, IconEvent, &SysTray::setTrayTip);
@@ -166,7 +170,7 @@ QWidget* frmMain::buildSettingsPanel()
     panel->setObjectName(QStringLiteral("settingsPanel"));
     txtSMTP = new QLineEdit(panel);
     txtEmail = new QLineEdit(panel);
-    chkLoadwithWindows = new QCheckBox(QStringLiteral("Load on Windows Startup"), panel);
+    chkLoadwithWindows = new QCheckBox(AutostartText::panelCaption(), panel);
     chkMyReturn = new QCheckBox(QStringLiteral("Use my return address in email"), panel);
     chkCopyEmail = new QCheckBox(QStringLiteral("CC me on every email sent"), panel);
     chkSkipOwnHops = new QCheckBox(QStringLiteral("Look past my own mail servers"), panel);
@@ -287,7 +291,9 @@ void frmMain::setChildWindow(const QString& itemKey, QWidget* window, bool insid
 {
     m_children.insert(itemKey.toLower(), window);
     if (inside) {
-        QMdiSubWindow* frame = mdiArea->addSubWindow(window);
+        auto* frame = new TabThroughSubWindow;
+        frame->setWidget(window);
+        mdiArea->addSubWindow(frame);
         // Each child window stays loaded for the whole run: closing it only hides it.
         frame->setAttribute(Qt::WA_DeleteOnClose, false);
         frame->setWindowIcon(window->windowIcon().isNull() ? programIcon() : window->windowIcon());
@@ -360,6 +366,8 @@ void frmMain::LoadMenuBar()
                 xpBMenu->itemLink(group, key)->setEnabled(false);
         }
         xpBMenu->SetGroupChild(QStringLiteral("Settings"), settingsPanel);
+        // Tab goes down the menu and the settings panel as they stand, whatever order they were made in.
+        chainTabOrder(xpBMenu->widget());
         xpBMenu->DisableUpdates(false);
         for (const QString& group : xpBMenu->groupKeys())
             xpBMenu->ExpandGroup(group, false);
@@ -438,14 +446,7 @@ void frmMain::xpBMenu_ItemClick(const QString& groupKey, const QString& itemKey)
             } else if (item == QLatin1String("whois") || item == QLatin1String("complaint")) {
                 showChild(item);
             } else if (item == QLatin1String("help")) {
-                if (!m_help) {
-                    m_help = new frmHelp(QUrl(VendorService::helpUrl(m_store)));
-                    setChildWindow(QStringLiteral("Help"), m_help);
-                    m_frames.value(m_help)->resize(640, 480);
-                } else {
-                    m_help->reload();
-                }
-                showChild(m_help);
+                showHelp(true);
             } else if (item == QLatin1String("about")) {
                 if (!m_about) {
                     m_about = new frmAbout(this);
@@ -469,12 +470,26 @@ void frmMain::xpBMenu_ItemClick(const QString& groupKey, const QString& itemKey)
     });
 }
 
+void frmMain::showHelp(bool online)
+{
+    if (!m_help) {
+        m_help = new frmHelp(QUrl(VendorService::helpUrl(m_store)));
+        setChildWindow(QStringLiteral("Help"), m_help);
+        m_frames.value(m_help)->resize(720, 560);
+    }
+    if (online)
+        m_help->reload();
+    else
+        m_help->showShipped();
+    showChild(m_help);
+}
+
 void frmMain::checkForUpdates()
 {
     // One run at a time; the window closes itself when the run is over.
     if (m_update)
         return;
-    m_update = new frmLiveUpdate(VendorService::updateBase(m_store), AppPaths::programFolder());
+    m_update = new frmLiveUpdate(VendorService::updateBase(m_store), AppPaths::writableFolder());
     m_update->show();
 }
 

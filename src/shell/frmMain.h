@@ -90,6 +90,8 @@ public:
     frmEmail* email;
     ContactStage* contact;
     frmContact* contactWindow;
+    // The help window with the vendor's page (the "Help" item), or the shipped help (F1, in any window).
+    void showHelp(bool online);
     // Created when first opened.
     frmHelp* help() const { return m_help; }
     frmAbout* about() const;

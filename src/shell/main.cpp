@@ -1,4 +1,5 @@
 #include "app/StartOptions.h"
+#include "platform/AppInfo.h"
 #include "platform/MessageBoxPrompts.h"
 #include "platform/Prompts.h"
 #include "platform/SingleInstance.h"
@@ -18,6 +19,10 @@ int main(int argc, char** argv)
     const nw::StartOptions options = nw::parseStartOptions(args);
     if (options.help) {
         std::fputs(nw::startUsage().toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::printf("%s %s\n", qPrintable(nw::appTitle()), qPrintable(nw::versionText()));
         return 0;
     }
     if (!options.error.isEmpty()) {

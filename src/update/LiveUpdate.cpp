@@ -78,8 +78,8 @@ struct LiveUpdate::Download {
     double remaining = 0;
 };
 
-LiveUpdate::LiveUpdate(DownloadView& view, QString updateBase, QString programFolder, Opener open, QObject* parent)
-    : QObject(parent), m_view(view), m_base(std::move(updateBase)), m_folder(std::move(programFolder)),
+LiveUpdate::LiveUpdate(DownloadView& view, QString updateBase, QString folder, Opener open, QObject* parent)
+    : QObject(parent), m_view(view), m_base(std::move(updateBase)), m_folder(std::move(folder)),
       m_open(std::move(open))
 {
 }
@@ -87,7 +87,7 @@ LiveUpdate::LiveUpdate(DownloadView& view, QString updateBase, QString programFo
 QString LiveUpdate::catalogName() { return appTitle() + QStringLiteral(".upd"); }
 QString LiveUpdate::openListName() { return QStringLiteral("execat.upd"); }
 
-UpdateList LiveUpdate::BuildUpdateList(const QString& programFolder)
+UpdateList LiveUpdate::BuildUpdateList()
 {
     UpdateList list(16);
     list[0] = {QStringLiteral("nettlewright.exe"),
@@ -96,7 +96,7 @@ UpdateList LiveUpdate::BuildUpdateList(const QString& programFolder)
     for (int row = 1; row <= 2; ++row) {
         const QString name = tables.at(row - 1);
         QString version;
-        QFile file(AppPaths::join(programFolder, name));
+        QFile file(AppPaths::dataFile(name));
         if (file.open(QIODevice::ReadOnly)) {
             QString first = QString::fromLatin1(file.readLine());
             while (first.endsWith(QLatin1Char('\n')) || first.endsWith(QLatin1Char('\r')))
@@ -111,7 +111,7 @@ UpdateList LiveUpdate::BuildUpdateList(const QString& programFolder)
 
 void LiveUpdate::run()
 {
-    m_updateList = BuildUpdateList(m_folder);
+    m_updateList = BuildUpdateList();
     if (GetUpdateCatalog())
         ProcessUpdateCatalog();
 }
@@ -126,14 +126,14 @@ bool LiveUpdate::GetUpdateCatalog()
     return ok;
 }
 
-QString LiveUpdate::catalogDestination(const QStringList& fields, const QString& programFolder)
+QString LiveUpdate::catalogDestination(const QStringList& fields, const QString& folder)
 {
     const QString& name = fields.at(1);
     const QString& where = fields.at(2);
     if (!isPlainName(name))
         return QString();
     if (where.compare(QLatin1String("app"), Qt::CaseInsensitive) == 0)
-        return AppPaths::join(programFolder, name);
+        return AppPaths::join(folder, name);
     // No folder is assigned to these; following them would write to a previous line's path.
     if (where.compare(QLatin1String("windows"), Qt::CaseInsensitive) == 0 ||
         where.compare(QLatin1String("system"), Qt::CaseInsensitive) == 0)
@@ -142,7 +142,7 @@ QString LiveUpdate::catalogDestination(const QStringList& fields, const QString&
     for (const QString& part : parts)
         if (!isPlainName(part))
             return QString();
-    return AppPaths::join(AppPaths::join(programFolder, parts.join(QLatin1Char('/'))), name);
+    return AppPaths::join(AppPaths::join(folder, parts.join(QLatin1Char('/'))), name);
 }
 
 void LiveUpdate::ProcessUpdateCatalog()

@@ -39,14 +39,16 @@ class LiveUpdate : public QObject {
 public:
     using Opener = std::function<void(const QString& path)>;
 
-    LiveUpdate(DownloadView& view, QString updateBase, QString programFolder, Opener open, QObject* parent = nullptr);
+    // `folder` takes the catalog and everything downloaded: the user's writable copy of the program folder.
+    LiveUpdate(DownloadView& view, QString updateBase, QString folder, Opener open, QObject* parent = nullptr);
 
-    static UpdateList BuildUpdateList(const QString& programFolder);
+    // The versions of the program and of the tables it reads (a fetched table in place of the shipped one).
+    static UpdateList BuildUpdateList();
     static QString catalogName(); // "Nettlewright.upd"
     static QString openListName(); // "execat.upd"
-    // Where the catalog line with these fields (at least seven) puts its file inside `programFolder`; empty
+    // Where the catalog line with these fields (at least seven) puts its file inside `folder`; empty
     // for a line that cannot be followed safely.
-    static QString catalogDestination(const QStringList& fields, const QString& programFolder);
+    static QString catalogDestination(const QStringList& fields, const QString& folder);
 
     // The whole run: the list, the catalog, the downloads, the files to open; then finished().
     void run();

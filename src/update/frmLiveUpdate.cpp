@@ -25,9 +25,9 @@ QLabel* caption(const QString& text, QWidget* parent)
 }
 } // namespace
 
-frmLiveUpdate::frmLiveUpdate(const QString& updateBase, const QString& programFolder, QWidget* parent)
+frmLiveUpdate::frmLiveUpdate(const QString& updateBase, const QString& folder, QWidget* parent)
     : QWidget(parent, Qt::Window),
-      m_update(*this, updateBase, programFolder,
+      m_update(*this, updateBase, folder,
                [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); })
 {
     setWindowTitle(QStringLiteral("Checking Updates"));

@@ -19,7 +19,7 @@ class frmLiveUpdate : public QWidget, public DownloadView {
     Q_OBJECT
 
 public:
-    frmLiveUpdate(const QString& updateBase, const QString& programFolder, QWidget* parent = nullptr);
+    frmLiveUpdate(const QString& updateBase, const QString& folder, QWidget* parent = nullptr);
 
     LiveUpdate& liveUpdate() { return m_update; }
     QTimer tmrStartDownload;

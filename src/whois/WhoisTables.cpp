@@ -238,11 +238,11 @@ bool MatchLabels(const QString& name, const QString& pattern)
 
 QString WhoisTables::rirPath()
 {
-    return AppPaths::join(AppPaths::programFolder(), QStringLiteral("whois.rir"));
+    return AppPaths::dataFile(QStringLiteral("whois.rir"));
 }
 QString WhoisTables::tldPath()
 {
-    return AppPaths::join(AppPaths::programFolder(), QStringLiteral("whois.srv"));
+    return AppPaths::dataFile(QStringLiteral("whois.srv"));
 }
 
 QString WhoisTables::rir6Path()

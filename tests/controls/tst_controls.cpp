@@ -135,9 +135,12 @@ private slots:
         const quint16 port = answer.isEmpty() ? ScriptedPeer::closedPort() : peer.port();
         frmHelp help(QUrl(QStringLiteral("http://127.0.0.1:%1/help").arg(port)));
         QSignalSpy pages(&help, &frmHelp::pageShown);
+        help.reload();
         QVERIFY(pages.wait(10000));
         QCOMPARE(pages.at(0).at(0).toBool(), online);
         QVERIFY2(help.shownText().contains(shown), qPrintable(help.shownText()));
+        // Without the vendor's page the help that came with the program is there, whole.
+        QCOMPARE(help.shownText().contains(u"attach the error log"_s), !online);
         if (!answer.isEmpty())
             QCOMPARE(peer.lines().value(0), QByteArray("GET /help HTTP/1.1\r\n"));
     }

@@ -6,6 +6,7 @@
 #include "support/TestCertificate.h"
 #include "support/TestMain.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -84,6 +85,37 @@ private slots:
         QCOMPARE(box.exits(), exits);
         QVERIFY(!dialog.isVisible());
         QCOMPARE(dialog.txtStack->toPlainText().isEmpty(), unloaded);
+    }
+
+    // With the report button on offer, Enter takes the option that never ends the program, Esc closes.
+    void keysAnswerTheDialog_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("result");
+        QTest::newRow("Enter takes OK") << 3 << int(Qt::Key_Return) << 3;
+        QTest::newRow("Enter takes Ignore, not Quit") << 2 << int(Qt::Key_Return) << 3;
+        QTest::newRow("Esc closes without a button") << 2 << int(Qt::Key_Escape) << 0;
+    }
+    void keysAnswerTheDialog()
+    {
+        QFETCH(int, mode);
+        QFETCH(int, key);
+        QFETCH(int, result);
+        Sandbox box;
+        AppState state;
+        state.smtpServer = QStringLiteral("smtp.example.net");
+        state.userAddress = QStringLiteral("me@example.net");
+        frmErrHandler dialog(state);
+        ErrorHandler::instance().setPresenter(&dialog);
+        const QString folded = dialog.cmdSendError->text();
+        pressWhenShown(dialog, [&] {
+            QWidget* focus = QApplication::focusWidget();
+            QTest::keyClick(focus && dialog.isAncestorOf(focus) ? focus : &dialog, Qt::Key(key));
+        });
+        QCOMPARE(HandleError(RuntimeError(53), QStringLiteral("File not found"), mode), result);
+        QCOMPARE(dialog.cmdSendError->text(), folded);
+        QCOMPARE(box.exits(), 0);
     }
 
     void reportButtonNeedsServerAndAddress_data()

@@ -1,6 +1,7 @@
 #include "app/AppState.h"
 #include "intake/JunkChute.h"
 #include "intake/Webmail.h"
+#include "platform/AppId.h"
 #include "platform/AppPaths.h"
 #include "support/Files.h"
 #include "support/Sandbox.h"
@@ -28,7 +29,7 @@ private slots:
         QCOMPARE(state.junkChuteFolder(), box.desktopFolder() + QStringLiteral("/JunkChute"));
         QVERIFY(QFileInfo(state.junkChuteFolder()).isDir());
         const QByteArray entry = fileBytes(state.junkChuteFolder() + QStringLiteral("/.directory"));
-        QCOMPARE(entry, "[Desktop Entry]\nIcon=" + box.programFolder().toUtf8() + "/JunkChute.svg\n");
+        QCOMPARE(entry, "[Desktop Entry]\nIcon=" + folderIconName().toUtf8() + "\n");
         // The icon entry is the folder's own, not a message.
         QVERIFY(junkChuteFiles(state.junkChuteFolder()).isEmpty());
         QVERIFY(box.prompts().shown().isEmpty());

@@ -1,10 +1,11 @@
 #!/usr/bin/python3
 """A real SMTP server for the mail tests (aiosmtpd from Debian) on a loopback port chosen at run time.
 
-Usage: smtp_sink.py FOLDER [--security none|starttls|tls --cert PEM --key PEM] [--user U --password P
+Usage: smtp_sink.py FOLDER [--eml] [--security none|starttls|tls --cert PEM --key PEM] [--user U --password P
 [--mechanisms PLAIN,LOGIN]] [--strict]. Prints "PORT <n>" once it listens. Every message accepted is stored as
 FOLDER/<n>.json holding the envelope (HELO name, sender, recipients) and the exact data bytes the server
-received (after the end-of-data line, with the transparency dots removed), base64-encoded. Every
+received (after the end-of-data line, with the transparency dots removed), base64-encoded; with --eml
+also as FOLDER/<n>.eml, the message as a mail program would open it. Every
 authentication attempt appends "MECHANISM LOGIN ok|bad" to FOLDER/auth.log. With a user, mail is
 accepted only after authentication; with "starttls", only after STARTTLS. With --strict it behaves as
 strict submission servers do: a MAIL FROM or RCPT TO address without angle brackets gets "555 5.5.2" and
@@ -29,9 +30,10 @@ def has_date(content):
 
 
 class Store:
-    def __init__(self, folder, strict):
+    def __init__(self, folder, strict, eml):
         self.folder = folder
         self.strict = strict
+        self.eml = eml
         self.count = 0
 
     async def handle_DATA(self, server, session, envelope):
@@ -48,6 +50,9 @@ class Store:
         with open(path + ".tmp", "w") as f:
             json.dump(record, f)
         os.replace(path + ".tmp", path)
+        if self.eml:
+            with open(os.path.join(self.folder, "%d.eml" % self.count), "wb") as f:
+                f.write(envelope.original_content)
         return "250 OK stored"
 
 
@@ -87,7 +92,7 @@ class Authenticator:
 
 async def main(args):
     loop = asyncio.get_running_loop()
-    store = Store(args.folder, args.strict)
+    store = Store(args.folder, args.strict, args.eml)
     context = None
     if args.security != "none":
         context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
@@ -119,6 +124,7 @@ if __name__ == "__main__":
     warnings.simplefilter("ignore")
     parser = argparse.ArgumentParser()
     parser.add_argument("folder")
+    parser.add_argument("--eml", action="store_true")
     parser.add_argument("--security", choices=["none", "starttls", "tls"], default="none")
     parser.add_argument("--cert")
     parser.add_argument("--key")

@@ -1,5 +1,6 @@
 #include "app/AppState.h"
 #include "app/Settings.h"
+#include "controls/HelpWindow.h"
 #include "controls/Hyperlink.h"
 #include "controls/TaskPane.h"
 #include "header/SourceWalk.h"
@@ -22,6 +23,7 @@
 #include "whois/WhoIs.h"
 #include "whois/frmWhois.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileInfo>
@@ -121,6 +123,66 @@ private slots:
         QCOMPARE(menu->itemKeys(QStringLiteral("Main")).size(), 6);
         QCOMPARE(w.activeChild(), static_cast<QWidget*>(w.window->junkChute));
         QVERIFY(w.window->IconEvent->InTray());
+    }
+
+    // Tab goes through a window's fields in the order they stand on screen, and on into the menu.
+    void tabFollowsTheScreen_data()
+    {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("through");
+        QTest::newRow("settings panel, top to bottom") << u"settings"_s << u"settings"_s;
+        QTest::newRow("out of the JunkChute view, every menu item") << u"junkchute"_s << u"menu"_s;
+        QTest::newRow("out of the web-mail view, every menu item") << u"webmail"_s << u"menu"_s;
+    }
+    void tabFollowsTheScreen()
+    {
+        QFETCH(QString, from);
+        QFETCH(QString, through);
+        World w;
+        w.showSettings();
+        frmMain& window = *w.window;
+        QWidget* start = from == u"settings"_s ? static_cast<QWidget*>(window.txtSMTP)
+                         : from == u"junkchute"_s ? window.junkChute->txtSpamFile
+                                                  : window.webmail->txtSpamFile;
+        QWidget* scope = through == u"settings"_s ? window.settingsPanel : static_cast<QWidget*>(window.xpBMenu);
+        if (from == u"webmail"_s)
+            window.xpBMenu_ItemClick(u"Actions"_s, u"Webmail"_s);
+        QList<QWidget*> stops;
+        for (QWidget* child : scope->findChildren<QWidget*>())
+            if (child->isVisibleTo(&window) && child->isEnabled() && (child->focusPolicy() & Qt::TabFocus))
+                stops << child;
+        const auto onScreen = [&](QWidget* a, QWidget* b) {
+            const QPoint pa = a->mapTo(&window, QPoint()), pb = b->mapTo(&window, QPoint());
+            return pa.y() != pb.y() ? pa.y() < pb.y() : pa.x() < pb.x();
+        };
+        std::sort(stops.begin(), stops.end(), onScreen);
+        QVERIFY(stops.size() >= 2);
+
+        start->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), start);
+        QList<QWidget*> visited;
+        if (stops.contains(start))
+            visited << start;
+        for (int i = 0; i < 400 && visited.size() < stops.size(); ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QWidget* now = QApplication::focusWidget();
+            if (stops.contains(now) && !visited.contains(now))
+                visited << now;
+        }
+        QCOMPARE(visited, stops);
+        if (auto* view = qobject_cast<QPlainTextEdit*>(start))
+            QVERIFY(!view->toPlainText().contains(QLatin1Char('\t')));
+    }
+
+    // F1 opens the help that comes with the program, without going on line.
+    void f1OpensTheShippedHelp()
+    {
+        World w;
+        w.showSettings();
+        QTest::keyClick(w.window->junkChute->txtSpamFile, Qt::Key_F1);
+        QVERIFY(w.window->help());
+        QCOMPARE(w.activeChild(), static_cast<QWidget*>(w.window->help()));
+        QVERIFY(w.window->help()->shownText().contains(u"attach the error log"_s));
     }
 
     // Without its drop folder the program has nothing to work on: both attempts to create it say so, and

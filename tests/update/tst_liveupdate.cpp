@@ -71,7 +71,7 @@ private slots:
         Sandbox box;
         if (!rir.isEmpty())
             box.writeFile(QStringLiteral("whois.rir"), rir);
-        const UpdateList list = LiveUpdate::BuildUpdateList(box.programFolder());
+        const UpdateList list = LiveUpdate::BuildUpdateList();
         QCOMPARE(list.size(), 16);
         QCOMPARE(list.at(0), std::make_pair(QStringLiteral("nettlewright.exe"), QStringLiteral("201")));
         QCOMPARE(list.at(1), std::make_pair(QStringLiteral("whois.rir"), version));
