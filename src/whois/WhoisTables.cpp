@@ -247,7 +247,7 @@ QString WhoisTables::tldPath()
 
 QString WhoisTables::rir6Path()
 {
-    return AppPaths::join(AppPaths::programFolder(), QStringLiteral("whois6.rir"));
+    return AppPaths::dataFile(QStringLiteral("whois6.rir"));
 }
 
 QList<RirEntry> WhoisTables::builtInRirEntries()
