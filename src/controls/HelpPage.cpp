@@ -6,7 +6,9 @@ namespace nw {
 
 namespace {
 constexpr int kChunk = 65536;
-}
+// More than any help page; a server that sends without end is cut off here.
+constexpr qsizetype kMaxPage = 8 * 1024 * 1024;
+} // namespace
 
 HelpPage::HelpPage(QObject* parent) : QObject(parent)
 {
@@ -33,7 +35,8 @@ void HelpPage::headersReceived()
     const QString headers = m_http.responseHeaders();
     const QString status = headers.mid(9, 3);
     if (status.isEmpty()) {
-        emit loaded(offlinePage(m_url, QStringLiteral("The server did not answer.")), false);
+        const QString why = m_http.failure();
+        emit loaded(offlinePage(m_url, why.isEmpty() ? QStringLiteral("The server did not answer.") : why), false);
         return;
     }
     if (status != QLatin1String("200")) {
@@ -45,9 +48,10 @@ void HelpPage::headersReceived()
     QByteArray body;
     for (QByteArray chunk = m_http.getChunk(kChunk);; chunk = m_http.getChunk(kChunk)) {
         body += chunk;
-        if (chunk.size() < kChunk)
+        if (chunk.size() < kChunk || body.size() >= kMaxPage)
             break;
     }
+    m_http.cancel();
     const QString html = QString::fromUtf8(body);
     if (html.trimmed().isEmpty())
         emit loaded(offlinePage(m_url, QStringLiteral("The server sent an empty page.")), false);
