@@ -49,8 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (size == 0)
         return 0;
     fuzz::init();
-    const qsizetype piece = data[0] % 64 + 1;
-    const QByteArray answer = fuzz::bytesOf(data + 1, size - 1);
+    const auto [piece, answer] = fuzz::piecedInput(data, size);
     const Reading pieces = readInPieces(answer, piece);
     const Reading whole = readInPieces(answer, std::max<qsizetype>(answer.size(), 1));
     if (pieces.header != whole.header || pieces.body != whole.body || pieces.complete != whole.complete ||
