@@ -145,7 +145,8 @@ void HttpAnswer::parseBody()
         const qsizetype eol = m_in.indexOf(kCrLf, std::max(at, m_scanned - 1));
         if (eol < 0) {
             m_scanned = m_in.size();
-            lineTooLong(m_in.size() - at);
+            // A CR at the end may begin the line's CR LF.
+            lineTooLong(m_in.size() - at - (m_in.endsWith('\r') ? 1 : 0));
             break;
         }
         if (lineTooLong(eol - at))
