@@ -10,7 +10,9 @@ namespace nw {
 
 namespace {
 constexpr int kChunk = 65536;
-}
+// More than any help page; a server that sends without end is cut off here.
+constexpr qsizetype kMaxPage = 8 * 1024 * 1024;
+} // namespace
 
 QString HelpPage::shippedPage()
 {
@@ -47,7 +49,8 @@ void HelpPage::headersReceived()
     const QString headers = m_http.responseHeaders();
     const QString status = headers.mid(9, 3);
     if (status.isEmpty()) {
-        emit loaded(offlinePage(m_url, QStringLiteral("The server did not answer.")), false);
+        const QString why = m_http.failure();
+        emit loaded(offlinePage(m_url, why.isEmpty() ? QStringLiteral("The server did not answer.") : why), false);
         return;
     }
     if (status != QLatin1String("200")) {
@@ -59,9 +62,10 @@ void HelpPage::headersReceived()
     QByteArray body;
     for (QByteArray chunk = m_http.getChunk(kChunk);; chunk = m_http.getChunk(kChunk)) {
         body += chunk;
-        if (chunk.size() < kChunk)
+        if (chunk.size() < kChunk || body.size() >= kMaxPage)
             break;
     }
+    m_http.cancel();
     const QString html = QString::fromUtf8(body);
     if (html.trimmed().isEmpty())
         emit loaded(offlinePage(m_url, QStringLiteral("The server sent an empty page.")), false);

@@ -2,9 +2,9 @@
 
 #include "errors/RuntimeError.h"
 #include "platform/LocalWait.h"
+#include "platform/TlsFailure.h"
 
 #include <QCoreApplication>
-#include <QCryptographicHash>
 #include <QDateTime>
 #include <QFile>
 #include <QLocale>
@@ -114,15 +114,6 @@ QString messageId(const QString& sender)
 }
 
 QString base64(const QString& text) { return QString::fromLatin1(text.toUtf8().toBase64()); }
-
-// What the user needs to judge a certificate: " (subject ..., SHA-256 fingerprint AA:BB:...)".
-QString describeCertificate(const QSslCertificate& certificate)
-{
-    if (certificate.isNull())
-        return {};
-    return QStringLiteral(" (subject ") + certificate.subjectDisplayName() + QStringLiteral(", SHA-256 fingerprint ") +
-           QString::fromLatin1(certificate.digest(QCryptographicHash::Sha256).toHex(':').toUpper()) + QLatin1Char(')');
-}
 
 QChar uuChar(int sixBits) { return QChar(32 + sixBits); }
 
@@ -348,11 +339,7 @@ bool SMTP::startEncryption()
     if (Sock.isEncrypted())
         return true;
     if (!m_sslErrors.isEmpty()) {
-        QStringList reasons;
-        for (const QSslError& e : m_sslErrors)
-            reasons << e.errorString();
-        refuse(QStringLiteral("The server's certificate could not be verified: ") + reasons.join(QStringLiteral("; ")) +
-               describeCertificate(m_rejectedCertificate));
+        refuse(certificateFailure(m_sslErrors, m_rejectedCertificate));
     } else {
         refuse(QStringLiteral("TLS could not be started: ") +
                (inTime ? Sock.errorString() : QStringLiteral("the server did not answer")));

@@ -23,12 +23,14 @@ inline QString supportMailbox() { return QStringLiteral("support@nettlewright.or
 inline QString analysisMailbox() { return QStringLiteral("analysis@nettlewright.org"); }
 inline QString salesMailbox() { return QStringLiteral("sales@nettlewright.org"); }
 
+inline QString vendorHost() { return QStringLiteral("www.nettlewright.org"); }
 // The vendor's web service (statistics, update catalog, help); the settings store may override it.
-inline QString defaultVendorBase() { return QStringLiteral("http://www.nettlewright.org"); }
+// Over https, so that no one on the way can hand out updates.
+inline QString defaultVendorBase() { return QStringLiteral("https://") + vendorHost(); }
 // The sender of complaints when the user keeps their own address out of them ("UseMyReturn" 0).
 inline QString returnMailbox() { return QStringLiteral("return@nettlewright.org"); }
 
 // The vendor's page for abuse teams, named in every complaint.
-inline QString abuseTeamPage() { return defaultVendorBase() + QStringLiteral("/isp/"); }
+inline QString abuseTeamPage() { return QStringLiteral("http://") + vendorHost() + QStringLiteral("/isp/"); }
 
 } // namespace nw

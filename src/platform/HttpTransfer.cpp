@@ -1,9 +1,12 @@
 #include "platform/HttpTransfer.h"
 
 #include "platform/AppInfo.h"
+#include "platform/HttpAnswer.h"
 #include "platform/LocalWait.h"
+#include "platform/TlsFailure.h"
 
-#include <QTcpSocket>
+#include <QSslConfiguration>
+#include <QSslSocket>
 #include <QTimer>
 
 namespace nw {
@@ -13,15 +16,14 @@ class HttpExchange : public QObject {
     Q_OBJECT
 
 public:
-    HttpExchange(const QUrl& url, const QByteArray& request, int timeoutMs, QObject* parent);
+    HttpExchange(const QUrl& url, const QByteArray& request, int timeoutMs, const QList<QSslCertificate>& extraCa,
+                 QObject* parent);
     // A socket still connected signals its close while it is destroyed, after the timer it would restart.
     ~HttpExchange() override { m_socket.disconnect(this); }
 
-    bool headerDone() const { return m_headerDone; }
+    bool headerDone() const { return m_answer.headerDone(); }
     bool finished() const { return m_finished; }
-    const QByteArray& header() const { return m_header; }
-    QByteArray field(const QByteArray& name) const;
-    qint64 available() const { return m_body.size(); }
+    const HttpAnswer& answer() const { return m_answer; }
     QByteArray take(int maxBytes);
     void abort();
 
@@ -32,152 +34,109 @@ signals:
 
 private:
     void read();
-    void parseBody();
+    void pull();
     void finish();
 
-    QTcpSocket m_socket;
+    QSslSocket m_socket;
     QTimer m_idle;
     QByteArray m_request;
-    QByteArray m_in;     // received, not yet parsed
-    QByteArray m_header; // the status line and fields, ended by an empty line
-    QByteArray m_body;   // parsed body bytes not yet taken
-    bool m_headerDone = false;
+    HttpAnswer m_answer;
+    QList<QSslError> m_sslErrors;
+    QSslCertificate m_presented;
     bool m_finished = false;
-    bool m_chunked = false;
-    qint64 m_remaining = -1; // body bytes still expected (-1: until the connection closes)
-    qint64 m_chunkLeft = 0;  // bytes left in the current chunk
+    bool m_aborted = false;
+    bool m_closed = false; // the server closed the connection; what it sent may still wait in the socket
 };
 
 namespace {
-// A server that sends a header larger than this is not talking HTTP to us.
-constexpr int kMaxHeader = 64 * 1024;
+// Body bytes held for a reader that is slower than the network; past this the socket is left unread, so
+// TCP slows the server down instead of memory growing.
+constexpr qint64 kMaxBuffered = 256 * 1024;
 } // namespace
 
-HttpExchange::HttpExchange(const QUrl& url, const QByteArray& request, int timeoutMs, QObject* parent)
+HttpExchange::HttpExchange(const QUrl& url, const QByteArray& request, int timeoutMs,
+                           const QList<QSslCertificate>& extraCa, QObject* parent)
     : QObject(parent), m_request(request)
 {
     m_idle.setSingleShot(true);
     m_idle.setInterval(timeoutMs);
+    m_socket.setReadBufferSize(kMaxBuffered);
     connect(&m_idle, &QTimer::timeout, this, &HttpExchange::abort);
-    connect(&m_socket, &QTcpSocket::connected, this, [this] { m_socket.write(m_request); });
-    connect(&m_socket, &QTcpSocket::readyRead, this, &HttpExchange::read);
-    connect(&m_socket, &QTcpSocket::disconnected, this, [this] {
+    connect(&m_socket, &QSslSocket::readyRead, this, &HttpExchange::read);
+    connect(&m_socket, &QSslSocket::disconnected, this, [this] {
+        if (m_aborted)
+            return;
+        m_closed = true;
         read();
         finish();
     });
-    connect(&m_socket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
+    connect(&m_socket, &QSslSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
+        if (error == QAbstractSocket::SslHandshakeFailedError)
+            m_answer.fail(m_sslErrors.isEmpty()
+                              ? QStringLiteral("TLS could not be started: ") + m_socket.errorString()
+                              : certificateFailure(m_sslErrors, m_presented));
         if (error != QAbstractSocket::RemoteHostClosedError)
             finish();
     });
     m_idle.start();
-    m_socket.connectToHost(url.host(), quint16(url.port(80)));
-}
-
-QByteArray HttpExchange::field(const QByteArray& name) const
-{
-    const QList<QByteArray> lines = m_header.split('\n');
-    for (qsizetype i = 1; i < lines.size(); ++i) {
-        const QByteArray& line = lines.at(i);
-        const qsizetype colon = line.indexOf(':');
-        if (colon > 0 && line.left(colon).trimmed().compare(name, Qt::CaseInsensitive) == 0)
-            return line.mid(colon + 1).trimmed();
+    const QString scheme = url.scheme().toLower();
+    if (scheme == QLatin1String("https")) {
+        connect(&m_socket, &QSslSocket::sslErrors, this, [this](const QList<QSslError>& errors) {
+            m_sslErrors = errors;
+            m_presented = m_socket.peerCertificate();
+        });
+        connect(&m_socket, &QSslSocket::encrypted, this, [this] { m_socket.write(m_request); });
+        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+        tls.addCaCertificates(extraCa);
+        m_socket.setSslConfiguration(tls);
+        m_socket.connectToHostEncrypted(url.host(), quint16(url.port(443)));
+    } else if (scheme == QLatin1String("http")) {
+        connect(&m_socket, &QSslSocket::connected, this, [this] { m_socket.write(m_request); });
+        m_socket.connectToHost(url.host(), quint16(url.port(80)));
+    } else {
+        m_answer.fail(QStringLiteral("Only http and https addresses can be fetched, not \"%1\".").arg(url.toString()));
+        QTimer::singleShot(0, this, &HttpExchange::finish);
     }
-    return {};
 }
 
 QByteArray HttpExchange::take(int maxBytes)
 {
-    const QByteArray out = m_body.left(maxBytes);
-    m_body.remove(0, out.size());
-    return out;
+    // What was left unread while the buffer was full, also after the close.
+    if (!m_aborted)
+        read();
+    return m_answer.take(maxBytes);
 }
 
 void HttpExchange::abort()
 {
+    m_aborted = true;
     m_socket.abort();
     finish();
 }
 
-void HttpExchange::read()
+void HttpExchange::pull()
 {
-    if (m_socket.bytesAvailable() > 0)
-        m_in += m_socket.readAll();
-    if (m_finished)
-        return;
-    m_idle.start();
-    if (!m_headerDone) {
-        const qsizetype end = m_in.indexOf("\r\n\r\n");
-        if (end < 0) {
-            if (m_in.size() > kMaxHeader)
-                abort();
-            return;
-        }
-        m_header = m_in.left(end + 4);
-        m_in.remove(0, end + 4);
-        m_headerDone = true;
-        m_chunked = field("Transfer-Encoding").toLower().contains("chunked");
-        bool ok = false;
-        const qint64 length = field("Content-Length").toLongLong(&ok);
-        if (!m_chunked && ok)
-            m_remaining = length;
-        const int status = m_header.mid(9, 3).toInt();
-        if (status == 204 || status == 304 || (status >= 100 && status < 200))
-            m_remaining = 0;
-        emit headerArrived();
-    }
-    parseBody();
+    while (!m_answer.ended() && m_answer.available() < kMaxBuffered && m_socket.bytesAvailable() > 0)
+        m_answer.feed(m_socket.read(kMaxBuffered - m_answer.available()));
+    if (m_closed && m_socket.bytesAvailable() == 0)
+        m_answer.closed();
 }
 
-void HttpExchange::parseBody()
+void HttpExchange::read()
 {
-    const qsizetype before = m_body.size();
-    if (!m_chunked) {
-        const qsizetype n = m_remaining < 0 ? m_in.size() : std::min<qint64>(m_in.size(), m_remaining);
-        m_body += m_in.left(n);
-        m_in.remove(0, n);
-        if (m_remaining >= 0)
-            m_remaining -= n;
-    } else {
-        // RFC 9112 7.1: size line, data, CR LF; a zero size ends the body.
-        for (;;) {
-            if (m_chunkLeft > 0) {
-                const qsizetype n = std::min<qint64>(m_in.size(), m_chunkLeft);
-                m_body += m_in.left(n);
-                m_in.remove(0, n);
-                m_chunkLeft -= n;
-                if (m_chunkLeft > 0)
-                    break;
-                m_chunkLeft = -2; // the CR LF after the data
-            }
-            if (m_chunkLeft == -2) {
-                if (m_in.size() < 2)
-                    break;
-                m_in.remove(0, 2);
-                m_chunkLeft = 0;
-            }
-            const qsizetype eol = m_in.indexOf("\r\n");
-            if (eol < 0)
-                break;
-            bool ok = false;
-            const qint64 size = m_in.left(eol).split(';').first().trimmed().toLongLong(&ok, 16);
-            m_in.remove(0, eol + 2);
-            if (!ok || size < 0) {
-                abort();
-                return;
-            }
-            if (size == 0) {
-                m_remaining = 0;
-                break;
-            }
-            m_chunkLeft = size;
-        }
-    }
-    if (m_body.size() > before)
+    if (m_aborted)
+        return;
+    if (!m_finished)
+        m_idle.start();
+    const bool hadHeader = m_answer.headerDone();
+    const qint64 before = m_answer.available();
+    pull();
+    if (!hadHeader && m_answer.headerDone())
+        emit headerArrived();
+    if (m_answer.available() > before)
         emit dataArrived();
-    if (m_remaining == 0) {
-        m_socket.abort();
-        finish();
-    }
+    if (m_answer.ended() && !m_closed)
+        abort();
 }
 
 void HttpExchange::finish()
@@ -202,7 +161,7 @@ HttpExchange* HttpTransfer::start(const QUrl& url, const QString& method, const 
     if (url.hasQuery())
         path += '?' + url.query(QUrl::FullyEncoded).toLatin1();
     QByteArray host = url.host(QUrl::FullyEncoded).toLatin1();
-    if (url.port() > 0 && url.port() != 80)
+    if (url.port() > 0 && url.port() != (url.scheme().toLower() == QLatin1String("https") ? 443 : 80))
         host += ':' + QByteArray::number(url.port());
     QByteArray request = method.toLatin1() + ' ' + path + " HTTP/1.1\r\nHost: " + host +
                          "\r\nConnection: close\r\nUser-Agent: " + appTitle().toLatin1() + '/' +
@@ -215,12 +174,13 @@ HttpExchange* HttpTransfer::start(const QUrl& url, const QString& method, const 
     if (!headers.isEmpty() && !headers.endsWith(QLatin1String("\r\n")))
         request += "\r\n";
     request += "\r\n" + body;
-    return new HttpExchange(url, request, m_timeoutMs, this);
+    return new HttpExchange(url, request, m_timeoutMs, m_extraCa, this);
 }
 
 void HttpTransfer::fetch(const QString& url)
 {
     HttpExchange* exchange = start(QUrl(url), QStringLiteral("GET"), {}, {});
+    connect(exchange, &HttpExchange::headerArrived, exchange, &HttpExchange::abort);
     connect(exchange, &HttpExchange::done, exchange, &QObject::deleteLater);
 }
 
@@ -247,13 +207,19 @@ QString HttpTransfer::responseHeaders() const
 {
     if (!m_exchange || !m_exchange->headerDone())
         return QStringLiteral("\r\n");
-    return QString::fromLatin1(m_exchange->header());
+    return QString::fromLatin1(m_exchange->answer().header());
 }
 
 QString HttpTransfer::responseHeader(const QString& name) const
 {
-    return m_exchange ? QString::fromLatin1(m_exchange->field(name.toLatin1())) : QString();
+    return m_exchange ? QString::fromLatin1(m_exchange->answer().field(name.toLatin1())) : QString();
 }
+
+qint64 HttpTransfer::contentLength() const { return m_exchange ? m_exchange->answer().contentLength() : -1; }
+
+bool HttpTransfer::bodyComplete() const { return m_exchange && m_exchange->answer().complete(); }
+
+QString HttpTransfer::failure() const { return m_exchange ? m_exchange->answer().failure() : QString(); }
 
 QByteArray HttpTransfer::getChunk(int maxBytes)
 {
@@ -261,7 +227,7 @@ QByteArray HttpTransfer::getChunk(int maxBytes)
         return {};
     HttpExchange* exchange = m_exchange;
     // A short chunk means "the body ended" to the callers, so wait for a full one unless it did.
-    LocalWait wait([&] { return !m_exchange || exchange->available() >= maxBytes || exchange->finished(); });
+    LocalWait wait([&] { return !m_exchange || exchange->answer().available() >= maxBytes || exchange->finished(); });
     wait.wakeOn(exchange, &HttpExchange::dataArrived);
     wait.wakeOn(exchange, &HttpExchange::done);
     wait.wakeOn(exchange, &QObject::destroyed);

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QSslCertificate>
 #include <QUrl>
 
 namespace nw {
@@ -12,7 +14,8 @@ class HttpExchange;
 // The HTTP transfer component the windows talk through: fire-and-forget statistics requests, and
 // requests whose response header and body the caller reads step by step (the update download).
 //
-// Plain HTTP/1.1 over a socket of its own, one connection per request. A general-purpose client
+// HTTP/1.1 over a socket of its own (TLS for https, checked against the system's trust store), one
+// connection per request. A general-purpose client
 // (QNetworkAccessManager) silently sends a GET again when its connection drops in the middle of the
 // body; the downloader must see that break, resume with its own Range request, and never get the
 // start of a second answer spliced onto the first.
@@ -23,7 +26,8 @@ public:
     explicit HttpTransfer(QObject* parent = nullptr);
     ~HttpTransfer() override;
 
-    // Sends a GET and returns at once; the answer is not looked at.
+    // Sends a GET and returns at once; the answer is not looked at, so the connection ends once its
+    // header has come and no body is kept.
     void fetch(const QString& url);
 
     void setUserName(const QString& name) { m_userName = name; }
@@ -47,6 +51,15 @@ public:
     // Fewer only at the end of the body, when the connection broke, or when nothing came within the bound.
     QByteArray getChunk(int maxBytes);
 
+    // The body's length as the header announced it, -1 when not known in advance (chunked, or up to the
+    // connection's close).
+    qint64 contentLength() const;
+    // The whole body arrived: its announced length, its last chunk, or the server's orderly close.
+    bool bodyComplete() const;
+    // Why the last request failed other than by a refused or broken connection (a certificate that could
+    // not be verified, an answer that breaks the protocol or its bounds); empty otherwise.
+    QString failure() const;
+
     // The host of the last request.
     QString remoteHost() const { return m_url.host(); }
 
@@ -55,6 +68,8 @@ public:
 
     // A request that receives nothing for this long is given up.
     void setInactivityTimeout(int ms) { m_timeoutMs = ms; }
+    // Trusted for https on top of the system's store; tests trust their own certificate this way.
+    void addCaCertificates(const QList<QSslCertificate>& certificates) { m_extraCa += certificates; }
 
 signals:
     void headersReceived();
@@ -67,6 +82,7 @@ private:
     QString m_userName;
     QString m_password;
     int m_timeoutMs = 30000;
+    QList<QSslCertificate> m_extraCa;
 };
 
 } // namespace nw

@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QUrl>
 #include <QRegularExpression>
 
 #include <filesystem>
@@ -51,14 +52,40 @@ bool isPlainName(const QString& name)
     return true;
 }
 
-// The number at the start of a text, 0 when there is none.
-qint64 leadingNumber(const QString& text)
+// A download whose size the server did not announce (chunked, or up to the close).
+constexpr qint64 kUnknownSize = -1;
+
+bool isDottedDigits(const QString& version)
 {
-    const QString t = text.trimmed();
-    qsizetype n = 0;
-    while (n < t.size() && t.at(n).isDigit())
-        ++n;
-    return t.left(n).toLongLong();
+    static const QRegularExpression pattern(QStringLiteral("^[0-9]+(\\.[0-9]+)*$"));
+    return pattern.match(version).hasMatch();
+}
+
+// Two runs of digits compared as numbers of any length: "099" equals "99", "1000" is above "999".
+int compareNumbers(QStringView a, QStringView b)
+{
+    while (a.size() > 1 && a.front() == QLatin1Char('0'))
+        a = a.sliced(1);
+    while (b.size() > 1 && b.front() == QLatin1Char('0'))
+        b = b.sliced(1);
+    if (a.size() != b.size())
+        return a.size() < b.size() ? -1 : 1;
+    return a.compare(b);
+}
+
+// Where a partial answer's bytes start and the size of the whole ("bytes 4096-9999/10000", RFC 9110
+// 14.4); the total is -1 when the server wrote "*". False when the field is absent or not of that form.
+bool parseContentRange(const QString& field, qint64* first, qint64* total)
+{
+    static const QRegularExpression pattern(QStringLiteral("^bytes\\s+([0-9]+)-([0-9]+)/([0-9]+|\\*)$"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = pattern.match(field.trimmed());
+    if (!m.hasMatch())
+        return false;
+    bool ok = false;
+    *first = m.captured(1).toLongLong(&ok);
+    *total = m.captured(3) == QLatin1String("*") ? -1 : m.captured(3).toLongLong(&ok);
+    return ok;
 }
 
 } // namespace
@@ -76,12 +103,30 @@ struct LiveUpdate::Download {
     qint64 size = 0;
     QDateTime start;
     double remaining = 0;
+
+    QString timeLeft() const { return size == kUnknownSize ? QStringLiteral("Unknown") : FormatTime(remaining); }
 };
 
 LiveUpdate::LiveUpdate(DownloadView& view, QString updateBase, QString folder, Opener open, QObject* parent)
     : QObject(parent), m_view(view), m_base(std::move(updateBase)), m_folder(std::move(folder)),
       m_open(std::move(open))
 {
+}
+
+bool LiveUpdate::versionIsCurrent(const QString& local, const QString& offered)
+{
+    if (!isDottedDigits(local) || !isDottedDigits(offered))
+        return local >= offered;
+    const QStringList a = local.split(QLatin1Char('.'));
+    const QStringList b = offered.split(QLatin1Char('.'));
+    for (qsizetype i = 0; i < std::max(a.size(), b.size()); ++i) {
+        // A missing part counts as 0: "1.2" is "1.2.0".
+        const int order = compareNumbers(i < a.size() ? QStringView(a.at(i)) : QStringView(u"0"),
+                                         i < b.size() ? QStringView(b.at(i)) : QStringView(u"0"));
+        if (order != 0)
+            return order > 0;
+    }
+    return true;
 }
 
 QString LiveUpdate::catalogName() { return appTitle() + QStringLiteral(".upd"); }
@@ -167,7 +212,7 @@ void LiveUpdate::ProcessUpdateCatalog()
         }
         bool current = false;
         for (const auto& [name, version] : m_updateList)
-            if (name == f.at(1) && version >= f.at(3))
+            if (name == f.at(1) && versionIsCurrent(version, f.at(3)))
                 current = true;
         if (current)
             continue;
@@ -178,8 +223,9 @@ void LiveUpdate::ProcessUpdateCatalog()
         QCoreApplication::processEvents();
         if (ok)
             m_downloaded.insert(destination);
-        // Only a file this run has just downloaded is opened.
-        if (isYes(f.at(5)) && ok)
+        // Only a file this run has just downloaded, and over https, is opened: over plain HTTP anyone on
+        // the way could have replaced it.
+        if (isYes(f.at(5)) && ok && QUrl(m_base).scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0)
             AddtoExecute(destination);
     }
     QFile::remove(catalog);
@@ -259,9 +305,18 @@ bool LiveUpdate::DownloadFile(const QString& address, const QString& saveAs, con
                        PromptIcon::Critical, kErrorTitle);
             }
         }
+        // An answer that broke the protocol or its bounds, or TLS that failed: the same would come again.
+        if (const QString why = m_http.failure(); !why.isEmpty()) {
+            m_view.setStatus(why);
+            msgBox(QStringLiteral("The download failed:") + kCr + kCr + why, PromptButtons::Ok, PromptIcon::Critical,
+                   kErrorTitle);
+            m_cancelled = true;
+        }
+        if (outcome == Outcome::Again)
+            continue;
         if (outcome == Outcome::End || d.size == 0)
             break;
-        if (d.received == d.size) {
+        if (d.size == kUnknownSize ? m_http.bodyComplete() && !m_cancelled : d.received == d.size) {
             m_view.setStatus(QStringLiteral("Download completed!"));
             success = true;
             break;
@@ -273,7 +328,7 @@ bool LiveUpdate::DownloadFile(const QString& address, const QString& saveAs, con
         const QString question =
             QStringLiteral("The connection with the server was reset.") + kCr + kCr +
             QStringLiteral("Click \"Retry\" to resume downloading the file.") + kCr +
-            QStringLiteral("(Approximate time remaining: ") + FormatTime(d.remaining) + QStringLiteral(")") + kCr +
+            QStringLiteral("(Approximate time remaining: ") + d.timeLeft() + QStringLiteral(")") + kCr +
             kCr + QStringLiteral("Click \"Cancel\" to cancel downloading the file.");
         if (msgBox(question, PromptButtons::RetryCancel, PromptIcon::Exclamation,
                    QStringLiteral("Download Incomplete")) != PromptAnswer::Retry)
@@ -325,27 +380,38 @@ LiveUpdate::Outcome LiveUpdate::attempt(Download& d)
 
     const QString header = m_http.responseHeaders();
     const QString code = header.mid(9, 3);
+    // Partial content is only ours when it starts where we asked and belongs to the file begun; without a
+    // range the server sent the file from its start.
+    qint64 rangeFirst = 0;
+    qint64 rangeTotal = kUnknownSize;
+    const QString range = m_http.responseHeader(QStringLiteral("Content-Range"));
+    const bool rangeFits = code == QLatin1String("206") && (range.isEmpty() || parseContentRange(range, &rangeFirst, &rangeTotal)) &&
+                           rangeFirst == d.received &&
+                           (d.firstAttempt || rangeTotal < 0 || d.size == kUnknownSize || rangeTotal == d.size);
     if (header == CrLf()) {
-        msgBox(QStringLiteral("Cannot establish connection.") + kCr + kCr +
-                   QStringLiteral("Check your Internet connection and try again."),
-               PromptButtons::Ok, PromptIcon::Exclamation, QStringLiteral("Cannot Establish Connection"));
+        // A failure the transfer can name is reported once the attempt is over.
+        if (m_http.failure().isEmpty())
+            msgBox(QStringLiteral("Cannot establish connection.") + kCr + kCr +
+                       QStringLiteral("Check your Internet connection and try again."),
+                   PromptButtons::Ok, PromptIcon::Exclamation, QStringLiteral("Cannot Establish Connection"));
         m_cancelled = true;
-    } else if (code == QLatin1String("200")) {
-        if (d.resuming) {
-            QFile::remove(d.partial);
-            if (msgBox(QStringLiteral("The server is unable to resume this download.") + kCr + kCr +
-                           QStringLiteral("Do you want to continue anyway?"),
-                       PromptButtons::YesNo, PromptIcon::Exclamation,
-                       QStringLiteral("Unable to Resume Download")) == PromptAnswer::Yes) {
-                d.resuming = false;
-                d.received = 0;
-                d.firstAttempt = true;
-            } else {
-                m_cancelled = true;
-            }
+    } else if (d.resuming && (code == QLatin1String("200") || (code == QLatin1String("206") && !rangeFits))) {
+        QFile::remove(d.partial);
+        if (msgBox(QStringLiteral("The server is unable to resume this download.") + kCr + kCr +
+                       QStringLiteral("Do you want to continue anyway?"),
+                   PromptButtons::YesNo, PromptIcon::Exclamation,
+                   QStringLiteral("Unable to Resume Download")) == PromptAnswer::Yes) {
+            d.resuming = false;
+            d.received = 0;
+            d.firstAttempt = true;
+            // The whole file came with a 200; a range from elsewhere is asked for again from the start.
+            if (code == QLatin1String("206"))
+                return Outcome::Again;
+        } else {
+            m_cancelled = true;
         }
-    } else if (code == QLatin1String("206")) {
-        // partial content for a resume
+    } else if (code == QLatin1String("200") || (code == QLatin1String("206") && rangeFits)) {
+        // the file, or the part asked for
     } else if (code == QLatin1String("204")) {
         msgBox(QStringLiteral("Nothing to download!"), PromptButtons::Ok, PromptIcon::Information,
                QStringLiteral("No Content"));
@@ -370,7 +436,8 @@ LiveUpdate::Outcome LiveUpdate::attempt(Download& d)
     if (d.firstAttempt) {
         d.firstAttempt = false;
         d.start = QDateTime::currentDateTime().addSecs(-1);
-        d.size = leadingNumber(m_http.responseHeader(QStringLiteral("Content-Length")));
+        // A range gives the whole file's size; a body without a length is taken as it comes.
+        d.size = rangeTotal >= 0 ? rangeTotal : m_http.contentLength();
         if (d.size == 0)
             return Outcome::End;
     }
@@ -411,12 +478,18 @@ void LiveUpdate::receive(Download& d)
         // With nothing received yet there is no estimate; keep the last one.
         if (rate > 0)
             d.remaining = double(d.size - d.received) / rate;
-        m_view.setTimeLeft(FormatTime(d.remaining) + QStringLiteral(" (") + FormatFileSize(double(d.received)) +
-                           QStringLiteral(" of ") + FormatFileSize(double(d.size)) + QStringLiteral(" copied)"));
+        const QString copied = FormatFileSize(double(d.received));
+        if (d.size == kUnknownSize) {
+            m_view.setTimeLeft(d.timeLeft() + QStringLiteral(" (") + copied + QStringLiteral(" copied, size unknown)"));
+            m_view.setCaption(copied + QStringLiteral(" of ") + fileName + QStringLiteral(" Completed"));
+        } else {
+            m_view.setTimeLeft(d.timeLeft() + QStringLiteral(" (") + copied + QStringLiteral(" of ") +
+                               FormatFileSize(double(d.size)) + QStringLiteral(" copied)"));
+            m_view.setCaption(formatNumber(double(d.received) / double(d.size), QStringLiteral("##0%")) +
+                              QStringLiteral(" of ") + fileName + QStringLiteral(" Completed"));
+        }
         m_view.setRate(FormatFileSize(rate, QStringLiteral("###.0")) + QStringLiteral("/Sec"));
         m_view.setProgress(d.received, d.size);
-        m_view.setCaption(formatNumber(double(d.received) / double(d.size), QStringLiteral("##0%")) +
-                          QStringLiteral(" of ") + fileName + QStringLiteral(" Completed"));
     } while (chunk.size() > 1);
     file.close();
 }

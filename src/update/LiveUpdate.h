@@ -21,7 +21,7 @@ public:
     virtual void setDestination(const QString& text) = 0; // likewise
     virtual void setTimeLeft(const QString& text) = 0;
     virtual void setRate(const QString& text) = 0;
-    virtual void setProgress(qint64 value, qint64 maximum) = 0;
+    virtual void setProgress(qint64 value, qint64 maximum) = 0; // maximum -1: size unknown
     virtual void setCaption(const QString& text) = 0;
     virtual void startAnimation() = 0;
     virtual void stopAnimation() = 0;
@@ -49,6 +49,9 @@ public:
     // Where the catalog line with these fields (at least seven) puts its file inside `folder`; empty
     // for a line that cannot be followed safely.
     static QString catalogDestination(const QStringList& fields, const QString& folder);
+    // Whether the local version text needs no update to the offered one: dotted numbers ("2.10", "099")
+    // compare part by part as numbers, any other text character by character.
+    static bool versionIsCurrent(const QString& local, const QString& offered);
 
     // The whole run: the list, the catalog, the downloads, the files to open; then finished().
     void run();
@@ -69,7 +72,8 @@ signals:
 
 private:
     struct Download;
-    enum class Outcome { Continue, End };
+    // Continue: the attempt ran its course; End: stop without asking; Again: request anew at once.
+    enum class Outcome { Continue, End, Again };
     Outcome attempt(Download& d);
     void receive(Download& d);
     void AddtoExecute(const QString& path);

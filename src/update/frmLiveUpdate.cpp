@@ -103,6 +103,11 @@ void frmLiveUpdate::setRate(const QString& text) { m_rate->setText(text); }
 
 void frmLiveUpdate::setProgress(qint64 value, qint64 maximum)
 {
+    // A size the server did not announce: the bar only shows that the download is alive.
+    if (maximum < 0) {
+        m_progress->setRange(0, 0);
+        return;
+    }
     // The bar counts in int; large files are shown in kilobytes.
     const int shift = maximum > INT_MAX ? 10 : 0;
     m_progress->setMaximum(int(std::max<qint64>(maximum >> shift, 1)));

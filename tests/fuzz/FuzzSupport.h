@@ -25,6 +25,17 @@ inline QByteArray bytesOf(const uint8_t* data, size_t size)
     return QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
 }
 
+// The input of a target that feeds what arrives in pieces: the first byte sets the size of the pieces
+// (1 to 64 bytes), the rest is what arrives. Needs at least one byte.
+struct PiecedInput {
+    qsizetype piece;
+    QByteArray bytes;
+};
+inline PiecedInput piecedInput(const uint8_t* data, size_t size)
+{
+    return {data[0] % 64 + 1, bytesOf(data + 1, size - 1)};
+}
+
 // Writes `bytes` to `name` in the program folder and returns the path.
 QString writeFile(const QString& name, const QByteArray& bytes);
 

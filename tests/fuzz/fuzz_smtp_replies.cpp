@@ -23,8 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (size == 0)
         return 0;
     fuzz::init();
-    const qsizetype piece = data[0] % 64 + 1;
-    const QByteArray sent = fuzz::bytesOf(data + 1, size - 1);
+    const auto [piece, sent] = fuzz::piecedInput(data, size);
 
     SmtpReplies whole;
     whole.append(sent);

@@ -1,7 +1,7 @@
 #include "support/ScriptedPeer.h"
 
 #include <QPointer>
-#include <QTcpSocket>
+#include <QSslSocket>
 #include <QTimer>
 
 namespace nw::test {
@@ -27,6 +27,19 @@ ScriptedPeer::~ScriptedPeer()
     for (const auto& run : m_runs)
         if (run->socket)
             run->socket->abort();
+}
+
+void ScriptedPeer::useTls(const QSslConfiguration& configuration) { m_server.tls = configuration; }
+
+void ScriptedPeer::Server::incomingConnection(qintptr descriptor)
+{
+    auto* socket = new QSslSocket(this);
+    socket->setSocketDescriptor(descriptor);
+    if (tls) {
+        socket->setSslConfiguration(*tls);
+        socket->startServerEncryption();
+    }
+    addPendingConnection(socket);
 }
 
 QString ScriptedPeer::endpoint() const { return QStringLiteral("127.0.0.1:%1").arg(port()); }

@@ -4,9 +4,11 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QSslConfiguration>
 #include <QTcpServer>
 
 #include <memory>
+#include <optional>
 
 class QTcpSocket;
 
@@ -44,6 +46,9 @@ public:
     explicit ScriptedPeer(QList<Step> script, QObject* parent = nullptr);
     ~ScriptedPeer() override;
 
+    // Speaks TLS with this configuration (certificate and key) on every later connection.
+    void useTls(const QSslConfiguration& configuration);
+
     // Plays `script` to the connection numbered `connection` (0-based) instead of the common one.
     void setScriptFor(int connection, QList<Step> script) { m_perConnection.insert(connection, std::move(script)); }
 
@@ -70,7 +75,14 @@ private:
     void accept();
     void advance(Run* run);
 
-    QTcpServer m_server;
+    class Server : public QTcpServer {
+    public:
+        std::optional<QSslConfiguration> tls;
+
+    protected:
+        void incomingConnection(qintptr descriptor) override;
+    };
+    Server m_server;
     QList<Step> m_script;
     QHash<int, QList<Step>> m_perConnection;
     QList<std::shared_ptr<Run>> m_runs;

@@ -1,6 +1,9 @@
 #include "support/TestCertificate.h"
 
+#include <QFile>
 #include <QProcess>
+#include <QSslKey>
+#include <QSslSocket>
 
 namespace nw::test {
 
@@ -18,6 +21,19 @@ QString TestCertificate::make()
     if (!openssl.waitForFinished(30000) || openssl.exitCode() != 0)
         return QStringLiteral("openssl failed: ") + QString::fromLocal8Bit(openssl.readAll());
     return {};
+}
+
+QSslConfiguration TestCertificate::serverConfiguration() const
+{
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+    const QList<QSslCertificate> certs = certificates();
+    if (!certs.isEmpty())
+        configuration.setLocalCertificate(certs.first());
+    QFile key(keyPath());
+    if (key.open(QIODevice::ReadOnly))
+        configuration.setPrivateKey(QSslKey(&key, QSsl::Ec));
+    configuration.setPeerVerifyMode(QSslSocket::VerifyNone);
+    return configuration;
 }
 
 } // namespace nw::test

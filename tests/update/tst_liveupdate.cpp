@@ -2,6 +2,7 @@
 #include "support/NginxServer.h"
 #include "support/Sandbox.h"
 #include "support/ScriptedPeer.h"
+#include "support/TestCertificate.h"
 #include "support/TestMain.h"
 #include "update/LiveUpdate.h"
 
@@ -79,25 +80,48 @@ private slots:
         QVERIFY(list.at(3).first.isEmpty());
     }
 
+    void versionsCompare_data()
+    {
+        QTest::addColumn<QString>("local");
+        QTest::addColumn<QString>("offered");
+        QTest::addColumn<bool>("current");
+        QTest::newRow("same number") << "104" << "104" << true;
+        QTest::newRow("leading zeros") << "099" << "99" << true;
+        QTest::newRow("more digits is newer") << "999" << "1000" << false;
+        QTest::newRow("fewer digits is older") << "1000" << "999" << true;
+        QTest::newRow("dotted, part by part") << "2.9" << "2.10" << false;
+        QTest::newRow("missing part is zero") << "2.0" << "2" << true;
+        QTest::newRow("not digits: text order") << "7b0" << "7a9" << true;
+        QTest::newRow("one side not digits: text order") << "99" << "100a" << true;
+        QTest::newRow("empty local is older") << "" << "1" << false;
+    }
+    void versionsCompare()
+    {
+        QFETCH(QString, local);
+        QFETCH(QString, offered);
+        QFETCH(bool, current);
+        QCOMPARE(LiveUpdate::versionIsCurrent(local, offered), current);
+    }
+
     void catalogRunDownloadsWhatIsNewer()
     {
         QString why;
         QVERIFY2(NginxServer::available(&why), qPrintable(why));
         Sandbox box;
         box.writeFile(QStringLiteral("whois.rir"), "# ranges 104\r\n");
-        box.writeFile(QStringLiteral("whois.srv"), "# servers 100\r\n");
+        box.writeFile(QStringLiteral("whois.srv"), "# servers 999\r\n");
         const QByteArray newRir = "# ranges 105\r\n" + randomBytes(5000);
-        const QByteArray newSrv = "# servers 99\r\n";
+        const QByteArray newSrv = "# servers 1000\r\n";
         const QByteArray help = randomBytes(3000);
         NginxServer::put(QStringLiteral("liveupdate/rir-105"), newRir);
-        NginxServer::put(QStringLiteral("liveupdate/srv-99"), newSrv);
+        NginxServer::put(QStringLiteral("liveupdate/srv-1000"), newSrv);
         NginxServer::put(QStringLiteral("liveupdate/help.htm"), help);
         NginxServer::put(QStringLiteral("liveupdate/extra.txt"), "extra");
         NginxServer::put(QStringLiteral("liveupdate/evil"), "evil");
         NginxServer::put(QStringLiteral("liveupdate/Nettlewright.upd"),
                          "rir-105,whois.rir,app,105,no,no,Range table\r\n"
                          "rir-105,whois.rir,APP,104,no,no,Same version\r\n"
-                         "srv-99,whois.srv,app,99,no,no,Text comparison: 99 is newer than 100\r\n"
+                         "srv-1000,whois.srv,app,1000,no,no,Numbers: 1000 is newer than 999\r\n"
                          "help.htm,help.htm,docs,1,no,yes,Help pages\r\n"
                          "extra.txt,extra.txt,app,1,yes,yes,Extra tools\r\n"
                          "absent.bin,absent.bin,app,1,no,no,Missing on the server\r\n"
@@ -138,7 +162,8 @@ private slots:
         QCOMPARE(fileBytes(box.path(QStringLiteral("docs/help.htm"))), help);
         QCOMPARE(asked, 1);
         QCOMPARE(prompts.shown().first().text, QStringLiteral("Extra tools\r\nDownload Update?"));
-        QCOMPARE(opened, QStringList{box.path(QStringLiteral("docs/help.htm"))});
+        // Over plain HTTP nothing is opened.
+        QCOMPARE(opened, QStringList());
         // Nothing outside the program folder, no catalog, open list or partial file left behind.
         QCOMPARE(allFiles(box.programFolder()),
                  (QStringList{QStringLiteral("docs/help.htm"), QStringLiteral("whois.rir"), QStringLiteral("whois.srv")}));
@@ -161,6 +186,9 @@ private slots:
         QTest::newRow("500") << httpHead("500 Internal Server Error", 0) << "Error Downloading File"
                              << "The server returned the following response:\r\rHTTP/1.1 500 Internal Server Error";
         QTest::newRow("404 is silent") << httpHead("404 Not Found", 0) << "" << "";
+        QTest::newRow("endless chunk-size line")
+            << QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n") + QByteArray(9000, '1')
+            << "Error Downloading File" << "The download failed:\r\rThe server sent a line longer than 8192 bytes.";
     }
     void serverAnswersBecomeMessages()
     {
@@ -193,41 +221,61 @@ private slots:
         QCOMPARE(box.prompts().shown().at(0).title, QStringLiteral("Cannot Establish Connection"));
     }
 
-    // The first connection breaks after `cut` bytes; the resume request is answered by `second`.
+    // The first connection breaks after `cut` bytes; the resume request is answered by `second`, and a
+    // request from the start, where one follows, with the whole file.
     void brokenDownloadResumes_data()
     {
-        QTest::addColumn<bool>("honoursRange");
+        QTest::addColumn<QByteArray>("second");
+        QTest::addColumn<int>("from"); // where the body sent after `second` starts
         QTest::addColumn<QStringList>("titles");
-        QTest::newRow("resumed 4096 bytes early")
-            << true << QStringList{QStringLiteral("Download Incomplete")};
-        QTest::newRow("server ignores the range")
-            << false << QStringList{QStringLiteral("Download Incomplete"), QStringLiteral("Unable to Resume Download")};
+        const int size = 100000;
+        const int resumeFrom = 60000 - 4096;
+        const QString incomplete = QStringLiteral("Download Incomplete");
+        const QString unable = QStringLiteral("Unable to Resume Download");
+        const auto range = [&](int first, int total) {
+            return httpHead("206 Partial Content", size - first,
+                            "Content-Range: bytes " + QByteArray::number(first) + '-' + QByteArray::number(size - 1) +
+                                '/' + QByteArray::number(total) + "\r\n");
+        };
+        QTest::newRow("resumed 4096 bytes early") << range(resumeFrom, size) << resumeFrom << QStringList{incomplete};
+        QTest::newRow("server ignores the range") << httpHead("200 OK", size) << 0 << QStringList{incomplete, unable};
+        QTest::newRow("range starts elsewhere")
+            << range(resumeFrom - 1000, size) << resumeFrom - 1000 << QStringList{incomplete, unable};
+        QTest::newRow("partial answer without a range")
+            << httpHead("206 Partial Content", size - resumeFrom) << resumeFrom << QStringList{incomplete, unable};
+        QTest::newRow("range of another size") << range(resumeFrom, 2 * size) << resumeFrom
+                                               << QStringList{incomplete, unable};
     }
     void brokenDownloadResumes()
     {
-        QFETCH(bool, honoursRange);
+        QFETCH(QByteArray, second);
+        QFETCH(int, from);
         QFETCH(QStringList, titles);
         Sandbox box;
         const int size = 100000;
         const int cut = 60000; // 60 %
         const int resumeFrom = cut - 4096;
         const QByteArray body = randomBytes(size);
-        ScriptedPeer peer({});
+        // A third request, from the start, gets the whole file.
+        ScriptedPeer peer({ScriptedPeer::readUntil("\r\n\r\n"), ScriptedPeer::send(httpHead("200 OK", size) + body),
+                           ScriptedPeer::close()});
         peer.setScriptFor(0, {ScriptedPeer::readUntil("\r\n\r\n"),
                               ScriptedPeer::send(httpHead("206 Partial Content", size) + body.left(cut)),
                               ScriptedPeer::pause(100), ScriptedPeer::close()});
-        const QByteArray second = honoursRange
-                                      ? httpHead("206 Partial Content", size - resumeFrom) + body.mid(resumeFrom)
-                                      : httpHead("200 OK", size) + body;
-        peer.setScriptFor(1, {ScriptedPeer::readUntil("\r\n\r\n"), ScriptedPeer::send(second), ScriptedPeer::close()});
+        peer.setScriptFor(1, {ScriptedPeer::readUntil("\r\n\r\n"), ScriptedPeer::send(second + body.mid(from)),
+                              ScriptedPeer::close()});
         box.prompts().setNextAnswers({PromptAnswer::Retry, PromptAnswer::Yes});
         RecordingView view;
         LiveUpdate update(view, QString(), box.programFolder(), [](const QString&) {});
         const QString target = box.path(QStringLiteral("big.bin"));
         QVERIFY(update.DownloadFile(QStringLiteral("http://%1/big.bin").arg(peer.endpoint()), target, {}, {}));
         QCOMPARE(fileBytes(target), body);
-        QCOMPARE(peer.connections(), 2);
+        // A range that does not fit is asked for again from the start.
+        const bool again = titles.size() > 1 && second.startsWith("HTTP/1.1 206");
+        QCOMPARE(peer.connections(), again ? 3 : 2);
         QVERIFY(peer.lines().at(1).contains("Range: bytes=" + QByteArray::number(resumeFrom) + "-\r\n"));
+        if (again)
+            QVERIFY(peer.lines().at(2).contains("Range: bytes=0-\r\n"));
         QStringList shownTitles;
         for (const Prompt& p : box.prompts().shown())
             shownTitles << p.title;
@@ -238,6 +286,81 @@ private slots:
         QCOMPARE(view.statuses.last(), QStringLiteral("Download completed!"));
         QCOMPARE(view.captions.last(), QStringLiteral("100% of big.bin Completed"));
         QVERIFY(view.timeLefts.last().endsWith(QStringLiteral("(98 KB of 98 KB copied)")));
+    }
+
+    // Without a length the body is taken as it comes, and the progress says the size is unknown; only
+    // a body that ended where its framing says is complete.
+    void bodyWithoutLength_data()
+    {
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<bool>("complete");
+        const QByteArray body = QByteArray(3000, 'b');
+        const QByteArray chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+        QTest::newRow("chunked") << chunked + "bb8\r\n" + body + "\r\n0\r\n\r\n" << true;
+        QTest::newRow("up to the close") << "HTTP/1.0 200 OK\r\n\r\n" + body << true;
+        QTest::newRow("chunked, cut before the last chunk") << chunked + "bb8\r\n" + body + "\r\n" << false;
+    }
+    void bodyWithoutLength()
+    {
+        QFETCH(QByteArray, answer);
+        QFETCH(bool, complete);
+        Sandbox box;
+        ScriptedPeer peer({ScriptedPeer::readUntil("\r\n\r\n"), ScriptedPeer::send(answer), ScriptedPeer::close()});
+        box.prompts().setNextAnswers({PromptAnswer::Cancel});
+        RecordingView view;
+        LiveUpdate update(view, QString(), box.programFolder(), [](const QString&) {});
+        const QString target = box.path(QStringLiteral("table.txt"));
+        QCOMPARE(update.DownloadFile(QStringLiteral("http://%1/table.txt").arg(peer.endpoint()), target, {}, {}),
+                 complete);
+        QCOMPARE(fileBytes(target), complete ? QByteArray(3000, 'b') : QByteArray());
+        QCOMPARE(view.timeLefts.last(), QStringLiteral("Unknown (3 KB copied, size unknown)"));
+        QCOMPARE(view.captions.last(), QStringLiteral("3 KB of table.txt Completed"));
+        QCOMPARE(box.prompts().shown().size(), complete ? 0 : 1);
+        if (!complete)
+            QVERIFY(box.prompts().shown().at(0).text.contains(QStringLiteral("(Approximate time remaining: Unknown)")));
+    }
+
+    // Over https the catalog and its files come through verified TLS, and only then is a file opened.
+    void httpsUpdate_data()
+    {
+        QTest::addColumn<bool>("trusted");
+        QTest::newRow("trusted server: downloaded and opened") << true;
+        QTest::newRow("unknown certificate: nothing") << false;
+    }
+    void httpsUpdate()
+    {
+        QFETCH(bool, trusted);
+        TestCertificate cert;
+        const QString problem = cert.make();
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+        Sandbox box;
+        const QByteArray catalog = "tool.bin,tool.bin,app,1,no,yes,Tool\r\n";
+        const QByteArray tool = randomBytes(5000);
+        ScriptedPeer peer({});
+        peer.useTls(cert.serverConfiguration());
+        peer.setScriptFor(0, {ScriptedPeer::readUntil("\r\n\r\n"), ScriptedPeer::send(httpHead("200 OK", catalog.size()) + catalog),
+                              ScriptedPeer::close()});
+        peer.setScriptFor(1, {ScriptedPeer::readUntil("\r\n\r\n"), ScriptedPeer::send(httpHead("200 OK", tool.size()) + tool),
+                              ScriptedPeer::close()});
+        RecordingView view;
+        QStringList opened;
+        LiveUpdate update(view, QStringLiteral("https://127.0.0.1:%1/liveupdate/").arg(peer.port()), box.programFolder(),
+                          [&](const QString& path) { opened << path; });
+        if (trusted)
+            update.transfer().addCaCertificates(cert.certificates());
+        update.run();
+        const QString path = box.path(QStringLiteral("tool.bin"));
+        if (trusted) {
+            QCOMPARE(fileBytes(path), tool);
+            QCOMPARE(opened, QStringList{path});
+            QVERIFY(box.prompts().shown().isEmpty());
+        } else {
+            QVERIFY(!QFile::exists(path));
+            QVERIFY(opened.isEmpty());
+            QCOMPARE(box.prompts().shown().size(), 1);
+            QVERIFY(box.prompts().shown().at(0).text.startsWith(
+                QStringLiteral("The download failed:\r\rThe server's certificate could not be verified: ")));
+        }
     }
 
     void oneByteChunkEndsTheReadLoop_data()
