@@ -16,7 +16,7 @@ QString parkedPath();
 // The executable the entry starts: its full file name in the program folder.
 QString executable();
 // The Exec value of a desktop entry that starts `program` with no arguments: quoted and escaped as the
-// Desktop Entry Specification says, so no character of the path is taken for a field code, an escape or a
+// freedesktop.org desktop entry format says, so no character of the path is taken for a field code, an escape or a
 // separator.
 QString desktopExec(const QString& program);
 // The Run value that starts `program` on Windows: its full path in quotes, so that a path with blanks is
