@@ -160,7 +160,14 @@ frmMain::frmMain(AppState& state, SettingsStore& store, EndpointRouter router, Q
 frmAbout* frmMain::about() const { return m_about; }
 
 // "MDIForm_Unload": the tray icon goes with the window.
-frmMain::~frmMain() { IconEvent->setInTray(false); }
+frmMain::~frmMain()
+{
+    IconEvent->setInTray(false);
+    // The widgets outlive this part of the window: the focus they give up while they go (editing finished)
+    // must not reach handlers of a window that is no longer there.
+    for (QObject* child : findChildren<QObject*>())
+        disconnect(child, nullptr, this, nullptr);
+}
 
 QWidget* frmMain::buildSettingsPanel()
 {
