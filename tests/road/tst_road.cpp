@@ -284,7 +284,7 @@ private slots:
         QCOMPARE(m_sink.messages().size(), before + (reported ? 1 : 0));
         QCOMPARE(rig.registry.lines(), reported ? QList<QByteArray>{"192.0.2.1\r\n"} : QList<QByteArray>());
         if (reported) {
-            const auto& mail = m_sink.messages().last();
+            const auto mail = m_sink.messages().last();
             QCOMPARE(mail.rcptTos, QStringList{QStringLiteral("abuse@v6-isp.net")});
             QVERIFY(mail.data.contains("\r\nSubject:SPAM Report from 2002:c000:201::1 / \r\n"));
         } else {
