@@ -21,56 +21,37 @@ class TstDropFolder : public QObject {
     Q_OBJECT
 
 private slots:
-    void freshFolderGetsItsIcon()
+    // Only a folder the program makes gets the icon entry; one the user already has is left as it is.
+    void folderIsMadeWithItsIcon_data()
     {
+        QTest::addColumn<bool>("existing");
+        QTest::newRow("fresh folder") << false;
+        QTest::newRow("existing folder") << true;
+    }
+    void folderIsMadeWithItsIcon()
+    {
+        QFETCH(bool, existing);
         test::Sandbox box;
         AppState state;
+        const QString folder = box.desktopFolder() + u"/JunkChute"_s;
+        if (existing)
+            QVERIFY(QDir().mkpath(folder) && writeBytes(folder + u"/waiting.msg"_s, "x"));
         QVERIFY(CreateJunkChute(state));
-        QCOMPARE(state.junkChuteFolder(), box.desktopFolder() + QStringLiteral("/JunkChute"));
-        QVERIFY(QFileInfo(state.junkChuteFolder()).isDir());
-        const QByteArray entry = fileBytes(state.junkChuteFolder() + QStringLiteral("/.directory"));
-        QCOMPARE(entry, "[Desktop Entry]\nIcon=" + folderIconName().toUtf8() + "\n");
+        QCOMPARE(state.junkChuteFolder(), folder);
+        QCOMPARE(fileBytes(folder + u"/.directory"_s),
+                 existing ? QByteArray() : "[Desktop Entry]\nIcon=" + folderIconName().toUtf8() + "\n");
         // The icon entry is the folder's own, not a message.
-        QVERIFY(junkChuteFiles(state.junkChuteFolder()).isEmpty());
+        QCOMPARE(junkChuteFiles(folder), existing ? QStringList{u"waiting.msg"_s} : QStringList());
         QVERIFY(box.prompts().shown().isEmpty());
-    }
-
-    void existingFolderIsLeftAlone()
-    {
-        test::Sandbox box;
-        AppState state;
-        const QString folder = box.desktopFolder() + QStringLiteral("/JunkChute");
-        QDir().mkpath(folder);
-        QVERIFY(writeBytes(folder + QStringLiteral("/waiting.msg"), "x"));
-        QVERIFY(CreateJunkChute(state));
-        QVERIFY(!QFile::exists(folder + QStringLiteral("/.directory")));
-        QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-                 QStringList{u"waiting.msg"_s});
-    }
-
-    void folderThatCannotBeMadeIsReported()
-    {
-        test::Sandbox box;
-        AppState state;
-        // A file where the desktop folder should be.
-        const QString blocked = box.desktopFolder() + QStringLiteral("/blocked");
-        QVERIFY(writeBytes(blocked, "x"));
-        AppPaths::setDesktopFolder(blocked);
-        QVERIFY(!CreateJunkChute(state));
-        QCOMPARE(box.prompts().shown().size(), 1);
-        QCOMPARE(box.prompts().shown().at(0).text, QStringLiteral("Unable to create JunkChute folder!"));
-        QCOMPARE(box.prompts().shown().at(0).title, QStringLiteral("JunkChute Error"));
     }
 
     void onlyOrdinaryFilesAreMessages()
     {
         test::Sandbox box;
         const QString folder = box.desktopFolder();
-        QVERIFY(writeBytes(folder + QStringLiteral("/b.eml"), "x"));
-        QVERIFY(writeBytes(folder + QStringLiteral("/a"), "x"));
-        QVERIFY(writeBytes(folder + QStringLiteral("/desktop.ini"), "x"));
-        QVERIFY(writeBytes(folder + QStringLiteral("/.directory"), "x"));
-        QDir().mkpath(folder + QStringLiteral("/sub"));
+        for (const QString& name : {u"b.eml"_s, u"a"_s, u"desktop.ini"_s, u".directory"_s})
+            QVERIFY(writeBytes(folder + u'/' + name, "x"));
+        QDir().mkpath(folder + u"/sub"_s);
         QCOMPARE(junkChuteFiles(folder), (QStringList{u"a"_s, u"b.eml"_s}));
         QVERIFY(junkChuteFiles(QString()).isEmpty());
     }
@@ -82,10 +63,10 @@ private slots:
         list.setFolder(box.desktopFolder());
         QVERIFY(list.files().isEmpty());
         QSignalSpy changed(&list, &JunkChuteList::filesChanged);
-        QVERIFY(writeBytes(box.desktopFolder() + QStringLiteral("/dropped.msg"), "x"));
+        QVERIFY(writeBytes(box.desktopFolder() + u"/dropped.msg"_s, "x"));
         QVERIFY(changed.wait(5000));
         QCOMPARE(list.files(), QStringList{u"dropped.msg"_s});
-        QFile::remove(box.desktopFolder() + QStringLiteral("/dropped.msg"));
+        QFile::remove(box.desktopFolder() + u"/dropped.msg"_s);
         QTRY_VERIFY(list.files().isEmpty());
     }
 };
@@ -113,13 +94,12 @@ private slots:
         QFETCH(QString, expected);
         test::Sandbox box;
         for (int n : present)
-            QVERIFY(writeBytes(AppPaths::join(box.desktopFolder(), QStringLiteral("Webmail%1.msg").arg(n)), "x"));
-        const QString path = nextWebmailPath(box.desktopFolder());
-        QCOMPARE(path, expected.isEmpty() ? QString() : AppPaths::join(box.desktopFolder(), expected));
+            QVERIFY(writeBytes(AppPaths::join(box.desktopFolder(), u"Webmail%1.msg"_s.arg(n)), "x"));
+        QCOMPARE(nextWebmailPath(box.desktopFolder()),
+                 expected.isEmpty() ? QString() : AppPaths::join(box.desktopFolder(), expected));
 
         QString written;
-        const WebmailSave result =
-            saveWebmail(box.desktopFolder(), QStringLiteral("Received: from a\r\nbody"), &written);
+        const WebmailSave result = saveWebmail(box.desktopFolder(), u"Received: from a\r\nbody"_s, &written);
         QCOMPARE(result, expected.isEmpty() ? WebmailSave::AllNamesTaken : WebmailSave::Saved);
         if (!expected.isEmpty())
             QCOMPARE(fileBytes(written), QByteArray("Received: from a\r\nbody\r\n"));
@@ -129,8 +109,7 @@ private slots:
     {
         test::Sandbox box;
         QString path;
-        const QString missing = box.desktopFolder() + QStringLiteral("/missing");
-        QCOMPARE(saveWebmail(missing, QStringLiteral("text"), &path), WebmailSave::WriteFailed);
+        QCOMPARE(saveWebmail(box.desktopFolder() + u"/missing"_s, u"text"_s, &path), WebmailSave::WriteFailed);
         QVERIFY(!QFile::exists(path));
     }
 };

@@ -68,11 +68,9 @@ private slots:
         QCOMPARE(readSwitch(store, settings::CopyEmail), 0);
         QCOMPARE(readSwitch(store, settings::UseMyReturn), 1);
         QCOMPARE(readSwitch(store, settings::LoadWithWindows), 0);
-        saveSetting(store, settings::UseMyReturn, QStringLiteral("0"));
+        saveSetting(store, settings::UseMyReturn, u"0"_s);
         // The mail composition control's lower-case application name reads the same store.
-        QCOMPARE(store.get(QStringLiteral("nettlewright"), QStringLiteral("Setup"), QStringLiteral("UseMyReturn"),
-                           QStringLiteral("1")),
-                 QStringLiteral("0"));
+        QCOMPARE(store.get(u"nettlewright"_s, u"Setup"_s, u"UseMyReturn"_s, u"1"_s), u"0"_s);
     }
 };
 
@@ -146,7 +144,7 @@ private slots:
                  program + QLatin1Char('/') + QFileInfo(QCoreApplication::applicationFilePath()).fileName());
         QVERIFY2(text.contains(u"\nExec="_s + Autostart::desktopExec(Autostart::executable()) + QLatin1Char('\n')),
                  qPrintable(text));
-        QVERIFY(text.startsWith(QStringLiteral("[Desktop Entry]\n")));
+        QVERIFY(text.startsWith(u"[Desktop Entry]\n"_s));
     }
 };
 
