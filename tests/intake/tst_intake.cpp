@@ -49,7 +49,7 @@ private slots:
     {
         test::Sandbox box;
         const QString folder = box.desktopFolder();
-        for (const QString& name : {u"b.eml"_s, u"a"_s, u"desktop.ini"_s, u".directory"_s})
+        for (const QString& name : {u"b.eml"_s, u"a"_s, u"Desktop.INI"_s, u".directory"_s})
             QVERIFY(writeBytes(folder + u'/' + name, "x"));
         QDir().mkpath(folder + u"/sub"_s);
         QCOMPARE(junkChuteFiles(folder), (QStringList{u"a"_s, u"b.eml"_s}));

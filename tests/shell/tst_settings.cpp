@@ -33,6 +33,8 @@ private slots:
         QTest::newRow("empty is a type mismatch") << u""_s << 0 << 13;
         QTest::newRow("beyond 16 bits overflows") << u"32768"_s << 0 << 6;
         QTest::newRow("lowest 16-bit value") << u"-32768"_s << -32768 << 0;
+        QTest::newRow("highest 16-bit value") << u"32767"_s << 32767 << 0;
+        QTest::newRow("not a number is a type mismatch") << u"nan"_s << 0 << 13;
     }
     void storedNumbersConvertLikeACheckBoxValue()
     {
