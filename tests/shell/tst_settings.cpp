@@ -74,12 +74,7 @@ private slots:
         // The mail composition control's lower-case application name reads the same store.
         QCOMPARE(store.get(u"nettlewright"_s, u"Setup"_s, u"UseMyReturn"_s, u"1"_s), u"0"_s);
     }
-};
 
-class TstAutostart : public QObject {
-    Q_OBJECT
-
-private slots:
     void entryMovesBetweenStartAndParking_data()
     {
         QTest::addColumn<QList<bool>>("calls");
@@ -151,6 +146,5 @@ private slots:
 };
 
 NW_TEST_CLASS(TstSettings)
-NW_TEST_CLASS(TstAutostart)
 
 #include "tst_settings.moc"
