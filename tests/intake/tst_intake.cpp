@@ -1,6 +1,9 @@
 #include "app/AppState.h"
+#include "controls/Hyperlink.h"
 #include "intake/JunkChute.h"
 #include "intake/Webmail.h"
+#include "intake/frmJunkChute.h"
+#include "intake/frmWebmail.h"
 #include "platform/AppId.h"
 #include "platform/AppPaths.h"
 #include "support/Files.h"
@@ -9,6 +12,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -17,60 +23,41 @@ using namespace Qt::StringLiterals;
 using nw::test::fileBytes;
 using nw::test::writeBytes;
 
-class TstDropFolder : public QObject {
+class TstIntake : public QObject {
     Q_OBJECT
 
 private slots:
-    void freshFolderGetsItsIcon()
+    // Only a folder the program makes gets the icon entry; one the user already has is left as it is.
+    void folderIsMadeWithItsIcon_data()
     {
+        QTest::addColumn<bool>("existing");
+        QTest::newRow("fresh folder") << false;
+        QTest::newRow("existing folder") << true;
+    }
+    void folderIsMadeWithItsIcon()
+    {
+        QFETCH(bool, existing);
         test::Sandbox box;
         AppState state;
+        const QString folder = box.desktopFolder() + u"/JunkChute"_s;
+        if (existing)
+            QVERIFY(QDir().mkpath(folder) && writeBytes(folder + u"/waiting.msg"_s, "x"));
         QVERIFY(CreateJunkChute(state));
-        QCOMPARE(state.junkChuteFolder(), box.desktopFolder() + QStringLiteral("/JunkChute"));
-        QVERIFY(QFileInfo(state.junkChuteFolder()).isDir());
-        const QByteArray entry = fileBytes(state.junkChuteFolder() + QStringLiteral("/.directory"));
-        QCOMPARE(entry, "[Desktop Entry]\nIcon=" + folderIconName().toUtf8() + "\n");
+        QCOMPARE(state.junkChuteFolder(), folder);
+        QCOMPARE(fileBytes(folder + u"/.directory"_s),
+                 existing ? QByteArray() : "[Desktop Entry]\nIcon=" + folderIconName().toUtf8() + "\n");
         // The icon entry is the folder's own, not a message.
-        QVERIFY(junkChuteFiles(state.junkChuteFolder()).isEmpty());
+        QCOMPARE(junkChuteFiles(folder), existing ? QStringList{u"waiting.msg"_s} : QStringList());
         QVERIFY(box.prompts().shown().isEmpty());
-    }
-
-    void existingFolderIsLeftAlone()
-    {
-        test::Sandbox box;
-        AppState state;
-        const QString folder = box.desktopFolder() + QStringLiteral("/JunkChute");
-        QDir().mkpath(folder);
-        QVERIFY(writeBytes(folder + QStringLiteral("/waiting.msg"), "x"));
-        QVERIFY(CreateJunkChute(state));
-        QVERIFY(!QFile::exists(folder + QStringLiteral("/.directory")));
-        QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-                 QStringList{u"waiting.msg"_s});
-    }
-
-    void folderThatCannotBeMadeIsReported()
-    {
-        test::Sandbox box;
-        AppState state;
-        // A file where the desktop folder should be.
-        const QString blocked = box.desktopFolder() + QStringLiteral("/blocked");
-        QVERIFY(writeBytes(blocked, "x"));
-        AppPaths::setDesktopFolder(blocked);
-        QVERIFY(!CreateJunkChute(state));
-        QCOMPARE(box.prompts().shown().size(), 1);
-        QCOMPARE(box.prompts().shown().at(0).text, QStringLiteral("Unable to create JunkChute folder!"));
-        QCOMPARE(box.prompts().shown().at(0).title, QStringLiteral("JunkChute Error"));
     }
 
     void onlyOrdinaryFilesAreMessages()
     {
         test::Sandbox box;
         const QString folder = box.desktopFolder();
-        QVERIFY(writeBytes(folder + QStringLiteral("/b.eml"), "x"));
-        QVERIFY(writeBytes(folder + QStringLiteral("/a"), "x"));
-        QVERIFY(writeBytes(folder + QStringLiteral("/desktop.ini"), "x"));
-        QVERIFY(writeBytes(folder + QStringLiteral("/.directory"), "x"));
-        QDir().mkpath(folder + QStringLiteral("/sub"));
+        for (const QString& name : {u"b.eml"_s, u"a"_s, u"Desktop.INI"_s, u".directory"_s})
+            QVERIFY(writeBytes(folder + u'/' + name, "x"));
+        QDir().mkpath(folder + u"/sub"_s);
         QCOMPARE(junkChuteFiles(folder), (QStringList{u"a"_s, u"b.eml"_s}));
         QVERIFY(junkChuteFiles(QString()).isEmpty());
     }
@@ -82,18 +69,13 @@ private slots:
         list.setFolder(box.desktopFolder());
         QVERIFY(list.files().isEmpty());
         QSignalSpy changed(&list, &JunkChuteList::filesChanged);
-        QVERIFY(writeBytes(box.desktopFolder() + QStringLiteral("/dropped.msg"), "x"));
+        QVERIFY(writeBytes(box.desktopFolder() + u"/dropped.msg"_s, "x"));
         QVERIFY(changed.wait(5000));
         QCOMPARE(list.files(), QStringList{u"dropped.msg"_s});
-        QFile::remove(box.desktopFolder() + QStringLiteral("/dropped.msg"));
+        QFile::remove(box.desktopFolder() + u"/dropped.msg"_s);
         QTRY_VERIFY(list.files().isEmpty());
     }
-};
 
-class TstWebmail : public QObject {
-    Q_OBJECT
-
-private slots:
     void nextFreeNumber_data()
     {
         QTest::addColumn<QList<int>>("present");
@@ -113,13 +95,12 @@ private slots:
         QFETCH(QString, expected);
         test::Sandbox box;
         for (int n : present)
-            QVERIFY(writeBytes(AppPaths::join(box.desktopFolder(), QStringLiteral("Webmail%1.msg").arg(n)), "x"));
-        const QString path = nextWebmailPath(box.desktopFolder());
-        QCOMPARE(path, expected.isEmpty() ? QString() : AppPaths::join(box.desktopFolder(), expected));
+            QVERIFY(writeBytes(AppPaths::join(box.desktopFolder(), u"Webmail%1.msg"_s.arg(n)), "x"));
+        QCOMPARE(nextWebmailPath(box.desktopFolder()),
+                 expected.isEmpty() ? QString() : AppPaths::join(box.desktopFolder(), expected));
 
         QString written;
-        const WebmailSave result =
-            saveWebmail(box.desktopFolder(), QStringLiteral("Received: from a\r\nbody"), &written);
+        const WebmailSave result = saveWebmail(box.desktopFolder(), u"Received: from a\r\nbody"_s, &written);
         QCOMPARE(result, expected.isEmpty() ? WebmailSave::AllNamesTaken : WebmailSave::Saved);
         if (!expected.isEmpty())
             QCOMPARE(fileBytes(written), QByteArray("Received: from a\r\nbody\r\n"));
@@ -129,13 +110,69 @@ private slots:
     {
         test::Sandbox box;
         QString path;
-        const QString missing = box.desktopFolder() + QStringLiteral("/missing");
-        QCOMPARE(saveWebmail(missing, QStringLiteral("text"), &path), WebmailSave::WriteFailed);
+        QCOMPARE(saveWebmail(box.desktopFolder() + u"/missing"_s, u"text"_s, &path), WebmailSave::WriteFailed);
         QVERIFY(!QFile::exists(path));
+    }
+
+    void clickedFileIsLoadedIntoTheView()
+    {
+        test::Sandbox box;
+        AppState state;
+        frmJunkChute window(state);
+        QVERIFY(window.Form_Load());
+        QVERIFY(!window.cmdProcess->isEnabled());
+        QVERIFY(writeBytes(state.junkChuteFolder() + u"/spam.msg"_s,
+                           "Return-Path: <x@example.com>\nReceived: from a.example by b.example\nSubject: hi\n"));
+        QTRY_COMPARE(window.filJunkChute->count(), 1);
+        int processed = 0;
+        window.setProcessAction([&] { ++processed; });
+        window.filJunkChute->setCurrentRow(0);
+        window.filJunkChute_Click();
+        QCOMPARE(state.currentMessageFile(), AppPaths::join(state.junkChuteFolder(), u"spam.msg"_s));
+        // The header from its first received line on, with the CR LF line ends the analysis reads.
+        QCOMPARE(window.spamFileView.text(), u"Received: from a.example by b.example\r\nSubject: hi\r\n"_s);
+        QCOMPARE(window.txtSpamFile->toPlainText(), u"Received: from a.example by b.example\nSubject: hi\n"_s);
+        // The link presses the button; the monitor presses the link.
+        QTest::mouseClick(window.hlnkProcessMessage, Qt::LeftButton);
+        window.processMessage();
+        QCOMPARE(processed, 2);
+    }
+
+    void webmailSave_data()
+    {
+        QTest::addColumn<QString>("pasted");
+        QTest::addColumn<bool>("namesTaken");
+        QTest::addColumn<QString>("prompt");
+        QTest::newRow("full header is saved") << u"Received: from mx\nSubject: x"_s << false << u""_s;
+        QTest::newRow("no header shows No Header")
+            << u"Subject: x"_s << false << u"This message does not appear to contain the full email header!"_s;
+        QTest::newRow("every name taken keeps the text") << u"Received: from mx"_s << true << u""_s;
+    }
+    void webmailSave()
+    {
+        QFETCH(QString, pasted);
+        QFETCH(bool, namesTaken);
+        QFETCH(QString, prompt);
+        test::Sandbox box;
+        AppState state;
+        frmWebmail window(state);
+        QVERIFY(window.Form_Load());
+        for (int n = 1; namesTaken && n <= 100; ++n)
+            QVERIFY(writeBytes(state.junkChuteFolder() + u"/Webmail%1.msg"_s.arg(n), {}));
+        window.txtSpamFile->setPlainText(pasted);
+        QTest::mouseClick(window.hlnkProcessMessage, Qt::LeftButton);
+        const bool saved = prompt.isEmpty() && !namesTaken;
+        QCOMPARE(window.txtSpamFile->toPlainText().isEmpty(), saved);
+        QCOMPARE(QDir(state.junkChuteFolder()).entryList(QDir::Files).size(), namesTaken ? 100 : int(saved));
+        if (saved)
+            QCOMPARE(fileBytes(state.junkChuteFolder() + u"/Webmail1.msg"_s),
+                     pasted.replace(u'\n', u"\r\n"_s).toLatin1() + "\r\n");
+        QCOMPARE(box.prompts().texts(), prompt.isEmpty() ? QStringList() : QStringList{prompt});
+        if (!prompt.isEmpty())
+            QCOMPARE(box.prompts().shown().at(0).title, u"No Header"_s);
     }
 };
 
-NW_TEST_CLASS(TstDropFolder)
-NW_TEST_CLASS(TstWebmail)
+NW_TEST_CLASS(TstIntake)
 
 #include "tst_intake.moc"

@@ -11,6 +11,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <functional>
+
 using namespace nw;
 using namespace Qt::StringLiterals;
 
@@ -82,7 +84,10 @@ void drop(const QString& folder, const QStringList& names)
         QVERIFY(test::writeBytes(AppPaths::join(folder, name), "Received: from x\r\n"));
 }
 
-QString tipFor(int minutes) { return QStringLiteral("Nettlewright (fires in: %1 min)").arg(minutes); }
+QString tipFor(int minutes)
+{
+    return u"Nettlewright (fires in: %1 min)"_s.arg(minutes);
+}
 
 } // namespace
 
@@ -123,7 +128,7 @@ private slots:
     void aSecondMinimiseChangesNothing()
     {
         World w;
-        drop(w.box.desktopFolder(), {QStringLiteral("a.msg")});
+        drop(w.box.desktopFolder(), {u"a.msg"_s});
         w.dropFolder.outcome = ScriptedDropFolder::Outcome::KeepFile;
         w.monitor->resized(Monitor::WindowState::Minimized);
         w.monitor->resized(Monitor::WindowState::Minimized);
@@ -133,7 +138,7 @@ private slots:
     void everyWaitingFileIsProcessedInOneRun()
     {
         World w;
-        drop(w.box.desktopFolder(), {QStringLiteral("1.msg"), QStringLiteral("2.eml"), QStringLiteral("3.txt")});
+        drop(w.box.desktopFolder(), {u"1.msg"_s, u"2.eml"_s, u"3.txt"_s});
         QSignalSpy greens(w.monitor, &Monitor::greenChanged);
         w.monitor->resized(Monitor::WindowState::Minimized);
         QCOMPARE(w.dropFolder.processed, (QStringList{u"1.msg"_s, u"2.eml"_s, u"3.txt"_s}));
@@ -163,7 +168,7 @@ private slots:
         QFETCH(int, outcome);
         QFETCH(bool, activeAfter);
         World w;
-        drop(w.box.desktopFolder(), {QStringLiteral("1.msg"), QStringLiteral("2.msg")});
+        drop(w.box.desktopFolder(), {u"1.msg"_s, u"2.msg"_s});
         w.dropFolder.outcome = ScriptedDropFolder::Outcome(outcome);
         w.monitor->resized(Monitor::WindowState::Minimized);
         QCOMPARE(w.dropFolder.processed, QStringList{u"1.msg"_s});
@@ -174,55 +179,51 @@ private slots:
         QVERIFY(w.monitor->tmrActivate.isActive());
     }
 
-    void restoringStopsTheMonitor_data()
+    // Resizing hands the window back and leaves the monitor flag to the tray actions, which clear it.
+    void windowComesBack_data()
     {
-        QTest::addColumn<int>("state");
+        QTest::addColumn<int>("way");
+        QTest::addColumn<int>("showRequest");
         QTest::addColumn<QString>("tip");
-        QTest::newRow("maximised shows the plain tip") << int(Monitor::WindowState::Maximized) << u"Nettlewright"_s;
-        QTest::newRow("normal keeps the last tip") << int(Monitor::WindowState::Normal) << tipFor(0);
+        QTest::newRow("maximised shows the plain tip") << 0 << -1 << u"Nettlewright"_s;
+        QTest::newRow("normal keeps the last tip") << 1 << -1 << tipFor(0);
+        QTest::newRow("tray menu Open maximises") << 2 << 1 << QString();
+        QTest::newRow("tray double-click restores") << 3 << 0 << QString();
     }
-    void restoringStopsTheMonitor()
+    void windowComesBack()
     {
-        QFETCH(int, state);
+        QFETCH(int, way);
+        QFETCH(int, showRequest);
         QFETCH(QString, tip);
         World w;
         w.monitor->resized(Monitor::WindowState::Minimized);
-        w.state.setBusyProcessing(true);
-        w.monitor->resized(Monitor::WindowState(state));
-        QVERIFY(w.monitor->windowShown());
+        QSignalSpy shows(w.monitor, &Monitor::showWindowRequested);
+        const bool resized = showRequest < 0;
+        w.state.setBusyProcessing(resized);
+        Monitor& m = *w.monitor;
+        const QList<std::function<void()>> ways{[&] { m.resized(Monitor::WindowState::Maximized); },
+                                                [&] { m.resized(Monitor::WindowState::Normal); }, [&] { m.trayOpen(); },
+                                                [&] { m.trayDoubleClick(); }};
+        ways.at(way)();
+        QCOMPARE(shows.count(), int(!resized));
+        if (!resized)
+            QCOMPARE(shows.at(0).at(0).toBool(), bool(showRequest));
+        QCOMPARE(w.state.monitorActive(), resized);
         QVERIFY(!w.monitor->tmrActivate.isActive());
+        QVERIFY(!w.monitor->green());
+        if (!resized)
+            return;
+        QVERIFY(w.monitor->windowShown());
         QVERIFY(!w.state.busyProcessing());
         QCOMPARE(w.monitor->minuteCount(), 1);
         QCOMPARE(w.monitor->trayTip(), tip);
-        // The monitor flag is left to the tray actions.
-        QVERIFY(w.state.monitorActive());
-    }
-
-    void trayActionsHandTheWindowBack_data()
-    {
-        QTest::addColumn<bool>("open");
-        QTest::newRow("menu Open maximises") << true;
-        QTest::newRow("double-click restores") << false;
-    }
-    void trayActionsHandTheWindowBack()
-    {
-        QFETCH(bool, open);
-        World w;
-        w.monitor->resized(Monitor::WindowState::Minimized);
-        QSignalSpy shows(w.monitor, &Monitor::showWindowRequested);
-        open ? w.monitor->trayOpen() : w.monitor->trayDoubleClick();
-        QCOMPARE(shows.count(), 1);
-        QCOMPARE(shows.at(0).at(0).toBool(), open);
-        QVERIFY(!w.state.monitorActive());
-        QVERIFY(!w.monitor->tmrActivate.isActive());
-        QVERIFY(!w.monitor->green());
     }
 
     // A message whose stages never end holds the run only so long; then it is left aside and the run goes on.
     void aMessageThatNeverEndsIsLeftAside()
     {
         World w;
-        drop(w.box.desktopFolder(), {QStringLiteral("1.msg")});
+        drop(w.box.desktopFolder(), {u"1.msg"_s});
         w.dropFolder.outcome = ScriptedDropFolder::Outcome::NeverFinish;
         w.monitor->messageWaitMs = 50;
         w.monitor->resized(Monitor::WindowState::Minimized);

@@ -33,6 +33,8 @@ private slots:
         QTest::newRow("empty is a type mismatch") << u""_s << 0 << 13;
         QTest::newRow("beyond 16 bits overflows") << u"32768"_s << 0 << 6;
         QTest::newRow("lowest 16-bit value") << u"-32768"_s << -32768 << 0;
+        QTest::newRow("highest 16-bit value") << u"32767"_s << 32767 << 0;
+        QTest::newRow("not a number is a type mismatch") << u"nan"_s << 0 << 13;
     }
     void storedNumbersConvertLikeACheckBoxValue()
     {
@@ -68,18 +70,11 @@ private slots:
         QCOMPARE(readSwitch(store, settings::CopyEmail), 0);
         QCOMPARE(readSwitch(store, settings::UseMyReturn), 1);
         QCOMPARE(readSwitch(store, settings::LoadWithWindows), 0);
-        saveSetting(store, settings::UseMyReturn, QStringLiteral("0"));
+        saveSetting(store, settings::UseMyReturn, u"0"_s);
         // The mail composition control's lower-case application name reads the same store.
-        QCOMPARE(store.get(QStringLiteral("nettlewright"), QStringLiteral("Setup"), QStringLiteral("UseMyReturn"),
-                           QStringLiteral("1")),
-                 QStringLiteral("0"));
+        QCOMPARE(store.get(u"nettlewright"_s, u"Setup"_s, u"UseMyReturn"_s, u"1"_s), u"0"_s);
     }
-};
 
-class TstAutostart : public QObject {
-    Q_OBJECT
-
-private slots:
     void entryMovesBetweenStartAndParking_data()
     {
         QTest::addColumn<QList<bool>>("calls");
@@ -146,11 +141,10 @@ private slots:
                  program + QLatin1Char('/') + QFileInfo(QCoreApplication::applicationFilePath()).fileName());
         QVERIFY2(text.contains(u"\nExec="_s + Autostart::desktopExec(Autostart::executable()) + QLatin1Char('\n')),
                  qPrintable(text));
-        QVERIFY(text.startsWith(QStringLiteral("[Desktop Entry]\n")));
+        QVERIFY(text.startsWith(u"[Desktop Entry]\n"_s));
     }
 };
 
 NW_TEST_CLASS(TstSettings)
-NW_TEST_CLASS(TstAutostart)
 
 #include "tst_settings.moc"

@@ -8,12 +8,14 @@
 #include "intake/frmWebmail.h"
 #include "mail/SmtpSettings.h"
 #include "platform/AppPaths.h"
+#include "platform/Autostart.h"
 #include "platform/Connection.h"
 #include "platform/MessageBoxPrompts.h"
 #include "platform/SettingsStore.h"
 #include "road/WhoisStage.h"
 #include "shell/Program.h"
 #include "shell/SysTray.h"
+#include "shell/frmFirstTimeSetup.h"
 #include "shell/frmMain.h"
 #include "support/Files.h"
 #include "support/Sandbox.h"
@@ -26,6 +28,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -35,8 +38,11 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
+#include <QStackedWidget>
 #include <QSystemTrayIcon>
 #include <QTest>
+
+#include <optional>
 
 using namespace nw;
 using namespace Qt::StringLiterals;
@@ -54,7 +60,19 @@ public:
     }
 };
 
-const QString kExitQuestion = QStringLiteral("Exiting will disable the JunkChute Monitor.\r\nExit anyway?");
+// A click on the box itself: a wide check box does not take clicks right of its caption.
+void tick(QWidget* box)
+{
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(4, box->height() / 2));
+}
+
+void type(QLineEdit* box, const QString& text)
+{
+    box->setFocus();
+    QTest::keyClicks(box, text);
+}
+
+const QString kExitQuestion = u"Exiting will disable the JunkChute Monitor.\r\nExit anyway?"_s;
 
 // The WHOIS window loads its tables when the main window is made; without them it would say so.
 void writeWhoisTables(const test::Sandbox& box)
@@ -69,8 +87,6 @@ class TstMainWindow : public QObject {
     Q_OBJECT
 
 private:
-    static void tick(QWidget* box) { QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(4, box->height() / 2)); }
-
     struct World {
         test::Sandbox box;
         AppState state;
@@ -90,7 +106,7 @@ private:
             load();
             window->show();
             QVERIFY(QTest::qWaitForWindowActive(window.get()));
-            window->xpBMenu->ExpandGroup(QStringLiteral("Settings"), true);
+            window->xpBMenu->ExpandGroup(u"Settings"_s, true);
         }
         QWidget* activeChild() const
         {
@@ -106,21 +122,18 @@ private slots:
         w.load();
         TaskPane* menu = w.window->xpBMenu;
         QCOMPARE(menu->groupKeys(), (QStringList{u"Main"_s, u"Actions"_s, u"Settings"_s}));
-        QCOMPARE(menu->groupCaption(QStringLiteral("Main")), QStringLiteral("View"));
-        QCOMPARE(menu->itemKeys(QStringLiteral("Main")),
+        QCOMPARE(menu->groupCaption(u"Main"_s), u"View"_s);
+        QCOMPARE(menu->itemKeys(u"Main"_s),
                  (QStringList{u"JunkChute"_s, u"Whois"_s, u"Complaint"_s, u""_s, u"Help"_s, u"About"_s}));
-        QCOMPARE(menu->itemKeys(QStringLiteral("Actions")),
+        QCOMPARE(menu->itemKeys(u"Actions"_s),
                  (QStringList{u"Activate"_s, u"ContactUs"_s, u"Webmail"_s, u"Update"_s, u"Exit"_s}));
-        QVERIFY(menu->isExpanded(QStringLiteral("Main")));
-        QVERIFY(menu->isExpanded(QStringLiteral("Actions")));
-        QVERIFY(!menu->isExpanded(QStringLiteral("Settings")));
-        QVERIFY(menu->isSpecial(QStringLiteral("Main")));
-        QVERIFY(!menu->isSpecial(QStringLiteral("Settings")));
+        QVERIFY(menu->isExpanded(u"Main"_s) && menu->isExpanded(u"Actions"_s) && !menu->isExpanded(u"Settings"_s));
+        QVERIFY(menu->isSpecial(u"Main"_s) && !menu->isSpecial(u"Settings"_s));
         QCOMPARE(w.window->settingsPanel->parentWidget()->parentWidget(),
-                 menu->groupHeader(QStringLiteral("Settings"))->parentWidget());
+                 menu->groupHeader(u"Settings"_s)->parentWidget());
         // Building again gives the same menu, not a second copy.
         w.window->LoadMenuBar();
-        QCOMPARE(menu->itemKeys(QStringLiteral("Main")).size(), 6);
+        QCOMPARE(menu->itemKeys(u"Main"_s).size(), 6);
         QCOMPARE(w.activeChild(), static_cast<QWidget*>(w.window->junkChute));
         QVERIFY(w.window->IconEvent->InTray());
     }
@@ -129,22 +142,20 @@ private slots:
     void tabFollowsTheScreen_data()
     {
         QTest::addColumn<QString>("from");
-        QTest::addColumn<QString>("through");
-        QTest::newRow("settings panel, top to bottom") << u"settings"_s << u"settings"_s;
-        QTest::newRow("out of the JunkChute view, every menu item") << u"junkchute"_s << u"menu"_s;
-        QTest::newRow("out of the web-mail view, every menu item") << u"webmail"_s << u"menu"_s;
+        QTest::newRow("settings panel, top to bottom") << u"settings"_s;
+        QTest::newRow("out of the JunkChute view, every menu item") << u"junkchute"_s;
+        QTest::newRow("out of the web-mail view, every menu item") << u"webmail"_s;
     }
     void tabFollowsTheScreen()
     {
         QFETCH(QString, from);
-        QFETCH(QString, through);
         World w;
         w.showSettings();
         frmMain& window = *w.window;
-        QWidget* start = from == u"settings"_s ? static_cast<QWidget*>(window.txtSMTP)
+        QWidget* start = from == u"settings"_s    ? static_cast<QWidget*>(window.txtSMTP)
                          : from == u"junkchute"_s ? window.junkChute->txtSpamFile
                                                   : window.webmail->txtSpamFile;
-        QWidget* scope = through == u"settings"_s ? window.settingsPanel : static_cast<QWidget*>(window.xpBMenu);
+        QWidget* scope = from == u"settings"_s ? window.settingsPanel : static_cast<QWidget*>(window.xpBMenu);
         if (from == u"webmail"_s)
             window.xpBMenu_ItemClick(u"Actions"_s, u"Webmail"_s);
         QList<QWidget*> stops;
@@ -199,6 +210,7 @@ private slots:
         QVERIFY(!program.Main());
         QVERIFY(!program.window->isVisible());
         QCOMPARE(box.prompts().texts(), QStringList(2, u"Unable to create JunkChute folder!"_s));
+        QCOMPARE(box.prompts().shown().at(0).title, u"JunkChute Error"_s);
     }
 
     // Texts from catalogs, servers and messages are no markup.
@@ -241,8 +253,8 @@ private slots:
         QFETCH(QString, shown);
         World w;
         w.load();
-        w.window->xpBMenu_ItemClick(QStringLiteral("Actions"), QStringLiteral("Webmail"));
-        w.window->xpBMenu_ItemClick(QStringLiteral("Main"), QStringLiteral("JunkChute"));
+        w.window->xpBMenu_ItemClick(u"Actions"_s, u"Webmail"_s);
+        w.window->xpBMenu_ItemClick(u"Main"_s, u"JunkChute"_s);
         w.window->xpBMenu_ItemClick(group, item);
         QCOMPARE(w.activeChild()->windowTitle(), shown);
     }
@@ -262,83 +274,72 @@ private slots:
         QFETCH(QString, name);
         QFETCH(int, loadedBoxes);
         World w;
-        saveSetting(w.store, settings::CopyEmail, QStringLiteral("1"));
-        saveSetting(w.store, settings::UseMyReturn, QStringLiteral("1"));
-        saveSetting(w.store, settings::LoadWithWindows, QStringLiteral("1"));
-        saveSetting(w.store, settings::Smtp, QStringLiteral("smtp.example.net"));
-        saveSetting(w.store, settings::ReturnAddress, QStringLiteral("me@example.net"));
+        for (const Setting& box : {settings::CopyEmail, settings::UseMyReturn, settings::LoadWithWindows})
+            saveSetting(w.store, box, u"1"_s);
+        saveSetting(w.store, settings::Smtp, u"smtp.example.net"_s);
+        saveSetting(w.store, settings::ReturnAddress, u"me@example.net"_s);
         if (!name.isEmpty())
-            w.store.save(QStringLiteral("Nettlewright"), QStringLiteral("Setup"), name, QStringLiteral("yes"));
+            w.store.save(u"Nettlewright"_s, u"Setup"_s, name, u"yes"_s);
         w.load();
         const bool complete = loadedBoxes == 3;
         QCOMPARE(w.window->chkCopyEmail->isChecked(), loadedBoxes > 0);
         QCOMPARE(w.window->chkMyReturn->isChecked(), loadedBoxes > 1);
         QCOMPARE(w.window->chkLoadwithWindows->isChecked(), complete);
-        QCOMPARE(w.window->txtSMTP->text(), complete ? QStringLiteral("smtp.example.net") : QString());
+        QCOMPARE(w.window->txtSMTP->text(), complete ? u"smtp.example.net"_s : QString());
         QCOMPARE(w.state.smtpServer, w.window->txtSMTP->text());
-        QCOMPARE(w.state.userAddress, complete ? QStringLiteral("me@example.net") : QString());
-        const QStringList texts = w.box.prompts().texts();
-        QCOMPARE(texts.join(QLatin1Char('\n')).contains(QStringLiteral("Type mismatch")), !complete);
+        QCOMPARE(w.state.userAddress, complete ? u"me@example.net"_s : QString());
+        QCOMPARE(w.box.prompts().texts().join(u'\n').contains(u"Type mismatch"_s), !complete);
     }
 
-    void settingsPanelSaves()
+    void settingsPanelSavesEveryField()
     {
         World w;
         w.showSettings();
         tick(w.window->chkCopyEmail);
-        QCOMPARE(readSetting(w.store, settings::CopyEmail), QStringLiteral("1"));
+        QCOMPARE(readSetting(w.store, settings::CopyEmail), u"1"_s);
         tick(w.window->chkMyReturn);
-        QCOMPARE(readSetting(w.store, settings::UseMyReturn), QStringLiteral("0"));
+        QCOMPARE(readSetting(w.store, settings::UseMyReturn), u"0"_s);
 
-        w.window->txtSMTP->setFocus();
-        QTest::keyClicks(w.window->txtSMTP, QStringLiteral("mail.example.org:2525"));
+        type(w.window->txtSMTP, u"mail.example.org:2525"_s);
         // Typing alone stores nothing; leaving the box does.
         QCOMPARE(readSetting(w.store, settings::Smtp), QString());
-        QCOMPARE(w.window->txtSMTPPort->placeholderText(), QStringLiteral("25"));
+        QCOMPARE(w.window->txtSMTPPort->placeholderText(), u"25"_s);
         w.window->txtEmail->setFocus();
-        QCOMPARE(readSetting(w.store, settings::Smtp), QStringLiteral("mail.example.org:2525"));
-        QCOMPARE(w.state.smtpServer, QStringLiteral("mail.example.org:2525"));
-        QCOMPARE(w.window->txtSMTPPort->placeholderText(), QStringLiteral("2525")); // the port sends will use
-        QTest::keyClicks(w.window->txtEmail, QStringLiteral("me@example.org"));
+        QCOMPARE(readSetting(w.store, settings::Smtp), u"mail.example.org:2525"_s);
+        QCOMPARE(w.state.smtpServer, u"mail.example.org:2525"_s);
+        QCOMPARE(w.window->txtSMTPPort->placeholderText(), u"2525"_s); // the port sends will use
+        QTest::keyClicks(w.window->txtEmail, u"me@example.org"_s);
         w.window->chkLoadwithWindows->setFocus();
-        QCOMPARE(w.state.userAddress, QStringLiteral("me@example.org"));
+        QCOMPARE(w.state.userAddress, u"me@example.org"_s);
         w.window->chkLoadwithWindows->setChecked(true);
         w.window->txtSMTP->setFocus();
-        QCOMPARE(readSetting(w.store, settings::LoadWithWindows), QStringLiteral("1"));
+        QCOMPARE(readSetting(w.store, settings::LoadWithWindows), u"1"_s);
 
         // The walk past the own mail servers reads what the panel stored.
         tick(w.window->chkSkipOwnHops);
-        w.window->txtOwnHosts->setFocus();
-        QTest::keyClicks(w.window->txtOwnHosts, QStringLiteral("mx.example.org, 203.0.113.0/24"));
+        type(w.window->txtOwnHosts, u"mx.example.org, 203.0.113.0/24"_s);
         w.window->txtSMTP->setFocus();
         const SourceRules rules = readSourceRules(w.store);
         QVERIFY(rules.skipOwnHops);
-        QVERIFY(rules.ownHosts.containsName(QStringLiteral("mx.example.org")));
-        QVERIFY(rules.ownHosts.containsAddress(QHostAddress(QStringLiteral("203.0.113.9"))));
-    }
+        QVERIFY(rules.ownHosts.containsName(u"mx.example.org"_s));
+        QVERIFY(rules.ownHosts.containsAddress(QHostAddress(u"203.0.113.9"_s)));
 
-    void smtpSecurityFieldsSaveAndKeepThePasswordOutOfTheSettings()
-    {
-        World w;
-        w.showSettings();
-        QCOMPARE(w.window->cboSMTPSecurity->currentText(), QStringLiteral("none"));
+        // The mail server's security fields; the password goes to the keychain, never to the settings files.
+        QCOMPARE(w.window->cboSMTPSecurity->currentText(), u"none"_s);
 
-        w.window->txtSMTPPort->setFocus();
-        QTest::keyClicks(w.window->txtSMTPPort, QStringLiteral("587"));
-        w.window->txtSMTPUser->setFocus();
-        QTest::keyClicks(w.window->txtSMTPUser, QStringLiteral("reporter"));
-        w.window->txtSMTPPassword->setFocus();
-        QTest::keyClicks(w.window->txtSMTPPassword, QStringLiteral("pa55-word"));
+        type(w.window->txtSMTPPort, u"587"_s);
+        type(w.window->txtSMTPUser, u"reporter"_s);
+        type(w.window->txtSMTPPassword, u"pa55-word"_s);
         w.window->txtSMTP->setFocus();
         w.window->cboSMTPSecurity->setCurrentIndex(1);
         emit w.window->cboSMTPSecurity->activated(1);
 
-        QCOMPARE(readSetting(w.store, settings::SmtpPort), QStringLiteral("587"));
-        QCOMPARE(readSetting(w.store, settings::SmtpUser), QStringLiteral("reporter"));
-        QCOMPARE(readSetting(w.store, settings::SmtpSecurityMode), QStringLiteral("starttls"));
-        QCOMPARE(w.state.smtpSecurity.port, QStringLiteral("587"));
+        QCOMPARE(readSetting(w.store, settings::SmtpPort), u"587"_s);
+        QCOMPARE(readSetting(w.store, settings::SmtpUser), u"reporter"_s);
+        QCOMPARE(readSetting(w.store, settings::SmtpSecurityMode), u"starttls"_s);
+        QCOMPARE(w.state.smtpSecurity.port, u"587"_s);
         QCOMPARE(w.state.smtpSecurity.mode, SmtpSecurity::Mode::StartTls);
-        QCOMPARE(w.state.smtpSecurity.password, QStringLiteral("pa55-word"));
+        QCOMPARE(w.state.smtpSecurity.password, u"pa55-word"_s);
         QVERIFY(w.window->txtSMTPPassword->text().isEmpty());
         QVERIFY(!w.box.settingsFiles().isEmpty());
         QVERIFY(!w.box.settingsFiles().contains("pa55-word"));
@@ -348,9 +349,9 @@ private slots:
         again.setExitAction([] {});
         w.state.smtpSecurity = {};
         again.MDIForm_Load();
-        QCOMPARE(again.cboSMTPSecurity->currentText(), QStringLiteral("starttls"));
-        QCOMPARE(again.txtSMTPPort->text(), QStringLiteral("587"));
-        QCOMPARE(w.state.smtpSecurity.password, QStringLiteral("pa55-word"));
+        QCOMPARE(again.cboSMTPSecurity->currentText(), u"starttls"_s);
+        QCOMPARE(again.txtSMTPPort->text(), u"587"_s);
+        QCOMPARE(w.state.smtpSecurity.password, u"pa55-word"_s);
     }
 
     void withoutAKeychainThePasswordIsKeptForThisRunOnlyWhenAsked_data()
@@ -366,10 +367,10 @@ private slots:
         QFETCH(QString, kept);
         World w;
         w.state.useKeychain(std::make_unique<test::UnavailableKeychain>());
-        saveSetting(w.store, settings::SmtpUser, QStringLiteral("reporter"));
+        saveSetting(w.store, settings::SmtpUser, u"reporter"_s);
         w.load();
         w.box.prompts().setNextAnswers({PromptAnswer(answer)});
-        w.window->txtSMTPPassword->setText(QStringLiteral("pa55-word"));
+        w.window->txtSMTPPassword->setText(u"pa55-word"_s);
         w.window->txtSMTPPassword->setModified(true);
         emit w.window->txtSMTPPassword->editingFinished();
         QCOMPARE(w.box.prompts().texts(),
@@ -400,16 +401,16 @@ private slots:
         World w;
         w.load();
         w.window->txtSMTPPort->setText(port); // not yet saved: the link saves it first
-        w.window->txtSMTP->setText(QStringLiteral("127.0.0.1"));
-        w.window->txtEmail->setText(QStringLiteral("me@example.org"));
+        w.window->txtSMTP->setText(u"127.0.0.1"_s);
+        w.window->txtEmail->setText(u"me@example.org"_s);
         emit w.window->hlnkTestMessage->clicked();
         QCOMPARE(w.box.prompts().texts(), QStringList{shown});
-        QCOMPARE(readSetting(w.store, settings::Smtp), QStringLiteral("127.0.0.1"));
+        QCOMPARE(readSetting(w.store, settings::Smtp), u"127.0.0.1"_s);
         if (!serverUp)
             return;
         const auto messages = sink.messages();
         QCOMPARE(messages.size(), 1);
-        QCOMPARE(messages.first().rcptTos, QStringList{QStringLiteral("me@example.org")});
+        QCOMPARE(messages.first().rcptTos, QStringList{u"me@example.org"_s});
         QVERIFY(messages.first().data.contains("Subject:Nettlewright test message\r\n"));
     }
 
@@ -432,8 +433,7 @@ private slots:
         w.window->show();
         w.box.prompts().setNextAnswers({yes ? PromptAnswer::Yes : PromptAnswer::No});
         if (way == QLatin1String("menu")) {
-            QTest::mouseClick(w.window->xpBMenu->itemLink(QStringLiteral("Actions"), QStringLiteral("Exit")),
-                              Qt::LeftButton);
+            QTest::mouseClick(w.window->xpBMenu->itemLink(u"Actions"_s, u"Exit"_s), Qt::LeftButton);
         } else if (way == QLatin1String("tray")) {
             w.window->TrayMenu->actions().constLast()->trigger();
         } else {
@@ -442,7 +442,7 @@ private slots:
         const QList<Prompt> shown = w.box.prompts().shown();
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown.at(0).text, kExitQuestion);
-        QCOMPARE(shown.at(0).title, QStringLiteral("Exit Nettlewright"));
+        QCOMPARE(shown.at(0).title, u"Exit Nettlewright"_s);
         QCOMPARE(shown.at(0).buttons, PromptButtons::YesNo);
         QCOMPARE(w.exits, yes ? 1 : 0);
         QCOMPARE(w.window->IconEvent->InTray(), !yes);
@@ -470,45 +470,38 @@ private slots:
         QVERIFY(w.box.prompts().texts().at(0).contains(u"no notification area"_s));
     }
 
-    void trayMenuOffersOpenAndExit()
-    {
-        World w;
-        w.load();
-        const QList<QAction*> actions = w.window->TrayMenu->actions();
-        QCOMPARE(actions.size(), 3);
-        QVERIFY(actions.at(1)->isSeparator());
-        QCOMPARE(w.window->TrayMenu->defaultAction(), actions.at(0));
-        QSignalSpy clicks(w.window->IconEvent, &SysTray::MenuClick);
-        actions.at(0)->trigger();
-        QCOMPARE(clicks.count(), 1);
-        QCOMPARE(clicks.at(0).at(0).toInt(), 0);
-    }
-
-    void trayMouseEventsMapToTheirEvents_data()
+    // The tray icon's mouse events and its menu's default item, as the window's handlers receive them.
+    void trayEventsReachTheWindow_data()
     {
         QTest::addColumn<int>("reason");
-        QTest::addColumn<int>("downButton");
-        QTest::addColumn<int>("dblButton");
-        QTest::newRow("left double-click") << int(QSystemTrayIcon::DoubleClick) << 0 << 1;
-        QTest::newRow("right button") << int(QSystemTrayIcon::Context) << 2 << 0;
-        QTest::newRow("left click") << int(QSystemTrayIcon::Trigger) << 1 << 0;
-        QTest::newRow("middle button raises nothing") << int(QSystemTrayIcon::MiddleClick) << 0 << 0;
+        QTest::addColumn<QStringList>("events");
+        QTest::newRow("left double-click") << int(QSystemTrayIcon::DoubleClick) << QStringList{u"double 1"_s};
+        QTest::newRow("right button") << int(QSystemTrayIcon::Context) << QStringList{u"down 2"_s};
+        QTest::newRow("left click") << int(QSystemTrayIcon::Trigger) << QStringList{u"down 1"_s};
+        QTest::newRow("middle button raises nothing") << int(QSystemTrayIcon::MiddleClick) << QStringList();
+        QTest::newRow("the menu's default item is Open") << -1 << QStringList{u"menu 0"_s};
     }
-    void trayMouseEventsMapToTheirEvents()
+    void trayEventsReachTheWindow()
     {
         QFETCH(int, reason);
-        QFETCH(int, downButton);
-        QFETCH(int, dblButton);
-        SysTray tray;
-        QSignalSpy downs(&tray, &SysTray::MouseDown);
-        QSignalSpy doubles(&tray, &SysTray::MouseDblClick);
-        emit tray.icon()->activated(QSystemTrayIcon::ActivationReason(reason));
-        QCOMPARE(downs.count(), downButton ? 1 : 0);
-        QCOMPARE(doubles.count(), dblButton ? 1 : 0);
-        if (downButton)
-            QCOMPARE(downs.at(0).at(0).toInt(), downButton);
-        if (dblButton)
-            QCOMPARE(doubles.at(0).at(0).toInt(), dblButton);
+        QFETCH(QStringList, events);
+        std::optional<World> w;
+        SysTray alone;
+        SysTray* tray = &alone;
+        if (reason < 0) {
+            w.emplace();
+            w->load();
+            tray = w->window->IconEvent;
+        }
+        QStringList seen;
+        connect(tray, &SysTray::MouseDown, this, [&](int button) { seen << u"down %1"_s.arg(button); });
+        connect(tray, &SysTray::MouseDblClick, this, [&](int button) { seen << u"double %1"_s.arg(button); });
+        connect(tray, &SysTray::MenuClick, this, [&](int item) { seen << u"menu %1"_s.arg(item); });
+        if (QAction* open = w ? w->window->TrayMenu->defaultAction() : nullptr)
+            open->trigger();
+        else
+            emit tray->icon()->activated(QSystemTrayIcon::ActivationReason(reason));
+        QCOMPARE(seen, events);
     }
 
     // Start-up: the wizard comes before the main window only while no server is stored; the connection
@@ -553,6 +546,113 @@ private slots:
     }
 };
 
-NW_TEST_CLASS(TstMainWindow)
+class TstWizard : public QObject {
+    Q_OBJECT
 
-#include "tst_mainwindow.moc"
+private:
+    struct World {
+        test::Sandbox box;
+        SettingsStore store;
+        frmFirstTimeSetup wizard{store};
+        World()
+        {
+            wizard.show();
+            QVERIFY(QTest::qWaitForWindowActive(&wizard));
+        }
+        // Enter, wherever the keyboard is, acts as "Next".
+        void enter(int times)
+        {
+            for (int i = 0; i < times; ++i)
+                QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &wizard, Qt::Key_Return);
+        }
+        // The control that takes the keyboard on each page.
+        QWidget* focusOf(int page) const
+        {
+            const QList<QWidget*> controls{wizard.hlnkNext, wizard.txtSMTP,          wizard.txtEmail,
+                                           wizard.chkCopy,  wizard.chkReturnAddress, wizard.chkAutoStart};
+            return controls.value(page, wizard.hlnkNext);
+        }
+    };
+
+private slots:
+    void pagesMoveTextAndFocus_data()
+    {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QString>("textStart");
+        QTest::newRow("page 0") << 0 << u"It appears that Nettlewright has not yet been setup.  "_s;
+        QTest::newRow("page 1") << 1 << u"Nettlewright requires an SMTP mail server"_s;
+        QTest::newRow("page 2") << 2 << u"Your email address is required"_s;
+        QTest::newRow("page 3") << 3 << u"Would you like Nettlewright to send a copy"_s;
+        QTest::newRow("page 4") << 4 << u"Would you like to include your return"_s;
+        QTest::newRow("page 5") << 5 << u"Would you like Nettlewright to start up"_s;
+        QTest::newRow("page 6") << 6 << u"Nettlewright setup is now complete."_s;
+        QTest::newRow("page 7") << 7 << u"Thank you for making the effort"_s;
+    }
+    void pagesMoveTextAndFocus()
+    {
+        QFETCH(int, page);
+        QFETCH(QString, textStart);
+        World w;
+        w.enter(page);
+        QCOMPARE(w.wizard.page(), page);
+        QCOMPARE(w.wizard.hlnkPrevious->text(), page ? u"Previous"_s : u"Cancel"_s);
+        const QString shown = w.wizard.pages->currentWidget()->findChild<QLabel*>(u"instructions"_s)->text();
+        QVERIFY2(shown.startsWith(textStart), qPrintable(shown));
+        QTRY_COMPARE(QApplication::focusWidget(), w.focusOf(page));
+        if (!page)
+            return;
+        // Back, the previous page's control takes the keyboard again.
+        QTest::mouseClick(w.wizard.hlnkPrevious, Qt::LeftButton);
+        QCOMPARE(w.wizard.page(), page - 1);
+        QCOMPARE(QApplication::focusWidget(), w.focusOf(page - 1));
+    }
+
+    void wizardCloses_data()
+    {
+        QTest::addColumn<int>("nexts");
+        QTest::addColumn<int>("result");
+        QTest::newRow("Cancel on the first page") << 0 << int(QDialog::Rejected);
+        QTest::newRow("Next on the last page") << 8 << int(QDialog::Accepted);
+        QTest::newRow("back to the first page, then Cancel") << 1 << int(QDialog::Rejected);
+    }
+    void wizardCloses()
+    {
+        QFETCH(int, nexts);
+        QFETCH(int, result);
+        World w;
+        w.enter(nexts);
+        while (w.wizard.isVisible())
+            w.wizard.Previous();
+        QCOMPARE(w.wizard.page(), nexts == 8 ? 8 : -1);
+        QCOMPARE(w.wizard.result(), result);
+    }
+
+    void storesAsTheUserWorks()
+    {
+        World w;
+        w.wizard.Next();
+        QTest::keyClicks(w.wizard.txtSMTP, u" mail.example.net"_s);
+        w.wizard.Next(); // the server box loses the focus
+        QTest::keyClicks(w.wizard.txtEmail, u"me@example.net"_s);
+        w.wizard.Next();
+        tick(w.wizard.chkCopy);
+        w.wizard.Next();
+        tick(w.wizard.chkReturnAddress);
+        w.wizard.Next();
+        tick(w.wizard.chkAutoStart);
+        QCOMPARE(readSetting(w.store, settings::Smtp), u" mail.example.net"_s);
+        QCOMPARE(readSetting(w.store, settings::ReturnAddress), u"me@example.net"_s);
+        QCOMPARE(readSetting(w.store, settings::CopyEmail), u"1"_s);
+        QCOMPARE(readSetting(w.store, settings::UseMyReturn), u"0"_s);
+        QVERIFY(QFile::exists(Autostart::entryPath()));
+        // The wizard's autostart box is not a stored setting.
+        QCOMPARE(w.store.get(u"Nettlewright"_s, u"Setup"_s, u"LoadWithWindows"_s, u"missing"_s), u"missing"_s);
+        tick(w.wizard.chkAutoStart);
+        QVERIFY(!QFile::exists(Autostart::entryPath()));
+    }
+};
+
+NW_TEST_CLASS(TstMainWindow)
+NW_TEST_CLASS(TstWizard)
+
+#include "tst_windows.moc"
