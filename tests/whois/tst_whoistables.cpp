@@ -145,7 +145,8 @@ private slots:
         QVERIFY(tables.rirTable().isEmpty() && tables.rir6Table().isEmpty() && tables.tldTable().isEmpty());
         QCOMPARE(box.prompts().shown().size(), 1);
         const Prompt& shown = box.prompts().shown().first();
-        const QString text = QString::fromLatin1(file).split(QLatin1Char('\n')).at(line - 1).remove(QLatin1Char('\r'));
+        QString text = QString::fromLatin1(file).split(QLatin1Char('\n')).at(line - 1);
+        text.remove(QLatin1Char('\r'));
         QCOMPARE(shown.text, corrupt(path, reason, line, text, Layout(layout)));
         QCOMPARE(shown.title, servers ? QStringLiteral("Error") : QStringLiteral("Registry Info Error"));
         if (!servers)
