@@ -324,56 +324,47 @@ private slots:
         QCOMPARE(w.Port(), 4343);
     }
 
-    void lookUpEvaluation_data()
+    // A look-up chooses from the whole answer, or says why it could not.
+    void lookUps_data()
     {
-        QTest::addColumn<QList<QByteArray>>("chunks");
-        QTest::addColumn<int>("result");
         QTest::addColumn<QString>("address");
+        QTest::addColumn<QList<QByteArray>>("chunks"); // empty: the server refuses the connection
+        QTest::addColumn<int>("result");
+        QTest::addColumn<QString>("chosen"); // or the failure's message
+        using R = WhoisLookup::Result;
         QTest::newRow("abuse mailbox chosen over the first address")
-            << QList<QByteArray>{"tech: noc@example.org\n", "abuse: abuse@example.org\n"}
-            << int(WhoisLookup::Result::Chosen) << "abuse@example.org";
+            << kAddress << QList<QByteArray>{"tech: noc@example.org\n", "abuse: abuse@example.org\n"} << int(R::Chosen)
+            << "abuse@example.org";
         QTest::newRow("registry mailboxes only")
-            << QList<QByteArray>{"hostmaster@ripe.net\n"} << int(WhoisLookup::Result::NoneChosen) << "";
-        QTest::newRow("no address at all")
-            << QList<QByteArray>{"no contacts\n"} << int(WhoisLookup::Result::NoneChosen) << "";
+            << kAddress << QList<QByteArray>{"hostmaster@ripe.net\n"} << int(R::NoneChosen) << "";
+        QTest::newRow("no address at all") << kAddress << QList<QByteArray>{"no contacts\n"} << int(R::NoneChosen) << "";
+        QTest::newRow("no registry") << "198.51.100.1" << QList<QByteArray>{} << int(R::Failed)
+                                     << WhoIs::unmatchedText();
+        QTest::newRow("connection refused") << kAddress << QList<QByteArray>{} << int(R::Failed)
+                                            << WhoIs::connectionErrorText();
     }
-    void lookUpEvaluation()
+    void lookUps()
     {
+        QFETCH(QString, address);
         QFETCH(QList<QByteArray>, chunks);
         QFETCH(int, result);
-        QFETCH(QString, address);
+        QFETCH(QString, chosen);
         Script script{ScriptedPeer::readLine()};
         for (const QByteArray& chunk : chunks)
             script << ScriptedPeer::send(chunk) << ScriptedPeer::pause(50);
         script << ScriptedPeer::close();
         ScriptedPeer peer(script);
-        Rig rig({{QStringLiteral("whois.first.test"), peer.port()}});
+        Rig rig({{QStringLiteral("whois.first.test"), chunks.isEmpty() ? ScriptedPeer::closedPort() : peer.port()}});
         WhoisLookup lookup(*rig.whois);
         // Longer than the pauses between chunks: the evaluation sees the whole answer.
         lookup.setEvaluationDelay(500);
-        const auto outcome = lookup.run(kAddress);
+        const auto outcome = lookup.run(address);
         QCOMPARE(int(outcome.result), result);
-        QCOMPARE(outcome.address, address);
+        QCOMPARE(result == int(WhoisLookup::Result::Failed) ? outcome.message : outcome.address, chosen);
+        if (chunks.isEmpty())
+            return;
         QCOMPARE(outcome.results, rig.results());
         QCOMPARE(outcome.chain, QStringList{u"whois.first.test:43"_s});
-    }
-
-    void lookUpFailures_data()
-    {
-        QTest::addColumn<QString>("address");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("no registry") << "198.51.100.1" << WhoIs::unmatchedText();
-        QTest::newRow("connection refused") << kAddress << WhoIs::connectionErrorText();
-    }
-    void lookUpFailures()
-    {
-        QFETCH(QString, address);
-        QFETCH(QString, message);
-        Rig rig({{QStringLiteral("whois.first.test"), ScriptedPeer::closedPort()}});
-        WhoisLookup lookup(*rig.whois);
-        const auto outcome = lookup.run(address);
-        QCOMPARE(int(outcome.result), int(WhoisLookup::Result::Failed));
-        QCOMPARE(outcome.message, message);
     }
 };
 
