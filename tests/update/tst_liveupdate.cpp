@@ -309,30 +309,33 @@ private slots:
     // keeps the file it was to replace. Without a length the progress says the size is unknown.
     void downloadEnds_data()
     {
-        QTest::addColumn<QByteArray>("answer"); // then the server holds the connection until the idle bound
-        QTest::addColumn<QByteArray>("old");    // what the target held before; empty: no file
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<bool>("closes");    // or the server holds the connection until the idle bound
+        QTest::addColumn<QByteArray>("old"); // what the target held before; empty: no file
         QTest::addColumn<bool>("complete");
         QTest::addColumn<QString>("timeLeft"); // the last progress text; empty: not checked
         const QByteArray body = QByteArray(1025, 'b'), chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+        const QByteArray none, old = "# old table 104\r\n";
         const QString unknown = QStringLiteral("Unknown (1 KB copied, size unknown)");
-        QTest::newRow("last chunk of one byte completes") << httpHead("200 OK", 1025) + body << QByteArray() << true << "";
-        QTest::newRow("one byte short of the size asks") << httpHead("200 OK", 1026) + body << QByteArray() << false
+        QTest::newRow("last chunk of one byte completes") << httpHead("200 OK", 1025) + body << false << none << true
+                                                          << "";
+        QTest::newRow("one byte short of the size asks") << httpHead("200 OK", 1026) + body << false << none << false
                                                          << "";
-        QTest::newRow("cut replacement keeps the old table")
-            << httpHead("200 OK", 50000) + body << QByteArray("# old table 104\r\n") << false << "";
-        QTest::newRow("chunked") << chunked + "401\r\n" + body + "\r\n0\r\n\r\n" << QByteArray() << true << unknown;
-        QTest::newRow("chunked, cut before the last chunk") << chunked + "401\r\n" + body + "\r\n" << QByteArray()
+        QTest::newRow("cut replacement keeps the old table") << httpHead("200 OK", 50000) + body << true << old << false
+                                                             << "";
+        QTest::newRow("chunked") << chunked + "401\r\n" + body + "\r\n0\r\n\r\n" << true << none << true << unknown;
+        QTest::newRow("chunked, cut before the last chunk") << chunked + "401\r\n" + body + "\r\n" << true << none
                                                             << false << unknown;
-        QTest::newRow("HTTP/1.0 up to the close") << "HTTP/1.0 200 OK\r\n\r\n" + body << QByteArray() << true << unknown;
+        QTest::newRow("up to the close") << "HTTP/1.0 200 OK\r\n\r\n" + body << true << none << true << unknown;
     }
     void downloadEnds()
     {
         QFETCH(QByteArray, answer);
+        QFETCH(bool, closes);
         QFETCH(QByteArray, old);
         QFETCH(bool, complete);
         QFETCH(QString, timeLeft);
         Sandbox box;
-        const bool closes = answer.startsWith("HTTP/1.0");
         ScriptedPeer peer({ScriptedPeer::readUntil("\r\n\r\n"), ScriptedPeer::send(answer),
                            closes ? ScriptedPeer::close() : ScriptedPeer::hold()});
         box.prompts().setNextAnswers({PromptAnswer::Cancel});
