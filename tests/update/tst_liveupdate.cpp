@@ -292,7 +292,8 @@ private slots:
         int connection = 0;
         for (const QByteArray& body : {catalog, tool})
             peer.setScriptFor(connection++, {ScriptedPeer::readUntil("\r\n\r\n"),
-                                             ScriptedPeer::send(httpHead("200 OK", body.size()) + body), ScriptedPeer::close()});
+                                             ScriptedPeer::send(httpHead("200 OK", body.size()) + body),
+                                             ScriptedPeer::close()});
         RecordingView view;
         QStringList opened;
         LiveUpdate update(view, QStringLiteral("https://127.0.0.1:%1/liveupdate/").arg(peer.port()), box.programFolder(),
@@ -314,7 +315,7 @@ private slots:
         QTest::addColumn<QByteArray>("old"); // what the target held before; empty: no file
         QTest::addColumn<bool>("complete");
         QTest::addColumn<QString>("timeLeft"); // the last progress text; empty: not checked
-        const QByteArray body = QByteArray(1025, 'b'), chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+        const QByteArray body(1025, 'b'), chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
         const QByteArray none, old = "# old table 104\r\n";
         const QString unknown = QStringLiteral("Unknown (1 KB copied, size unknown)");
         QTest::newRow("last chunk of one byte completes") << httpHead("200 OK", 1025) + body << false << none << true
@@ -350,7 +351,8 @@ private slots:
         QCOMPARE(box.prompts().shown().size(), complete ? 0 : 1);
         if (!complete)
             QCOMPARE(box.prompts().shown().at(0).title, QStringLiteral("Download Incomplete"));
-        QCOMPARE(allFiles(box.programFolder()), complete || !old.isEmpty() ? QStringList{u"whois.rir"_s} : QStringList());
+        const QStringList left = complete || !old.isEmpty() ? QStringList{u"whois.rir"_s} : QStringList();
+        QCOMPARE(allFiles(box.programFolder()), left);
         QCOMPARE(fileBytes(target), complete ? QByteArray(1025, 'b') : old);
         if (timeLeft.isEmpty())
             return;

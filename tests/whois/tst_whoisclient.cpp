@@ -326,7 +326,8 @@ private slots:
             << "abuse@example.org";
         QTest::newRow("registry mailboxes only")
             << kAddress << QList<QByteArray>{"hostmaster@ripe.net\n"} << int(R::NoneChosen) << "";
-        QTest::newRow("no address at all") << kAddress << QList<QByteArray>{"no contacts\n"} << int(R::NoneChosen) << "";
+        QTest::newRow("no address at all")
+            << kAddress << QList<QByteArray>{"no contacts\n"} << int(R::NoneChosen) << "";
         QTest::newRow("no registry") << "198.51.100.1" << QList<QByteArray>{} << int(R::Failed)
                                      << WhoIs::unmatchedText();
         QTest::newRow("connection refused") << kAddress << QList<QByteArray>{} << int(R::Failed)

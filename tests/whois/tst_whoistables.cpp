@@ -112,7 +112,8 @@ private slots:
         row("prefix 32", rir, "1.0.0.0/32\tw.a.net\n", mask, 1, B);
         row("prefix not a number", rir, "1.0.0.0/8a\tw.a.net\n", mask, 1, B);
         row("base 0.0.0.0", rir, "0.0.0.0/8\tw.a.net\n", base, 1, B);
-        row("bad last line without line end", rir, "1.0.0.0/8\tw.a.net\n# c\n2.0.0.0/8\tw.b.net\nx/8\tw.c.net", base, 4, B);
+        row("bad last line without line end", rir, "1.0.0.0/8\tw.a.net\n# c\n2.0.0.0/8\tw.b.net\nx/8\tw.c.net", base, 4,
+            B);
         row("IPv6: empty line, comments counted", rir6, "# v 100\n2001:200::/23\tw.a.net\n\n", fields, 3, A);
         row("IPv6: no slash", rir6, "2001:200::\tw.a.net\n", range, 1, B);
         row("IPv6: server without a dot", rir6, "2001:200::/23\twhoisserver\n", server, 1, A);
@@ -274,7 +275,8 @@ private slots:
         QTest::newRow("IPv6 RIPE NCC") << "2a00:1450:4001::1" << "whois.ripe.net";
         QTest::newRow("IPv6 APNIC") << "2400:cb00::1" << "whois.apnic.net";
         QTest::newRow("IPv6 LACNIC") << "2800:3f0:4001::1" << "whois.lacnic.net";
-        QTest::newRow("IPv6 AFRINIC, last of its /12") << "2c0f:ffff:ffff:ffff:ffff:ffff:ffff:ffff" << "whois.afrinic.net";
+        QTest::newRow("IPv6 AFRINIC, last of its /12")
+            << "2c0f:ffff:ffff:ffff:ffff:ffff:ffff:ffff" << "whois.afrinic.net";
         QTest::newRow("IPv6 documentation inside APNIC's /23") << "2001:db8::1" << "private";
         QTest::newRow("Teredo") << "2001:0:4136:e378::1" << "private";
         QTest::newRow("6to4 carries an ARIN address") << "2002:808:808::1" << "whois.arin.net";
