@@ -5,69 +5,57 @@
 
 using namespace nw;
 
+namespace {
+enum Formatter { Number, FileSize, Time };
+} // namespace
+
 class TstUpdateFormat : public QObject {
     Q_OBJECT
 
 private slots:
-    void numbers_data()
+    // The texts the download window shows: numbers by pattern, sizes and times.
+    void formats_data()
     {
+        QTest::addColumn<int>("formatter");
         QTest::addColumn<double>("value");
         QTest::addColumn<QString>("pattern");
         QTest::addColumn<QString>("text");
-        QTest::newRow("optional digits drop a zero whole part") << 0.5 << "###.0" << ".5";
-        QTest::newRow("required digit keeps it") << 0.5 << "###0.0" << "0.5";
-        QTest::newRow("rounds half away from zero") << 2.25 << "###0.0" << "2.3";
-        QTest::newRow("whole number") << 1023.6 << "###0" << "1024";
-        QTest::newRow("percent") << 0.426 << "##0%" << "43%";
-        QTest::newRow("zero percent") << 0.0 << "##0%" << "0%";
-        QTest::newRow("padding") << 7.0 << "00" << "07";
+        const auto row = [](const char* name, Formatter f, double value, const char* pattern, const char* text) {
+            QTest::newRow(name) << int(f) << value << QString::fromLatin1(pattern) << QString::fromLatin1(text);
+        };
+        row("optional digits drop a zero whole part", Number, 0.5, "###.0", ".5");
+        row("required digit keeps it", Number, 0.5, "###0.0", "0.5");
+        row("rounds half away from zero", Number, 2.25, "###0.0", "2.3");
+        row("whole number", Number, 1023.6, "###0", "1024");
+        row("percent", Number, 0.426, "##0%", "43%");
+        row("zero percent", Number, 0.0, "##0%", "0%");
+        row("padding", Number, 7.0, "00", "07");
+        row("zero bytes", FileSize, 0.0, "", "0 bytes");
+        row("bytes ignore the format", FileSize, 1023.0, "###.0", "1023 bytes");
+        row("first kilobyte", FileSize, 1024.0, "", "1 KB");
+        row("kilobytes with format", FileSize, 1536.0, "###.0", "1.5 KB");
+        row("last kilobyte size", FileSize, 1048575.0, "", "1024 KB");
+        row("megabytes", FileSize, 20.0 * 1048576, "", "20.0 MB");
+        row("gigabytes", FileSize, 1073741824.0 * 1.25, "", "1.3 GB");
+        row("fractional rate in bytes", FileSize, 512.5, "###.0", "512.5 bytes");
+        row("seconds", Time, 42.4, "", "42 sec");
+        row("just under a minute", Time, 59.0, "", "59 sec");
+        row("one minute", Time, 60.0, "", "1 min 0 sec");
+        row("minutes and seconds", Time, 187.0, "", "3 min 7 sec");
+        row("hours and minutes", Time, 7500.0, "", "2 hr 5 min");
+        row("no estimate yet", Time, std::numeric_limits<double>::infinity(), "", "0 sec");
     }
-    void numbers()
+    void formats()
     {
+        QFETCH(int, formatter);
         QFETCH(double, value);
         QFETCH(QString, pattern);
         QFETCH(QString, text);
-        QCOMPARE(formatNumber(value, pattern), text);
-    }
-
-    void fileSizes_data()
-    {
-        QTest::addColumn<double>("bytes");
-        QTest::addColumn<QString>("format");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("zero") << 0.0 << "" << "0 bytes";
-        QTest::newRow("bytes ignore the format") << 1023.0 << "###.0" << "1023 bytes";
-        QTest::newRow("first kilobyte") << 1024.0 << "" << "1 KB";
-        QTest::newRow("kilobytes with format") << 1536.0 << "###.0" << "1.5 KB";
-        QTest::newRow("last kilobyte size") << 1048575.0 << "" << "1024 KB";
-        QTest::newRow("megabytes") << 20.0 * 1048576 << "" << "20.0 MB";
-        QTest::newRow("gigabytes") << 1073741824.0 * 1.25 << "" << "1.3 GB";
-        QTest::newRow("fractional rate in bytes") << 512.5 << "###.0" << "512.5 bytes";
-    }
-    void fileSizes()
-    {
-        QFETCH(double, bytes);
-        QFETCH(QString, format);
-        QFETCH(QString, text);
-        QCOMPARE(FormatFileSize(bytes, format), text);
-    }
-
-    void times_data()
-    {
-        QTest::addColumn<double>("seconds");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("seconds") << 42.4 << "42 sec";
-        QTest::newRow("just under a minute") << 59.0 << "59 sec";
-        QTest::newRow("one minute") << 60.0 << "1 min 0 sec";
-        QTest::newRow("minutes and seconds") << 187.0 << "3 min 7 sec";
-        QTest::newRow("hours and minutes") << 7500.0 << "2 hr 5 min";
-        QTest::newRow("no estimate yet") << std::numeric_limits<double>::infinity() << "0 sec";
-    }
-    void times()
-    {
-        QFETCH(double, seconds);
-        QFETCH(QString, text);
-        QCOMPARE(FormatTime(seconds), text);
+        switch (Formatter(formatter)) {
+        case Number: QCOMPARE(formatNumber(value, pattern), text); break;
+        case FileSize: QCOMPARE(FormatFileSize(value, pattern), text); break;
+        case Time: QCOMPARE(FormatTime(value), text); break;
+        }
     }
 
     void compactsAroundTheMiddle_data()

@@ -87,132 +87,71 @@ private slots:
         QCOMPARE(MatchLabels(name, pattern), match);
     }
 
-    void rangeFileValidation_data()
+    // A corrupt table is refused whole, with the file, the reason and the offending line.
+    void corruptTables_data()
     {
+        QTest::addColumn<QString>("name");
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QString>("reason");
         QTest::addColumn<int>("line");
         QTest::addColumn<int>("layout");
-        const QString fields = QStringLiteral("Missing Fields");
-        const QString range = QStringLiteral("malformed IP Address Range");
-        const QString mask = QStringLiteral("malformed IP Address Mask");
-        const QString base = QStringLiteral("malformed IP Address Base");
-        QTest::newRow("empty line, comments counted")
-            << QByteArray("# v 100\n1.0.0.0/8\tw.a.net\n\n2.0.0.0/8\tw.b.net\n") << fields << 3 << int(A);
-        QTest::newRow("one field") << QByteArray("1.0.0.0/8\n") << fields << 1 << int(A);
-        QTest::newRow("no slash, CR LF file") << QByteArray("# c\r\n1.0.0.0\tw.a.net\r\n") << range << 2 << int(B);
-        QTest::newRow("server without a dot")
-            << QByteArray("62.0.0.0/8\twhoisserver\n") << QStringLiteral("invalid WHOIS server") << 1 << int(A);
-        QTest::newRow("two slashes") << QByteArray("1.0.0.0/8/9\tw.a.net\n") << range << 1 << int(A);
-        QTest::newRow("prefix 0") << QByteArray("1.0.0.0/0\tw.a.net\n") << mask << 1 << int(B);
-        QTest::newRow("prefix 32") << QByteArray("1.0.0.0/32\tw.a.net\n") << mask << 1 << int(B);
-        QTest::newRow("prefix not a number") << QByteArray("1.0.0.0/8a\tw.a.net\n") << mask << 1 << int(B);
-        QTest::newRow("base 0.0.0.0") << QByteArray("0.0.0.0/8\tw.a.net\n") << base << 1 << int(B);
-        QTest::newRow("bad last line without line end")
-            << QByteArray("1.0.0.0/8\tw.a.net\n# c\n2.0.0.0/8\tw.b.net\nx/8\tw.c.net") << base << 4 << int(B);
+        const QString rir = QStringLiteral("whois.rir"), rir6 = QStringLiteral("whois6.rir"), srv = u"whois.srv"_s;
+        const QString fields = QStringLiteral("Missing Fields"), range = QStringLiteral("malformed IP Address Range");
+        const QString mask = QStringLiteral("malformed IP Address Mask"), base = u"malformed IP Address Base"_s;
+        const QString server = QStringLiteral("invalid WHOIS server"), port = QStringLiteral("Invalid Port Number");
+        const auto row = [](const char* name, const QString& table, const QByteArray& file, const QString& reason,
+                            int line, Layout layout) {
+            QTest::newRow(name) << table << file << reason << line << int(layout);
+        };
+        row("empty line, comments counted", rir, "# v 100\n1.0.0.0/8\tw.a.net\n\n2.0.0.0/8\tw.b.net\n", fields, 3, A);
+        row("one field", rir, "1.0.0.0/8\n", fields, 1, A);
+        row("no slash, CR LF file", rir, "# c\r\n1.0.0.0\tw.a.net\r\n", range, 2, B);
+        row("server without a dot", rir, "62.0.0.0/8\twhoisserver\n", server, 1, A);
+        row("two slashes", rir, "1.0.0.0/8/9\tw.a.net\n", range, 1, A);
+        row("prefix 0", rir, "1.0.0.0/0\tw.a.net\n", mask, 1, B);
+        row("prefix 32", rir, "1.0.0.0/32\tw.a.net\n", mask, 1, B);
+        row("prefix not a number", rir, "1.0.0.0/8a\tw.a.net\n", mask, 1, B);
+        row("base 0.0.0.0", rir, "0.0.0.0/8\tw.a.net\n", base, 1, B);
+        row("bad last line without line end", rir, "1.0.0.0/8\tw.a.net\n# c\n2.0.0.0/8\tw.b.net\nx/8\tw.c.net", base, 4,
+            B);
+        row("IPv6: empty line, comments counted", rir6, "# v 100\n2001:200::/23\tw.a.net\n\n", fields, 3, A);
+        row("IPv6: no slash", rir6, "2001:200::\tw.a.net\n", range, 1, B);
+        row("IPv6: server without a dot", rir6, "2001:200::/23\twhoisserver\n", server, 1, A);
+        row("IPv6: prefix 0", rir6, "2001:200::/0\tw.a.net\n", mask, 1, B);
+        row("IPv6: prefix 129", rir6, "2001:200::/129\tw.a.net\n", mask, 1, B);
+        row("IPv6: an IPv4 base", rir6, "1.0.0.0/8\tw.a.net\n", base, 1, B);
+        row("IPv6: not an address", rir6, "2001:zz::/32\tw.a.net\n", base, 1, B);
+        row("servers: three fields", srv, "d;COM;w.a.net;43\nd;NET;w.b.net\n", fields, 2, A);
+        row("servers: empty line", srv, "# v 100\n\n", fields, 2, A);
+        row("servers: port with letters", srv, "d;COM;w.a.net;4x3\n", port, 1, A);
+        row("servers: negative port", srv, "d;COM;w.a.net;-43\n", port, 1, A);
     }
-    void rangeFileValidation() { checkCorruptRangeFile(false); }
-
-    // The IPv6 range file is checked like the IPv4 one, with IPv6 bases and prefixes up to 128.
-    void range6FileValidation_data()
+    void corruptTables()
     {
-        QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<QString>("reason");
-        QTest::addColumn<int>("line");
-        QTest::addColumn<int>("layout");
-        const QString mask = QStringLiteral("malformed IP Address Mask");
-        const QString base = QStringLiteral("malformed IP Address Base");
-        QTest::newRow("empty line, comments counted")
-            << QByteArray("# v 100\n2001:200::/23\tw.a.net\n\n") << "Missing Fields" << 3 << int(A);
-        QTest::newRow("no slash") << QByteArray("2001:200::\tw.a.net\n") << "malformed IP Address Range" << 1 << int(B);
-        QTest::newRow("server without a dot")
-            << QByteArray("2001:200::/23\twhoisserver\n") << "invalid WHOIS server" << 1 << int(A);
-        QTest::newRow("prefix 0") << QByteArray("2001:200::/0\tw.a.net\n") << mask << 1 << int(B);
-        QTest::newRow("prefix 129") << QByteArray("2001:200::/129\tw.a.net\n") << mask << 1 << int(B);
-        QTest::newRow("an IPv4 base") << QByteArray("1.0.0.0/8\tw.a.net\n") << base << 1 << int(B);
-        QTest::newRow("not an address") << QByteArray("2001:zz::/32\tw.a.net\n") << base << 1 << int(B);
-    }
-    void range6FileValidation() { checkCorruptRangeFile(true); }
-
-    void shippedIPv6Table_data()
-    {
-        QTest::addColumn<QString>("address");
-        QTest::addColumn<QString>("server");
-        QTest::newRow("ARIN") << "2600:1f18::1" << "whois.arin.net";
-        QTest::newRow("ARIN, early /23") << "2001:400::1" << "whois.arin.net";
-        QTest::newRow("RIPE NCC") << "2a00:1450:4001::1" << "whois.ripe.net";
-        QTest::newRow("APNIC") << "2400:cb00::1" << "whois.apnic.net";
-        QTest::newRow("LACNIC") << "2800:3f0:4001::1" << "whois.lacnic.net";
-        QTest::newRow("AFRINIC, last address of its /12") << "2c0f:ffff:ffff:ffff:ffff:ffff:ffff:ffff"
-                                                          << "whois.afrinic.net";
-        QTest::newRow("documentation inside APNIC's /23") << "2001:db8::1" << "private";
-        QTest::newRow("Teredo") << "2001:0:4136:e378::1" << "private";
-        QTest::newRow("6to4 carries an ARIN address") << "2002:808:808::1" << "whois.arin.net";
-        QTest::newRow("IPv4-mapped AFRINIC address") << "::ffff:41.1.2.3" << "whois.afrinic.net";
-        QTest::newRow("reserved by IANA") << "3000::1" << "";
-        QTest::newRow("unique local") << "fd00::1" << "";
-    }
-    void shippedIPv6Table()
-    {
-        QFETCH(QString, address);
-        QFETCH(QString, server);
-        test::Sandbox box;
-        AppPaths::setProgramFolder(shippedFolder());
-        WhoIs whois;
-        QVERIFY2(box.prompts().shown().isEmpty(), qPrintable(box.prompts().texts().join(QLatin1Char('\n'))));
-        QCOMPARE(whois.WhoisServer(address), server);
-    }
-
-private:
-    void checkCorruptRangeFile(bool ipv6)
-    {
+        QFETCH(QString, name);
         QFETCH(QByteArray, file);
         QFETCH(QString, reason);
         QFETCH(int, line);
         QFETCH(int, layout);
         test::Sandbox box;
-        const QString path = box.writeFile(ipv6 ? QStringLiteral("whois6.rir") : QStringLiteral("whois.rir"), file);
+        const QString path = box.writeFile(name, file);
         WhoisTables tables;
-        if (ipv6)
-            tables.LoadRir6Table();
-        else
+        const bool servers = name == QLatin1String("whois.srv");
+        if (servers)
+            tables.LoadTldTable();
+        else if (name == QLatin1String("whois.rir"))
             tables.LoadRirTable();
-        QVERIFY(tables.rirTable().isEmpty() && tables.rir6Table().isEmpty());
+        else
+            tables.LoadRir6Table();
+        QVERIFY(tables.rirTable().isEmpty() && tables.rir6Table().isEmpty() && tables.tldTable().isEmpty());
         QCOMPARE(box.prompts().shown().size(), 1);
         const Prompt& shown = box.prompts().shown().first();
         QString text = QString::fromLatin1(file).split(QLatin1Char('\n')).at(line - 1);
         text.remove(QLatin1Char('\r'));
         QCOMPARE(shown.text, corrupt(path, reason, line, text, Layout(layout)));
-        QCOMPARE(shown.title, QStringLiteral("Registry Info Error"));
-        QCOMPARE(shown.icon, PromptIcon::Exclamation);
-    }
-
-private slots:
-
-    void serverFileValidation_data()
-    {
-        QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<QString>("reason");
-        QTest::addColumn<int>("line");
-        QTest::newRow("three fields") << QByteArray("d;COM;w.a.net;43\nd;NET;w.b.net\n") << "Missing Fields" << 2;
-        QTest::newRow("empty line") << QByteArray("# v 100\n\n") << "Missing Fields" << 2;
-        QTest::newRow("port with letters") << QByteArray("d;COM;w.a.net;4x3\n") << "Invalid Port Number" << 1;
-        QTest::newRow("negative port") << QByteArray("d;COM;w.a.net;-43\n") << "Invalid Port Number" << 1;
-    }
-    void serverFileValidation()
-    {
-        QFETCH(QByteArray, file);
-        QFETCH(QString, reason);
-        QFETCH(int, line);
-        test::Sandbox box;
-        const QString path = box.writeFile(QStringLiteral("whois.srv"), file);
-        WhoisTables tables;
-        tables.LoadTldTable();
-        QVERIFY(tables.tldTable().isEmpty());
-        QCOMPARE(box.prompts().shown().size(), 1);
-        const QString text = QString::fromLatin1(file).split(QLatin1Char('\n')).at(line - 1);
-        QCOMPARE(box.prompts().shown().first().text, corrupt(path, reason, line, text, A));
-        QCOMPARE(box.prompts().shown().first().title, QStringLiteral("Error"));
+        QCOMPARE(shown.title, servers ? QStringLiteral("Error") : QStringLiteral("Registry Info Error"));
+        if (!servers)
+            QCOMPARE(shown.icon, PromptIcon::Exclamation);
     }
 
     void missingFilesAreReported()
@@ -318,7 +257,7 @@ private slots:
         QCOMPARE(tables.tldTable().at(index).pattern, tables.tldTable().at(index).pattern.toUpper());
     }
 
-    // The shipped tables: they load silently and every delegated address maps to its registry.
+    // The shipped tables load silently and every delegated address maps to its registry.
     void shippedTables_data()
     {
         QTest::addColumn<QString>("address");
@@ -331,6 +270,19 @@ private slots:
         QTest::newRow("AFRINIC legacy") << "196.1.2.3" << "whois.afrinic.net";
         QTest::newRow("private block inside an ARIN /8") << "172.16.5.4" << "private";
         QTest::newRow("ARIN beside the private block") << "172.32.0.1" << "whois.arin.net";
+        QTest::newRow("IPv6 ARIN") << "2600:1f18::1" << "whois.arin.net";
+        QTest::newRow("IPv6 ARIN, early /23") << "2001:400::1" << "whois.arin.net";
+        QTest::newRow("IPv6 RIPE NCC") << "2a00:1450:4001::1" << "whois.ripe.net";
+        QTest::newRow("IPv6 APNIC") << "2400:cb00::1" << "whois.apnic.net";
+        QTest::newRow("IPv6 LACNIC") << "2800:3f0:4001::1" << "whois.lacnic.net";
+        QTest::newRow("IPv6 AFRINIC, last of its /12")
+            << "2c0f:ffff:ffff:ffff:ffff:ffff:ffff:ffff" << "whois.afrinic.net";
+        QTest::newRow("IPv6 documentation inside APNIC's /23") << "2001:db8::1" << "private";
+        QTest::newRow("Teredo") << "2001:0:4136:e378::1" << "private";
+        QTest::newRow("6to4 carries an ARIN address") << "2002:808:808::1" << "whois.arin.net";
+        QTest::newRow("IPv4-mapped AFRINIC address") << "::ffff:41.1.2.3" << "whois.afrinic.net";
+        QTest::newRow("IPv6 reserved by IANA") << "3000::1" << "";
+        QTest::newRow("IPv6 unique local") << "fd00::1" << "";
     }
     void shippedTables()
     {
@@ -338,13 +290,9 @@ private slots:
         QFETCH(QString, server);
         test::Sandbox box;
         AppPaths::setProgramFolder(shippedFolder());
-        WhoisTables tables;
-        tables.LoadRirTable();
-        tables.LoadTldTable();
+        WhoIs whois;
         QVERIFY2(box.prompts().shown().isEmpty(), qPrintable(box.prompts().texts().join(QLatin1Char('\n'))));
-        const int index = tables.FindRirEntry(address);
-        QVERIFY(index >= 6);
-        QCOMPARE(tables.rirTable().at(index).server, server);
+        QCOMPARE(whois.WhoisServer(address), server);
     }
 
     void shippedTablesCoverEveryDelegatedSlash8()
