@@ -77,8 +77,6 @@ private slots:
         const QString bcc = u"blind@example.org"_s;
         const QByteArray fromTo = kMaskedStamps + QByteArray("From:me@example.org\r\nTo:abuse@example.net\r\n");
         const auto body = [](const char* text) { return Properties{{u"Body"_s, QString::fromLatin1(text)}}; };
-        QTest::newRow("one recipient, no Cc line")
-            << body("one\r\ntwo") << QStringList{to} << messageData(fromTo + "Subject:\r\n", "one\r\ntwo");
         QTest::newRow("lines of dots survive transparency")
             << body("a\r\n.\r\n..\r\n. x\r\n.") << QStringList{to}
             << messageData(fromTo + "Subject:\r\n", "a\r\n.\r\n..\r\n. x\r\n.");

@@ -5,7 +5,6 @@
 #include "platform/Keychain.h"
 #include "platform/SettingsStore.h"
 #include "support/Sandbox.h"
-#include "support/ScriptedPeer.h"
 #include "support/SmtpSink.h"
 #include "support/TestCertificate.h"
 #include "support/TestMain.h"
@@ -155,21 +154,6 @@ private slots:
         QCOMPARE(smtp.Server, host);
         QCOMPARE(smtp.Port, port);
         QCOMPARE(smtp.NameFrom + smtp.NameTo + smtp.BCC, QString());
-    }
-
-    // "Send a test message" after a failed one, with another server setting and address: it reaches the
-    // port the setting names and carries the new address in its header.
-    void testMessageAfterAFailedOne()
-    {
-        SmtpSink sink;
-        QVERIFY2(sink.start({u"--strict"_s}), qPrintable(sink.error()));
-        SMTP smtp;
-        const QString refused = u"127.0.0.1:%1"_s.arg(nw::test::ScriptedPeer::closedPort());
-        QVERIFY(sendTestMessage(smtp, refused, u"old@example.org"_s, {}).contains(u"could not"_s));
-        const QString outcome = sendTestMessage(smtp, u"127.0.0.1:%1"_s.arg(sink.port()), u"me@example.org"_s, {});
-        QCOMPARE(outcome, u"The test message was sent to me@example.org."_s);
-        QCOMPARE(sink.messages().size(), 1);
-        QVERIFY(sink.messages().first().data.contains("\r\nFrom:me@example.org\r\nTo:me@example.org\r\n"));
     }
 
     // Each way a secure send must stop, and that no credentials left the program before it did.
