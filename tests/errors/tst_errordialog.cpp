@@ -100,35 +100,27 @@ private slots:
         QCOMPARE(dialog.cmdSendError->text(), folded);
     }
 
-    void reportButtonNeedsServerAndAddress_data()
+    // The report button needs a server and the user's address; folding it out changes the height only.
+    void foldingChangesHeightOnly_data()
     {
         QTest::addColumn<QString>("server");
         QTest::addColumn<QString>("address");
-        QTest::addColumn<bool>("offered");
-        QTest::newRow("both set") << u"mx"_s << u"me@example.org"_s << true;
-        QTest::newRow("no user address") << u"mx"_s << QString() << false;
-        QTest::newRow("no server") << QString() << u"me@example.org"_s << false;
+        QTest::newRow("both set") << u"mx"_s << u"me@example.org"_s;
+        QTest::newRow("no user address") << u"mx"_s << QString();
+        QTest::newRow("no server") << QString() << u"me@example.org"_s;
     }
-    void reportButtonNeedsServerAndAddress()
+    void foldingChangesHeightOnly()
     {
         QFETCH(QString, server);
         QFETCH(QString, address);
-        QFETCH(bool, offered);
         AppState state;
         state.smtpServer = server;
         state.userAddress = address;
         frmErrHandler dialog(state);
         dialog.setError(u" 5"_s, u"Invalid procedure call or argument"_s);
-        QCOMPARE(!dialog.cmdSendError->isHidden(), offered);
-    }
-
-    void foldingChangesHeightOnly()
-    {
-        AppState state;
-        state.smtpServer = u"mx"_s;
-        state.userAddress = u"me@example.org"_s;
-        frmErrHandler dialog(state);
-        dialog.setError(u" 5"_s, u"Invalid procedure call or argument"_s);
+        QCOMPARE(!dialog.cmdSendError->isHidden(), !server.isEmpty() && !address.isEmpty());
+        if (dialog.cmdSendError->isHidden())
+            return;
         const int panel = dialog.picLayout->height();
         const int report = dialog.picReportError->height();
         QVERIFY(panel > 0 && report > 0);
