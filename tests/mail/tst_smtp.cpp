@@ -205,64 +205,51 @@ class TstSmtpDialogue : public QObject {
     }
 
 private slots:
-    void refusedInput_data()
+    // Sends that stop before any dialogue: the address kept for another try, and the events in order.
+    void stopsBeforeTheDialogue_data()
     {
-        QTest::addColumn<QString>("server");
-        QTest::addColumn<QString>("from");
-        QTest::addColumn<QString>("to");
-        QTest::addColumn<QString>("error");
-        QTest::addColumn<QString>("portAfter");
-        QTest::newRow("no server") << QString() << u"a@b.c"_s << u"d@e.f"_s << u"No SMTP server specified"_s
-                                   << QString();
-        QTest::newRow("no sender, port set to 25")
-            << u"h"_s << QString() << u"d@e.f"_s << u"Sender address not specified"_s << u"25"_s;
-        QTest::newRow("no recipient") << u"h"_s << u"a@b.c"_s << QString() << u"Receipient address not specified"_s
-                                      << u"25"_s;
-    }
-    void refusedInput()
-    {
-        QFETCH(QString, server);
-        QFETCH(QString, from);
-        QFETCH(QString, to);
-        QFETCH(QString, error);
-        QFETCH(QString, portAfter);
-        SMTP smtp;
-        smtp.Server = server;
-        smtp.MailFrom = from;
-        smtp.MailTo = to;
-        EventLog log(smtp);
-        QVERIFY(!smtp.SendMail());
-        QCOMPARE(log.events, (QStringList{u"Status: Preparing"_s, u"Status: Error"_s, u"Error: "_s + error}));
-        QCOMPARE(smtp.Port, portAfter);
-        QVERIFY(smtp.Log.isEmpty());
-    }
-
-    void cannotConnect_data()
-    {
-        QTest::addColumn<QString>("port");
+        QTest::addColumn<QStringList>("setup"); // server, port, sender, recipient
         QTest::addColumn<QStringList>("events");
-        const QString refused = u"Error: Connection refused"_s;
+        QTest::addColumn<QString>("portAfter");
+        const QString from = u"me@example.org"_s, to = u"abuse@example.net"_s, h = u"127.0.0.1"_s;
+        const QStringList start{u"Status: Preparing"_s, u"Status: Error"_s};
         const QStringList tail{u"Error: Couldn't connect to server"_s,
                                u"Status: Failed : Couldn't connect to server"_s};
-        QTest::newRow("refused")
-            << QString::number(ScriptedPeer::closedPort())
-            << (QStringList{u"Status: Preparing"_s, u"Status: Connecting"_s, u"Status: Error"_s, refused} + tail);
+        const QString closed = QString::number(ScriptedPeer::closedPort());
+        QTest::newRow("no server") << QStringList{{}, {}, from, to}
+                                   << start + QStringList{u"Error: No SMTP server specified"_s} << QString();
+        QTest::newRow("no sender, port set to 25")
+            << QStringList{h, {}, {}, to} << start + QStringList{u"Error: Sender address not specified"_s} << u"25"_s;
+        QTest::newRow("no recipient") << QStringList{h, {}, from, {}}
+                                      << start + QStringList{u"Error: Receipient address not specified"_s} << u"25"_s;
+        QTest::newRow("refused") << QStringList{h, closed, from, to}
+                                 << QStringList{u"Status: Preparing"_s, u"Status: Connecting"_s, u"Status: Error"_s,
+                                                u"Error: Connection refused"_s} +
+                                        tail
+                                 << closed;
         QTest::newRow("port not a number")
-            << u"smtp"_s
-            << (QStringList{u"Status: Preparing"_s, u"Status: Connecting"_s, u"Error: Connect failed"_s} + tail);
+            << QStringList{h, u"smtp"_s, from, to}
+            << QStringList{u"Status: Preparing"_s, u"Status: Connecting"_s, u"Error: Connect failed"_s} + tail
+            << u"smtp"_s;
     }
-    void cannotConnect()
+    void stopsBeforeTheDialogue()
     {
-        QFETCH(QString, port);
+        QFETCH(QStringList, setup);
         QFETCH(QStringList, events);
+        QFETCH(QString, portAfter);
         SMTP smtp;
-        address(smtp, 0);
-        smtp.Port = port;
+        smtp.Server = setup.at(0);
+        smtp.Port = setup.at(1);
+        smtp.MailFrom = setup.at(2);
+        smtp.MailTo = setup.at(3);
         EventLog log(smtp);
         QVERIFY(!smtp.SendMail());
         QCOMPARE(log.events, events);
-        QCOMPARE(smtp.MailTo, u"abuse@example.net"_s); // kept for another try
-        QCOMPARE(smtp.NameTo, u"abuse@example.net"_s);
+        QCOMPARE(smtp.Port, portAfter);
+        QVERIFY(smtp.Log.isEmpty());
+        QCOMPARE(smtp.MailTo, setup.at(3));
+        if (events.contains(u"Status: Connecting"_s))
+            QCOMPARE(smtp.NameTo, setup.at(3));
     }
 
     void unreadableAttachmentConnectsNowhere()
