@@ -14,6 +14,7 @@
 #include <QTimer>
 
 using namespace nw;
+using namespace Qt::StringLiterals;
 using nw::test::Sandbox;
 
 namespace {
@@ -45,108 +46,81 @@ class TstErrorDialog : public QObject {
     Q_OBJECT
 
 private slots:
+    // Each mode's buttons, pressed by mouse or answered by key. With the report button on offer, Enter takes the
+    // option that never ends the program and Esc closes.
     void modesOfferButtons_data()
     {
         QTest::addColumn<int>("mode");
-        QTest::addColumn<int>("press"); // index of the option button, -1: closed without one
+        QTest::addColumn<int>("press"); // index of the option button; -1: close the dialog; -2: press `key`
+        QTest::addColumn<int>("key");
         QTest::addColumn<QStringList>("captions");
         QTest::addColumn<int>("result");
         QTest::addColumn<int>("exits");
-        QTest::addColumn<bool>("unloaded");
-        const QStringList three{QStringLiteral("Quit"), QStringLiteral("Retry"), QStringLiteral("Ignore")};
-        QTest::newRow("1: OK") << 1 << 0 << QStringList{QStringLiteral("OK")} << 1 << 0 << true;
-        QTest::newRow("2: Retry") << 2 << 1 << three << 1 << 0 << true;
-        QTest::newRow("2: Quit ends the program, still filled") << 2 << 0 << three << 0 << 1 << false;
-        QTest::newRow("2: Ignore") << 2 << 2 << three << 3 << 0 << true;
-        QTest::newRow("2: closed without a button") << 2 << -1 << three << 0 << 0 << true;
+        const QStringList ok{u"OK"_s}, three{u"Quit"_s, u"Retry"_s, u"Ignore"_s};
+        QTest::newRow("1: OK") << 1 << 0 << 0 << ok << 1 << 0;
+        QTest::newRow("2: Retry") << 2 << 1 << 0 << three << 1 << 0;
+        QTest::newRow("2: Quit ends the program, still filled") << 2 << 0 << 0 << three << 0 << 1;
+        QTest::newRow("2: Ignore") << 2 << 2 << 0 << three << 3 << 0;
+        QTest::newRow("2: closed without a button") << 2 << -1 << 0 << three << 0 << 0;
+        QTest::newRow("3: Enter takes OK") << 3 << -2 << int(Qt::Key_Return) << ok << 3 << 0;
+        QTest::newRow("2: Enter takes Ignore, not Quit") << 2 << -2 << int(Qt::Key_Return) << three << 3 << 0;
+        QTest::newRow("2: Esc closes without a button") << 2 << -2 << int(Qt::Key_Escape) << three << 0 << 0;
     }
     void modesOfferButtons()
     {
         QFETCH(int, mode);
         QFETCH(int, press);
+        QFETCH(int, key);
         QFETCH(QStringList, captions);
         QFETCH(int, result);
         QFETCH(int, exits);
-        QFETCH(bool, unloaded);
         Sandbox box;
         AppState state;
+        state.smtpServer = u"smtp.example.net"_s;
+        state.userAddress = u"me@example.net"_s;
         frmErrHandler dialog(state);
         ErrorHandler::instance().setPresenter(&dialog);
+        const QString folded = dialog.cmdSendError->text();
         QStringList shown;
         pressWhenShown(dialog, [&] {
             shown = visibleOptions(dialog);
-            if (press < 0)
+            QWidget* focus = QApplication::focusWidget();
+            if (press == -2)
+                QTest::keyClick(focus && dialog.isAncestorOf(focus) ? focus : &dialog, Qt::Key(key));
+            else if (press == -1)
                 dialog.reject();
             else
                 QTest::mouseClick(dialog.cmdOption[press], Qt::LeftButton);
         });
-        QCOMPARE(HandleError(RuntimeError(53), QStringLiteral("File not found"), mode), result);
+        QCOMPARE(HandleError(RuntimeError(53), u"File not found"_s, mode), result);
         QCOMPARE(shown, captions);
         QCOMPARE(box.exits(), exits);
         QVERIFY(!dialog.isVisible());
-        QCOMPARE(dialog.txtStack->toPlainText().isEmpty(), unloaded);
-    }
-
-    // With the report button on offer, Enter takes the option that never ends the program, Esc closes.
-    void keysAnswerTheDialog_data()
-    {
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<int>("key");
-        QTest::addColumn<int>("result");
-        QTest::newRow("Enter takes OK") << 3 << int(Qt::Key_Return) << 3;
-        QTest::newRow("Enter takes Ignore, not Quit") << 2 << int(Qt::Key_Return) << 3;
-        QTest::newRow("Esc closes without a button") << 2 << int(Qt::Key_Escape) << 0;
-    }
-    void keysAnswerTheDialog()
-    {
-        QFETCH(int, mode);
-        QFETCH(int, key);
-        QFETCH(int, result);
-        Sandbox box;
-        AppState state;
-        state.smtpServer = QStringLiteral("smtp.example.net");
-        state.userAddress = QStringLiteral("me@example.net");
-        frmErrHandler dialog(state);
-        ErrorHandler::instance().setPresenter(&dialog);
-        const QString folded = dialog.cmdSendError->text();
-        pressWhenShown(dialog, [&] {
-            QWidget* focus = QApplication::focusWidget();
-            QTest::keyClick(focus && dialog.isAncestorOf(focus) ? focus : &dialog, Qt::Key(key));
-        });
-        QCOMPARE(HandleError(RuntimeError(53), QStringLiteral("File not found"), mode), result);
+        QCOMPARE(dialog.txtStack->toPlainText().isEmpty(), exits == 0); // unloaded unless the program ends
         QCOMPARE(dialog.cmdSendError->text(), folded);
-        QCOMPARE(box.exits(), 0);
     }
 
-    void reportButtonNeedsServerAndAddress_data()
+    // The report button needs a server and the user's address; folding it out changes the height only.
+    void foldingChangesHeightOnly_data()
     {
         QTest::addColumn<QString>("server");
         QTest::addColumn<QString>("address");
-        QTest::addColumn<bool>("offered");
-        QTest::newRow("both set") << QStringLiteral("mx") << QStringLiteral("me@example.org") << true;
-        QTest::newRow("no user address") << QStringLiteral("mx") << QString() << false;
-        QTest::newRow("no server") << QString() << QStringLiteral("me@example.org") << false;
+        QTest::newRow("both set") << u"mx"_s << u"me@example.org"_s;
+        QTest::newRow("no user address") << u"mx"_s << QString();
+        QTest::newRow("no server") << QString() << u"me@example.org"_s;
     }
-    void reportButtonNeedsServerAndAddress()
+    void foldingChangesHeightOnly()
     {
         QFETCH(QString, server);
         QFETCH(QString, address);
-        QFETCH(bool, offered);
         AppState state;
         state.smtpServer = server;
         state.userAddress = address;
         frmErrHandler dialog(state);
-        dialog.setError(QStringLiteral(" 5"), QStringLiteral("Invalid procedure call or argument"));
-        QCOMPARE(!dialog.cmdSendError->isHidden(), offered);
-    }
-
-    void foldingChangesHeightOnly()
-    {
-        AppState state;
-        state.smtpServer = QStringLiteral("mx");
-        state.userAddress = QStringLiteral("me@example.org");
-        frmErrHandler dialog(state);
-        dialog.setError(QStringLiteral(" 5"), QStringLiteral("Invalid procedure call or argument"));
+        dialog.setError(u" 5"_s, u"Invalid procedure call or argument"_s);
+        QCOMPARE(!dialog.cmdSendError->isHidden(), !server.isEmpty() && !address.isEmpty());
+        if (dialog.cmdSendError->isHidden())
+            return;
         const int panel = dialog.picLayout->height();
         const int report = dialog.picReportError->height();
         QVERIFY(panel > 0 && report > 0);
@@ -154,10 +128,10 @@ private slots:
         for (int round = 0; round < 2; ++round) {
             dialog.cmdSendError->click();
             QCOMPARE(dialog.height(), panel + report);
-            QCOMPARE(dialog.cmdSendError->text(), QStringLiteral("<<Report Error"));
+            QCOMPARE(dialog.cmdSendError->text(), u"<<Report Error"_s);
             dialog.cmdSendError->click();
             QCOMPARE(dialog.height(), panel);
-            QCOMPARE(dialog.cmdSendError->text(), QStringLiteral("Report Error >>"));
+            QCOMPARE(dialog.cmdSendError->text(), u"Report Error >>"_s);
         }
         QCOMPARE(dialog.width(), dialog.picLayout->width() + 2);
     }
@@ -166,7 +140,7 @@ private slots:
     {
         AppState state;
         frmErrHandler dialog(state);
-        dialog.setError(QStringLiteral(" 5"), QStringLiteral("Invalid procedure call or argument"));
+        dialog.setError(u" 5"_s, u"Invalid procedure call or argument"_s);
         dialog.move(100, 100);
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
@@ -177,46 +151,29 @@ private slots:
         QTRY_COMPARE(dialog.pos(), start + QPoint(40, 20));
     }
 
-    // A server that takes mail only over TLS and after a login gets the report with the program's settings.
-    void reportGoesThroughTheSmtpSecuritySettings()
+    // The report goes out through the program's settings: HOST:PORT as complaints take it, STARTTLS and a login.
+    void sendMailsTheReportOnce()
     {
         nw::test::TestCertificate cert;
         const QString problem = cert.make();
         QVERIFY2(problem.isEmpty(), qPrintable(problem));
         nw::test::SmtpSink sink;
-        QVERIFY2(sink.start({QStringLiteral("--security"), QStringLiteral("starttls"), QStringLiteral("--cert"),
-                             cert.certPath(), QStringLiteral("--key"), cert.keyPath(), QStringLiteral("--user"),
-                             QStringLiteral("reporter"), QStringLiteral("--password"), QStringLiteral("pw")}),
+        QVERIFY2(sink.start({u"--security"_s, u"starttls"_s, u"--cert"_s, cert.certPath(), u"--key"_s, cert.keyPath(),
+                             u"--user"_s, u"reporter"_s, u"--password"_s, u"pw"_s}),
                  qPrintable(sink.error()));
-        Sandbox box;
-        AppState state;
-        state.smtpServer = QStringLiteral("127.0.0.1");
-        state.userAddress = QStringLiteral("me@example.org");
-        state.smtpSecurity = {QString::number(sink.port()), SmtpSecurity::Mode::StartTls, QStringLiteral("reporter"),
-                              QStringLiteral("pw"), cert.certificates()};
-        frmErrHandler dialog(state);
-        dialog.cmdSend_Click();
-        QCOMPARE(sink.authAttempts(), QStringList{QStringLiteral("PLAIN reporter ok")});
-        QCOMPARE(sink.messages().size(), 1);
-        QVERIFY(!dialog.SMTP1.Log.contains(QStringLiteral("pw")));
-    }
-
-    void sendMailsTheReportOnce()
-    {
-        nw::test::SmtpSink sink;
-        QVERIFY2(sink.start(), qPrintable(sink.error()));
         Sandbox box;
         ErrorHandler::instance().setClock([] { return kWhen; });
         AppState state;
-        state.smtpServer = QStringLiteral("127.0.0.1:%1").arg(sink.port()); // HOST:PORT, as complaints take it
-        state.userAddress = QStringLiteral("me@example.org");
-        state.supportAddress = QStringLiteral("support@example.com");
+        state.smtpServer = u"127.0.0.1:%1"_s.arg(sink.port());
+        state.userAddress = u"me@example.org"_s;
+        state.supportAddress = u"support@example.com"_s;
+        state.smtpSecurity = {QString(), SmtpSecurity::Mode::StartTls, u"reporter"_s, u"pw"_s, cert.certificates()};
         frmErrHandler dialog(state);
         ErrorHandler::instance().setPresenter(&dialog);
         QByteArray data;
         pressWhenShown(dialog, [&] {
             dialog.cmdSendError->click();
-            dialog.txtMessage->setPlainText(QStringLiteral("pressed Process"));
+            dialog.txtMessage->setPlainText(u"pressed Process"_s);
             dialog.cmdSend->click();
             QVERIFY(dialog.cmdSendError->isHidden());
             QCOMPARE(dialog.height(), dialog.picLayout->height());
@@ -224,12 +181,14 @@ private slots:
         });
         {
             TraceScope scope("cmdProcess_Click");
-            QCOMPARE(HandleError(RuntimeError(53), QStringLiteral("File not found"), 3), 3);
+            QCOMPARE(HandleError(RuntimeError(53), u"File not found"_s, 3), 3);
         }
+        QCOMPARE(sink.authAttempts(), QStringList{u"PLAIN reporter ok"_s});
+        QVERIFY(!dialog.SMTP1.Log.contains(u"pw"_s));
         const auto messages = sink.messages();
         QCOMPARE(messages.size(), 1);
-        QCOMPARE(messages.first().mailFrom, QStringLiteral("me@example.org"));
-        QCOMPARE(messages.first().rcptTos, QStringList{QStringLiteral("support@example.com")});
+        QCOMPARE(messages.first().mailFrom, u"me@example.org"_s);
+        QCOMPARE(messages.first().rcptTos, QStringList{u"support@example.com"_s});
         const QByteArray expected = "Subject:Product ERROR: Nettlewright 2.0.1\r\n"
                                     "X-Mailer:  <powered by WrenSMTP (1.0)>\r\n\r\n[Date] " +
                                     generalDateText(kWhen).toLatin1() +

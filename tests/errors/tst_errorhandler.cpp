@@ -4,32 +4,28 @@
 #include "support/Sandbox.h"
 #include "support/TestMain.h"
 
-#include <QFile>
 #include <QTest>
 
 using namespace nw;
+using namespace Qt::StringLiterals;
 using nw::test::Sandbox;
 
 namespace {
 
 const QDateTime kWhen(QDate(2026, 3, 4), QTime(5, 6, 7));
 
-// Records what the handler put into the dialog and answers with a scripted caption.
+// Records what the handler put into the dialog and answers with the first caption offered.
 class FakeDialog : public ErrorPresenter {
 public:
-    QString number, description, stack, answer;
+    QString number, stack;
     QStringList captions;
     int unloads = 0;
-    void setError(const QString& n, const QString& d) override
-    {
-        number = n;
-        description = d;
-    }
+    void setError(const QString& n, const QString&) override { number = n; }
     void appendStack(const QString& text) override { stack += text; }
     QString showModal(const QStringList& c) override
     {
         captions = c;
-        return answer.isNull() ? c.first() : answer;
+        return c.first();
     }
     void unload() override { ++unloads; }
 };
@@ -37,7 +33,7 @@ public:
 void failIn(int depth, int number)
 {
     if (depth > 1) {
-        TraceScope scope(QStringLiteral("Level%1").arg(depth));
+        TraceScope scope(u"Level%1"_s.arg(depth));
         failIn(depth - 1, number);
         return;
     }
@@ -46,23 +42,38 @@ void failIn(int depth, int number)
 
 } // namespace
 
+// The handler with a recorded dialog; the real dialog's buttons are tried in tst_errordialog.
 class TstErrorHandler : public QObject {
     Q_OBJECT
 
+    Sandbox* m_box = nullptr;
+    FakeDialog m_dialog;
+
 private slots:
+    void init()
+    {
+        m_box = new Sandbox;
+        m_dialog = FakeDialog{};
+        ErrorHandler::instance().setPresenter(&m_dialog);
+    }
+    void cleanup()
+    {
+        QCOMPARE(ErrorHandler::instance().stackDepth(), 0);
+        delete m_box;
+    }
+
     void logRecordIsExact_data()
     {
         QTest::addColumn<int>("number");
         QTest::addColumn<QVariantList>("parameters");
         QTest::addColumn<QByteArray>("numberLine");
         QTest::addColumn<QByteArray>("parameterLines");
-        QTest::newRow("positive, no parameters") << 53 << QVariantList{} << QByteArray("     Number:      53")
-                                                 << QByteArray("                  None\r\n\r\n");
+        const QByteArray none("                  None\r\n\r\n");
+        QTest::newRow("positive, no parameters") << 53 << QVariantList{} << QByteArray("     Number:      53") << none;
         QTest::newRow("negative number has no blank")
-            << -2147221504 << QVariantList{} << QByteArray("     Number:     -2147221504")
-            << QByteArray("                  None\r\n\r\n");
+            << -2147221504 << QVariantList{} << QByteArray("     Number:     -2147221504") << none;
         QTest::newRow("two parameters, two empty lines")
-            << 5 << QVariantList{QStringLiteral("a.msg"), 42} << QByteArray("     Number:      5")
+            << 5 << QVariantList{u"a.msg"_s, 42} << QByteArray("     Number:      5")
             << QByteArray("                  a.msg\r\n                  42\r\n\r\n\r\n");
     }
     void logRecordIsExact()
@@ -71,132 +82,100 @@ private slots:
         QFETCH(QVariantList, parameters);
         QFETCH(QByteArray, numberLine);
         QFETCH(QByteArray, parameterLines);
-        Sandbox box;
-        FakeDialog dialog;
-        ErrorHandler::instance().setPresenter(&dialog);
         ErrorHandler::instance().setClock([] { return kWhen; });
         {
             TraceScope outer("MDIForm_Load");
             TraceScope inner("cmdProcess_Click");
-            QCOMPARE(HandleError(RuntimeError(number, QStringLiteral("Broken")), QStringLiteral("Broken"), 3,
-                                 parameters),
-                     3);
+            QCOMPARE(HandleError(RuntimeError(number, u"Broken"_s), u"Broken"_s, 3, parameters), 3);
         }
-        const QByteArray expected = "<-- " + generalDateText(kWhen).toLatin1() + " -->\r\n" +
-                                    "     Product:     Nettlewright (2.0.1)\r\n" + "     -- Error --\r\n" +
-                                    numberLine + "\r\n" + "     Description: Broken\r\n" + "     Parameters:\r\n" +
-                                    parameterLines + "     -- Stack --\r\n" + "\t2 - CMDPROCESS_CLICK\r\n" +
-                                    "\t1 - MDIFORM_LOAD\r\n" + "\r\n";
-        QCOMPARE(box.errorLog(), expected);
-        QCOMPARE(dialog.number, QString::fromLatin1(numberLine.mid(17)));
-        QVERIFY(dialog.stack.startsWith(QStringLiteral("2 - CMDPROCESS_CLICK\r\n1 - MDIFORM_LOAD\r\n     -- Error --")));
-        QCOMPARE(ErrorHandler::instance().stackDepth(), 0);
+        const QByteArray expected = "<-- " + generalDateText(kWhen).toLatin1() +
+                                    " -->\r\n     Product:     Nettlewright (2.0.1)\r\n     -- Error --\r\n" +
+                                    numberLine + "\r\n     Description: Broken\r\n     Parameters:\r\n" +
+                                    parameterLines +
+                                    "     -- Stack --\r\n\t2 - CMDPROCESS_CLICK\r\n\t1 - MDIFORM_LOAD\r\n\r\n";
+        QCOMPARE(m_box->errorLog(), expected);
+        QCOMPARE(m_dialog.number, QString::fromLatin1(numberLine.mid(17)));
+        QVERIFY(m_dialog.stack.startsWith(u"2 - CMDPROCESS_CLICK\r\n1 - MDIFORM_LOAD\r\n     -- Error --"_s));
     }
 
     void switchesLimitWhatIsWritten_data()
     {
         QTest::addColumn<bool>("tracking");
         QTest::addColumn<bool>("logging");
-        QTest::addColumn<bool>("hasRecord");
-        QTest::addColumn<bool>("hasStack");
-        QTest::newRow("both") << true << true << true << true;
-        QTest::newRow("no logging: stack only") << true << false << false << true;
-        QTest::newRow("no tracking: record only") << false << true << true << false;
+        QTest::newRow("both") << true << true;
+        QTest::newRow("no logging: stack only") << true << false;
+        QTest::newRow("no tracking: record only") << false << true;
     }
     void switchesLimitWhatIsWritten()
     {
         QFETCH(bool, tracking);
         QFETCH(bool, logging);
-        QFETCH(bool, hasRecord);
-        QFETCH(bool, hasStack);
-        Sandbox box;
-        FakeDialog dialog;
-        ErrorHandler::instance().setPresenter(&dialog);
         ErrorHandler::instance().stackTracking = tracking;
         ErrorHandler::instance().logErrors = logging;
         failIn(3, 9);
-        const QByteArray log = box.errorLog();
-        QCOMPARE(log.contains("-- Error --"), hasRecord);
-        QCOMPARE(log.contains("-- Stack --"), hasStack);
-        if (hasStack)
-            QVERIFY(log.contains("\t3 - INNERMOST\r\n\t2 - LEVEL2\r\n\t1 - LEVEL3\r\n\r\n"));
-        QCOMPARE(ErrorHandler::instance().stackDepth(), 0);
+        const QByteArray log = m_box->errorLog();
+        QCOMPARE(log.contains("-- Error --"), logging);
+        QCOMPARE(log.contains("-- Stack --"), tracking);
+        QCOMPARE(log.contains("\t3 - INNERMOST\r\n\t2 - LEVEL2\r\n\t1 - LEVEL3\r\n\r\n"), tracking);
     }
 
     void errorOneIsSilent()
     {
-        Sandbox box;
-        FakeDialog dialog;
-        ErrorHandler::instance().setPresenter(&dialog);
         failIn(2, 1);
-        QVERIFY(box.errorLog().isEmpty());
-        QVERIFY(dialog.captions.isEmpty());
-        QCOMPARE(ErrorHandler::instance().stackDepth(), 0);
+        QVERIFY(m_box->errorLog().isEmpty());
+        QVERIFY(m_dialog.captions.isEmpty());
     }
 
+    // The modes the real dialog's test does not press: 0 quits at once, 3 reports, 7 shows nothing.
     void modesChooseButtonsAndResult_data()
     {
         QTest::addColumn<int>("mode");
-        QTest::addColumn<QString>("answer");
         QTest::addColumn<QStringList>("captions");
         QTest::addColumn<int>("result");
         QTest::addColumn<int>("exits");
         QTest::addColumn<int>("unloads");
-        const QStringList three{QStringLiteral("Quit"), QStringLiteral("Retry"), QStringLiteral("Ignore")};
-        QTest::newRow("0 quits") << 0 << QString() << QStringList{QStringLiteral("Quit")} << 0 << 1 << 1;
-        QTest::newRow("1 ok") << 1 << QString() << QStringList{QStringLiteral("OK")} << 1 << 0 << 1;
-        QTest::newRow("2 quit") << 2 << QStringLiteral("Quit") << three << 0 << 1 << 0;
-        QTest::newRow("2 retry") << 2 << QStringLiteral("Retry") << three << 1 << 0 << 1;
-        QTest::newRow("2 ignore") << 2 << QStringLiteral("Ignore") << three << 3 << 0 << 1;
-        QTest::newRow("2 closed") << 2 << QStringLiteral("") << three << 0 << 0 << 1;
-        QTest::newRow("3 ok") << 3 << QString() << QStringList{QStringLiteral("OK")} << 3 << 0 << 1;
-        QTest::newRow("7 not shown") << 7 << QString() << QStringList{} << 0 << 0 << 0;
+        QTest::newRow("0 quits") << 0 << QStringList{u"Quit"_s} << 0 << 1 << 1;
+        QTest::newRow("3 ok") << 3 << QStringList{u"OK"_s} << 3 << 0 << 1;
+        QTest::newRow("7 not shown") << 7 << QStringList{} << 0 << 0 << 0;
     }
     void modesChooseButtonsAndResult()
     {
         QFETCH(int, mode);
-        QFETCH(QString, answer);
         QFETCH(QStringList, captions);
         QFETCH(int, result);
         QFETCH(int, exits);
         QFETCH(int, unloads);
-        Sandbox box;
-        FakeDialog dialog;
-        dialog.answer = answer;
-        ErrorHandler::instance().setPresenter(&dialog);
-        QCOMPARE(HandleError(RuntimeError(5), QStringLiteral("x"), mode), result);
-        QCOMPARE(dialog.captions, captions);
-        QCOMPARE(box.exits(), exits);
-        QCOMPARE(dialog.unloads, unloads);
-        QCOMPARE(box.prompts().texts().contains(QStringLiteral("Exiting Program")), exits > 0);
+        QCOMPARE(HandleError(RuntimeError(5), u"x"_s, mode), result);
+        QCOMPARE(m_dialog.captions, captions);
+        QCOMPARE(m_box->exits(), exits);
+        QCOMPARE(m_dialog.unloads, unloads);
+        QCOMPARE(m_box->prompts().texts().contains(u"Exiting Program"_s), exits > 0);
     }
 
     void unwritableProgramFolderShowsBothBoxesThenDialog()
     {
-        Sandbox box;
-        FakeDialog dialog;
-        ErrorHandler::instance().setPresenter(&dialog);
         // A folder below a plain file cannot be written, even by root.
-        AppPaths::setProgramFolder(box.writeFile(QStringLiteral("plain"), "x") + QStringLiteral("/sub"));
-        QCOMPARE(HandleError(RuntimeError(13), QStringLiteral("Type mismatch"), 3), 3);
-        const auto& shown = box.prompts().shown();
+        AppPaths::setProgramFolder(m_box->writeFile(u"plain"_s, "x") + u"/sub"_s);
+        QCOMPARE(HandleError(RuntimeError(13), u"Type mismatch"_s, 3), 3);
+        const auto& shown = m_box->prompts().shown();
         QCOMPARE(shown.size(), 2);
-        QCOMPARE(shown.at(0).title, QStringLiteral("Unable to Write Error Log"));
-        QCOMPARE(shown.at(1).title, QStringLiteral("Unable to Process Stack Request"));
-        QVERIFY(shown.at(0).text.startsWith(QStringLiteral(" 75 - ")));
+        QCOMPARE(shown.at(0).title, u"Unable to Write Error Log"_s);
+        QCOMPARE(shown.at(1).title, u"Unable to Process Stack Request"_s);
+        QVERIFY(shown.at(0).text.startsWith(u" 75 - "_s));
         QCOMPARE(shown.at(0).icon, PromptIcon::Critical);
-        QCOMPARE(dialog.captions, QStringList{QStringLiteral("OK")});
+        QCOMPARE(m_dialog.captions, QStringList{u"OK"_s});
     }
 
     void stackDumpListsInnermostFirst()
     {
-        Sandbox box;
-        TraceScope a("main");
-        TraceScope b("tmrActivate_Timer");
-        TraceStack(2, QString());
-        QCOMPARE(box.prompts().shown().size(), 1);
-        QCOMPARE(box.prompts().shown().at(0).text, QStringLiteral("2 - TMRACTIVATE_TIMER\r\n1 - MAIN\r\n"));
-        QCOMPARE(box.prompts().shown().at(0).title, QStringLiteral("Stack Dump [Nettlewright]"));
+        {
+            TraceScope a("main");
+            TraceScope b("tmrActivate_Timer");
+            TraceStack(2, QString());
+        }
+        QCOMPARE(m_box->prompts().shown().size(), 1);
+        QCOMPARE(m_box->prompts().shown().at(0).text, u"2 - TMRACTIVATE_TIMER\r\n1 - MAIN\r\n"_s);
+        QCOMPARE(m_box->prompts().shown().at(0).title, u"Stack Dump [Nettlewright]"_s);
     }
 };
 

@@ -5,6 +5,8 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using namespace nw;
 
 namespace {
@@ -69,16 +71,19 @@ Nettlewright 2.0.1
 %1
 %2 - %3)";
 
-QString crlf(const char* text) { return QString::fromLatin1(text).replace(QLatin1Char('\n'), QStringLiteral("\r\n")); }
+QString crlf(const char* text)
+{
+    return QString::fromLatin1(text).replace(QLatin1Char('\n'), u"\r\n"_s);
+}
 
 ComplaintInputs inputs(const HeaderAnalysis& analysis, const QString& header, const QString& local)
 {
     ComplaintInputs in;
     in.analysis = analysis;
     in.headerText = header;
-    in.whoisAddress = QStringLiteral("192.0.2.7");
-    in.whoisServer = QStringLiteral("whois.arin.net");
-    in.title = QStringLiteral("Nettlewright");
+    in.whoisAddress = u"192.0.2.7"_s;
+    in.whoisServer = u"whois.arin.net"_s;
+    in.title = u"Nettlewright"_s;
     in.versionMajor = 2;
     in.versionMinor = 0;
     in.versionRevision = 1;
@@ -100,17 +105,13 @@ private slots:
         QTest::addColumn<HeaderAnalysis>("analysis");
         QTest::addColumn<QString>("header");
         QTest::addColumn<QString>("local");
-        const HeaderAnalysis found{QStringLiteral("192.0.2.7"), QStringLiteral("mail.spam.example"),
-                                   QStringLiteral("Tue, 3 Mar 2026 10:00:00 +0000"),
-                                   QStringLiteral("from mail.spam.example ([192.0.2.7]) by mx.example\r"),
-                                   QStringLiteral("mail.spam.example")};
+        const HeaderAnalysis found{u"192.0.2.7"_s, u"mail.spam.example"_s, u"Tue, 3 Mar 2026 10:00:00 +0000"_s,
+                                   u"from mail.spam.example ([192.0.2.7]) by mx.example\r"_s, u"mail.spam.example"_s};
         QTest::newRow("empty analysis keeps the labels") << HeaderAnalysis{} << QString() << QString();
         QTest::newRow("normal header ends with CR LF")
-            << found << QStringLiteral("Received: from mail.spam.example\r\nSubject: win\r\n")
-            << QStringLiteral("10.0.0.5");
+            << found << u"Received: from mail.spam.example\r\nSubject: win\r\n"_s << u"10.0.0.5"_s;
         QTest::newRow("truncated header: one empty line follows")
-            << found << QStringLiteral("Received: from x\r\nSubj<----MESSAGE TRUNCATED---->")
-            << QStringLiteral("10.0.0.5");
+            << found << u"Received: from x\r\nSubj<----MESSAGE TRUNCATED---->"_s << u"10.0.0.5"_s;
     }
     void textIsExact()
     {
@@ -120,7 +121,7 @@ private slots:
         nw::test::Sandbox box;
         const QString expected =
             crlf(kHead).arg(analysis.ip, analysis.hostName, analysis.timeStamp, analysis.receivedLine) + header +
-            crlf(kTail).arg(local, QStringLiteral("192.0.2.7"), QStringLiteral("whois.arin.net"));
+            crlf(kTail).arg(local, u"192.0.2.7"_s, u"whois.arin.net"_s);
         QCOMPARE(CreateComplaint(inputs(analysis, header, local)), expected);
         QCOMPARE(box.prompts().shown().size(), 0);
     }
@@ -128,16 +129,15 @@ private slots:
     void processInputsCarryVersionAndLocalAddress()
     {
         TableResolver resolver;
-        resolver.add(QStringLiteral("10.1.2.3"), QStringLiteral("localhost"));
-        const ComplaintInputs in =
-            complaintInputs({}, QStringLiteral("h"), QStringLiteral("a"), QStringLiteral("s"), resolver);
-        QCOMPARE(in.localAddress, QStringLiteral("10.1.2.3"));
-        QCOMPARE(in.title, QStringLiteral("Nettlewright"));
+        resolver.add(u"10.1.2.3"_s, u"localhost"_s);
+        const ComplaintInputs in = complaintInputs({}, u"h"_s, u"a"_s, u"s"_s, resolver);
+        QCOMPARE(in.localAddress, u"10.1.2.3"_s);
+        QCOMPARE(in.title, u"Nettlewright"_s);
         QCOMPARE((QList<int>{in.versionMajor, in.versionMinor, in.versionRevision}), (QList<int>{2, 0, 1}));
         const QString text = CreateComplaint(in);
-        QVERIFY(text.endsWith(QStringLiteral("\r\n10.1.2.3\r\na - s")));
+        QVERIFY(text.endsWith(u"\r\n10.1.2.3\r\na - s"_s));
         TableResolver none;
-        QVERIFY(CreateComplaint(complaintInputs({}, {}, {}, {}, none)).endsWith(QStringLiteral("\r\n\r\n - ")));
+        QVERIFY(CreateComplaint(complaintInputs({}, {}, {}, {}, none)).endsWith(u"\r\n\r\n - "_s));
     }
 };
 NW_TEST_CLASS(TstComplaint)

@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 class TstSendCommand : public QObject {
     Q_OBJECT
 
@@ -20,8 +22,8 @@ private slots:
     void initTestCase()
     {
         // Strict as many submission servers are: angle brackets around envelope addresses, a Date field.
-        QVERIFY2(m_sink.start({QStringLiteral("--strict")}), qPrintable(m_sink.error()));
-        m_body = m_dir.filePath(QStringLiteral("body.txt"));
+        QVERIFY2(m_sink.start({u"--strict"_s}), qPrintable(m_sink.error()));
+        m_body = m_dir.filePath(u"body.txt"_s);
         QVERIFY(nw::test::writeBytes(m_body, "first\r\n.\r\ncaf\xe9\r\n"));
     }
     void cleanupTestCase() { m_sink.stop(); }
@@ -32,21 +34,18 @@ private slots:
         QTest::addColumn<bool>("withBody");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QStringList>("lines");
-        QTest::newRow("sent: events, then the dialogue")
-            << QStringLiteral("127.0.0.1:%1").arg(m_sink.port()) << true << 0
-            << QStringList{QStringLiteral("Status: Preparing"),
-                           QStringLiteral("Status: Connected"),
-                           QStringLiteral("Status: Idle"),
-                           QStringLiteral("--- Log ---"),
-                           QStringLiteral("RCPT TO:<abuse@example.com>\r"),
-                           QStringLiteral("..\r"),
-                           QStringLiteral("221 Bye\r")};
-        QTest::newRow("refused") << QStringLiteral("127.0.0.1:%1").arg(nw::test::ScriptedPeer::closedPort()) << true
-                                 << 1
-                                 << QStringList{QStringLiteral("Error: Couldn't connect to server"),
-                                                QStringLiteral("Status: Failed : Couldn't connect to server"),
-                                                QStringLiteral("--- Log ---")};
-        QTest::newRow("no body file: a usage error") << QStringLiteral("127.0.0.1") << false << 2 << QStringList{};
+        QTest::newRow("sent: events, then the dialogue") << u"127.0.0.1:%1"_s.arg(m_sink.port()) << true << 0
+                                                         << QStringList{u"Status: Preparing"_s,
+                                                                        u"Status: Connected"_s,
+                                                                        u"Status: Idle"_s,
+                                                                        u"--- Log ---"_s,
+                                                                        u"RCPT TO:<abuse@example.com>\r"_s,
+                                                                        u"..\r"_s,
+                                                                        u"221 Bye\r"_s};
+        QTest::newRow("refused") << u"127.0.0.1:%1"_s.arg(nw::test::ScriptedPeer::closedPort()) << true << 1
+                                 << QStringList{u"Error: Couldn't connect to server"_s,
+                                                u"Status: Failed : Couldn't connect to server"_s, u"--- Log ---"_s};
+        QTest::newRow("no body file: a usage error") << u"127.0.0.1"_s << false << 2 << QStringList{};
     }
     void exitStatusAndOutput()
     {
@@ -54,21 +53,19 @@ private slots:
         QFETCH(bool, withBody);
         QFETCH(int, exitCode);
         QFETCH(QStringList, lines);
-        QStringList args{QStringLiteral("--server"),  server,
-                         QStringLiteral("--from"),    QStringLiteral("me@example.org"),
-                         QStringLiteral("--to"),      QStringLiteral("abuse@example.com"),
-                         QStringLiteral("--subject"), QStringLiteral("Check")};
+        QStringList args{u"--server"_s,          server,         u"--from"_s, u"me@example.org"_s, u"--to"_s,
+                         u"abuse@example.com"_s, u"--subject"_s, u"Check"_s};
         if (withBody)
-            args << QStringLiteral("--body-file") << m_body;
+            args << u"--body-file"_s << m_body;
         const auto before = m_sink.messages().size();
-        const nw::test::CliRun run = nw::test::runCli(QStringList{QStringLiteral("send")} + args);
+        const nw::test::CliRun run = nw::test::runCli(QStringList{u"send"_s} + args);
         QCOMPARE(run.exitCode, exitCode);
         const QString text = QString::fromLatin1(run.out);
         const QStringList out = text.split(QLatin1Char('\n'));
         for (const QString& line : lines)
-            QVERIFY2(out.contains(line), qPrintable(line + QStringLiteral(" missing in:\n") + text));
+            QVERIFY2(out.contains(line), qPrintable(line + u" missing in:\n"_s + text));
         // The client reports its state at every step; each state is printed once.
-        const QStringList statuses = out.filter(QRegularExpression(QStringLiteral("^Status: ")));
+        const QStringList statuses = out.filter(QRegularExpression(u"^Status: "_s));
         QCOMPARE(QSet<QString>(statuses.begin(), statuses.end()).size(), statuses.size());
         QCOMPARE(m_sink.messages().size(), before + (exitCode == 0 ? 1 : 0));
         if (exitCode == 0)

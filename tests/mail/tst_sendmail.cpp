@@ -13,18 +13,19 @@
 #include <QPushButton>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using namespace nw;
 using nw::test::Sandbox;
 using nw::test::SmtpSink;
 
 namespace {
 
-const QString kReview = QStringLiteral("Please review the message.  The message did not send!");
-const QString kInvalidTo = QStringLiteral("The TO: email address appears to be invalid!\r\nSend it anyway?");
-const QString kNoFrom = QStringLiteral("Enter the sender e-mail address");
-const QString kNoSubject =
-    QStringLiteral("You didn't enter the message subject. \r\nWould you like to send it anyway?");
-const QString kNoText = QStringLiteral("You didn't enter the message text. \r\nWould you like to send it anyway?");
+const QString kReview = u"Please review the message.  The message did not send!"_s;
+const QString kInvalidTo = u"The TO: email address appears to be invalid!\r\nSend it anyway?"_s;
+const QString kNoFrom = u"Enter the sender e-mail address"_s;
+const QString kNoSubject = u"You didn't enter the message subject. \r\nWould you like to send it anyway?"_s;
+const QString kNoText = u"You didn't enter the message text. \r\nWould you like to send it anyway?"_s;
 
 QList<PromptIcon> iconsOf(const RecordingPrompts& prompts)
 {
@@ -34,21 +35,29 @@ QList<PromptIcon> iconsOf(const RecordingPrompts& prompts)
     return icons;
 }
 
+// What the user typed; a valid message unless a row says otherwise.
+struct Fields {
+    QString to = u"abuse@example.com"_s, server = u"127.0.0.1"_s, from = u"me@example.org"_s, subject = u"Spam"_s,
+            text = u"text"_s;
+};
+
 } // namespace
+
+Q_DECLARE_METATYPE(Fields)
 
 class TstMailComposer : public QObject {
     Q_OBJECT
 
     SmtpSink m_sink;
 
-    void fill(MailComposer& c, const QString& to, const QString& from, const QString& subject, const QString& text)
+    void fill(MailComposer& c, const Fields& f)
     {
-        c.setServer(QStringLiteral("127.0.0.1"));
+        c.setServer(f.server);
         c.smtp().Port = QString::number(m_sink.port());
-        c.txtTo = to;
-        c.txtFrom = from;
-        c.txtSubject = subject;
-        c.txtMessage = text;
+        c.txtTo = f.to;
+        c.txtFrom = f.from;
+        c.txtSubject = f.subject;
+        c.txtMessage = f.text;
     }
 
 private slots:
@@ -57,64 +66,47 @@ private slots:
 
     void questionsDecide_data()
     {
-        QTest::addColumn<QString>("to");
-        QTest::addColumn<QString>("server");
-        QTest::addColumn<QString>("from");
-        QTest::addColumn<QString>("subject");
-        QTest::addColumn<QString>("text");
+        QTest::addColumn<Fields>("fields");
         QTest::addColumn<QList<PromptAnswer>>("answers");
         QTest::addColumn<QStringList>("shown");
         QTest::addColumn<QList<PromptIcon>>("icons");
         QTest::addColumn<QByteArray>("subjectLine"); // empty: nothing sent
-        const QString to = QStringLiteral("abuse@example.com");
-        const QString from = QStringLiteral("me@example.org");
-        const QString server = QStringLiteral("127.0.0.1");
-        const QString s = QStringLiteral("Spam"), t = QStringLiteral("text");
         using A = PromptAnswer;
         using I = PromptIcon;
+        const QByteArray spam("Subject:Spam"), none;
         QTest::newRow("valid message goes without a question")
-            << to << server << from << s << t << QList<A>{} << QStringList{} << QList<I>{}
-            << QByteArray("Subject:Spam");
+            << Fields{} << QList<A>{} << QStringList{} << QList<I>{} << spam;
         QTest::newRow("invalid To, No: nothing sent")
-            << QStringLiteral("not an address") << server << from << s << t << QList<A>{A::No}
-            << QStringList{kInvalidTo, kReview} << QList<I>{I::None, I::None} << QByteArray();
+            << Fields{.to = u"not an address"_s} << QList<A>{A::No} << QStringList{kInvalidTo, kReview}
+            << QList<I>{I::None, I::None} << none;
         QTest::newRow("invalid To, Yes: sent")
-            << QStringLiteral("x@y") << server << from << s << t << QList<A>{A::Yes} << QStringList{kInvalidTo}
-            << QList<I>{I::None} << QByteArray("Subject:Spam");
+            << Fields{.to = u"x@y"_s} << QList<A>{A::Yes} << QStringList{kInvalidTo} << QList<I>{I::None} << spam;
         QTest::newRow("empty server: only the review message")
-            << to << QString() << from << s << t << QList<A>{} << QStringList{kReview} << QList<I>{I::None}
-            << QByteArray();
-        QTest::newRow("blank sender") << to << server << QStringLiteral("  ") << s << t << QList<A>{}
-                                      << QStringList{kNoFrom, kReview} << QList<I>{I::Exclamation, I::None}
-                                      << QByteArray();
+            << Fields{.server = {}} << QList<A>{} << QStringList{kReview} << QList<I>{I::None} << none;
+        QTest::newRow("blank sender") << Fields{.from = u"  "_s} << QList<A>{} << QStringList{kNoFrom, kReview}
+                                      << QList<I>{I::Exclamation, I::None} << none;
         QTest::newRow("blank subject, No")
-            << to << server << from << QStringLiteral(" ") << t << QList<A>{A::No} << QStringList{kNoSubject, kReview}
-            << QList<I>{I::Question, I::None} << QByteArray();
+            << Fields{.subject = u" "_s} << QList<A>{A::No} << QStringList{kNoSubject, kReview}
+            << QList<I>{I::Question, I::None} << none;
         QTest::newRow("blank subject, Yes: one space")
-            << to << server << from << QString() << t << QList<A>{A::Yes} << QStringList{kNoSubject}
-            << QList<I>{I::Question} << QByteArray("Subject: ");
-        QTest::newRow("blank text, No") << to << server << from << s << QStringLiteral("  ") << QList<A>{A::No}
-                                        << QStringList{kNoText, kReview} << QList<I>{I::Question, I::None}
-                                        << QByteArray();
-        QTest::newRow("blank text, Yes") << to << server << from << s << QString() << QList<A>{A::Yes}
-                                         << QStringList{kNoText} << QList<I>{I::Question} << QByteArray("Subject:Spam");
+            << Fields{.subject = {}} << QList<A>{A::Yes} << QStringList{kNoSubject} << QList<I>{I::Question}
+            << QByteArray("Subject: ");
+        QTest::newRow("blank text, No") << Fields{.text = u"  "_s} << QList<A>{A::No} << QStringList{kNoText, kReview}
+                                        << QList<I>{I::Question, I::None} << none;
+        QTest::newRow("blank text, Yes") << Fields{.text = {}} << QList<A>{A::Yes} << QStringList{kNoText}
+                                         << QList<I>{I::Question} << spam;
     }
     void questionsDecide()
     {
-        QFETCH(QString, to);
-        QFETCH(QString, server);
-        QFETCH(QString, from);
-        QFETCH(QString, subject);
-        QFETCH(QString, text);
+        QFETCH(Fields, fields);
         QFETCH(QList<PromptAnswer>, answers);
         QFETCH(QStringList, shown);
         QFETCH(QList<PromptIcon>, icons);
         QFETCH(QByteArray, subjectLine);
         Sandbox box;
         box.prompts().setNextAnswers(answers);
-        MailComposer c(nullptr, QStringLiteral("tst"));
-        fill(c, to, from, subject, text);
-        c.setServer(server);
+        MailComposer c(nullptr, u"tst"_s);
+        fill(c, fields);
         const auto before = m_sink.messages().size();
         c.cmdSend_Click();
         QCOMPARE(box.prompts().texts(), shown);
@@ -122,35 +114,34 @@ private slots:
         const auto messages = m_sink.messages();
         QCOMPARE(messages.size(), before + (subjectLine.isEmpty() ? 0 : 1));
         if (subjectLine.isEmpty()) {
-            QCOMPARE(c.txtTo, to);
-            QCOMPARE(c.txtMessage, text);
+            QCOMPARE(c.txtTo, fields.to);
+            QCOMPARE(c.txtMessage, fields.text);
             return;
         }
         QVERIFY(messages.last().data.contains("\r\n" + subjectLine + "\r\nX-Mailer: Nettlewright <powered"));
-        QCOMPARE(messages.last().rcptTos, QStringList{to});
+        QCOMPARE(messages.last().rcptTos, QStringList{fields.to});
         for (const QString* f : {&c.txtTo, &c.txtFrom, &c.txtCC, &c.txtBCC, &c.txtSubject, &c.txtMessage})
             QVERIFY(f->isEmpty());
-        QCOMPARE(c.lblStatus, QStringLiteral("Idle"));
+        QCOMPARE(c.lblStatus, u"Idle"_s);
     }
 
     void failedSendKeepsFieldsAndSays()
     {
         Sandbox box;
-        MailComposer c(nullptr, QStringLiteral("tst"));
-        fill(c, QStringLiteral("abuse@example.com"), QStringLiteral("me@example.org"), QStringLiteral("s"),
-             QStringLiteral("t"));
+        MailComposer c(nullptr, u"tst"_s);
+        fill(c, Fields{});
         c.smtp().Port = QString::number(nw::test::ScriptedPeer::closedPort());
         c.cmdSend_Click();
-        QCOMPARE(box.prompts().texts(), QStringList{QStringLiteral("Error occured while sending...\r\n")});
+        QCOMPARE(box.prompts().texts(), QStringList{u"Error occured while sending...\r\n"_s});
         QCOMPARE(iconsOf(box.prompts()), QList<PromptIcon>{PromptIcon::Critical});
-        QCOMPARE(c.lblStatus, QStringLiteral("Failed : Couldn't connect to server"));
-        QCOMPARE(c.txtTo, QStringLiteral("abuse@example.com"));
-        QCOMPARE(c.txtFrom, QStringLiteral("me@example.org"));
+        QCOMPARE(c.lblStatus, u"Failed : Couldn't connect to server"_s);
+        QCOMPARE(c.txtTo, u"abuse@example.com"_s);
+        QCOMPARE(c.txtFrom, u"me@example.org"_s);
 
         // The flag was cleared: the next, successful send empties the fields.
         box.prompts().clear();
         c.smtp().Port = QString::number(m_sink.port());
-        c.txtFrom = QStringLiteral("other@example.org");
+        c.txtFrom = u"other@example.org"_s;
         c.cmdSend_Click();
         QVERIFY(box.prompts().texts().isEmpty());
         QVERIFY(c.txtTo.isEmpty());
@@ -162,17 +153,17 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("server");
         QTest::addColumn<int>("error");
-        QTest::newRow("Server set reads back") << QStringLiteral("Server") << QStringLiteral("mx") << 0;
-        QTest::newRow("Server empty: No Server") << QStringLiteral("Server") << QString() << 9999;
-        QTest::newRow("MailTo: 393") << QStringLiteral("MailTo") << QStringLiteral("mx") << 393;
-        QTest::newRow("XMailer: 393") << QStringLiteral("XMailer") << QStringLiteral("mx") << 393;
+        QTest::newRow("Server set reads back") << u"Server"_s << u"mx"_s << 0;
+        QTest::newRow("Server empty: No Server") << u"Server"_s << QString() << 9999;
+        QTest::newRow("MailTo: 393") << u"MailTo"_s << u"mx"_s << 393;
+        QTest::newRow("XMailer: 393") << u"XMailer"_s << u"mx"_s << 393;
     }
     void propertiesAreWriteOnly()
     {
         QFETCH(QString, name);
         QFETCH(QString, server);
         QFETCH(int, error);
-        MailComposer c(nullptr, QStringLiteral("tst"));
+        MailComposer c(nullptr, u"tst"_s);
         c.setServer(server);
         try {
             QCOMPARE(c.readProperty(name), server);
@@ -180,7 +171,7 @@ private slots:
         } catch (const RuntimeError& e) {
             QCOMPARE(e.number(), error);
             if (error == 9999)
-                QCOMPARE(e.description(), QStringLiteral("No Server"));
+                QCOMPARE(e.description(), u"No Server"_s);
         }
     }
 
@@ -188,37 +179,37 @@ private slots:
     {
         Sandbox box;
         SettingsStore store;
-        const QString app = QStringLiteral("mailtool");
-        store.save(app, QStringLiteral("EmailSettings"), QStringLiteral("From"), QStringLiteral("me@example.org"));
-        store.save(app, QStringLiteral("EmailSettings"), QStringLiteral("BCC"), QStringLiteral("b@example.org"));
+        const QString app = u"mailtool"_s;
+        store.save(app, u"EmailSettings"_s, u"From"_s, u"me@example.org"_s);
+        store.save(app, u"EmailSettings"_s, u"BCC"_s, u"b@example.org"_s);
         MailComposer c(nullptr, app);
-        QCOMPARE(c.txtFrom, QStringLiteral("me@example.org"));
+        QCOMPARE(c.txtFrom, u"me@example.org"_s);
         QCOMPARE(c.txtCC, QString());
-        QCOMPARE(c.txtBCC, QStringLiteral("b@example.org"));
+        QCOMPARE(c.txtBCC, u"b@example.org"_s);
     }
 
     void widgetSendsWhatItShows()
     {
         Sandbox box;
-        SendMail w(nullptr, QStringLiteral("tst"));
-        w.composer().setServer(QStringLiteral("127.0.0.1"));
+        SendMail w(nullptr, u"tst"_s);
+        w.composer().setServer(u"127.0.0.1"_s);
         w.composer().smtp().Port = QString::number(m_sink.port());
-        w.composer().setMailTo(QStringLiteral("abuse@example.com"));
-        QCOMPARE(w.txtTo->text(), QStringLiteral("abuse@example.com"));
-        w.txtFrom->setText(QStringLiteral("me@example.org"));
-        w.txtCC->setText(QStringLiteral("c@example.org"));
-        w.txtSubject->setText(QStringLiteral("Hello"));
-        w.txtMessage->setPlainText(QStringLiteral("line one\nline two"));
+        w.composer().setMailTo(u"abuse@example.com"_s);
+        QCOMPARE(w.txtTo->text(), u"abuse@example.com"_s);
+        w.txtFrom->setText(u"me@example.org"_s);
+        w.txtCC->setText(u"c@example.org"_s);
+        w.txtSubject->setText(u"Hello"_s);
+        w.txtMessage->setPlainText(u"line one\nline two"_s);
         QTest::mouseClick(w.cmdSend, Qt::LeftButton);
         QVERIFY(box.prompts().texts().isEmpty());
         const auto m = m_sink.messages().last();
-        QCOMPARE(m.rcptTos, (QStringList{QStringLiteral("abuse@example.com"), QStringLiteral("c@example.org")}));
+        QCOMPARE(m.rcptTos, (QStringList{u"abuse@example.com"_s, u"c@example.org"_s}));
         QVERIFY(m.data.contains("Cc:c@example.org\r\nSubject:Hello\r\n"));
         QVERIFY(m.data.contains("\r\n\r\nline one\r\nline two\r\n"));
         for (QLineEdit* f : {w.txtTo, w.txtFrom, w.txtCC, w.txtBCC, w.txtSubject})
             QVERIFY(f->text().isEmpty());
         QVERIFY(w.txtMessage->toPlainText().isEmpty());
-        QCOMPARE(w.lblStatus->text(), QStringLiteral("Idle"));
+        QCOMPARE(w.lblStatus->text(), u"Idle"_s);
     }
 };
 NW_TEST_CLASS(TstMailComposer)
