@@ -81,10 +81,6 @@ private slots:
             "dsl-203-0-113-77.pool.example");
         row("without names the first hop is blamed", none, "pharmacy.eml", true, "198.51.100.20", "",
             "Tue, 14 Mar 2023 09:12:44 +0000", "");
-        row("mismatched name blames the relay above", table, "lottery.eml", true, "192.0.2.25", "relay.homeisp.example",
-            "Fri, 17 Mar 2023 22:41:05 +0000", "relay.homeisp.example");
-        row("bare address in the first line, LF file", table, "loan.eml", true, "203.0.113.45",
-            "dialup-45.cheapnet.example", "", "dialup-45.cheapnet.example");
         row("qmail style line", table, "watches.eml", true, "198.51.100.61", "smtp61.bulkhost.example",
             "Mar 2023 14:02:10 -0000\r", "smtp61.bulkhost.example");
         row("chain cut by the header limit", table, "long-chain.eml", true, "192.0.2.107", "hop7.relay-chain.example",
@@ -122,9 +118,7 @@ private slots:
         QTest::addColumn<QString>("file");
         QTest::addColumn<QByteArray>("reason");
         row("missing", "missing.eml", QByteArray("File not found"));
-        row("a folder", ".", QByteArray("Not a regular file"));
         row("a FIFO without a writer", "%T/fifo", QByteArray("Not a regular file"));
-        row("an endless device", "/dev/zero", QByteArray("Not a regular file"));
         row("first received line past a 16-bit position", "%T/far.eml", QByteArray("Overflow"));
     }
     void unreadableFilesAreReportedAndSkipped()
