@@ -54,6 +54,9 @@ private slots:
         row("webmail MX: address first, greeting in a comment", "webmail-mx-address-first.eml", "", "10.217.151.75",
             "198.51.100.131", "");
         row("fetchmail: the walk starts again below the fetch", "fetchmail.eml", "", "127.0.0.1", "198.51.100.120", "");
+        row("fetchmail over IMAP", "fetchmail-imap.eml", "", "127.0.0.1", "198.51.100.120", "");
+        row("qmail, an address literal as the greeting", "qmail-helo-literal.eml", "", "198.51.100.89", "198.51.100.89",
+            "");
         row("content filter handing back on a public address", "content-filter-public.eml", "", "203.0.113.50",
             "198.51.100.150", "");
         row("courier, client as an IPv4-mapped address", "courier-ipv4-mapped.eml", "", "198.51.100.160",
@@ -110,6 +113,10 @@ private slots:
             QVERIFY2(analysis.receivedLine.simplified().contains(analysis.timeStamp.simplified()),
                      qPrintable(analysis.timeStamp));
         }
+        // When the file has gone since it was loaded, the loaded text serves.
+        analysis = HeaderAnalysis();
+        QVERIFY(analyzeMessage(resolver, view.text(), box.path(QStringLiteral("gone.eml")), rules, analysis));
+        QCOMPARE(analysis.ip, source);
         QVERIFY(box.prompts().texts().isEmpty());
     }
 
