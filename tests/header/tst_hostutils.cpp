@@ -1,3 +1,4 @@
+#include "TestRows.h"
 #include "header/HostUtils.h"
 #include "platform/Resolver.h"
 #include "support/Sandbox.h"
@@ -8,6 +9,7 @@
 #include <QTest>
 
 using namespace nw;
+using nw::test::row;
 using nw::test::Sandbox;
 
 class TstHostUtils : public QObject {
@@ -22,24 +24,21 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QStringList>("messages");
         QTest::addColumn<QList<int>>("icons");
-        const QString invalid = QStringLiteral("String passed is an invalid IP.");
+        const QStringList none;
+        const QStringList invalid{QStringLiteral("String passed is an invalid IP.")};
         const QString cleanup = QStringLiteral("Windows Sockets error occurred in Cleanup.");
-        const int exclamation = int(PromptIcon::Exclamation);
-        QTest::newRow("known address") << "192.0.2.1" << false << false << "a.example" << QStringList() << QList<int>();
-        QTest::newRow("no reverse entry: no message")
-            << "192.0.2.2" << false << false << "" << QStringList() << QList<int>();
-        QTest::newRow("empty text") << "" << false << false << "" << QStringList{invalid} << QList<int>{exclamation};
-        QTest::newRow("all ones") << "255.255.255.255" << false << false << "" << QStringList{invalid}
-                                  << QList<int>{exclamation};
-        QTest::newRow("a name") << "mail.example" << false << false << "" << QStringList{invalid}
-                                << QList<int>{exclamation};
-        QTest::newRow("name service does not start")
-            << "192.0.2.1" << true << false << "" << QStringList{QStringLiteral("Sockets failed to initialize.")}
-            << QList<int>{int(PromptIcon::Critical)};
-        QTest::newRow("release fails after an answer")
-            << "192.0.2.1" << false << true << "a.example" << QStringList{cleanup} << QList<int>{exclamation};
-        QTest::newRow("release fails after an invalid text")
-            << "" << false << true << "" << QStringList{invalid, cleanup} << QList<int>{exclamation, exclamation};
+        const QList<int> noIcon;
+        const QList<int> exclamation{int(PromptIcon::Exclamation)};
+        row("known address", "192.0.2.1", false, false, "a.example", none, noIcon);
+        row("no reverse entry: no message", "192.0.2.2", false, false, "", none, noIcon);
+        row("empty text", "", false, false, "", invalid, exclamation);
+        row("all ones", "255.255.255.255", false, false, "", invalid, exclamation);
+        row("a name", "mail.example", false, false, "", invalid, exclamation);
+        row("name service does not start", "192.0.2.1", true, false, "",
+            QStringList{QStringLiteral("Sockets failed to initialize.")}, QList<int>{int(PromptIcon::Critical)});
+        row("release fails after an answer", "192.0.2.1", false, true, "a.example", QStringList{cleanup}, exclamation);
+        row("release fails after an invalid text", "", false, true, "", invalid + QStringList{cleanup},
+            exclamation + exclamation);
     }
     void reverseLookUpAndItsMessages()
     {
@@ -69,14 +68,10 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("ip");
-        QTest::newRow("known name") << "a.example"
-                                    << "192.0.2.1";
-        QTest::newRow("names are case-insensitive") << "A.Example"
-                                                    << "192.0.2.1";
-        QTest::newRow("unknown name: empty, no message") << "nowhere.example"
-                                                         << "";
-        QTest::newRow("empty name: this machine") << ""
-                                                  << "127.0.0.1";
+        row("known name", "a.example", "192.0.2.1");
+        row("names are case-insensitive", "A.Example", "192.0.2.1");
+        row("unknown name: empty, no message", "nowhere.example", "");
+        row("empty name: this machine", "", "127.0.0.1");
     }
     void forwardLookUp()
     {
@@ -94,9 +89,8 @@ private slots:
     {
         QTest::addColumn<QByteArray>("raw");
         QTest::addColumn<QString>("text");
-        QTest::newRow("zero bytes are one digit") << QByteArray("\x0a\x00\x00\x01", 4) << "10.0.0.1";
-        QTest::newRow("documentation address") << QByteArray("\xc0\x00\x02\x01", 4) << "192.0.2.1";
-        QTest::newRow("high bytes are unsigned") << QByteArray("\xff\xff\xff\xfe", 4) << "255.255.255.254";
+        row("zero bytes are one digit", QByteArray("\x0a\x00\x00\x01", 4), "10.0.0.1");
+        row("high bytes are unsigned", QByteArray("\xff\xff\xff\xfe", 4), "255.255.255.254");
     }
     void rawAddressToText()
     {
@@ -107,43 +101,30 @@ private slots:
 
     void fileExists_data()
     {
-        QTest::addColumn<QString>("name"); // in the program folder
-        QTest::addColumn<bool>("padded");  // surrounded by spaces
+        QTest::addColumn<QString>("path"); // %F is the program folder
         QTest::addColumn<bool>("exists");
-        QTest::newRow("ordinary file") << "message.eml" << false << true;
-        QTest::newRow("surrounding spaces are trimmed") << "message.eml" << true << true;
-        QTest::newRow("read-only file") << "readonly.eml" << false << true;
-        QTest::newRow("missing file") << "missing.eml" << false << false;
-        QTest::newRow("hidden file") << ".hidden" << false << false;
-        QTest::newRow("a folder") << "folder" << false << false;
-        QTest::newRow("a folder with a slash") << "folder/" << false << false;
-        QTest::newRow("wildcard that matches") << "*.eml" << false << true;
-        QTest::newRow("wildcard that matches nothing") << "*.msg" << false << false;
+        row("ordinary file", "%F/message.eml", true);
+        row("surrounding spaces are trimmed", "  %F/message.eml  ", true);
+        row("read-only file", "%F/readonly.eml", true);
+        row("missing file", "%F/missing.eml", false);
+        row("hidden file", "%F/.hidden", false);
+        row("a folder", "%F/folder", false);
+        row("a folder with a slash", "%F/folder/", false);
+        row("wildcard that matches", "%F/*.eml", true);
+        row("wildcard that matches nothing", "%F/*.msg", false);
+        row("empty", "", false);
+        row("spaces", "   ", false);
     }
     void fileExists()
     {
-        QFETCH(QString, name);
-        QFETCH(bool, padded);
+        QFETCH(QString, path);
         QFETCH(bool, exists);
         Sandbox box;
         box.writeFile(QStringLiteral("message.eml"), "x");
         box.writeFile(QStringLiteral(".hidden"), "x");
         QFile::setPermissions(box.writeFile(QStringLiteral("readonly.eml"), "x"), QFileDevice::ReadOwner);
         QDir(box.programFolder()).mkdir(QStringLiteral("folder"));
-        const QString path = padded ? QStringLiteral("  %1  ").arg(box.path(name)) : box.path(name);
-        QCOMPARE(FileExists(path), exists);
-    }
-
-    void blankPathsDoNotExist_data()
-    {
-        QTest::addColumn<QString>("path");
-        QTest::newRow("empty") << "";
-        QTest::newRow("spaces") << "   ";
-    }
-    void blankPathsDoNotExist()
-    {
-        QFETCH(QString, path);
-        QVERIFY(!FileExists(path));
+        QCOMPARE(FileExists(path.replace(QLatin1String("%F"), box.programFolder())), exists);
     }
 };
 

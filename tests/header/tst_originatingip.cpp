@@ -1,3 +1,4 @@
+#include "TestRows.h"
 #include "header/OriginatingIP.h"
 #include "platform/Resolver.h"
 #include "support/Sandbox.h"
@@ -6,6 +7,7 @@
 #include <QTest>
 
 using namespace nw;
+using nw::test::row;
 using nw::test::Sandbox;
 
 namespace {
@@ -52,48 +54,42 @@ private slots:
             hop(QStringLiteral("b.example"), QStringLiteral("192.0.2.2"), QStringLiteral("a.example"), 2);
         const QStringList both = {QStringLiteral("192.0.2.1 a.example"), QStringLiteral("192.0.2.2 b.example")};
 
-        QTest::newRow("b: one line, name matches, last hop")
-            << a1 << both << "192.0.2.1" << 1 << "a.example" << 1 << QStringList();
-        QTest::newRow("b: one line, name differs, blamed on itself")
-            << a1 << QStringList{QStringLiteral("192.0.2.1 other.example")} << "192.0.2.1" << 1 << "other.example" << 1
-            << QStringList();
-        QTest::newRow("b: one line, no reverse name")
-            << a1 << QStringList() << "192.0.2.1" << 1 << "" << 1 << QStringList();
-        QTest::newRow("b: consistent chain reaches the last hop")
-            << a1 + b2 << both << "192.0.2.2" << 2 << "b.example" << 2 << QStringList();
-        QTest::newRow("b: mismatch at hop 2 blames hop 1")
-            << a1 + b2 << QStringList{QStringLiteral("192.0.2.1 a.example"), QStringLiteral("192.0.2.2 x.example")}
-            << "192.0.2.1" << 1 << "a.example" << 2 << QStringList();
-        QTest::newRow("b: sender not the next line's recorder stops there")
-            << a1 +
-                   hop(QStringLiteral("b.example"), QStringLiteral("192.0.2.2"), QStringLiteral("elsewhere.example"), 2)
-            << both << "192.0.2.1" << 1 << "a.example" << 1 << QStringList();
-        QTest::newRow("a: empty sender at hop 1 is looked up and chosen")
-            << QStringLiteral("Received: from [192.0.2.9] by mx.example with SMTP; Mon, 01 Jan 2001 12:09:00 +0000\r\n")
-            << QStringList{QStringLiteral("192.0.2.9 dyn.example")} << "192.0.2.9" << 9 << "dyn.example" << 1
-            << QStringList();
-        QTest::newRow("a: empty sender at hop 2 chooses hop 1")
-            << a1 + QStringLiteral("Received: from [192.0.2.9] by a.example; Mon, 01 Jan 2001 12:09:00 +0000\r\n")
-            << both << "192.0.2.1" << 1 << "a.example" << 1 << QStringList();
-        QTest::newRow("a: no sender and no address asks about an empty address")
-            << QStringLiteral("Received: from  by mx.example; Mon, 01 Jan 2001 12:07:00 +0000\r\n") << both << "" << 7
-            << "" << 0 << QStringList{QStringLiteral("String passed is an invalid IP.")};
-        QTest::newRow("c: first hop without address, hop 2 chosen unseen")
-            << hop(QStringLiteral("localhost"), QString(), QStringLiteral("mx.example"), 1) + b2 << both << "192.0.2.2"
-            << 2 << "" << 0 << QStringList();
-        QTest::newRow("c: single hop without address")
-            << hop(QStringLiteral("localhost"), QString(), QStringLiteral("mx"), 1) << both << "" << 1 << "" << 0
-            << QStringList();
-        QTest::newRow("c: address-less last hop leaves the hop above")
-            << a1 + hop(QStringLiteral("localhost"), QString(), QStringLiteral("a.example"), 2) << both << "192.0.2.1"
-            << 1 << "a.example" << 1 << QStringList();
-        QTest::newRow("c: mismatch after an address-less hop blames it and yields nothing")
-            << a1 + hop(QStringLiteral("a.example"), QString(), QStringLiteral("a.example"), 2) +
-                   hop(QStringLiteral("c.example"), QStringLiteral("192.0.2.3"), QStringLiteral("x"), 3)
-            << both << "" << 2 << "" << 2 << QStringList();
-        QTest::newRow("a Received-by line takes a hop's place")
-            << a1 + QStringLiteral("Received: (qmail 1 invoked by uid 2); Mon, 01 Jan 2001 12:05:00 +0000\r\n") + b2
-            << both << "192.0.2.1" << 1 << "a.example" << 1 << QStringList();
+        const QStringList none;
+        row("b: one line, name matches, last hop", a1, both, "192.0.2.1", 1, "a.example", 1, none);
+        row("b: one line, name differs, blamed on itself", a1, QStringList{QStringLiteral("192.0.2.1 other.example")},
+            "192.0.2.1", 1, "other.example", 1, none);
+        row("b: one line, no reverse name", a1, none, "192.0.2.1", 1, "", 1, none);
+        row("b: consistent chain reaches the last hop", a1 + b2, both, "192.0.2.2", 2, "b.example", 2, none);
+        row("b: mismatch at hop 2 blames hop 1", a1 + b2,
+            QStringList{QStringLiteral("192.0.2.1 a.example"), QStringLiteral("192.0.2.2 x.example")}, "192.0.2.1", 1,
+            "a.example", 2, none);
+        row("b: sender not the next line's recorder stops there",
+            a1 + hop(QStringLiteral("b.example"), QStringLiteral("192.0.2.2"), QStringLiteral("elsewhere.example"), 2),
+            both, "192.0.2.1", 1, "a.example", 1, none);
+        row("a: empty sender at hop 1 is looked up and chosen",
+            QStringLiteral("Received: from [192.0.2.9] by mx.example with SMTP; Mon, 01 Jan 2001 12:09:00 +0000\r\n"),
+            QStringList{QStringLiteral("192.0.2.9 dyn.example")}, "192.0.2.9", 9, "dyn.example", 1, none);
+        row("a: empty sender at hop 2 chooses hop 1",
+            a1 + QStringLiteral("Received: from [192.0.2.9] by a.example; Mon, 01 Jan 2001 12:09:00 +0000\r\n"), both,
+            "192.0.2.1", 1, "a.example", 1, none);
+        row("a: no sender and no address asks about an empty address",
+            QStringLiteral("Received: from  by mx.example; Mon, 01 Jan 2001 12:07:00 +0000\r\n"), both, "", 7, "", 0,
+            QStringList{QStringLiteral("String passed is an invalid IP.")});
+        row("c: first hop without address, hop 2 chosen unseen",
+            hop(QStringLiteral("localhost"), QString(), QStringLiteral("mx.example"), 1) + b2, both, "192.0.2.2", 2, "",
+            0, none);
+        row("c: single hop without address", hop(QStringLiteral("localhost"), QString(), QStringLiteral("mx"), 1), both,
+            "", 1, "", 0, none);
+        row("c: address-less last hop leaves the hop above",
+            a1 + hop(QStringLiteral("localhost"), QString(), QStringLiteral("a.example"), 2), both, "192.0.2.1", 1,
+            "a.example", 1, none);
+        row("c: mismatch after an address-less hop blames it and yields nothing",
+            a1 + hop(QStringLiteral("a.example"), QString(), QStringLiteral("a.example"), 2) +
+                hop(QStringLiteral("c.example"), QStringLiteral("192.0.2.3"), QStringLiteral("x"), 3),
+            both, "", 2, "", 2, none);
+        row("a Received-by line takes a hop's place",
+            a1 + QStringLiteral("Received: (qmail 1 invoked by uid 2); Mon, 01 Jan 2001 12:05:00 +0000\r\n") + b2, both,
+            "192.0.2.1", 1, "a.example", 1, none);
     }
     void walksTheHops()
     {
@@ -123,9 +119,8 @@ private slots:
     void noReceivedFromLeavesTheAnalysis_data()
     {
         QTest::addColumn<QString>("header");
-        QTest::newRow("empty") << "";
-        QTest::newRow("Received: by only") << "Received: by mx.example; Mon, 01 Jan 2001\r\n";
-        QTest::newRow("From line only") << "From: someone@example.com\r\n";
+        row("empty", "");
+        row("Received: by only", "Received: by mx.example; Mon, 01 Jan 2001\r\n");
     }
     void noReceivedFromLeavesTheAnalysis()
     {
@@ -145,15 +140,10 @@ private slots:
         QTest::addColumn<bool>("full");
         QTest::addColumn<QString>("ip");
         QTest::addColumn<QString>("ipHostName");
-        QTest::newRow("not a full header: nothing set") << "Subject: hello\r\n"
-                                                        << false << "old"
-                                                        << "old";
-        QTest::newRow("an address gets its reverse name") << "Received: from [192.0.2.1] by mx.example; Mon\r\n"
-                                                          << true << "192.0.2.1"
-                                                          << "a.example";
-        QTest::newRow("no usable address: reverse name kept") << "Received: from localhost by mx.example; Mon\r\n"
-                                                              << true << ""
-                                                              << "old";
+        row("not a full header: nothing set", "Subject: hello\r\n", false, "old", "old");
+        row("an address gets its reverse name", "Received: from [192.0.2.1] by mx.example; Mon\r\n", true, "192.0.2.1",
+            "a.example");
+        row("no usable address: reverse name kept", "Received: from localhost by mx.example; Mon\r\n", true, "", "old");
     }
     void analysesLikeTheDropFolder()
     {
