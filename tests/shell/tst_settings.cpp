@@ -100,7 +100,7 @@ private slots:
         QVERIFY(box.prompts().shown().isEmpty());
     }
 
-    // Read back by the session as the Desktop Entry Specification says: string escapes first, then the
+    // Read back by the session as the freedesktop.org desktop entry format says: string escapes first, then the
     // quoting of the argument, then field codes.
     void execValueIsQuotedAndEscaped_data()
     {
