@@ -1,20 +1,14 @@
-#include "app/AppState.h"
 #include "app/Settings.h"
-#include "errors/ErrorHandler.h"
 #include "header/MessageIntake.h"
 #include "header/OriginatingIP.h"
 #include "mail/Complaint.h"
 #include "platform/AppPaths.h"
-#include "platform/Resolver.h"
-#include "platform/SettingsStore.h"
-#include "road/MessageRoad.h"
 #include "road/Monitor.h"
 #include "support/Cli.h"
 #include "support/Files.h"
 #include "support/NginxServer.h"
 #include "support/RoadRig.h"
 #include "support/ScriptedPeer.h"
-#include "support/SmtpSink.h"
 #include "support/TestMain.h"
 
 #include <QDir>
@@ -44,10 +38,6 @@ QByteArray message(const char* ip)
 struct Peers {
     ScriptedPeer registry;
     ScriptedPeer second;
-    Peers(const QByteArray& registryAnswer, const QByteArray& secondAnswer)
-        : registry(ScriptedPeer::answer(registryAnswer)), second(ScriptedPeer::answer(secondAnswer))
-    {
-    }
 };
 
 // A chain of referrals longer than a look-up may follow: whois.s1.test, whois.s2.test, ... all on one peer.
@@ -63,31 +53,45 @@ QHash<QString, quint16> routes(quint16 registry, quint16 second)
     return to;
 }
 
-// The whole road on loopback, with a real SMTP server.
+// The whole road on loopback; complaints go to `smtpPort` (none set when 0).
 struct Rig : Peers, test::RoadRig {
-    Rig(const QByteArray& registryAnswer, const QByteArray& secondAnswer, bool registryRefuses = false)
-        : Peers(registryAnswer, secondAnswer),
+    Rig(const QByteArray& registryAnswer, const QByteArray& secondAnswer, quint16 smtpPort, bool registryRefuses = false)
+        : Peers{ScriptedPeer(ScriptedPeer::answer(registryAnswer)), ScriptedPeer(ScriptedPeer::answer(secondAnswer))},
           RoadRig(kRanges, kServers, routes(registryRefuses ? ScriptedPeer::closedPort() : registry.port(), second.port()))
     {
         state.userAddress = kUser;
+        if (smtpPort != 0)
+            state.smtpServer = QStringLiteral("127.0.0.1:%1").arg(smtpPort);
         road->whois.Whois1.setAnswerTimeout(10000);
+    }
+
+    // One monitor run, started minimised as at log-on, then the window opened again; false when it did not end.
+    bool runMonitor()
+    {
+        Monitor monitor(state, *folder);
+        monitor.resized(Monitor::WindowState::Minimized);
+        const bool ended = QTest::qWaitFor([&] { return !monitor.running(); }, 30000);
+        monitor.trayOpen();
+        return ended;
     }
 
     // The requests the statistics service saw with `query`.
     static int requests(const QByteArray& query) { return int(test::NginxServer::accessLog().count(query)); }
-    // The outcome log's lines.
-    static QStringList outcomes()
-    {
-        return QString::fromLatin1(test::fileBytes(outcomeLogPath())).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
-    }
+    static int sentTo(const QString& abuse) { return requests("sent=" + QUrl::toPercentEncoding(abuse)); }
 };
 
 enum class Registry { Answers, Refuses, Silent, Resets, EndlessChain };
+enum class Smtp { Accepts, Unset, Refuses };
 
 } // namespace
 
 class TstRoad : public test::RoadTestCase {
     Q_OBJECT
+
+    quint16 smtpPort(Smtp smtp) const
+    {
+        return smtp == Smtp::Accepts ? m_sink.port() : smtp == Smtp::Refuses ? ScriptedPeer::closedPort() : 0;
+    }
 
 private slots:
     void monitorRunReportsEveryMessage_data()
@@ -107,8 +111,7 @@ private slots:
         QFETCH(QStringList, recipients);
         // The registry refers to the second server, which names the abuse mailbox.
         Rig rig("NetRange: 192.0.2.0 - 192.0.2.255\nWhois Server: whois.second.test\n",
-                "OrgAbuseEmail: " + abuse.toLatin1() + "\n");
-        rig.state.smtpServer = QStringLiteral("127.0.0.1:%1").arg(m_sink.port());
+                "OrgAbuseEmail: " + abuse.toLatin1() + "\n", m_sink.port());
         saveSetting(rig.store, settings::CopyEmail, copyEmail);
         rig.drop(QStringLiteral("a-good.eml"), message("192.0.2.1"));
         rig.drop(QStringLiteral("b-no-header.txt"), "Just some text, no header at all.\r\n");
@@ -116,13 +119,11 @@ private slots:
         StringSink expectedHeader;
         LoadMessageHeader(AppPaths::join(rig.state.junkChuteFolder(), QStringLiteral("a-good.eml")), expectedHeader);
         const qsizetype before = m_sink.messages().size();
-        const int sentBefore = Rig::requests("sent=" + QUrl::toPercentEncoding(abuse));
+        const int sentBefore = Rig::sentTo(abuse);
 
-        Monitor monitor(rig.state, *rig.folder);
-        monitor.resized(Monitor::WindowState::Minimized);
-        QTRY_VERIFY_WITH_TIMEOUT(rig.files().isEmpty(), 30000);
-        monitor.trayOpen();
+        QVERIFY(rig.runMonitor());
 
+        QCOMPARE(rig.files(), QStringList());
         QCOMPARE(rig.registry.connections(), 1);
         QCOMPARE(rig.second.connections(), 1);
         const auto messages = m_sink.messages();
@@ -143,38 +144,48 @@ private slots:
         // A time stamp cut with its CR leaves a bare CR, which the client sends as a line end.
         QVERIFY(
             mail.data.contains(QString(body).replace(QStringLiteral("\r\r\n"), QStringLiteral("\r\n\r\n")).toLatin1()));
-        QTRY_COMPARE(Rig::requests("sent=" + QUrl::toPercentEncoding(abuse)), sentBefore + 1);
+        QTRY_COMPARE(Rig::sentTo(abuse), sentBefore + 1);
         QTRY_VERIFY(Rig::requests("IP1=198.51.100.7") >= 1);
         QVERIFY(!rig.state.busyProcessing());
     }
 
     // Under the monitor every message ends in exactly one outcome: sent and deleted, nothing to report and
-    // deleted, or kept byte for byte; one line in the outcome log each, and never a message box.
+    // deleted, or kept byte for byte; one line in the outcome log each, and never a message box. A failure is
+    // told through the error log and the tray tip, and the message is not taken up again in the same run.
     void monitorEndsEveryMessageOnce_data()
     {
         QTest::addColumn<int>("registry");
-        QTest::addColumn<bool>("smtpSet");
+        QTest::addColumn<int>("smtp");
         QTest::addColumn<bool>("claimedElsewhere");
         QTest::addColumn<QString>("outcome");
-        QTest::addColumn<int>("complaints");
-        QTest::newRow("accepted: sent and deleted") << int(Registry::Answers) << true << false << QStringLiteral("sent") << 1;
-        QTest::newRow("registry refuses the connection: kept") << int(Registry::Refuses) << true << false << QStringLiteral("kept") << 0;
-        QTest::newRow("registry stays silent: kept") << int(Registry::Silent) << true << false << QStringLiteral("kept") << 0;
-        QTest::newRow("registry resets the connection: kept") << int(Registry::Resets) << true << false << QStringLiteral("kept") << 0;
-        QTest::newRow("endless referral chain: ten servers asked, then reported")
-            << int(Registry::EndlessChain) << true << false << QStringLiteral("sent") << 1;
-        QTest::newRow("no SMTP server set: kept") << int(Registry::Answers) << false << false << QStringLiteral("kept") << 0;
-        QTest::newRow("taken on by another road: left alone") << int(Registry::Answers) << true << true << QStringLiteral("") << 0;
+        QTest::addColumn<int>("lookUps");
+        QTest::addColumn<QStringList>("told"); // in the error log; the last one also in the tray tip
+        const auto row = [](const char* name, Registry registry, Smtp smtp, const char* outcome, int lookUps,
+                            const QStringList& told = {}, bool claimedElsewhere = false) {
+            QTest::newRow(name) << int(registry) << int(smtp) << claimedElsewhere << QString::fromLatin1(outcome)
+                                << lookUps << told;
+        };
+        row("accepted: sent and deleted", Registry::Answers, Smtp::Accepts, "sent", 1);
+        row("registry refuses the connection: kept", Registry::Refuses, Smtp::Accepts, "kept", 0);
+        row("registry stays silent: kept", Registry::Silent, Smtp::Accepts, "kept", 1);
+        row("registry resets the connection: kept", Registry::Resets, Smtp::Accepts, "kept", 1);
+        row("endless referral chain: ten servers asked, then reported", Registry::EndlessChain, Smtp::Accepts, "sent", 10);
+        row("no SMTP server set: kept and told", Registry::Answers, Smtp::Unset, "kept", 1,
+            {ComplaintStage::noServerText()});
+        row("SMTP server refuses: kept and told", Registry::Answers, Smtp::Refuses, "kept", 1,
+            {QStringLiteral("The SMTP Server has rejected your connection."), ComplaintStage::sendFailedText()});
+        row("taken on by another road: left alone", Registry::Answers, Smtp::Accepts, "", 0, {}, true);
     }
     void monitorEndsEveryMessageOnce()
     {
         QFETCH(int, registry);
-        QFETCH(bool, smtpSet);
+        QFETCH(int, smtp);
         QFETCH(bool, claimedElsewhere);
         QFETCH(QString, outcome);
-        QFETCH(int, complaints);
+        QFETCH(int, lookUps);
+        QFETCH(QStringList, told);
         const Registry kind = Registry(registry);
-        Rig rig("OrgAbuseEmail: abuse@once-isp.net\n", "", kind == Registry::Refuses);
+        Rig rig("OrgAbuseEmail: abuse@once-isp.net\n", "", smtpPort(Smtp(smtp)), kind == Registry::Refuses);
         if (kind == Registry::Silent) {
             rig.registry.setScriptFor(0, {ScriptedPeer::readLine(), ScriptedPeer::hold()});
             rig.road->whois.Whois1.setAnswerTimeout(300);
@@ -186,33 +197,37 @@ private slots:
                 rig.registry.setScriptFor(n, ScriptedPeer::answer("OrgAbuseEmail: abuse@once-isp.net\nWhois Server: " +
                                                                   chainServer(n + 1).toLatin1() + "\n"));
         }
-        if (smtpSet)
-            rig.state.smtpServer = QStringLiteral("127.0.0.1:%1").arg(m_sink.port());
         const QByteArray bytes = message("192.0.2.44");
         const QString path = rig.drop(QStringLiteral("once.eml"), bytes);
         MessageClaim other(path);
         if (claimedElsewhere)
             QVERIFY(other.claim());
         const qsizetype before = m_sink.messages().size();
+        const int sentBefore = Rig::sentTo(QStringLiteral("abuse@once-isp.net"));
+        QSignalSpy notices(&rig.state, &AppState::notice);
 
-        Monitor monitor(rig.state, *rig.folder);
-        monitor.resized(Monitor::WindowState::Minimized);
-        QTRY_VERIFY_WITH_TIMEOUT(!monitor.running(), 30000);
-        monitor.trayOpen();
+        QVERIFY(rig.runMonitor());
 
-        QCOMPARE(m_sink.messages().size(), before + complaints);
-        const bool kept = outcome != QLatin1String("sent");
-        QCOMPARE(QFile::exists(path), kept);
-        if (kept)
+        const bool sent = outcome == QLatin1String("sent");
+        QCOMPARE(m_sink.messages().size(), before + (sent ? 1 : 0));
+        QCOMPARE(QFile::exists(path), !sent);
+        if (!sent)
             QCOMPARE(test::fileBytes(path), bytes);
-        const QStringList lines = Rig::outcomes();
-        QCOMPARE(lines.size(), outcome.isEmpty() ? 0 : 1);
-        if (!outcome.isEmpty())
-            QCOMPARE(lines.first().section(QLatin1Char('\t'), 1, 2), path + QLatin1Char('\t') + outcome);
-        if (kind == Registry::EndlessChain)
-            QCOMPARE(rig.registry.connections(), 10);
+        QCOMPARE(Rig::outcomes(), outcome.isEmpty() ? QStringList() : QStringList{path + QLatin1Char('\t') + outcome});
+        QCOMPARE(rig.registry.connections(), lookUps);
+        for (const QString& text : told)
+            QVERIFY(rig.box.errorLog().contains(text.toLatin1()));
+        QCOMPARE(notices.size(), told.isEmpty() ? 0 : 1);
+        if (!told.isEmpty()) {
+            QCOMPARE(notices.first().first().toString(), told.last());
+            QCOMPARE(rig.road->complaint.txtTo(), QStringLiteral("abuse@once-isp.net"));
+        }
         QVERIFY(rig.box.prompts().texts().isEmpty());
         QVERIFY(!rig.state.busyProcessing());
+        if (sent)
+            QTRY_COMPARE(Rig::sentTo(QStringLiteral("abuse@once-isp.net")), sentBefore + 1);
+        else
+            QCOMPARE(Rig::sentTo(QStringLiteral("abuse@once-isp.net")), sentBefore);
     }
 
     // Processing by hand: the message taken on is the one reported and the one deleted, whatever happens in
@@ -226,8 +241,7 @@ private slots:
     void theMessageInProcessStaysFixed()
     {
         QFETCH(bool, replaced);
-        Rig rig("OrgAbuseEmail: abuse@fixed-isp.net\n", "");
-        rig.state.smtpServer = QStringLiteral("127.0.0.1:%1").arg(m_sink.port());
+        Rig rig("OrgAbuseEmail: abuse@fixed-isp.net\n", "", m_sink.port());
         rig.road->complaint.yields = 10;
         const QString a = rig.drop(QStringLiteral("a.eml"), message("192.0.2.5"));
         const QByteArray other = message("192.0.2.6");
@@ -246,9 +260,7 @@ private slots:
         if (replaced)
             QCOMPARE(test::fileBytes(a), other);
         QCOMPARE(test::fileBytes(b), other);
-        const QStringList lines = Rig::outcomes();
-        QCOMPARE(lines.size(), 1);
-        QCOMPARE(lines.first().section(QLatin1Char('\t'), 1, 2), a + QLatin1String(replaced ? "\tkept" : "\tsent"));
+        QCOMPARE(Rig::outcomes(), QStringList{a + QLatin1String(replaced ? "\tkept" : "\tsent")});
     }
 
     // With the mode on, a message whose top hop is the user's own filter reaches the registry of the first
@@ -265,8 +277,7 @@ private slots:
     {
         QFETCH(QString, skipOwnHops);
         QFETCH(bool, reported);
-        Rig rig("OrgAbuseEmail: abuse@v6-isp.net\n", "");
-        rig.state.smtpServer = QStringLiteral("127.0.0.1:%1").arg(m_sink.port());
+        Rig rig("OrgAbuseEmail: abuse@v6-isp.net\n", "", m_sink.port());
         saveSetting(rig.store, settings::SkipOwnHops, skipOwnHops);
         rig.drop(QStringLiteral("own.eml"),
                  "Received: from localhost (localhost [127.0.0.1])\r\n"
@@ -276,11 +287,9 @@ private slots:
                  "From: winner@lottery.example\r\nSubject: You won\r\n\r\nClaim your prize.\r\n");
         const qsizetype before = m_sink.messages().size();
 
-        Monitor monitor(rig.state, *rig.folder);
-        monitor.resized(Monitor::WindowState::Minimized);
-        QTRY_VERIFY_WITH_TIMEOUT(rig.files().isEmpty(), 30000);
-        monitor.trayOpen();
+        QVERIFY(rig.runMonitor());
 
+        QCOMPARE(rig.files(), QStringList());
         QCOMPARE(m_sink.messages().size(), before + (reported ? 1 : 0));
         QCOMPARE(rig.registry.lines(), reported ? QList<QByteArray>{"192.0.2.1\r\n"} : QList<QByteArray>());
         if (reported) {
@@ -292,48 +301,27 @@ private slots:
         }
     }
 
-    // A server that refuses the connection loses nothing: the file and the fields stay, and nobody counts
-    // the complaint as sent.
-    void refusedServerKeepsTheMessage_data()
-    {
-        QTest::addColumn<bool>("monitor");
-        QTest::newRow("by hand: the error dialog and a message box") << false;
-        QTest::newRow("under the monitor: the error log and the tray tip") << true;
-    }
+    // By hand, a server that refuses the connection loses nothing: the file and the fields stay, the error dialog
+    // and a message box tell it, and nobody counts the complaint as sent.
     void refusedServerKeepsTheMessage()
     {
-        QFETCH(bool, monitor);
-        const QString abuse = monitor ? QStringLiteral("abuse@refused-m.net") : QStringLiteral("abuse@refused.net");
-        Rig rig("OrgAbuseEmail: " + abuse.toLatin1() + "\n", "");
-        rig.state.smtpServer = QStringLiteral("127.0.0.1:%1").arg(ScriptedPeer::closedPort());
+        const QString abuse = QStringLiteral("abuse@refused.net");
+        Rig rig("OrgAbuseEmail: " + abuse.toLatin1() + "\n", "", ScriptedPeer::closedPort());
         const QString path = rig.drop(QStringLiteral("good.eml"), message("192.0.2.9"));
-        QSignalSpy notices(&rig.state, &AppState::notice);
-        const int sentBefore = Rig::requests("sent=" + QUrl::toPercentEncoding(abuse));
+        const int sentBefore = Rig::sentTo(abuse);
 
-        if (monitor) {
-            Monitor m(rig.state, *rig.folder);
-            m.resized(Monitor::WindowState::Minimized);
-            // The run ends by itself: the message is not taken up again in it.
-            QTRY_COMPARE_WITH_TIMEOUT(notices.size(), 1, 30000);
-            QTRY_VERIFY(!m.running());
-            m.trayOpen();
-            QVERIFY(rig.box.errorLog().contains("The SMTP Server has rejected your connection."));
-            QVERIFY(rig.box.prompts().texts().isEmpty());
-            QCOMPARE(rig.registry.connections(), 1);
-        } else {
-            rig.road->cmdProcess_Click();
-            QTRY_COMPARE_WITH_TIMEOUT(rig.road->complaint.txtTo(), abuse, 15000);
-            QVERIFY(!rig.road->complaint.hlnkSendMessage_Click());
-            const QStringList shown = rig.box.prompts().texts();
-            QCOMPARE(shown.size(), 2);
-            QVERIFY(shown.at(0).contains(QStringLiteral("The SMTP Server has rejected your connection.")));
-            QCOMPARE(shown.at(1), ComplaintStage::sendFailedText());
-            QVERIFY(!rig.road->complaint.txtBody().isEmpty());
-        }
+        rig.road->cmdProcess_Click();
+        QTRY_COMPARE_WITH_TIMEOUT(rig.road->complaint.txtTo(), abuse, 15000);
+        QVERIFY(!rig.road->complaint.hlnkSendMessage_Click());
+        const QStringList shown = rig.box.prompts().texts();
+        QCOMPARE(shown.size(), 2);
+        QVERIFY(shown.at(0).contains(QStringLiteral("The SMTP Server has rejected your connection.")));
+        QCOMPARE(shown.at(1), ComplaintStage::sendFailedText());
+        QVERIFY(!rig.road->complaint.txtBody().isEmpty());
         QVERIFY(QFile::exists(path));
         QCOMPARE(rig.road->complaint.txtTo(), abuse);
         QVERIFY(!rig.state.busyProcessing());
-        QCOMPARE(Rig::requests("sent=" + QUrl::toPercentEncoding(abuse)), sentBefore);
+        QCOMPARE(Rig::sentTo(abuse), sentBefore);
     }
 
     // Look-ups typed into the WHOIS window.
@@ -357,7 +345,7 @@ private slots:
         QFETCH(QString, hostName);
         QFETCH(int, lookUps);
         QFETCH(QByteArray, request);
-        Rig rig("No match found.\n", "");
+        Rig rig("No match found.\n", "", 0);
         // The message the view shows is no part of a look-up typed by hand.
         const QString shown = rig.drop(QStringLiteral("shown.eml"), message("192.0.2.1"));
         rig.state.setCurrentMessageFile(shown);
@@ -377,7 +365,7 @@ private slots:
     // look-up judged before that one's slower answer is in.
     void aJudgedAnswerLeavesTheNextLookUpAlone()
     {
-        Rig rig("", "");
+        Rig rig("", "", 0);
         rig.registry.setScriptFor(0, {ScriptedPeer::readLine(), ScriptedPeer::flood("% filler\n", 1024 * 1024)});
         rig.registry.setScriptFor(1,
                                   {ScriptedPeer::readLine(), ScriptedPeer::pause(300),

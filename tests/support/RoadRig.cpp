@@ -1,5 +1,6 @@
 #include "support/RoadRig.h"
 
+#include "errors/ErrorHandler.h"
 #include "platform/AppInfo.h"
 #include "platform/AppPaths.h"
 #include "support/Files.h"
@@ -38,6 +39,15 @@ QString RoadRig::drop(const QString& name, const QByteArray& bytes) const
 QStringList RoadRig::files() const
 {
     return QDir(state.junkChuteFolder()).entryList(QDir::Files);
+}
+
+QStringList RoadRig::outcomes()
+{
+    QStringList lines =
+        QString::fromLatin1(fileBytes(outcomeLogPath())).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    for (QString& line : lines)
+        line = line.section(QLatin1Char('\t'), 1, 2);
+    return lines;
 }
 
 void RoadTestCase::initTestCase()

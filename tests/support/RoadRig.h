@@ -31,6 +31,8 @@ public:
     // Writes a message file into the drop folder and returns its path.
     QString drop(const QString& name, const QByteArray& bytes) const;
     QStringList files() const;
+    // The outcome log's lines, each as "path<TAB>outcome".
+    static QStringList outcomes();
 };
 
 // A test class of the whole road: it needs the nginx fixture, and has a real SMTP server for all its tests.

@@ -14,6 +14,9 @@ struct ScriptedPeer::Run {
     QByteArray buffer;
     qint64 flooded = 0;
     int releasesSeen = 0;
+
+    // Stopped at a step of this kind until its event comes.
+    bool waitsOn(Step::Kind kind) const { return waiting && step < script.size() && script.at(step).kind == kind; }
 };
 
 ScriptedPeer::ScriptedPeer(QList<Step> script, QObject* parent) : QObject(parent), m_script(std::move(script))
@@ -57,12 +60,8 @@ void ScriptedPeer::release()
 {
     ++m_releases;
     for (const auto& run : m_runs)
-        if (run->waiting && run->step < run->script.size() && run->script.at(run->step).kind == Step::WaitRelease) {
-            run->waiting = false;
-            ++run->releasesSeen;
-            ++run->step;
+        if (run->waitsOn(Step::WaitRelease))
             advance(run.get());
-        }
 }
 
 void ScriptedPeer::accept()
@@ -79,11 +78,11 @@ void ScriptedPeer::accept()
             const QByteArray bytes = r->socket->readAll();
             m_received += bytes;
             r->buffer += bytes;
-            if (r->waiting && r->step < r->script.size() && r->script.at(r->step).kind == Step::ReadLine)
+            if (r->waitsOn(Step::ReadLine))
                 advance(r);
         });
         connect(socket, &QTcpSocket::bytesWritten, this, [this, r] {
-            if (r->waiting && r->step < r->script.size() && r->script.at(r->step).kind == Step::Flood)
+            if (r->waitsOn(Step::Flood))
                 advance(r);
         });
         connect(socket, &QTcpSocket::disconnected, this, [this, r] {
@@ -135,6 +134,7 @@ void ScriptedPeer::advance(Run* run)
         case Step::WaitRelease:
             if (m_releases > run->releasesSeen) {
                 ++run->releasesSeen;
+                run->waiting = false;
                 break;
             }
             run->waiting = true;

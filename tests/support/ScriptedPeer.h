@@ -68,7 +68,6 @@ public:
 
 signals:
     void scriptFinished();
-    void released();
 
 private:
     struct Run;
