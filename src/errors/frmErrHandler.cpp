@@ -28,7 +28,7 @@ constexpr int kPanelWidth = 480;
 constexpr int kBorder = 1; // the 30 twips around the layout panel, half on each side
 } // namespace
 
-frmErrHandler::frmErrHandler(const AppState& state, QWidget* parent)
+frmErrHandler::frmErrHandler(AppState& state, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), m_state(state)
 {
     setWindowTitle(appTitle());
@@ -133,6 +133,13 @@ QString frmErrHandler::showModal(const QStringList& captions)
 {
     if (!m_loaded)
         Form_Load();
+    // Under the monitor nobody is there to answer: a modal dialog would hold every waiting message. The
+    // record is in the error log already; the tray tells the user, and the option that never ends the
+    // program (the one Enter takes) is chosen.
+    if (m_state.monitorActive()) {
+        m_state.notify(QStringLiteral("Error %1: %2").arg(lblErrNumber->text(), lblErrMessage->text()));
+        return captions.value(captions.size() - 1);
+    }
     for (int i = 0; i < 3; ++i) {
         cmdOption[i]->setText(captions.value(i));
         cmdOption[i]->setVisible(i < captions.size());

@@ -22,7 +22,7 @@ class frmErrHandler : public QDialog, public ErrorPresenter {
 
 public:
     // Reads the SMTP server, the user's and the support address from `state` when it loads and sends.
-    explicit frmErrHandler(const AppState& state, QWidget* parent = nullptr);
+    explicit frmErrHandler(AppState& state, QWidget* parent = nullptr);
 
     void setError(const QString& numberText, const QString& description) override;
     void appendStack(const QString& text) override;
@@ -55,7 +55,7 @@ private:
     void Form_Load();
     void fold(bool out);
 
-    const AppState& m_state;
+    AppState& m_state;
     bool m_loaded = false;
     QPoint m_dragOffset; // where the mouse took hold, when the window system cannot move the window itself
     bool m_dragging = false;

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
@@ -98,6 +99,28 @@ private slots:
         QVERIFY(!dialog.isVisible());
         QCOMPARE(dialog.txtStack->toPlainText().isEmpty(), exits == 0); // unloaded unless the program ends
         QCOMPARE(dialog.cmdSendError->text(), folded);
+    }
+
+    // Under the monitor no dialog waits for an answer: the option that never ends the program is taken and
+    // the tray tells the user.
+    void monitorIsNeverHeldByTheDialog()
+    {
+        Sandbox box;
+        AppState state;
+        state.setMonitorActive(true);
+        frmErrHandler dialog(state);
+        ErrorHandler::instance().setPresenter(&dialog);
+        QSignalSpy notices(&state, &AppState::notice);
+        bool shown = false;
+        pressWhenShown(dialog, [&] {
+            shown = true;
+            dialog.reject();
+        });
+        QCOMPARE(HandleError(RuntimeError(53), u"File not found"_s, 2), 3);
+        QVERIFY(!shown);
+        QCOMPARE(notices.size(), 1);
+        QVERIFY(notices.first().first().toString().contains(u"File not found"_s));
+        QCOMPARE(box.exits(), 0);
     }
 
     // The report button needs a server and the user's address; folding it out changes the height only.
