@@ -74,20 +74,19 @@ private slots:
         QTest::addColumn<QString>("ip");
         QTest::addColumn<QString>("hostName");
         QTest::addColumn<QString>("timeStamp");
-        QTest::addColumn<QString>("ipHostName");
         const QStringList table = {QStringLiteral("--resolver"), QStringLiteral("resolver.txt")};
         const QStringList none = {QStringLiteral("--no-dns")};
-        row("chain to a dial-up host", table, "pharmacy.eml", true, "203.0.113.77", "dsl-203-0-113-77.pool.example", "",
-            "dsl-203-0-113-77.pool.example");
+        row("chain to a dial-up host", table, "pharmacy.eml", true, "203.0.113.77", "dsl-203-0-113-77.pool.example",
+            "");
         row("without names the first hop is blamed", none, "pharmacy.eml", true, "198.51.100.20", "",
-            "Tue, 14 Mar 2023 09:12:44 +0000", "");
+            "Tue, 14 Mar 2023 09:12:44 +0000");
         row("qmail style line", table, "watches.eml", true, "198.51.100.61", "smtp61.bulkhost.example",
-            "Mar 2023 14:02:10 -0000\r", "smtp61.bulkhost.example");
+            "Mar 2023 14:02:10 -0000\r");
         row("chain cut by the header limit", table, "long-chain.eml", true, "192.0.2.107", "hop7.relay-chain.example",
-            "Sat, 25 Mar 2023 11:24:00 +0000", "hop7.relay-chain.example");
+            "Sat, 25 Mar 2023 11:24:00 +0000");
         row("own hops past the header limit", none + QStringList{u"--own-hosts"_s, u"192.0.2.96/28"_s},
-            "long-chain.eml", true, "192.0.2.112", "", "Sat, 25 Mar 2023 11:19:00 +0000", "");
-        row("no header", table, "webmail-paste.eml", false, "", "", "", "");
+            "long-chain.eml", true, "192.0.2.112", "", "Sat, 25 Mar 2023 11:19:00 +0000");
+        row("no header", table, "webmail-paste.eml", false, "", "", "");
     }
     void analysesTheSamples()
     {
@@ -97,7 +96,6 @@ private slots:
         QFETCH(QString, ip);
         QFETCH(QString, hostName);
         QFETCH(QString, timeStamp);
-        QFETCH(QString, ipHostName);
         const Run run = runCli(options + QStringList{file});
         QCOMPARE(run.status, 0);
         QCOMPARE(run.lines.size(), 1);
@@ -108,7 +106,7 @@ private slots:
         QCOMPARE(o.value(QStringLiteral("ip")).toString(), ip);
         QCOMPARE(o.value(QStringLiteral("hostName")).toString(), hostName);
         QCOMPARE(o.value(QStringLiteral("timeStamp")).toString(), timeStamp);
-        QCOMPARE(o.value(QStringLiteral("ipHostName")).toString(), ipHostName);
+        QCOMPARE(o.value(QStringLiteral("ipHostName")).toString(), hostName); // the chosen hop's own name
         QCOMPARE(o.value(QStringLiteral("receivedLine")).toString().isEmpty(), !fullHeader);
     }
 

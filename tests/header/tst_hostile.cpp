@@ -1,3 +1,4 @@
+#include "TestRows.h"
 #include "header/MessageIntake.h"
 #include "header/OriginatingIP.h"
 #include "header/ReceivedLines.h"
@@ -12,6 +13,8 @@
 #include <sys/resource.h>
 
 using namespace nw;
+using namespace Qt::StringLiterals;
+using nw::test::row;
 using nw::test::Sandbox;
 
 namespace {
@@ -62,7 +65,7 @@ private slots:
         QTest::addColumn<QString>("ip");
         QTest::newRow("50 MB of LF lines, header at the start")
             << QByteArray("spam body line\n") << qint64(0) << false << "192.0.2.1";
-        QTest::newRow("50 MB without any line end or header") << QByteArray("x") << qint64(-1) << false << "";
+        row("50 MB without any line end or header", QByteArray("x"), qint64(-1), false, "");
         QTest::newRow("50 MB, header far inside: overflow, the top is kept")
             << QByteArray("body\r\n") << qint64(1 << 20) << true << "";
     }
@@ -96,14 +99,14 @@ private slots:
         QRandomGenerator random(20230314);
         QByteArray noise(1 << 20, '\0');
         random.fillRange(reinterpret_cast<quint32*>(noise.data()), noise.size() / 4);
-        QTest::newRow("random bytes") << noise;
-        QTest::newRow("random bytes after a header") << kHop + noise;
+        row("random bytes", noise);
+        row("random bytes after a header", kHop + noise);
         QTest::newRow("random bytes inside received lines")
             << "Received: from " + noise.left(400) + "\r\nReceived: from [" + noise.mid(400, 400) + "] by x\r\n";
         static constexpr char nulNames[] = "Received: from a\0.example (a\0.example [192.0.2.1])\r\n"
                                            "\tby mx\0.example with SMTP; Mon\0\r\n";
-        QTest::newRow("NUL bytes in names") << QByteArray(nulNames, sizeof nulNames - 1);
-        QTest::newRow("only NUL bytes") << QByteArray(5000, '\0');
+        row("NUL bytes in names", QByteArray(nulNames, sizeof nulNames - 1));
+        row("only NUL bytes", QByteArray(5000, '\0'));
     }
     void binaryFiles()
     {
@@ -150,14 +153,12 @@ private slots:
     void linesWithoutDelimiters_data()
     {
         QTest::addColumn<QString>("line");
-        QTest::newRow("letters only") << QStringLiteral("Received: from ") + QString(1 << 20, QLatin1Char('a'));
-        QTest::newRow("digits and dots only")
-            << QStringLiteral("Received: from ") +
-                   QString(1 << 20, QLatin1Char('1')).replace(QStringLiteral("1111"), QStringLiteral("1.1."));
-        QTest::newRow("opening brackets only")
-            << QStringLiteral("Received: from ") + QString(1 << 20, QLatin1Char('['));
-        QTest::newRow("spaces only") << QStringLiteral("Received: from ") + QString(1 << 20, QLatin1Char(' '));
-        QTest::newRow("semicolons only") << QStringLiteral("Received: from x") + QString(1 << 20, QLatin1Char(';'));
+        const QString from = u"Received: from "_s;
+        row("letters only", from + QString(1 << 20, u'a'));
+        row("digits and dots only", from + QString(1 << 20, u'1').replace(u"1111"_s, u"1.1."_s));
+        row("opening brackets only", from + QString(1 << 20, u'['));
+        row("spaces only", from + QString(1 << 20, u' '));
+        row("semicolons only", from + u'x' + QString(1 << 20, u';'));
     }
     void linesWithoutDelimiters()
     {

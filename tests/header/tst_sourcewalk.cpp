@@ -124,36 +124,21 @@ private slots:
     {
         QTest::addColumn<QString>("literal");
         QTest::addColumn<QString>("address"); // "" when it is none
-        QTest::newRow("Sendmail's and Postfix's IPv6 tag") << "[IPv6:2001:db8::1]"
-                                                           << "2001:db8::1";
-        QTest::newRow("bracketed, upper case") << "[2001:DB8::1]"
-                                               << "2001:db8::1";
-        QTest::newRow("uncompressed") << "2001:db8:0:0:0:0:0:1"
-                                      << "2001:db8::1";
-        QTest::newRow("zone suffix") << "fe80::1%eth0"
-                                     << "fe80::1";
-        QTest::newRow("IPv6 with a port after the bracket") << "[2001:db8::1]:25"
-                                                            << "2001:db8::1";
-        QTest::newRow("IPv4 with a port after the bracket") << "[192.0.2.1]:54321"
-                                                            << "192.0.2.1";
-        QTest::newRow("IPv4 with a port") << "192.0.2.1:25"
-                                          << "192.0.2.1";
-        QTest::newRow("qmail's identified client") << "user@198.51.100.7"
-                                                   << "198.51.100.7";
-        QTest::newRow("IPv4-mapped, tagged") << "[IPv6:::ffff:192.0.2.1]"
-                                             << "192.0.2.1";
-        QTest::newRow("IPv4-mapped") << "::ffff:192.0.2.1"
-                                     << "192.0.2.1";
-        QTest::newRow("three parts") << "192.0.2"
-                                     << "";
-        QTest::newRow("unclosed bracket") << "[192.0.2.1"
-                                          << "";
-        QTest::newRow("a name") << "mail.example.com"
-                                << "";
-        QTest::newRow("not hexadecimal") << "2001:db8::zz"
-                                         << "";
-        QTest::newRow("a server version") << "15.20.6178.19"
-                                          << "";
+        row("Sendmail's and Postfix's IPv6 tag", "[IPv6:2001:db8::1]", "2001:db8::1");
+        row("bracketed, upper case", "[2001:DB8::1]", "2001:db8::1");
+        row("uncompressed", "2001:db8:0:0:0:0:0:1", "2001:db8::1");
+        row("zone suffix", "fe80::1%eth0", "fe80::1");
+        row("IPv6 with a port after the bracket", "[2001:db8::1]:25", "2001:db8::1");
+        row("IPv4 with a port after the bracket", "[192.0.2.1]:54321", "192.0.2.1");
+        row("IPv4 with a port", "192.0.2.1:25", "192.0.2.1");
+        row("qmail's identified client", "user@198.51.100.7", "198.51.100.7");
+        row("IPv4-mapped, tagged", "[IPv6:::ffff:192.0.2.1]", "192.0.2.1");
+        row("IPv4-mapped", "::ffff:192.0.2.1", "192.0.2.1");
+        row("three parts", "192.0.2", "");
+        row("unclosed bracket", "[192.0.2.1", "");
+        row("a name", "mail.example.com", "");
+        row("not hexadecimal", "2001:db8::zz", "");
+        row("a server version", "15.20.6178.19", "");
     }
     void literalForms()
     {
@@ -169,23 +154,16 @@ private slots:
         QTest::addColumn<QString>("probe"); // an address, or a host name
         QTest::addColumn<bool>("own");
         QTest::addColumn<QStringList>("bad");
-        QTest::newRow("name, case and final dot ignored") << "mail.example.com"
-                                                          << "MAIL.example.com." << true << QStringList();
-        QTest::newRow("a name stands for the hosts below it") << "example.com"
-                                                              << "mx1.example.com" << true << QStringList();
-        QTest::newRow("but not for a name that merely ends alike") << "example.com"
-                                                                   << "badexample.com" << false << QStringList();
-        QTest::newRow("IPv4 prefix, inside") << "203.0.113.0/24"
-                                             << "203.0.113.9" << true << QStringList();
-        QTest::newRow("IPv4 prefix, outside") << "203.0.113.0/24"
-                                              << "203.0.114.1" << false << QStringList();
-        QTest::newRow("IPv6 prefix among commas") << "3fff::/20,2001:db8::25"
-                                                  << "3fff:0:1::1" << true << QStringList();
-        QTest::newRow("IPv6 address alone") << "3fff::/20, 2001:db8::25"
-                                            << "2001:db8::26" << false << QStringList();
-        QTest::newRow("bad entries left out and named")
-            << "10.0.0.0/33 foo/bar\tmx.example.com"
-            << "mx.example.com" << true << QStringList{QStringLiteral("10.0.0.0/33"), QStringLiteral("foo/bar")};
+        const QStringList none;
+        row("name, case and final dot ignored", "mail.example.com", "MAIL.example.com.", true, none);
+        row("a name stands for the hosts below it", "example.com", "mx1.example.com", true, none);
+        row("but not for a name that merely ends alike", "example.com", "badexample.com", false, none);
+        row("IPv4 prefix, inside", "203.0.113.0/24", "203.0.113.9", true, none);
+        row("IPv4 prefix, outside", "203.0.113.0/24", "203.0.114.1", false, none);
+        row("IPv6 prefix among commas", "3fff::/20,2001:db8::25", "3fff:0:1::1", true, none);
+        row("IPv6 address alone", "3fff::/20, 2001:db8::25", "2001:db8::26", false, none);
+        row("bad entries left out and named", "10.0.0.0/33 foo/bar\tmx.example.com", "mx.example.com", true,
+            QStringList{QStringLiteral("10.0.0.0/33"), QStringLiteral("foo/bar")});
     }
     void ownHosts()
     {

@@ -1,9 +1,11 @@
+#include "TestRows.h"
 #include "header/Text.h"
 #include "support/TestMain.h"
 
 #include <QTest>
 
 using namespace nw;
+using nw::test::row;
 using namespace nw::text;
 
 class TstText : public QObject {
@@ -17,14 +19,14 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("start");
         QTest::addColumn<QString>("what");
-        QTest::newRow("anchor inside the needle, match at the start") << "ab:c" << 1 << "ab:";
-        QTest::newRow("match begins before the start position") << ":ab" << 2 << ":a";
-        QTest::newRow("second anchor occurrence matches") << "a:b:c" << 1 << ":c";
-        QTest::newRow("anchor too close to the end") << "xxfrom:" << 1 << "from: ";
-        QTest::newRow("needle longer than the text") << "by" << 1 << "by:";
-        QTest::newRow("letters only") << "lobby by" << 4 << "by";
-        QTest::newRow("line end needle") << "a\r\nb\r\n" << 3 << "\r\n";
-        QTest::newRow("start at the last character") << "a;b;" << 4 << ";";
+        row("anchor inside the needle, match at the start", "ab:c", 1, "ab:");
+        row("match begins before the start position", ":ab", 2, ":a");
+        row("second anchor occurrence matches", "a:b:c", 1, ":c");
+        row("anchor too close to the end", "xxfrom:", 1, "from: ");
+        row("needle longer than the text", "by", 1, "by:");
+        row("letters only", "lobby by", 4, "by");
+        row("line end needle", "a\r\nb\r\n", 3, "\r\n");
+        row("start at the last character", "a;b;", 4, ";");
     }
     void searchFindsWhatIndexOfFinds()
     {
@@ -41,13 +43,13 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("start");
         QTest::addColumn<int>("position");
-        QTest::newRow("mixed case") << "x received: From y" << 1 << 3;
-        QTest::newRow("from a later start") << "received: from received: from" << 2 << 16;
-        QTest::newRow("dotless i upper-cases to I") << QStringLiteral("Rece\u0131ved: from") << 1 << 1;
-        QTest::newRow("sharp s stays") << QStringLiteral("\u00DFreceived: from") << 1 << 2;
-        QTest::newRow("pattern at the very end") << "abcreceived: from" << 1 << 4;
-        QTest::newRow("text shorter than the pattern") << "received" << 1 << 0;
-        QTest::newRow("start beyond the text") << "received: from" << 20 << 0;
+        row("mixed case", "x received: From y", 1, 3);
+        row("from a later start", "received: from received: from", 2, 16);
+        row("dotless i upper-cases to I", QStringLiteral("Rece\u0131ved: from"), 1, 1);
+        row("sharp s stays", QStringLiteral("\u00DFreceived: from"), 1, 2);
+        row("pattern at the very end", "abcreceived: from", 1, 4);
+        row("text shorter than the pattern", "received", 1, 0);
+        row("start beyond the text", "received: from", 20, 0);
     }
     void upperCaseSearchMatchesUCase()
     {
