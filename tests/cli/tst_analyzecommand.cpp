@@ -170,23 +170,6 @@ private slots:
         QVERIFY2(all.contains(output), all.constData());
     }
 
-    void escapesControlAndNonAsciiCharacters()
-    {
-        QTemporaryDir dir;
-        const QString file = dir.filePath(QStringLiteral("caf\u00e9.eml"));
-        QVERIFY(nw::test::writeBytes(
-            file, "Received: from [192.0.2.1] by caf\xe9.example \"q\" \\ \x7f with SMTP; Mon, 1 Jan 2001\tx\n"));
-        const Run run = runCli({QStringLiteral("--no-dns"), file});
-        QCOMPARE(run.status, 0);
-        const QJsonObject o = parse(run.lines.value(0));
-        QVERIFY2(!o.isEmpty(), run.lines.value(0).constData());
-        QCOMPARE(o.value(QStringLiteral("file")).toString(), file);
-        QCOMPARE(o.value(QStringLiteral("receivedLine")).toString(),
-                 QStringLiteral(
-                     "Received: from [192.0.2.1] by caf\u00e9.example \"q\" \\ \u007f with SMTP; Mon, 1 Jan 2001\tx"));
-        QVERIFY(run.lines.value(0).contains("caf\\u00e9.example \\\"q\\\" \\\\ \\u007f with"));
-    }
-
     // Usage errors, file names and output of every command. %P stands for a WHOIS peer's port.
     void commandLine_data()
     {
@@ -221,6 +204,13 @@ private slots:
                 "*.eml: cannot read: File not found");
         command("report: a folder cannot be read", u"report|--no-dns|."_s, 1, {}, ".: cannot read: Not a regular file");
         // The name comes from the table only; the header quoted in the complaint goes on after the NUL.
+        command("analyze: control and non-ASCII characters escaped", u"analyze|--no-dns|caf\u00e9.eml"_s, 0,
+                "{\"file\":\"caf\\u00e9.eml\",\"fullHeader\":true,\"ip\":\"192.0.2.1\",\"hostName\":\"\",\"timeStamp\":"
+                "\"Mon, 1 Jan 2001\\tx\","
+                "\"receivedLine\":\"Received: from [192.0.2.1] by caf\\u00e9.example \\\"q\\\" \\\\ \\u007f with SMTP; "
+                "Mon, 1 Jan 2001\\tx\","
+                "\"ipHostName\":\"\"}",
+                {});
         command("report: names from a tab-separated table, control characters printed escaped",
                 u"report|--resolver|tabs.txt|--delay|50|--route|private=127.0.0.1:%P|nul.eml"_s, 0,
                 "Subject: SPAM Report from 192.0.2.1 / relay.example\n", "");
@@ -239,6 +229,9 @@ private slots:
         for (const char* name : {"br[1].eml", "trail.eml ", "a.eml"})
             QVERIFY(nw::test::writeBytes(dir.filePath(QString::fromLatin1(name)), "no header here\n"));
         QVERIFY(nw::test::writeBytes(dir.filePath(QStringLiteral("tabs.txt")), "192.0.2.1\t \trelay.example\n"));
+        QVERIFY(nw::test::writeBytes(
+            dir.filePath(u"caf\u00e9.eml"_s),
+            "Received: from [192.0.2.1] by caf\xe9.example \"q\" \\ \x7f with SMTP; Mon, 1 Jan 2001\tx\n"));
         static constexpr char message[] = "Received: from relay.example (relay.example [192.0.2.1])\r\n"
                                           "\tby mx.example with SMTP; Mon, 1 Jan 2001\r\n"
                                           "X-Junk: a\0b\x1b[2Jc\r\nSubject: after the NUL\r\n";
