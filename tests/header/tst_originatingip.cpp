@@ -7,6 +7,7 @@
 #include <QTest>
 
 using namespace nw;
+using namespace Qt::StringLiterals;
 using nw::test::row;
 using nw::test::Sandbox;
 
@@ -48,48 +49,41 @@ private slots:
         QTest::addColumn<QString>("hostName");
         QTest::addColumn<int>("lookUps");
         QTest::addColumn<QStringList>("messages");
-        const QString a1 =
-            hop(QStringLiteral("a.example"), QStringLiteral("192.0.2.1"), QStringLiteral("mx.example"), 1);
-        const QString b2 =
-            hop(QStringLiteral("b.example"), QStringLiteral("192.0.2.2"), QStringLiteral("a.example"), 2);
-        const QStringList both = {QStringLiteral("192.0.2.1 a.example"), QStringLiteral("192.0.2.2 b.example")};
+        const QString a1 = hop(u"a.example"_s, u"192.0.2.1"_s, u"mx.example"_s, 1);
+        const QString b2 = hop(u"b.example"_s, u"192.0.2.2"_s, u"a.example"_s, 2);
+        const QStringList both = {u"192.0.2.1 a.example"_s, u"192.0.2.2 b.example"_s};
 
         const QStringList none;
         row("b: one line, name matches, last hop", a1, both, "192.0.2.1", 1, "a.example", 1, none);
-        row("b: one line, name differs, blamed on itself", a1, QStringList{QStringLiteral("192.0.2.1 other.example")},
-            "192.0.2.1", 1, "other.example", 1, none);
+        row("b: one line, name differs, blamed on itself", a1, QStringList{u"192.0.2.1 other.example"_s}, "192.0.2.1",
+            1, "other.example", 1, none);
         row("b: one line, no reverse name", a1, none, "192.0.2.1", 1, "", 1, none);
         row("b: consistent chain reaches the last hop", a1 + b2, both, "192.0.2.2", 2, "b.example", 2, none);
         row("b: mismatch at hop 2 blames hop 1", a1 + b2,
-            QStringList{QStringLiteral("192.0.2.1 a.example"), QStringLiteral("192.0.2.2 x.example")}, "192.0.2.1", 1,
-            "a.example", 2, none);
+            QStringList{u"192.0.2.1 a.example"_s, u"192.0.2.2 x.example"_s}, "192.0.2.1", 1, "a.example", 2, none);
         row("b: sender not the next line's recorder stops there",
-            a1 + hop(QStringLiteral("b.example"), QStringLiteral("192.0.2.2"), QStringLiteral("elsewhere.example"), 2),
-            both, "192.0.2.1", 1, "a.example", 1, none);
+            a1 + hop(u"b.example"_s, u"192.0.2.2"_s, u"elsewhere.example"_s, 2), both, "192.0.2.1", 1, "a.example", 1,
+            none);
         row("a: empty sender at hop 1 is looked up and chosen",
-            QStringLiteral("Received: from [192.0.2.9] by mx.example with SMTP; Mon, 01 Jan 2001 12:09:00 +0000\r\n"),
-            QStringList{QStringLiteral("192.0.2.9 dyn.example")}, "192.0.2.9", 9, "dyn.example", 1, none);
+            u"Received: from [192.0.2.9] by mx.example with SMTP; Mon, 01 Jan 2001 12:09:00 +0000\r\n"_s,
+            QStringList{u"192.0.2.9 dyn.example"_s}, "192.0.2.9", 9, "dyn.example", 1, none);
         row("a: empty sender at hop 2 chooses hop 1",
-            a1 + QStringLiteral("Received: from [192.0.2.9] by a.example; Mon, 01 Jan 2001 12:09:00 +0000\r\n"), both,
-            "192.0.2.1", 1, "a.example", 1, none);
+            a1 + u"Received: from [192.0.2.9] by a.example; Mon, 01 Jan 2001 12:09:00 +0000\r\n"_s, both, "192.0.2.1",
+            1, "a.example", 1, none);
         row("a: no sender and no address asks about an empty address",
-            QStringLiteral("Received: from  by mx.example; Mon, 01 Jan 2001 12:07:00 +0000\r\n"), both, "", 7, "", 0,
-            QStringList{QStringLiteral("String passed is an invalid IP.")});
+            u"Received: from  by mx.example; Mon, 01 Jan 2001 12:07:00 +0000\r\n"_s, both, "", 7, "", 0,
+            QStringList{u"String passed is an invalid IP."_s});
         row("c: first hop without address, hop 2 chosen unseen",
-            hop(QStringLiteral("localhost"), QString(), QStringLiteral("mx.example"), 1) + b2, both, "192.0.2.2", 2, "",
-            0, none);
-        row("c: single hop without address", hop(QStringLiteral("localhost"), QString(), QStringLiteral("mx"), 1), both,
-            "", 1, "", 0, none);
-        row("c: address-less last hop leaves the hop above",
-            a1 + hop(QStringLiteral("localhost"), QString(), QStringLiteral("a.example"), 2), both, "192.0.2.1", 1,
-            "a.example", 1, none);
+            hop(u"localhost"_s, QString(), u"mx.example"_s, 1) + b2, both, "192.0.2.2", 2, "", 0, none);
+        row("c: single hop without address", hop(u"localhost"_s, QString(), u"mx"_s, 1), both, "", 1, "", 0, none);
+        row("c: address-less last hop leaves the hop above", a1 + hop(u"localhost"_s, QString(), u"a.example"_s, 2),
+            both, "192.0.2.1", 1, "a.example", 1, none);
         row("c: mismatch after an address-less hop blames it and yields nothing",
-            a1 + hop(QStringLiteral("a.example"), QString(), QStringLiteral("a.example"), 2) +
-                hop(QStringLiteral("c.example"), QStringLiteral("192.0.2.3"), QStringLiteral("x"), 3),
+            a1 + hop(u"a.example"_s, QString(), u"a.example"_s, 2) + hop(u"c.example"_s, u"192.0.2.3"_s, u"x"_s, 3),
             both, "", 2, "", 2, none);
         row("a Received-by line takes a hop's place",
-            a1 + QStringLiteral("Received: (qmail 1 invoked by uid 2); Mon, 01 Jan 2001 12:05:00 +0000\r\n") + b2, both,
-            "192.0.2.1", 1, "a.example", 1, none);
+            a1 + u"Received: (qmail 1 invoked by uid 2); Mon, 01 Jan 2001 12:05:00 +0000\r\n"_s + b2, both, "192.0.2.1",
+            1, "a.example", 1, none);
     }
     void walksTheHops()
     {
