@@ -38,6 +38,18 @@ QByteArray httpHead(const QByteArray& status, qint64 length, const QByteArray& e
     return "HTTP/1.1 " + status + "\r\nContent-Length: " + QByteArray::number(length) + "\r\n" + extra + "\r\n";
 }
 
+// A download into a sandboxed program folder, with no catalog and nothing to open.
+struct DownloadRig {
+    Sandbox box;
+    RecordingView view;
+    LiveUpdate update{view, QString(), box.programFolder(), [](const QString&) {}};
+};
+
+// The resume tests cut a file of kSize bytes at kCut; the client asks again 4096 bytes before the cut.
+constexpr int kSize = 100000;
+constexpr int kCut = 60000;
+constexpr int kResumeFrom = kCut - 4096;
+
 QStringList allFiles(const QString& root)
 {
     QStringList files;
@@ -194,13 +206,12 @@ private slots:
         QFETCH(QByteArray, answer);
         QFETCH(QString, title);
         QFETCH(QString, text);
-        Sandbox box;
+        DownloadRig rig;
+        Sandbox& box = rig.box;
         ScriptedPeer peer({ScriptedPeer::readUntil("\r\n\r\n"), ScriptedPeer::send(answer), ScriptedPeer::close()});
-        RecordingView view;
-        LiveUpdate update(view, QString(), box.programFolder(), [](const QString&) {});
         const QString target = box.path(QStringLiteral("file.bin"));
         const quint16 port = answer.isEmpty() ? ScriptedPeer::closedPort() : peer.port();
-        QVERIFY(!update.DownloadFile(QStringLiteral("http://127.0.0.1:%1/file.bin").arg(port), target, {}, {}));
+        QVERIFY(!rig.update.DownloadFile(QStringLiteral("http://127.0.0.1:%1/file.bin").arg(port), target, {}, {}));
         QVERIFY(!QFile::exists(target));
         QCOMPARE(box.prompts().shown().size(), title.isEmpty() ? 0 : 1);
         if (!title.isEmpty())
@@ -218,52 +229,47 @@ private slots:
         QTest::addColumn<QByteArray>("second");
         QTest::addColumn<int>("from"); // where the body sent after `second` starts
         QTest::addColumn<QStringList>("titles");
-        const int size = 100000;
-        const int resumeFrom = 60000 - 4096;
         const QString incomplete = QStringLiteral("Download Incomplete");
         const QString unable = QStringLiteral("Unable to Resume Download");
-        const auto range = [&](int first, int total) {
-            return httpHead("206 Partial Content", size - first,
-                            "Content-Range: bytes " + QByteArray::number(first) + '-' + QByteArray::number(size - 1) +
+        const auto range = [](int first, int total) {
+            return httpHead("206 Partial Content", kSize - first,
+                            "Content-Range: bytes " + QByteArray::number(first) + '-' + QByteArray::number(kSize - 1) +
                                 '/' + QByteArray::number(total) + "\r\n");
         };
-        QTest::newRow("resumed 4096 bytes early") << range(resumeFrom, size) << resumeFrom << QStringList{incomplete};
-        QTest::newRow("server ignores the range") << httpHead("200 OK", size) << 0 << QStringList{incomplete, unable};
+        QTest::newRow("resumed 4096 bytes early")
+            << range(kResumeFrom, kSize) << kResumeFrom << QStringList{incomplete};
+        QTest::newRow("server ignores the range") << httpHead("200 OK", kSize) << 0 << QStringList{incomplete, unable};
         QTest::newRow("range starts elsewhere")
-            << range(resumeFrom - 1000, size) << resumeFrom - 1000 << QStringList{incomplete, unable};
+            << range(kResumeFrom - 1000, kSize) << kResumeFrom - 1000 << QStringList{incomplete, unable};
         QTest::newRow("partial answer without a range")
-            << httpHead("206 Partial Content", size - resumeFrom) << resumeFrom << QStringList{incomplete, unable};
-        QTest::newRow("range of another size") << range(resumeFrom, 2 * size) << resumeFrom
-                                               << QStringList{incomplete, unable};
+            << httpHead("206 Partial Content", kSize - kResumeFrom) << kResumeFrom << QStringList{incomplete, unable};
+        QTest::newRow("range of another size")
+            << range(kResumeFrom, 2 * kSize) << kResumeFrom << QStringList{incomplete, unable};
     }
     void brokenDownloadResumes()
     {
         QFETCH(QByteArray, second);
         QFETCH(int, from);
         QFETCH(QStringList, titles);
-        Sandbox box;
-        const int size = 100000;
-        const int cut = 60000; // 60 %
-        const int resumeFrom = cut - 4096;
-        const QByteArray body = randomBytes(size);
+        DownloadRig rig;
+        Sandbox& box = rig.box;
+        const QByteArray body = randomBytes(kSize);
         // A third request, from the start, gets the whole file.
-        ScriptedPeer peer({ScriptedPeer::readUntil("\r\n\r\n"), ScriptedPeer::send(httpHead("200 OK", size) + body),
+        ScriptedPeer peer({ScriptedPeer::readUntil("\r\n\r\n"), ScriptedPeer::send(httpHead("200 OK", kSize) + body),
                            ScriptedPeer::close()});
         peer.setScriptFor(0, {ScriptedPeer::readUntil("\r\n\r\n"),
-                              ScriptedPeer::send(httpHead("206 Partial Content", size) + body.left(cut)),
+                              ScriptedPeer::send(httpHead("206 Partial Content", kSize) + body.left(kCut)),
                               ScriptedPeer::pause(100), ScriptedPeer::close()});
         peer.setScriptFor(1, {ScriptedPeer::readUntil("\r\n\r\n"), ScriptedPeer::send(second + body.mid(from)),
                               ScriptedPeer::close()});
         box.prompts().setNextAnswers({PromptAnswer::Retry, PromptAnswer::Yes});
-        RecordingView view;
-        LiveUpdate update(view, QString(), box.programFolder(), [](const QString&) {});
         const QString target = box.path(QStringLiteral("big.bin"));
-        QVERIFY(update.DownloadFile(QStringLiteral("http://%1/big.bin").arg(peer.endpoint()), target, {}, {}));
+        QVERIFY(rig.update.DownloadFile(QStringLiteral("http://%1/big.bin").arg(peer.endpoint()), target, {}, {}));
         QCOMPARE(fileBytes(target), body);
         // A range that does not fit is asked for again from the start.
         const bool again = titles.size() > 1 && second.startsWith("HTTP/1.1 206");
         QCOMPARE(peer.connections(), again ? 3 : 2);
-        QVERIFY(peer.lines().at(1).contains("Range: bytes=" + QByteArray::number(resumeFrom) + "-\r\n"));
+        QVERIFY(peer.lines().at(1).contains("Range: bytes=" + QByteArray::number(kResumeFrom) + "-\r\n"));
         if (again)
             QVERIFY(peer.lines().at(2).contains("Range: bytes=0-\r\n"));
         QStringList shownTitles;
@@ -272,10 +278,10 @@ private slots:
         QCOMPARE(shownTitles, titles);
         QVERIFY(box.prompts().shown().at(0).text.startsWith(
             QStringLiteral("The connection with the server was reset.\r\rClick \"Retry\" to resume")));
-        QVERIFY(view.statuses.contains(QStringLiteral("Resuming download...")));
-        QCOMPARE(view.statuses.last(), QStringLiteral("Download completed!"));
-        QCOMPARE(view.captions.last(), QStringLiteral("100% of big.bin Completed"));
-        QVERIFY(view.timeLefts.last().endsWith(QStringLiteral("(98 KB of 98 KB copied)")));
+        QVERIFY(rig.view.statuses.contains(QStringLiteral("Resuming download...")));
+        QCOMPARE(rig.view.statuses.last(), QStringLiteral("Download completed!"));
+        QCOMPARE(rig.view.captions.last(), QStringLiteral("100% of big.bin Completed"));
+        QVERIFY(rig.view.timeLefts.last().endsWith(QStringLiteral("(98 KB of 98 KB copied)")));
     }
 
     // Over https the catalog and its files come through verified TLS, and only then is a file opened.
@@ -336,17 +342,16 @@ private slots:
         QFETCH(QByteArray, old);
         QFETCH(bool, complete);
         QFETCH(QString, timeLeft);
-        Sandbox box;
+        DownloadRig rig;
+        Sandbox& box = rig.box;
         ScriptedPeer peer({ScriptedPeer::readUntil("\r\n\r\n"), ScriptedPeer::send(answer),
                            closes ? ScriptedPeer::close() : ScriptedPeer::hold()});
         box.prompts().setNextAnswers({PromptAnswer::Cancel});
-        RecordingView view;
-        LiveUpdate update(view, QString(), box.programFolder(), [](const QString&) {});
-        update.transfer().setInactivityTimeout(500);
+        rig.update.transfer().setInactivityTimeout(500);
         const QString target = box.path(QStringLiteral("whois.rir"));
         if (!old.isEmpty())
             box.writeFile(QStringLiteral("whois.rir"), old);
-        QCOMPARE(update.DownloadFile(QStringLiteral("http://%1/whois.rir").arg(peer.endpoint()), target, {}, {}),
+        QCOMPARE(rig.update.DownloadFile(QStringLiteral("http://%1/whois.rir").arg(peer.endpoint()), target, {}, {}),
                  complete);
         QCOMPARE(box.prompts().shown().size(), complete ? 0 : 1);
         if (!complete)
@@ -356,8 +361,8 @@ private slots:
         QCOMPARE(fileBytes(target), complete ? QByteArray(1025, 'b') : old);
         if (timeLeft.isEmpty())
             return;
-        QCOMPARE(view.timeLefts.last(), timeLeft);
-        QCOMPARE(view.captions.last(), QStringLiteral("1 KB of whois.rir Completed"));
+        QCOMPARE(rig.view.timeLefts.last(), timeLeft);
+        QCOMPARE(rig.view.captions.last(), QStringLiteral("1 KB of whois.rir Completed"));
         if (!complete)
             QVERIFY(box.prompts().shown().at(0).text.contains(QStringLiteral("(Approximate time remaining: Unknown)")));
     }
