@@ -606,7 +606,6 @@ private slots:
         QTest::addColumn<int>("result");
         QTest::newRow("Cancel on the first page") << 0 << int(QDialog::Rejected);
         QTest::newRow("Next on the last page") << 8 << int(QDialog::Accepted);
-        QTest::newRow("back to the first page, then Cancel") << 1 << int(QDialog::Rejected);
     }
     void wizardCloses()
     {
