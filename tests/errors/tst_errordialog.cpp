@@ -48,11 +48,13 @@ class TstErrorDialog : public QObject {
 
 private slots:
     // Each mode's buttons, pressed by mouse or answered by key. With the report button on offer, Enter takes the
-    // option that never ends the program and Esc closes.
+    // option that never ends the program and Esc closes. Under the monitor no dialog waits for an answer: that
+    // option is taken and the tray tells the user.
     void modesOfferButtons_data()
     {
         QTest::addColumn<int>("mode");
-        QTest::addColumn<int>("press"); // index of the option button; -1: close the dialog; -2: press `key`
+        // index of the option button; -1: close the dialog; -2: press `key`; -3: the monitor runs, nobody presses
+        QTest::addColumn<int>("press");
         QTest::addColumn<int>("key");
         QTest::addColumn<QStringList>("captions");
         QTest::addColumn<int>("result");
@@ -66,6 +68,7 @@ private slots:
         QTest::newRow("3: Enter takes OK") << 3 << -2 << int(Qt::Key_Return) << ok << 3 << 0;
         QTest::newRow("2: Enter takes Ignore, not Quit") << 2 << -2 << int(Qt::Key_Return) << three << 3 << 0;
         QTest::newRow("2: Esc closes without a button") << 2 << -2 << int(Qt::Key_Escape) << three << 0 << 0;
+        QTest::newRow("2 under the monitor: Ignore, no dialog") << 2 << -3 << 0 << QStringList{} << 3 << 0;
     }
     void modesOfferButtons()
     {
@@ -79,6 +82,8 @@ private slots:
         AppState state;
         state.smtpServer = u"smtp.example.net"_s;
         state.userAddress = u"me@example.net"_s;
+        state.setMonitorActive(press == -3);
+        QSignalSpy notices(&state, &AppState::notice);
         frmErrHandler dialog(state);
         ErrorHandler::instance().setPresenter(&dialog);
         const QString folded = dialog.cmdSendError->text();
@@ -88,39 +93,20 @@ private slots:
             QWidget* focus = QApplication::focusWidget();
             if (press == -2)
                 QTest::keyClick(focus && dialog.isAncestorOf(focus) ? focus : &dialog, Qt::Key(key));
-            else if (press == -1)
+            else if (press < 0)
                 dialog.reject();
             else
                 QTest::mouseClick(dialog.cmdOption[press], Qt::LeftButton);
         });
         QCOMPARE(HandleError(RuntimeError(53), u"File not found"_s, mode), result);
         QCOMPARE(shown, captions);
+        QCOMPARE(notices.size(), press == -3 ? 1 : 0);
+        if (press == -3)
+            QVERIFY(notices.first().first().toString().contains(u"File not found"_s));
         QCOMPARE(box.exits(), exits);
         QVERIFY(!dialog.isVisible());
         QCOMPARE(dialog.txtStack->toPlainText().isEmpty(), exits == 0); // unloaded unless the program ends
         QCOMPARE(dialog.cmdSendError->text(), folded);
-    }
-
-    // Under the monitor no dialog waits for an answer: the option that never ends the program is taken and
-    // the tray tells the user.
-    void monitorIsNeverHeldByTheDialog()
-    {
-        Sandbox box;
-        AppState state;
-        state.setMonitorActive(true);
-        frmErrHandler dialog(state);
-        ErrorHandler::instance().setPresenter(&dialog);
-        QSignalSpy notices(&state, &AppState::notice);
-        bool shown = false;
-        pressWhenShown(dialog, [&] {
-            shown = true;
-            dialog.reject();
-        });
-        QCOMPARE(HandleError(RuntimeError(53), u"File not found"_s, 2), 3);
-        QVERIFY(!shown);
-        QCOMPARE(notices.size(), 1);
-        QVERIFY(notices.first().first().toString().contains(u"File not found"_s));
-        QCOMPARE(box.exits(), 0);
     }
 
     // The report button needs a server and the user's address; folding it out changes the height only.

@@ -175,35 +175,29 @@ private slots:
         }
     }
 
-    void settingsFillSenderAndCopies()
-    {
-        Sandbox box;
-        SettingsStore store;
-        const QString app = u"mailtool"_s;
-        store.save(app, u"EmailSettings"_s, u"From"_s, u"me@example.org"_s);
-        store.save(app, u"EmailSettings"_s, u"BCC"_s, u"b@example.org"_s);
-        MailComposer c(nullptr, app);
-        QCOMPARE(c.txtFrom, u"me@example.org"_s);
-        QCOMPARE(c.txtCC, QString());
-        QCOMPARE(c.txtBCC, u"b@example.org"_s);
-    }
-
+    // The stored sender and copies fill the fields; the send takes what the fields show.
     void widgetSendsWhatItShows()
     {
         Sandbox box;
+        SettingsStore store;
+        store.save(u"tst"_s, u"EmailSettings"_s, u"From"_s, u"me@example.org"_s);
+        store.save(u"tst"_s, u"EmailSettings"_s, u"BCC"_s, u"b@example.org"_s);
         SendMail w(nullptr, u"tst"_s);
+        QCOMPARE(w.txtFrom->text(), u"me@example.org"_s);
+        QCOMPARE(w.txtCC->text(), QString());
+        QCOMPARE(w.txtBCC->text(), u"b@example.org"_s);
         w.composer().setServer(u"127.0.0.1"_s);
         w.composer().smtp().Port = QString::number(m_sink.port());
         w.composer().setMailTo(u"abuse@example.com"_s);
         QCOMPARE(w.txtTo->text(), u"abuse@example.com"_s);
-        w.txtFrom->setText(u"me@example.org"_s);
         w.txtCC->setText(u"c@example.org"_s);
         w.txtSubject->setText(u"Hello"_s);
         w.txtMessage->setPlainText(u"line one\nline two"_s);
         QTest::mouseClick(w.cmdSend, Qt::LeftButton);
         QVERIFY(box.prompts().texts().isEmpty());
         const auto m = m_sink.messages().last();
-        QCOMPARE(m.rcptTos, (QStringList{u"abuse@example.com"_s, u"c@example.org"_s}));
+        QCOMPARE(m.mailFrom, u"me@example.org"_s);
+        QCOMPARE(m.rcptTos, (QStringList{u"abuse@example.com"_s, u"c@example.org"_s, u"b@example.org"_s}));
         QVERIFY(m.data.contains("Cc:c@example.org\r\nSubject:Hello\r\n"));
         QVERIFY(m.data.contains("\r\n\r\nline one\r\nline two\r\n"));
         for (QLineEdit* f : {w.txtTo, w.txtFrom, w.txtCC, w.txtBCC, w.txtSubject})
