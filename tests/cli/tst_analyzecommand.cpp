@@ -1,6 +1,6 @@
-#include "../header/TestRows.h"
 #include "support/Cli.h"
 #include "support/Files.h"
+#include "support/Rows.h"
 #include "support/ScriptedPeer.h"
 #include "support/TestMain.h"
 

@@ -1,5 +1,5 @@
-#include "TestRows.h"
 #include "header/AddressList.h"
+#include "support/Rows.h"
 #include "support/Sandbox.h"
 #include "support/TestMain.h"
 

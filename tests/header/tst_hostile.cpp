@@ -1,8 +1,8 @@
-#include "TestRows.h"
 #include "header/MessageIntake.h"
 #include "header/OriginatingIP.h"
 #include "header/ReceivedLines.h"
 #include "platform/Resolver.h"
+#include "support/Rows.h"
 #include "support/Sandbox.h"
 #include "support/TestMain.h"
 

@@ -1,6 +1,6 @@
-#include "TestRows.h"
 #include "header/HostUtils.h"
 #include "platform/Resolver.h"
+#include "support/Rows.h"
 #include "support/Sandbox.h"
 #include "support/TestMain.h"
 

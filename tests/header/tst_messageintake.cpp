@@ -1,5 +1,5 @@
-#include "TestRows.h"
 #include "header/MessageIntake.h"
+#include "support/Rows.h"
 #include "support/Sandbox.h"
 #include "support/TestMain.h"
 
@@ -18,7 +18,10 @@ namespace {
 const QString kMarker = QStringLiteral("\r\n<----MESSAGE TRUNCATED---->");
 
 // A header line of exactly `length` characters including its CR LF.
-QByteArray headerOfLength(int length) { return "Received: from " + QByteArray(length - 17, 'a') + "\r\n"; }
+QByteArray headerOfLength(int length)
+{
+    return "Received: from " + QByteArray(length - 17, 'a') + "\r\n";
+}
 
 // Keeps every pointer change, so a load that fails still shows it restored.
 class RecordingSink : public StringSink {

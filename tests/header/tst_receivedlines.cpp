@@ -1,5 +1,5 @@
-#include "TestRows.h"
 #include "header/ReceivedLines.h"
+#include "support/Rows.h"
 #include "support/TestMain.h"
 
 #include <QTest>

@@ -1,8 +1,8 @@
-#include "TestRows.h"
 #include "header/IpAddress.h"
 #include "header/MessageIntake.h"
 #include "header/SourceWalk.h"
 #include "platform/Resolver.h"
+#include "support/Rows.h"
 #include "support/Sandbox.h"
 #include "support/TestMain.h"
 

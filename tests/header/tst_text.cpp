@@ -1,10 +1,12 @@
-#include "TestRows.h"
 #include "header/Text.h"
+#include "support/Rows.h"
 #include "support/TestMain.h"
 
 #include <QTest>
 
 using namespace nw;
+using nw::test::columns;
+using nw::test::fetch;
 using nw::test::row;
 using namespace nw::text;
 
@@ -16,9 +18,7 @@ private slots:
     // what a plain search finds, at every boundary.
     void searchFindsWhatIndexOfFinds_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("start");
-        QTest::addColumn<QString>("what");
+        columns<QString, int, QString>("text", "start", "what");
         row("anchor inside the needle, match at the start", "ab:c", 1, "ab:");
         row("match begins before the start position", ":ab", 2, ":a");
         row("second anchor occurrence matches", "a:b:c", 1, ":c");
@@ -30,9 +30,7 @@ private slots:
     }
     void searchFindsWhatIndexOfFinds()
     {
-        QFETCH(QString, text);
-        QFETCH(int, start);
-        QFETCH(QString, what);
+        const auto [text, start, what] = fetch<QString, int, QString>("text", "start", "what");
         QCOMPARE(InStr(start, text, what), int(text.indexOf(what, start - 1)) + 1);
     }
 
