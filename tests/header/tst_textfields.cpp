@@ -1,0 +1,201 @@
+#include "header/AddressList.h"
+#include "header/ReceivedLines.h"
+#include "header/Text.h"
+#include "support/Rows.h"
+#include "support/Sandbox.h"
+#include "support/TestMain.h"
+
+using namespace nw;
+using namespace nw::test;
+using namespace Qt::StringLiterals;
+
+class TstTextFields : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Both searches jump between occurrences of one character of the needle; they must find what a plain
+    // search finds, at every boundary, and the upper-case one also where case conversion leaves ASCII.
+    void searchesFindWhatIndexOfFinds_data()
+    {
+        columns<QString, int, QString>("text", "start", "what");
+        row("anchor inside the needle, match at the start", "ab:c", 1, "ab:");
+        row("match begins before the start position", ":ab", 2, ":a");
+        row("second anchor occurrence matches", "a:b:c", 1, ":c");
+        row("anchor too close to the end", "xxfrom:", 1, "from: ");
+        row("needle longer than the text", "by", 1, "by:");
+        row("letters only", "lobby by", 4, "by");
+        row("start at the last character", "a;b;", 4, ";");
+        row("mixed case", "x received: From y", 1, "received: from");
+        row("from a later start", "received: from received: from", 2, "received: from");
+        row("dotless i upper-cases to I", u"Rece\u0131ved: from"_s, 1, "received: from");
+        row("sharp s stays", u"\u00DFreceived: from"_s, 1, "received: from");
+        row("start beyond the text", "received: from", 20, "received: from");
+    }
+    void searchesFindWhatIndexOfFinds()
+    {
+        const auto [text, start, what] = fetch<QString, int, QString>("text", "start", "what");
+        QCOMPARE(text::InStr(start, text, what), int(text.indexOf(what, start - 1)) + 1);
+        const QByteArray upper = what.toUpper().toLatin1();
+        QCOMPARE(text::InStrUpper(start, text, QLatin1StringView(upper)),
+                 int(text::UCase(text).indexOf(QLatin1StringView(upper), start - 1)) + 1);
+    }
+
+    // "from|ip|by|stamp": the four routines that take a received line apart, and the walk's one pass.
+    void takesReceivedLinesApart_data()
+    {
+        columns<QString, QString>("line", "fields");
+        row("name in parentheses before a bracketed address",
+            "Received: from mail.example (mail.example [192.0.2.10]) by mx.example with SMTP; Mon",
+            "mail.example|192.0.2.10|mx.example|Mon");
+        row("bare bracketed address has no host", "Received: from [192.0.2.10] by mx.example", "|192.0.2.10||");
+        row("by inside a host name ends the part early",
+            "Received: from relay.lobby.example (relay.lobby.example [192.0.2.7]) by mx with SMTP",
+            "relay.lo||.example (relay.lobby.example [192.0.2.7]) by mx|");
+        row("by before from: no from part", "Received: by mx.example from x.example [192.0.2.1]", "|||");
+        row("no from at all: cut from the fifth character", "Received: by mx.example", "ived:|||");
+        row("semicolon ends the part when there is no by", "Received: from host.example (192.0.2.9); Mon",
+            "host.example|192.0.2.9||Mon");
+        row("end of line ends it, less two characters", "Received: from host.example [192.0.2.5]", "192.0.2.|||");
+        row("second bracket holds the address", "Received: from [10.0.0.1] (helo [192.0.2.5]) by mx",
+            "10.0.0.1|192.0.2.5||");
+        row("third bracket when the second holds none",
+            "Received: from h.example [192.0.2.1] [unknown] [192.0.2.9] by mx", "192.0.2.1|192.0.2.9||");
+        row("unclosed bracket falls back to the whole part", "Received: from h.example [192.0.2.1 by mx",
+            "h.example|192.0.2.1||");
+        row("eight-character address inside text is not found", "Received: from h.example (10.0.0.1) by mx",
+            "10.0.0.1|||");
+        row("last name-like word wins, address word skipped",
+            "Received: from unknown (HELO shop.example) (198.51.100.61)\r\n  by mx", "shop.example|198.51.100.61||");
+        row("no dotted word: the first word", "Received: from unknown (HELO shop) (198.51.100.61) by mx",
+            "unknown|198.51.100.61||");
+        row("line breaks removed, tabs kept", "Received: from a.example\r\n\t(a.example [192.0.2.1])\r\n\tby mx",
+            "a.example\ta.example|192.0.2.1||");
+        row("the address is removed from the host", "Received: from 192.0.2.8.dsl.example by mx",
+            ".dsl.example|192.0.2.8||");
+        row("empty line", "", "|||");
+        row("by between by and with", "Received: from a by mx.example (Postfix) with SMTP; d",
+            "a||mx.example (Postfix)|");
+        row("with without by", "Received: from a with SMTP", "a|||");
+        row("by without with", "Received: from a by mx.example; d", "a|||");
+        row("with before by", "Received: from withheld.example by mx.example", "withheld.example|||");
+        row("by and with found case-insensitively", "Received: from a BY MX.Example WITH x", "a||MX.Example|");
+        row("stamp cut to 31 characters", "Received: from a by b; Mon, 01 Jan 2001 12:34:56 +0000 (GMT)",
+            "a|||Mon, 01 Jan 2001 12:34:56 +0000");
+        row("stamp without a weekday initial", "Received: from a by b; 1 Jan 2001 12:34:56 -0500", "a|||");
+        row("stamp from the first weekday initial", "Received: from a by b; 1 Oct 2001 12:34:56 -0500",
+            "a|||t 2001 12:34:56 -0500");
+        row("stamp ends at the line break", "Received: from a by b; Tue, 2 Jan 2001 10:00:00 +0000\r\nX: y",
+            "a|||Tue, 2 Jan 2001 10:00:00 +0000");
+        row("last physical line keeps its CR", "Received: from a\r\n by b; Tue, 2 Jan 2001\r", "a|||Tue, 2 Jan 2001\r");
+        row("line break right after the semicolon", "Received: from a by b;\r\n Mon, 1 Jan 2001", "a|||");
+        row("space and line break after the semicolon", "Received: from a by b; \r\n Mon, 1 Jan", "a|||");
+        row("character after the semicolon is skipped", "Received: from a by b;Mon, 01 Jan 2001", "a|||");
+        row("first semicolon counts", "Received: from a; b by c; Mon, 01 Jan", "a;|||Mon, 01 Jan");
+    }
+    void takesReceivedLinesApart()
+    {
+        const auto [line, fields] = fetch<QString, QString>("line", "fields");
+        QCOMPARE(QStringList({GetFromHost(line), GetReceivedIP(line), GetByHost(line), GetTimeStamp(line)}).join(u'|'),
+                 fields);
+        const ReceivedHop hop = splitReceivedLine(line);
+        QCOMPARE(QStringList({hop.fromHost, hop.ip, hop.byHost, hop.timeStamp, hop.line}).join(u'|'),
+                 fields + u'|' + line);
+    }
+
+    // An address is what FindIPInText keeps whole.
+    void findsAndRecognisesAddresses_data()
+    {
+        columns<QString, QString>("text", "ip");
+        row("trailing dot removed", "x 192.0.2.100. y", "192.0.2.100");
+        row("eight characters inside text: not found", "(10.0.0.1)", "");
+        row("eight characters at the end: found", "[10.0.0.1", "10.0.0.1");
+        row("nine characters inside text: found", "(192.0.2.1)", "192.0.2.1");
+        row("trailing dots make it long enough", "a 10.0.0.1...b", "10.0.0.1");
+        row("trailing dots kept at the end", "a 10.0.0.1...", "");
+        row("a non-address run is passed over", "v 1.2.3.4.5 then 192.0.2.3 x", "192.0.2.3");
+        row("the first address wins", "192.0.2.1 and 192.0.2.2", "192.0.2.1");
+        row("short run inside, address at the end", "1.2.3.4 5.6.7.8", "5.6.7.8");
+        row("shortest", "1.2.3.4", "1.2.3.4");
+        row("leading zeros", "001.002.003.004", "001.002.003.004");
+        row("highest", "255.255.255.255", "255.255.255.255");
+        row("too short", "1.2.3", "");
+        row("trailing dot is a fifth part", "1.2.3.4.", "");
+        row("part above 255", "256.1.1.1", "");
+        row("long part above 255", "1.2.3.99999999999999999999", "");
+        row("empty part", "1..2.34", "");
+        row("not a number", "a.b.c.d", "");
+        row("three parts, long enough", "100.200.30", "");
+    }
+    void findsAndRecognisesAddresses()
+    {
+        const auto [text, ip] = fetch<QString, QString>("text", "ip");
+        QCOMPARE(FindIPInText(text), ip);
+        QCOMPARE(IsIPAddress(text), ip == text);
+    }
+
+    void extractsAddresses_data()
+    {
+        columns<QString, bool, QString>("text", "unique", "list");
+        row("comma and angle brackets", "mail a@b.com, then <abuse@example.net> now", true,
+            "a@b.com\r\nabuse@example.net\r\n");
+        row("INFO is not a domain", "x@example.info", true, "");
+        row("numeric domain 239", "x@239.1.1.1", true, "x@239.1.1.1\r\n");
+        row("numeric domain 240", "x@240.1.1.1", true, "");
+        row("bracketed domain", "x@[192.0.2.1]", true, "");
+        row("substring of earlier is left out", "ab@c.com bb@c.com b@c.com", true, "ab@c.com\r\nbb@c.com\r\n");
+        row("duplicates kept when not unique", "a@c.com a@c.com", false, "a@c.com\r\na@c.com\r\n");
+        row("double at sign inside candidate", "a@@b.com", true, "");
+        row("tab and CRLF delimit", "\tnoc@x.de\r\n", true, "noc@x.de\r\n");
+        row("empty labels allowed", "a@b..com", true, "a@b..com\r\n");
+        row("a megabyte of at signs is passed over at once", QString(1 << 20, u'@') + u" abuse@example.com"_s, true,
+            "abuse@example.com\r\n");
+    }
+    void extractsAddresses()
+    {
+        const auto [text, unique, list] = fetch<QString, bool, QString>("text", "unique", "list");
+        Sandbox box;
+        QCOMPARE(GetEmailListFromText(text, unique), list);
+    }
+
+    void validatesAddresses_data()
+    {
+        columns<QString, bool>("address", "valid");
+        row("plain", "abuse@example.com", true);
+        row("starts with at", "@example.com", false);
+        row("no at", "example.com", false);
+        row("lower-case tld is upper-cased", "a@b.uk", true);
+        row("empty last label", "a@b.com.", false);
+        row("four numeric parts above 255", "a@1.2.3.256", false);
+        row("three numeric parts fall to tld test", "a@1.2.3", false);
+        row("plus forbidden", "a+b@c.com", false);
+        row("ampersand allowed", "a&b@c.com", true);
+        row("NUL, BEL and BS", u"postmaster\u0000\u0007\u0008@evil.net"_s, false);
+        row("DEL in the domain", u"abuse@ev\u007fil.net"_s, false);
+        row("unit separator", u"abuse\u001f@evil.net"_s, false);
+    }
+    void validatesAddresses()
+    {
+        const auto [address, valid] = fetch<QString, bool>("address", "valid");
+        Sandbox box;
+        QCOMPARE(IsValidEmailAddress(address), valid);
+    }
+
+    void picksAbuseAddress_data()
+    {
+        columns<QString, QString>("list", "picked");
+        row("spam before abuse", "noc@x.com\r\nnospam@x.com\r\nabuse@x.com\r\n", "nospam@x.com");
+        row("case-insensitive abuse", "a@x.com\r\nABUSE@x.com\r\n", "ABUSE@x.com");
+        row("admin in second pass", "noc@x.com\r\nnetadmin@x.com\r\n", "netadmin@x.com");
+        row("third pass skips registry", "hostmaster@ripe.net\r\nnoc@x.com\r\n", "noc@x.com");
+        row("registry abuse taken in first pass", "hostmaster@ripe.net\r\nabuse@iana.org\r\n", "abuse@iana.org");
+        row("exclusion is case-sensitive", "Hostmaster@ripe.net\r\n", "Hostmaster@ripe.net");
+    }
+    void picksAbuseAddress()
+    {
+        const auto [list, picked] = fetch<QString, QString>("list", "picked");
+        QCOMPARE(PickAbuseAddress(list), picked);
+    }
+};
+
+NW_TEST_CLASS(TstTextFields)
+#include "tst_textfields.moc"
