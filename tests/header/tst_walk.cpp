@@ -1,0 +1,339 @@
+#include "header/HostUtils.h"
+#include "header/IpAddress.h"
+#include "header/MessageIntake.h"
+#include "header/OriginatingIP.h"
+#include "header/SourceWalk.h"
+#include "platform/Resolver.h"
+#include "support/Rows.h"
+#include "support/Sandbox.h"
+#include "support/TestMain.h"
+
+#include <QDir>
+#include <QFile>
+
+using namespace nw;
+using namespace nw::test;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Reverse names from a table of "IP NAME" entries, counting the look-ups made.
+class CountingResolver : public TableResolver {
+public:
+    explicit CountingResolver(const QStringList& names)
+    {
+        for (const QString& entry : names)
+            add(entry.section(u' ', 0, 0), entry.section(u' ', 1, 1));
+    }
+    int lookUps = 0;
+    QString nameOf(const QByteArray& address) override
+    {
+        ++lookUps;
+        return TableResolver::nameOf(address);
+    }
+};
+
+const QString kStamp = u"Mon, 01 Jan 2001 12:%1:00 +0000"_s;
+
+QString hop(const QString& from, const QString& ip, const QString& by, int minute)
+{
+    const QString sender = ip.isEmpty() ? from : u"%1 (%1 [%2])"_s.arg(from, ip);
+    return u"Received: from %1\r\n\tby %2 with SMTP; %3\r\n"_s.arg(sender, by,
+                                                                   kStamp.arg(minute, 2, 10, QLatin1Char('0')));
+}
+
+} // namespace
+
+// Finding where a message came from: the name service, the designed walk and the walk past the own hops.
+class TstWalk : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Every message is shown with the program's title, an OK button and `icon`.
+    void reverseLookUpAndItsMessages_data()
+    {
+        columns<QString, bool, bool, QString, QStringList, PromptIcon>("ip", "failStart", "failStop", "name",
+                                                                       "messages", "icon");
+        const QString invalid = u"String passed is an invalid IP."_s;
+        const QString cleanup = u"Windows Sockets error occurred in Cleanup."_s;
+        const PromptIcon exclamation = PromptIcon::Exclamation;
+        row("known address", "192.0.2.1", false, false, "a.example", QStringList(), exclamation);
+        row("empty text", "", false, false, "", QStringList{invalid}, exclamation);
+        row("a name", "mail.example", false, false, "", QStringList{invalid}, exclamation);
+        row("name service does not start", "192.0.2.1", true, false, "",
+            QStringList{u"Sockets failed to initialize."_s}, PromptIcon::Critical);
+        row("release fails after an answer", "192.0.2.1", false, true, "a.example", QStringList{cleanup}, exclamation);
+        row("release fails after an invalid text", "", false, true, "", QStringList{invalid, cleanup}, exclamation);
+    }
+    void reverseLookUpAndItsMessages()
+    {
+        const auto [ip, failStart, failStop, name, messages, icon] =
+            fetch<QString, bool, bool, QString, QStringList, PromptIcon>("ip", "failStart", "failStop", "name",
+                                                                         "messages", "icon");
+        Sandbox box;
+        CountingResolver resolver({u"192.0.2.1 a.example"_s});
+        resolver.failStart = failStart;
+        resolver.failStop = failStop;
+        QCOMPARE(GetHostNameFromIP(resolver, ip), name);
+        QCOMPARE(box.prompts().texts(), messages);
+        for (const Prompt& p : box.prompts().shown())
+            QCOMPARE(std::tuple(p.title, p.buttons, p.icon), std::tuple(u"Nettlewright"_s, PromptButtons::Ok, icon));
+    }
+
+    // Addresses come back as text: zero bytes as one digit, high bytes unsigned.
+    void forwardLookUp_data()
+    {
+        columns<QString, QString>("name", "ip");
+        row("zero bytes", "zero.example", "10.0.0.1");
+        row("high bytes", "high.example", "255.255.255.254");
+        row("unknown name: empty, no message", "nowhere.example", "");
+        row("empty name: this machine", "", "127.0.0.1");
+    }
+    void forwardLookUp()
+    {
+        const auto [name, ip] = fetch<QString, QString>("name", "ip");
+        Sandbox box;
+        CountingResolver resolver(
+            {u"10.0.0.1 zero.example"_s, u"255.255.255.254 high.example"_s, u"127.0.0.1 localhost"_s});
+        QCOMPARE(GetIPFromHostName(resolver, name), ip);
+        QVERIFY(box.prompts().shown().isEmpty());
+    }
+
+    void fileExists_data()
+    {
+        columns<QString, bool>("path", "exists"); // %F is the program folder
+        row("ordinary file", "%F/message.eml", true);
+        row("surrounding spaces are trimmed", "  %F/message.eml  ", true);
+        row("missing file", "%F/missing.eml", false);
+        row("hidden file", "%F/.hidden", false);
+        row("a folder", "%F/folder", false);
+        row("a folder with a slash", "%F/folder/", false);
+        row("wildcard that matches", "%F/*.eml", true);
+        row("spaces", "   ", false);
+    }
+    void fileExists()
+    {
+        auto [path, exists] = fetch<QString, bool>("path", "exists");
+        Sandbox box;
+        box.writeFile(u"message.eml"_s, "x");
+        box.writeFile(u".hidden"_s, "x");
+        QDir(box.programFolder()).mkdir(u"folder"_s);
+        QCOMPARE(FileExists(path.replace(u"%F"_s, box.programFolder())), exists);
+    }
+
+    // `chosen` is the hop whose line and stamp the analysis gets, 0 for none: then nothing is touched.
+    // `result` is "ip|hostName|look-ups|messages".
+    void walksTheHops_data()
+    {
+        columns<QString, QStringList, int, QString>("header", "names", "chosen", "result");
+        const QString a1 = hop(u"a.example"_s, u"192.0.2.1"_s, u"mx.example"_s, 1);
+        const QString b2 = hop(u"b.example"_s, u"192.0.2.2"_s, u"a.example"_s, 2);
+        const QStringList both = {u"192.0.2.1 a.example"_s, u"192.0.2.2 b.example"_s};
+        const QString noAddress = hop(u"localhost"_s, QString(), u"mx.example"_s, 1);
+        row("b: one line, name matches, last hop", a1, both, 1, "192.0.2.1|a.example|1|");
+        row("b: one line, name differs, blamed on itself", a1, QStringList{u"192.0.2.1 other.example"_s}, 1,
+            "192.0.2.1|other.example|1|");
+        row("b: one line, no reverse name", a1, QStringList(), 1, "192.0.2.1||1|");
+        row("b: consistent chain reaches the last hop", a1 + b2, both, 2, "192.0.2.2|b.example|2|");
+        row("b: mismatch at hop 2 blames hop 1", a1 + b2,
+            QStringList{u"192.0.2.1 a.example"_s, u"192.0.2.2 x.example"_s}, 1, "192.0.2.1|a.example|2|");
+        row("b: sender not the next line's recorder stops there",
+            a1 + hop(u"b.example"_s, u"192.0.2.2"_s, u"elsewhere.example"_s, 2), both, 1, "192.0.2.1|a.example|1|");
+        row("a: empty sender at hop 1 is looked up and chosen",
+            u"Received: from [192.0.2.9] by mx.example with SMTP; Mon, 01 Jan 2001 12:09:00 +0000\r\n"_s,
+            QStringList{u"192.0.2.9 dyn.example"_s}, 9, "192.0.2.9|dyn.example|1|");
+        row("a: empty sender at hop 2 chooses hop 1",
+            a1 + u"Received: from [192.0.2.9] by a.example; Mon, 01 Jan 2001 12:09:00 +0000\r\n"_s, both, 1,
+            "192.0.2.1|a.example|1|");
+        row("a: no sender and no address asks about an empty address",
+            u"Received: from  by mx.example; Mon, 01 Jan 2001 12:07:00 +0000\r\n"_s, both, 7,
+            "||0|String passed is an invalid IP.");
+        row("c: first hop without address, hop 2 chosen unseen", noAddress + b2, both, 2, "192.0.2.2||0|");
+        row("c: single hop without address", noAddress, both, 1, "||0|");
+        row("c: address-less last hop leaves the hop above", a1 + hop(u"localhost"_s, QString(), u"a.example"_s, 2),
+            both, 1, "192.0.2.1|a.example|1|");
+        row("c: mismatch after an address-less hop blames it and yields nothing",
+            a1 + hop(u"a.example"_s, QString(), u"a.example"_s, 2) + hop(u"c.example"_s, u"192.0.2.3"_s, u"x"_s, 3),
+            both, 2, "||2|");
+        row("a Received-by line takes a hop's place",
+            a1 + u"Received: (qmail 1 invoked by uid 2); Mon, 01 Jan 2001 12:05:00 +0000\r\n"_s + b2, both, 1,
+            "192.0.2.1|a.example|1|");
+        row("no lines", "", both, 0, "0|old|0|");
+        row("Received: by only", "Received: by mx.example; Mon, 01 Jan 2001\r\n", both, 0, "0|old|0|");
+    }
+    void walksTheHops()
+    {
+        const auto [header, names, chosen, result] =
+            fetch<QString, QStringList, int, QString>("header", "names", "chosen", "result");
+        Sandbox box;
+        CountingResolver resolver(names);
+        HeaderAnalysis analysis{u"old"_s, u"old"_s, u"old"_s, u"old"_s, u"old"_s};
+        const QString ip = OriginatingIP(resolver, header, analysis);
+        QCOMPARE(
+            QStringList({ip, analysis.hostName, QString::number(resolver.lookUps), box.prompts().texts().join(u';')})
+                .join(u'|'),
+            result);
+        const QString stamp = chosen ? kStamp.arg(chosen, 2, 10, QLatin1Char('0')) : u"old"_s;
+        QCOMPARE(analysis.timeStamp, stamp);
+        QVERIFY2(analysis.receivedLine.startsWith(chosen ? u"Received: "_s : stamp) &&
+                     analysis.receivedLine.contains(stamp),
+                 qPrintable(analysis.receivedLine));
+        QCOMPARE(analysis.ip + analysis.ipHostName, u"oldold"_s); // the caller stores the result
+    }
+
+    void analysesLikeTheDropFolder_data()
+    {
+        columns<QString, bool, QString>("header", "full", "ipAndName");
+        row("not a full header: nothing set", "Subject: hello\r\n", false, "old|old");
+        row("an address gets its reverse name", "Received: from [192.0.2.1] by mx.example; Mon\r\n", true,
+            "192.0.2.1|a.example");
+        row("no usable address: reverse name kept", "Received: from localhost by mx.example; Mon\r\n", true, "|old");
+    }
+    void analysesLikeTheDropFolder()
+    {
+        const auto [header, full, ipAndName] = fetch<QString, bool, QString>("header", "full", "ipAndName");
+        Sandbox box;
+        CountingResolver resolver({u"192.0.2.1 a.example"_s});
+        HeaderAnalysis analysis;
+        analysis.ip = analysis.ipHostName = u"old"_s;
+        QCOMPARE(analyzeHeader(resolver, header, analysis), full);
+        QCOMPARE(analysis.ip + u'|' + analysis.ipHostName, ipAndName);
+    }
+
+    // Headers as the mail servers of each family write them. The recipient's own servers sit in
+    // 203.0.113.0/24 or private space, senders in 198.51.100.0/24 and 2001:db8::/32, the sender's own clients
+    // in 192.0.2.0/24. `result` is "the designed walk's answer, which the mode must not change|source|name".
+    void findsTheSource_data()
+    {
+        columns<QString, QString, QString>("file", "ownHosts", "result");
+        row("postfix behind amavis, sender authenticated at its own server", "postfix-behind-amavis.eml", "",
+            "127.0.0.1|198.51.100.7|mta.sender.example");
+        row("exim boundary with a greeting literal, dovecot lmtp delivery", "exim-greeting-literal-lmtp.eml", "",
+            "203.0.113.30|198.51.100.44|");
+        row("exim with port and greeting, spamassassin on the same host", "exim-port-and-greeting.eml", "",
+            "127.0.0.1|198.51.100.45|");
+        row("exim handing back to itself on a public address", "exim-back-to-itself.eml", "",
+            "203.0.113.31|198.51.100.46|");
+        row("sendmail relay with a private address, forged reverse name", "sendmail-private-relay.eml", "",
+            "10.0.0.5|198.51.100.77|");
+        row("qmail, greeting naming the recipient's host", "qmail-greeting-recipient-host.eml", "",
+            "198.51.100.88|198.51.100.88|");
+        row("exchange on the premises, internal relays private", "exchange-on-premises.eml", "",
+            "10.20.0.12|198.51.100.90|");
+        row("exchange edge on a public address, listed", "exchange-public-edge.eml", "203.0.113.40",
+            "203.0.113.40|198.51.100.90|");
+        row("microsoft 365: internal hops on public IPv6 of one network", "microsoft-365-ipv6.eml", "",
+            "|198.51.100.91|");
+        row("sender's exchange records its own public address below the boundary",
+            "senders-exchange-below-boundary.eml", "", "198.51.100.7|198.51.100.7|mta.sender.example");
+        row("large webmail provider's MX, sender on IPv6", "webmail-mx-ipv6-sender.eml", "",
+            "|2001:db8:77::25|mail.promo.example");
+        row("webmail provider: a customer's authenticated submission is the source",
+            "webmail-authenticated-customer.eml", "", "198.51.100.140|198.51.100.140|");
+        row("webmail: private hop, then the sender's browser", "webmail-browser.eml", "",
+            "10.217.150.12|198.51.100.130|");
+        row("webmail MX: address first, greeting in a comment", "webmail-mx-address-first.eml", "",
+            "10.217.151.75|198.51.100.131|");
+        row("fetchmail: the walk starts again below the fetch", "fetchmail.eml", "", "127.0.0.1|198.51.100.120|");
+        row("fetchmail over IMAP", "fetchmail-imap.eml", "", "127.0.0.1|198.51.100.120|");
+        row("qmail, an address literal as the greeting", "qmail-helo-literal.eml", "", "198.51.100.89|198.51.100.89|");
+        row("content filter handing back on a public address", "content-filter-public.eml", "",
+            "203.0.113.50|198.51.100.150|");
+        row("courier, client as an IPv4-mapped address", "courier-ipv4-mapped.eml", "",
+            "198.51.100.160|198.51.100.160|");
+        row("postfix, IPv6 client, public relay named by prefix", "postfix-ipv6-prefix-relay.eml", "3fff::/20",
+            "|2001:db8:100::1|");
+        row("postfix relay named in the list by its domain", "postfix-relay-by-domain.eml", "example.com",
+            "203.0.113.60|198.51.100.170|");
+        // Only the name the recording host found in the name service counts: greetings are the client's
+        // own claim, and spam often greets with the recipient's host name.
+        row("postfix: greeting names the recording host, no reverse name", "postfix-greeting-recording-host.eml",
+            "mail.example.com", "198.51.100.180|198.51.100.180|");
+        row("sendmail: a listed reverse name that may be forged", "sendmail-listed-forged-name.eml",
+            "relay.example.com", "198.51.100.181|198.51.100.181|");
+        row("sendmail without a reverse name: the greeting before the address", "sendmail-no-reverse-name.eml",
+            "mail.example.com", "198.51.100.183|198.51.100.183|");
+        row("exchange: the greeting is the recording host's name", "exchange-greeting-recording-host.eml",
+            "mail.example.com", "198.51.100.182|198.51.100.182|");
+        row("the whole chain inside: a local user's submission", "whole-chain-inside.eml", "", "192.168.1.30||");
+    }
+    void findsTheSource()
+    {
+        const auto [file, ownHosts, result] = fetch<QString, QString, QString>("file", "ownHosts", "result");
+        Sandbox box;
+        const QString path = QStringLiteral(NW_HEADERS_DIR "/") + file;
+        StringSink view;
+        LoadMessageHeader(path, view);
+        CountingResolver resolver({u"198.51.100.7 mta.sender.example"_s, u"2001:db8:77::25 mail.promo.example"_s});
+        SourceRules rules;
+        rules.ownHosts = OwnHosts::parse(ownHosts);
+        HeaderAnalysis designed;
+        QVERIFY(analyzeMessage(resolver, view.text(), path, rules, designed));
+        rules.skipOwnHops = true;
+        // When the file has gone since it was loaded, the loaded text serves.
+        for (const QString& from : {path, box.path(u"gone.eml"_s)}) {
+            HeaderAnalysis a;
+            QVERIFY(analyzeMessage(resolver, view.text(), from, rules, a));
+            QCOMPARE(QStringList({designed.ip, a.ip, a.hostName}).join(u'|'), result);
+            QCOMPARE(a.ipHostName, a.hostName);
+            // The other fields describe the chosen hop.
+            QVERIFY2(a.ip.isEmpty() || (a.receivedLine.startsWith(u"Received: "_s) &&
+                                        a.receivedLine.contains(a.ip, Qt::CaseInsensitive) && !a.timeStamp.isEmpty() &&
+                                        a.receivedLine.simplified().contains(a.timeStamp.simplified())),
+                     qPrintable(a.receivedLine + u'|' + a.timeStamp));
+        }
+        QVERIFY(box.prompts().texts().isEmpty());
+    }
+
+    void literalForms_data()
+    {
+        columns<QString, QString>("literal", "address"); // "" when it is none
+        row("Sendmail's and Postfix's IPv6 tag", "[IPv6:2001:db8::1]", "2001:db8::1");
+        row("bracketed, upper case", "[2001:DB8::1]", "2001:db8::1");
+        row("uncompressed", "2001:db8:0:0:0:0:0:1", "2001:db8::1");
+        row("zone suffix", "fe80::1%eth0", "fe80::1");
+        row("IPv6 with a port after the bracket", "[2001:db8::1]:25", "2001:db8::1");
+        row("IPv4 with a port after the bracket", "[192.0.2.1]:54321", "192.0.2.1");
+        row("IPv4 with a port", "192.0.2.1:25", "192.0.2.1");
+        row("qmail's identified client", "user@198.51.100.7", "198.51.100.7");
+        row("IPv4-mapped, tagged", "[IPv6:::ffff:192.0.2.1]", "192.0.2.1");
+        row("IPv4-mapped", "::ffff:192.0.2.1", "192.0.2.1");
+        row("three parts", "192.0.2", "");
+        row("unclosed bracket", "[192.0.2.1", "");
+        row("a name", "mail.example.com", "");
+        row("not hexadecimal", "2001:db8::zz", "");
+        row("a server version", "15.20.6178.19", "");
+    }
+    void literalForms()
+    {
+        const auto [literal, address] = fetch<QString, QString>("literal", "address");
+        const auto parsed = addressFromLiteral(literal);
+        QCOMPARE(parsed ? addressText(*parsed) : QString(), address);
+    }
+
+    void ownHosts_data()
+    {
+        columns<QString, QString, bool, QStringList>("list", "probe", "own", "bad"); // probe: address or name
+        row("name, case and final dot ignored", "mail.example.com", "MAIL.example.com.", true, QStringList());
+        row("a name stands for the hosts below it", "example.com", "mx1.example.com", true, QStringList());
+        row("but not for a name that merely ends alike", "example.com", "badexample.com", false, QStringList());
+        row("IPv4 prefix, inside", "203.0.113.0/24", "203.0.113.9", true, QStringList());
+        row("IPv4 prefix, outside", "203.0.113.0/24", "203.0.114.1", false, QStringList());
+        row("IPv6 prefix among commas", "3fff::/20,2001:db8::25", "3fff:0:1::1", true, QStringList());
+        row("IPv6 address alone", "3fff::/20, 2001:db8::25", "2001:db8::26", false, QStringList());
+        row("bad entries left out and named", "10.0.0.0/33 foo/bar\tmx.example.com", "mx.example.com", true,
+            QStringList{u"10.0.0.0/33"_s, u"foo/bar"_s});
+    }
+    void ownHosts()
+    {
+        const auto [list, probe, own, bad] = fetch<QString, QString, bool, QStringList>("list", "probe", "own", "bad");
+        QStringList rejected;
+        const OwnHosts hosts = OwnHosts::parse(list, &rejected);
+        const auto address = addressFromLiteral(probe);
+        QCOMPARE(address ? hosts.containsAddress(*address) : hosts.containsName(probe), own);
+        QCOMPARE(rejected, bad);
+    }
+};
+
+NW_TEST_CLASS(TstWalk)
+#include "tst_walk.moc"
