@@ -6,179 +6,48 @@
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QTest>
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
+using namespace nw::test;
 using namespace Qt::StringLiterals;
-using nw::test::row;
-
-namespace {
-
-struct Run {
-    int status = -1;
-    QList<QByteArray> lines; // stdout, one per line
-    QByteArray errors;
-};
-
-Run runCli(const QStringList& args)
-{
-    const nw::test::CliRun cli =
-        nw::test::runCli(QStringList{QStringLiteral("analyze")} + args, QStringLiteral(NW_SAMPLES_DIR));
-    Run run{cli.exitCode, cli.out.split('\n'), cli.err};
-    if (!run.lines.isEmpty() && run.lines.last().isEmpty())
-        run.lines.removeLast();
-    return run;
-}
-
-const QStringList kKeys = {QStringLiteral("file"),      QStringLiteral("fullHeader"), QStringLiteral("ip"),
-                           QStringLiteral("hostName"),  QStringLiteral("timeStamp"),  QStringLiteral("receivedLine"),
-                           QStringLiteral("ipHostName")};
-
-// The object of one output line, after checking it is plain-ASCII JSON with the keys in their order.
-QJsonObject parse(const QByteArray& line)
-{
-    for (const char c : line)
-        if (uchar(c) < 0x20 || uchar(c) > 0x7e)
-            return {};
-    QJsonParseError error{};
-    const QJsonDocument doc = QJsonDocument::fromJson(line, &error);
-    if (error.error != QJsonParseError::NoError || !doc.isObject() || doc.object().keys().size() != kKeys.size())
-        return {};
-    qsizetype at = 0;
-    for (const QString& key : kKeys) {
-        at = line.indexOf('"' + key.toLatin1() + "\":", at);
-        if (at < 0)
-            return {};
-    }
-    return doc.object();
-}
-
-} // namespace
 
 class TstAnalyzeCommand : public QObject {
     Q_OBJECT
 
 private slots:
-    void analysesTheSamples_data()
-    {
-        QTest::addColumn<QStringList>("options");
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<bool>("fullHeader");
-        QTest::addColumn<QString>("ip");
-        QTest::addColumn<QString>("hostName");
-        QTest::addColumn<QString>("timeStamp");
-        const QStringList table = {QStringLiteral("--resolver"), QStringLiteral("resolver.txt")};
-        const QStringList none = {QStringLiteral("--no-dns")};
-        row("chain to a dial-up host", table, "pharmacy.eml", true, "203.0.113.77", "dsl-203-0-113-77.pool.example",
-            "");
-        row("without names the first hop is blamed", none, "pharmacy.eml", true, "198.51.100.20", "",
-            "Tue, 14 Mar 2023 09:12:44 +0000");
-        row("qmail style line", table, "watches.eml", true, "198.51.100.61", "smtp61.bulkhost.example",
-            "Mar 2023 14:02:10 -0000\r");
-        row("chain cut by the header limit", table, "long-chain.eml", true, "192.0.2.107", "hop7.relay-chain.example",
-            "Sat, 25 Mar 2023 11:24:00 +0000");
-        row("own hops past the header limit", none + QStringList{u"--own-hosts"_s, u"192.0.2.96/28"_s},
-            "long-chain.eml", true, "192.0.2.112", "", "Sat, 25 Mar 2023 11:19:00 +0000");
-        row("no header", table, "webmail-paste.eml", false, "", "", "");
-    }
-    void analysesTheSamples()
-    {
-        QFETCH(QStringList, options);
-        QFETCH(QString, file);
-        QFETCH(bool, fullHeader);
-        QFETCH(QString, ip);
-        QFETCH(QString, hostName);
-        QFETCH(QString, timeStamp);
-        const Run run = runCli(options + QStringList{file});
-        QCOMPARE(run.status, 0);
-        QCOMPARE(run.lines.size(), 1);
-        const QJsonObject o = parse(run.lines.first());
-        QVERIFY2(!o.isEmpty(), run.lines.first().constData());
-        QCOMPARE(o.value(QStringLiteral("file")).toString(), file);
-        QCOMPARE(o.value(QStringLiteral("fullHeader")).toBool(), fullHeader);
-        QCOMPARE(o.value(QStringLiteral("ip")).toString(), ip);
-        QCOMPARE(o.value(QStringLiteral("hostName")).toString(), hostName);
-        QCOMPARE(o.value(QStringLiteral("timeStamp")).toString(), timeStamp);
-        QCOMPARE(o.value(QStringLiteral("ipHostName")).toString(), hostName); // the chosen hop's own name
-        QCOMPARE(o.value(QStringLiteral("receivedLine")).toString().isEmpty(), !fullHeader);
-    }
-
-    // Each is refused at once with its reason and gets no line; the files around it are still analysed.
-    void unreadableFilesAreReportedAndSkipped_data()
-    {
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<QByteArray>("reason");
-        row("missing", "missing.eml", QByteArray("File not found"));
-        row("a FIFO without a writer", "%T/fifo", QByteArray("Not a regular file"));
-        row("first received line past a 16-bit position", "%T/far.eml", QByteArray("Overflow"));
-    }
-    void unreadableFilesAreReportedAndSkipped()
-    {
-        QFETCH(QString, file);
-        QFETCH(QByteArray, reason);
-        QTemporaryDir dir;
-        QVERIFY(mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("fifo"))).constData(), 0600) == 0);
-        QVERIFY(nw::test::writeBytes(dir.filePath(QStringLiteral("far.eml")),
-                                     QByteArray(40000, 'x') + "\nReceived: from [192.0.2.1] by b\n"));
-        file.replace(QLatin1String("%T"), dir.path());
-        const Run run = runCli({u"--no-dns"_s, u"lottery.eml"_s, file, u"webmail-paste.eml"_s});
-        QCOMPARE(run.status, 1);
-        QCOMPARE(run.lines.size(), 2);
-        QCOMPARE(parse(run.lines.at(0)).value(u"file"_s).toString(), u"lottery.eml"_s);
-        // Nothing of the first file's analysis is left in the next one's.
-        const QJsonObject last = parse(run.lines.at(1));
-        QCOMPARE(last.value(u"file"_s).toString(), u"webmail-paste.eml"_s);
-        QVERIFY(last.value(u"ip"_s).toString().isEmpty() && last.value(u"receivedLine"_s).toString().isEmpty());
-        QVERIFY2(run.errors.contains("cannot read " + file.toLocal8Bit() + ": " + reason), run.errors.constData());
-    }
-
-    // A name in another encoding than the locale's reaches the file system byte for byte.
-    void namesThatAreNoTextAreTakenAsTheyAre_data()
-    {
-        QTest::addColumn<QString>("command");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QByteArray>("output");
-        row("analyze", "analyze --no-dns", 0, QByteArray("{\"file\":\"caf\\udce9.eml\",\"fullHeader\":false,"));
-        row("report", "report --no-dns", 2, QByteArray("report: caf\\xe9.eml: not a full header"));
-    }
-    void namesThatAreNoTextAreTakenAsTheyAre()
-    {
-        QFETCH(QString, command);
-        QFETCH(int, status);
-        QFETCH(QByteArray, output);
-        QTemporaryDir dir;
-        // Made through its bytes: Latin-1 0xE9 alone is no UTF-8, so no QString names it.
-        const QByteArray name = QFile::encodeName(dir.path()) + "/caf\xe9.eml";
-        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        QVERIFY(fd >= 0 && ::write(fd, "no header here\n", 15) == 15 && ::close(fd) == 0);
-        QProcess shell;
-        shell.setWorkingDirectory(dir.path());
-        shell.start(QStringLiteral("/bin/sh"),
-                    {QStringLiteral("-c"), QStringLiteral("exec \"$0\" %1 \"$(printf 'caf\\351.eml')\"").arg(command),
-                     QCoreApplication::applicationDirPath() + QStringLiteral("/nettlewright-cli")});
-        QVERIFY(shell.waitForFinished(60000));
-        QCOMPARE(shell.exitCode(), status);
-        const QByteArray all = shell.readAllStandardOutput() + shell.readAllStandardError();
-        QVERIFY(::unlink(name.constData()) == 0); // no QString names it for the folder's clean-up either
-        QVERIFY2(all.contains(output), all.constData());
-    }
-
-    // Usage errors, file names and output of every command. %P stands for a WHOIS peer's port.
+    // Usage errors, file names and output of every command. %P stands for a WHOIS peer's port, %S for the
+    // sample messages' folder.
     void commandLine_data()
     {
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QByteArray>("stdoutHas");
-        QTest::addColumn<QByteArray>("stderrHas");
+        columns<QStringList, int, QByteArray, QByteArray>("args", "status", "stdoutHas", "stderrHas");
         const auto command = [](const char* name, const QString& args, int status, const QByteArray& out,
-                                const QByteArray& err) { row(name, args.split(QLatin1Char('|')), status, out, err); };
+                                const QByteArray& err) { row(name, args.split(u'|'), status, out, err); };
+        // Analysed like the drop folder; without names the first hop is blamed.
+        command("chain to a dial-up host", u"analyze|--resolver|%S/resolver.txt|%S/pharmacy.eml"_s, 0,
+                R"("fullHeader":true,"ip":"203.0.113.77","hostName":"dsl-203-0-113-77.pool.example","timeStamp":"")",
+                {});
+        command("without names the first hop is blamed", u"analyze|--no-dns|%S/pharmacy.eml"_s, 0,
+                R"("ip":"198.51.100.20","hostName":"","timeStamp":"Tue, 14 Mar 2023 09:12:44 +0000")", {});
+        command("qmail style line", u"analyze|--resolver|%S/resolver.txt|%S/watches.eml"_s, 0,
+                R"("ip":"198.51.100.61","hostName":"smtp61.bulkhost.example","timeStamp":"Mar 2023 14:02:10 -0000\r")",
+                {});
+        command("chain cut by the header limit", u"analyze|--resolver|%S/resolver.txt|%S/long-chain.eml"_s, 0,
+                R"("ip":"192.0.2.107","hostName":"hop7.relay-chain.example","timeStamp":"Sat, 25 Mar 2023 11:24:00)",
+                {});
+        command("own hops past the header limit", u"analyze|--no-dns|--own-hosts|192.0.2.96/28|%S/long-chain.eml"_s, 0,
+                R"("ip":"192.0.2.112","hostName":"","timeStamp":"Sat, 25 Mar 2023 11:19:00 +0000")", {});
+        // An unreadable file is refused with its reason and gets no line; the files around it are still
+        // analysed, and nothing of one file's analysis is left in the next one's.
+        command(
+            "files around a missing one", u"analyze|--no-dns|%S/lottery.eml|missing.eml|%S/webmail-paste.eml"_s, 1,
+            R"(paste.eml","fullHeader":false,"ip":"","hostName":"","timeStamp":"","receivedLine":"","ipHostName":""})",
+            "analyze: cannot read missing.eml: File not found");
+        command("first received line past a 16-bit position", u"analyze|far.eml"_s, 1, {},
+                "cannot read far.eml: Overflow");
         command("no command", {}, 2, {}, "usage: nettlewright-cli COMMAND");
         command("analyze: help", u"analyze|--help"_s, 0, "--no-dns", {});
         command("analyze: no files", u"analyze|--no-dns"_s, 2, {}, "no message file");
@@ -220,31 +89,56 @@ private slots:
     }
     void commandLine()
     {
-        QFETCH(QStringList, args);
-        QFETCH(int, status);
-        QFETCH(QByteArray, stdoutHas);
-        QFETCH(QByteArray, stderrHas);
+        auto [args, status, stdoutHas, stderrHas] =
+            fetch<QStringList, int, QByteArray, QByteArray>("args", "status", "stdoutHas", "stderrHas");
         QTemporaryDir dir;
         // No "trail.eml" and no "br1.eml": a trimmed name or a pattern would find nothing, or another file.
         for (const char* name : {"br[1].eml", "trail.eml ", "a.eml"})
-            QVERIFY(nw::test::writeBytes(dir.filePath(QString::fromLatin1(name)), "no header here\n"));
-        QVERIFY(nw::test::writeBytes(dir.filePath(QStringLiteral("tabs.txt")), "192.0.2.1\t \trelay.example\n"));
-        QVERIFY(nw::test::writeBytes(
-            dir.filePath(u"caf\u00e9.eml"_s),
-            "Received: from [192.0.2.1] by caf\xe9.example \"q\" \\ \x7f with SMTP; Mon, 1 Jan 2001\tx\n"));
+            QVERIFY(writeBytes(dir.filePath(QString::fromLatin1(name)), "no header here\n"));
+        QVERIFY(writeBytes(dir.filePath(u"far.eml"_s), QByteArray(40000, 'x') + "\nReceived: from [192.0.2.1] by b\n"));
+        QVERIFY(writeBytes(dir.filePath(u"tabs.txt"_s), "192.0.2.1\t \trelay.example\n"));
+        QVERIFY(
+            writeBytes(dir.filePath(u"caf\u00e9.eml"_s),
+                       "Received: from [192.0.2.1] by caf\xe9.example \"q\" \\ \x7f with SMTP; Mon, 1 Jan 2001\tx\n"));
         static constexpr char message[] = "Received: from relay.example (relay.example [192.0.2.1])\r\n"
                                           "\tby mx.example with SMTP; Mon, 1 Jan 2001\r\n"
                                           "X-Junk: a\0b\x1b[2Jc\r\nSubject: after the NUL\r\n";
-        QVERIFY(nw::test::writeBytes(dir.filePath(QStringLiteral("nul.eml")), QByteArray(message, sizeof message - 1)));
-        nw::test::ScriptedPeer peer(nw::test::ScriptedPeer::answer("OrgAbuseEmail: abuse@example.net\n"));
+        QVERIFY(writeBytes(dir.filePath(u"nul.eml"_s), QByteArray(message, sizeof message - 1)));
+        ScriptedPeer peer(ScriptedPeer::answer("OrgAbuseEmail: abuse@example.net\n"));
         for (QString& arg : args)
-            arg.replace(QLatin1String("%P"), QString::number(peer.port()));
+            arg.replace(u"%P"_s, QString::number(peer.port())).replace(u"%S"_s, QStringLiteral(NW_SAMPLES_DIR));
         if (args == QStringList{QString()})
             args.clear();
-        const nw::test::CliRun run = nw::test::runCli(args, dir.path());
+        const CliRun run = runCli(args, dir.path());
         QCOMPARE(run.exitCode, status);
         QVERIFY2(run.out.contains(stdoutHas), run.out.constData());
         QVERIFY2(run.err.contains(stderrHas), run.err.constData());
+    }
+
+    // A name in another encoding than the locale's reaches the file system byte for byte.
+    void namesThatAreNoTextAreTakenAsTheyAre_data()
+    {
+        columns<QString, int, QByteArray>("command", "status", "output");
+        row("analyze", "analyze --no-dns", 0, QByteArray("{\"file\":\"caf\\udce9.eml\",\"fullHeader\":false,"));
+        row("report", "report --no-dns", 2, QByteArray("report: caf\\xe9.eml: not a full header"));
+    }
+    void namesThatAreNoTextAreTakenAsTheyAre()
+    {
+        const auto [command, status, output] = fetch<QString, int, QByteArray>("command", "status", "output");
+        QTemporaryDir dir;
+        // Made through its bytes: Latin-1 0xE9 alone is no UTF-8, so no QString names it.
+        const QByteArray name = QFile::encodeName(dir.path()) + "/caf\xe9.eml";
+        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        QVERIFY(fd >= 0 && ::write(fd, "no header here\n", 15) == 15 && ::close(fd) == 0);
+        QProcess shell;
+        shell.setWorkingDirectory(dir.path());
+        shell.start(u"/bin/sh"_s, {u"-c"_s, u"exec \"$0\" %1 \"$(printf 'caf\\351.eml')\""_s.arg(command),
+                                   QCoreApplication::applicationDirPath() + u"/nettlewright-cli"_s});
+        QVERIFY(shell.waitForFinished(60000));
+        QCOMPARE(shell.exitCode(), status);
+        const QByteArray all = shell.readAllStandardOutput() + shell.readAllStandardError();
+        QVERIFY(::unlink(name.constData()) == 0); // no QString names it for the folder's clean-up either
+        QVERIFY2(all.contains(output), all.constData());
     }
 };
 
