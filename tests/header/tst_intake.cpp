@@ -6,6 +6,7 @@
 #include "support/Sandbox.h"
 #include "support/TestMain.h"
 
+#include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
 
@@ -100,11 +101,9 @@ private slots:
         // the text loaded so far.
         const auto firstAt = [](const char* name, const QByteArray& before, bool overflows) {
             const QByteArray file = before + "Received: from x by y\n";
-            if (overflows)
-                row(name, QString(), file, QString::fromLatin1(file.left(kHeaderReadLimit).replace("\n", "\r\n")),
-                    u"Overflow"_s);
-            else
-                row(name, QString(), file, u"Received: from x by y\r\n"_s, QString());
+            const QString top = QString::fromLatin1(file.left(kHeaderReadLimit).replace("\n", "\r\n"));
+            row(name, QString(), file, overflows ? top : u"Received: from x by y\r\n"_s,
+                overflows ? u"Overflow"_s : QString());
         };
         firstAt("position 32767", QByteArray(32766, 'x'), false);
         firstAt("position 32768", QByteArray(32767, 'x'), true);
@@ -127,9 +126,7 @@ private slots:
         QVERIFY(mkfifo(QFile::encodeName(box.path(u"fifo.eml"_s)).constData(), 0600) == 0);
         RecordingSink sink;
         sink.setText(u"previous message"_s);
-        LoadMessageHeader(path.isEmpty()          ? box.writeFile(u"m.eml"_s, file)
-                          : path.startsWith(u'/') ? path
-                                                  : box.path(path),
+        LoadMessageHeader(path.isEmpty() ? box.writeFile(u"m.eml"_s, file) : QDir(box.programFolder()).filePath(path),
                           sink);
         QCOMPARE(sink.text(), view);
         QCOMPARE(box.prompts().texts(), failure.isEmpty() ? QStringList() : QStringList{failure});
