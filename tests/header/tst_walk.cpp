@@ -203,6 +203,7 @@ private slots:
         row("qmail-greeting-recipient-host.eml", "", "198.51.100.88|198.51.100.88|");
         row("exchange-on-premises.eml", "", "10.20.0.12|198.51.100.90|");
         row("exchange-public-edge.eml", "203.0.113.40", "203.0.113.40|198.51.100.90|");
+        row("exchange-neighbouring-network.eml", "", "203.0.112.5|203.0.112.5|"); // the same /16, not /24
         row("microsoft-365-ipv6.eml", "", "|198.51.100.91|");
         row("senders-exchange-below-boundary.eml", "", "198.51.100.7|198.51.100.7|mta.sender.example");
         row("webmail-mx-ipv6-sender.eml", "", "|2001:db8:77::25|mail.promo.example");
