@@ -43,58 +43,52 @@ private slots:
     // "from|ip|by|stamp": the four routines that take a received line apart, and the walk's one pass.
     void takesReceivedLinesApart_data()
     {
-        columns<QString, QString>("line", "fields");
+        columns<QString, QString>("line", "fields"); // the line after "Received: "
         row("name in parentheses before a bracketed address",
-            "Received: from mail.example (mail.example [192.0.2.10]) by mx.example with SMTP; Mon",
+            "from mail.example (mail.example [192.0.2.10]) by mx.example with SMTP; Mon",
             "mail.example|192.0.2.10|mx.example|Mon");
-        row("bare bracketed address has no host", "Received: from [192.0.2.10] by mx.example", "|192.0.2.10||");
+        row("bare bracketed address has no host", "from [192.0.2.10] by mx.example", "|192.0.2.10||");
         row("by inside a host name ends the part early",
-            "Received: from relay.lobby.example (relay.lobby.example [192.0.2.7]) by mx with SMTP",
+            "from relay.lobby.example (relay.lobby.example [192.0.2.7]) by mx with SMTP",
             "relay.lo||.example (relay.lobby.example [192.0.2.7]) by mx|");
-        row("by before from: no from part", "Received: by mx.example from x.example [192.0.2.1]", "|||");
-        row("no from at all: cut from the fifth character", "Received: by mx.example", "ived:|||");
-        row("semicolon ends the part when there is no by", "Received: from host.example (192.0.2.9); Mon",
+        row("by before from: no from part", "by mx.example from x.example [192.0.2.1]", "|||");
+        row("no from at all: cut from the fifth character", "by mx.example", "ived:|||");
+        row("semicolon ends the part when there is no by", "from host.example (192.0.2.9); Mon",
             "host.example|192.0.2.9||Mon");
-        row("end of line ends it, less two characters", "Received: from host.example [192.0.2.5]", "192.0.2.|||");
-        row("second bracket holds the address", "Received: from [10.0.0.1] (helo [192.0.2.5]) by mx",
-            "10.0.0.1|192.0.2.5||");
-        row("third bracket when the second holds none",
-            "Received: from h.example [192.0.2.1] [unknown] [192.0.2.9] by mx", "192.0.2.1|192.0.2.9||");
-        row("unclosed bracket falls back to the whole part", "Received: from h.example [192.0.2.1 by mx",
+        row("end of line ends it, less two characters", "from host.example [192.0.2.5]", "192.0.2.|||");
+        row("second bracket holds the address", "from [10.0.0.1] (helo [192.0.2.5]) by mx", "10.0.0.1|192.0.2.5||");
+        row("third bracket when the second holds none", "from h.example [192.0.2.1] [unknown] [192.0.2.9] by mx",
+            "192.0.2.1|192.0.2.9||");
+        row("unclosed bracket falls back to the whole part", "from h.example [192.0.2.1 by mx",
             "h.example|192.0.2.1||");
-        row("eight-character address inside text is not found", "Received: from h.example (10.0.0.1) by mx",
-            "10.0.0.1|||");
+        row("eight-character address inside text is not found", "from h.example (10.0.0.1) by mx", "10.0.0.1|||");
         row("last name-like word wins, address word skipped",
-            "Received: from unknown (HELO shop.example) (198.51.100.61)\r\n  by mx", "shop.example|198.51.100.61||");
-        row("no dotted word: the first word", "Received: from unknown (HELO shop) (198.51.100.61) by mx",
+            "from unknown (HELO shop.example) (198.51.100.61)\r\n  by mx", "shop.example|198.51.100.61||");
+        row("no dotted word: the first word", "from unknown (HELO shop) (198.51.100.61) by mx",
             "unknown|198.51.100.61||");
-        row("line breaks removed, tabs kept", "Received: from a.example\r\n\t(a.example [192.0.2.1])\r\n\tby mx",
+        row("line breaks removed, tabs kept", "from a.example\r\n\t(a.example [192.0.2.1])\r\n\tby mx",
             "a.example\ta.example|192.0.2.1||");
-        row("the address is removed from the host", "Received: from 192.0.2.8.dsl.example by mx",
-            ".dsl.example|192.0.2.8||");
-        row("empty line", "", "|||");
-        row("by between by and with", "Received: from a by mx.example (Postfix) with SMTP; d",
-            "a||mx.example (Postfix)|");
-        row("with without by", "Received: from a with SMTP", "a|||");
-        row("by without with", "Received: from a by mx.example; d", "a|||");
-        row("with before by", "Received: from withheld.example by mx.example", "withheld.example|||");
-        row("by and with found case-insensitively", "Received: from a BY MX.Example WITH x", "a||MX.Example|");
-        row("stamp cut to 31 characters", "Received: from a by b; Mon, 01 Jan 2001 12:34:56 +0000 (GMT)",
+        row("the address is removed from the host", "from 192.0.2.8.dsl.example by mx", ".dsl.example|192.0.2.8||");
+        row("by between by and with", "from a by mx.example (Postfix) with SMTP; d", "a||mx.example (Postfix)|");
+        row("with without by", "from a with SMTP", "a|||");
+        row("with before by", "from withheld.example by mx.example", "withheld.example|||");
+        row("by and with found case-insensitively", "from a BY MX.Example WITH x", "a||MX.Example|");
+        row("stamp cut to 31 characters", "from a by b; Mon, 01 Jan 2001 12:34:56 +0000 (GMT)",
             "a|||Mon, 01 Jan 2001 12:34:56 +0000");
-        row("stamp without a weekday initial", "Received: from a by b; 1 Jan 2001 12:34:56 -0500", "a|||");
-        row("stamp from the first weekday initial", "Received: from a by b; 1 Oct 2001 12:34:56 -0500",
+        row("stamp without a weekday initial", "from a by b; 1 Jan 2001 12:34:56 -0500", "a|||");
+        row("stamp from the first weekday initial", "from a by b; 1 Oct 2001 12:34:56 -0500",
             "a|||t 2001 12:34:56 -0500");
-        row("stamp ends at the line break", "Received: from a by b; Tue, 2 Jan 2001 10:00:00 +0000\r\nX: y",
+        row("stamp ends at the line break", "from a by b; Tue, 2 Jan 2001 10:00:00 +0000\r\nX: y",
             "a|||Tue, 2 Jan 2001 10:00:00 +0000");
-        row("last physical line keeps its CR", "Received: from a\r\n by b; Tue, 2 Jan 2001\r", "a|||Tue, 2 Jan 2001\r");
-        row("line break right after the semicolon", "Received: from a by b;\r\n Mon, 1 Jan 2001", "a|||");
-        row("space and line break after the semicolon", "Received: from a by b; \r\n Mon, 1 Jan", "a|||");
-        row("character after the semicolon is skipped", "Received: from a by b;Mon, 01 Jan 2001", "a|||");
-        row("first semicolon counts", "Received: from a; b by c; Mon, 01 Jan", "a;|||Mon, 01 Jan");
+        row("last physical line keeps its CR", "from a\r\n by b; Tue, 2 Jan 2001\r", "a|||Tue, 2 Jan 2001\r");
+        row("line break right after the semicolon", "from a by b;\r\n Mon, 1 Jan 2001", "a|||");
+        row("character after the semicolon is skipped", "from a by b;Mon, 01 Jan 2001", "a|||");
+        row("first semicolon counts", "from a; b by c; Mon, 01 Jan", "a;|||Mon, 01 Jan");
     }
     void takesReceivedLinesApart()
     {
-        const auto [line, fields] = fetch<QString, QString>("line", "fields");
+        const auto [rest, fields] = fetch<QString, QString>("line", "fields");
+        const QString line = u"Received: "_s + rest;
         QCOMPARE(QStringList({GetFromHost(line), GetReceivedIP(line), GetByHost(line), GetTimeStamp(line)}).join(u'|'),
                  fields);
         const ReceivedHop hop = splitReceivedLine(line);
