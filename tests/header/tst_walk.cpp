@@ -118,23 +118,23 @@ private slots:
     // `result` is "ip|hostName|look-ups|messages".
     void walksTheHops_data()
     {
-        columns<QString, QStringList, int, QString>("header", "names", "chosen", "result");
+        columns<QString, QString, int, QString>("header", "names", "chosen", "result");
         const QString a1 = hop(u"a.example"_s, u"192.0.2.1"_s, u"mx.example"_s, 1);
         const QString b2 = hop(u"b.example"_s, u"192.0.2.2"_s, u"a.example"_s, 2);
-        const QStringList both = {u"192.0.2.1 a.example"_s, u"192.0.2.2 b.example"_s};
+        const QString both = u"192.0.2.1 a.example,192.0.2.2 b.example"_s;
         const QString noAddress = hop(u"localhost"_s, QString(), u"mx.example"_s, 1);
         row("b: one line, name matches, last hop", a1, both, 1, "192.0.2.1|a.example|1|");
-        row("b: one line, name differs, blamed on itself", a1, QStringList{u"192.0.2.1 other.example"_s}, 1,
+        row("b: one line, name differs, blamed on itself", a1, u"192.0.2.1 other.example"_s, 1,
             "192.0.2.1|other.example|1|");
-        row("b: one line, no reverse name", a1, QStringList(), 1, "192.0.2.1||1|");
+        row("b: one line, no reverse name", a1, QString(), 1, "192.0.2.1||1|");
         row("b: consistent chain reaches the last hop", a1 + b2, both, 2, "192.0.2.2|b.example|2|");
-        row("b: mismatch at hop 2 blames hop 1", a1 + b2,
-            QStringList{u"192.0.2.1 a.example"_s, u"192.0.2.2 x.example"_s}, 1, "192.0.2.1|a.example|2|");
+        row("b: mismatch at hop 2 blames hop 1", a1 + b2, u"192.0.2.1 a.example,192.0.2.2 x.example"_s, 1,
+            "192.0.2.1|a.example|2|");
         row("b: sender not the next line's recorder stops there",
             a1 + hop(u"b.example"_s, u"192.0.2.2"_s, u"elsewhere.example"_s, 2), both, 1, "192.0.2.1|a.example|1|");
         row("a: empty sender at hop 1 is looked up and chosen",
             u"Received: from [192.0.2.9] by mx.example with SMTP; Mon, 01 Jan 2001 12:09:00 +0000\r\n"_s,
-            QStringList{u"192.0.2.9 dyn.example"_s}, 9, "192.0.2.9|dyn.example|1|");
+            u"192.0.2.9 dyn.example"_s, 9, "192.0.2.9|dyn.example|1|");
         row("a: empty sender at hop 2 chooses hop 1",
             a1 + u"Received: from [192.0.2.9] by a.example; Mon, 01 Jan 2001 12:09:00 +0000\r\n"_s, both, 1,
             "192.0.2.1|a.example|1|");
@@ -157,9 +157,9 @@ private slots:
     void walksTheHops()
     {
         const auto [header, names, chosen, result] =
-            fetch<QString, QStringList, int, QString>("header", "names", "chosen", "result");
+            fetch<QString, QString, int, QString>("header", "names", "chosen", "result");
         Sandbox box;
-        CountingResolver resolver(names);
+        CountingResolver resolver(names.split(u',', Qt::SkipEmptyParts));
         HeaderAnalysis analysis{u"old"_s, u"old"_s, u"old"_s, u"old"_s, u"old"_s};
         const QString ip = OriginatingIP(resolver, header, analysis);
         QCOMPARE(
@@ -281,25 +281,25 @@ private slots:
 
     void ownHosts_data()
     {
-        columns<QString, QString, bool, QStringList>("list", "probe", "own", "bad"); // probe: address or name
-        row("name, case and final dot ignored", "mail.example.com", "MAIL.example.com.", true, QStringList());
-        row("a name stands for the hosts below it", "example.com", "mx1.example.com", true, QStringList());
-        row("but not for a name that merely ends alike", "example.com", "badexample.com", false, QStringList());
-        row("IPv4 prefix, inside", "203.0.113.0/24", "203.0.113.9", true, QStringList());
-        row("IPv4 prefix, outside", "203.0.113.0/24", "203.0.114.1", false, QStringList());
-        row("IPv6 prefix among commas", "3fff::/20,2001:db8::25", "3fff:0:1::1", true, QStringList());
-        row("IPv6 address alone", "3fff::/20, 2001:db8::25", "2001:db8::26", false, QStringList());
+        columns<QString, QString, bool, QString>("list", "probe", "own", "bad"); // probe: address or name
+        row("name, case and final dot ignored", "mail.example.com", "MAIL.example.com.", true, "");
+        row("a name stands for the hosts below it", "example.com", "mx1.example.com", true, "");
+        row("but not for a name that merely ends alike", "example.com", "badexample.com", false, "");
+        row("IPv4 prefix, inside", "203.0.113.0/24", "203.0.113.9", true, "");
+        row("IPv4 prefix, outside", "203.0.113.0/24", "203.0.114.1", false, "");
+        row("IPv6 prefix among commas", "3fff::/20,2001:db8::25", "3fff:0:1::1", true, "");
+        row("IPv6 address alone", "3fff::/20, 2001:db8::25", "2001:db8::26", false, "");
         row("bad entries left out and named", "10.0.0.0/33 foo/bar\tmx.example.com", "mx.example.com", true,
-            QStringList{u"10.0.0.0/33"_s, u"foo/bar"_s});
+            "10.0.0.0/33,foo/bar");
     }
     void ownHosts()
     {
-        const auto [list, probe, own, bad] = fetch<QString, QString, bool, QStringList>("list", "probe", "own", "bad");
+        const auto [list, probe, own, bad] = fetch<QString, QString, bool, QString>("list", "probe", "own", "bad");
         QStringList rejected;
         const OwnHosts hosts = OwnHosts::parse(list, &rejected);
         const auto address = addressFromLiteral(probe);
         QCOMPARE(address ? hosts.containsAddress(*address) : hosts.containsName(probe), own);
-        QCOMPARE(rejected, bad);
+        QCOMPARE(rejected.join(u','), bad);
     }
 };
 
