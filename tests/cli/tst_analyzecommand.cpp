@@ -46,6 +46,11 @@ private slots:
             "files around a missing one", u"analyze|--no-dns|%S/lottery.eml|missing.eml|%S/webmail-paste.eml"_s, 1,
             R"(paste.eml","fullHeader":false,"ip":"","hostName":"","timeStamp":"","receivedLine":"","ipHostName":""})",
             "analyze: cannot read missing.eml: File not found");
+        // The walk takes hop 2 unseen; the address's own name is looked up after it.
+        command(
+            "the address's name apart from the hop's", u"analyze|--resolver|tabs.txt|hop2.eml"_s, 0,
+            R"("hostName":"","timeStamp":"Mon","receivedLine":"Received: from relay.example (relay.example [192.0.2.1]) by localhost; Mon","ipHostName":"relay.example"})",
+            {});
         command("first received line past a 16-bit position", u"analyze|far.eml"_s, 1, {},
                 "cannot read far.eml: Overflow");
         command("no command", {}, 2, {}, "usage: nettlewright-cli COMMAND");
@@ -85,7 +90,7 @@ private slots:
                 "Subject: SPAM Report from 192.0.2.1 / relay.example\n", "");
         command("report: the quoted header goes on after a NUL, escapes escaped",
                 u"report|--no-dns|--delay|50|--route|private=127.0.0.1:%P|nul.eml"_s, 0,
-                "X-Junk: a\\x00b\\x1b[2Jc\nSubject: after the NUL", {});
+                "X-Junk: a\\x00b\\x1b[2Jc\\x7f\nSubject: after the NUL", {});
     }
     void commandLine()
     {
@@ -97,12 +102,15 @@ private slots:
             QVERIFY(writeBytes(dir.filePath(QString::fromLatin1(name)), "no header here\n"));
         QVERIFY(writeBytes(dir.filePath(u"far.eml"_s), QByteArray(40000, 'x') + "\nReceived: from [192.0.2.1] by b\n"));
         QVERIFY(writeBytes(dir.filePath(u"tabs.txt"_s), "192.0.2.1\t \trelay.example\n"));
+        QVERIFY(writeBytes(dir.filePath(u"hop2.eml"_s),
+                           "Received: from localhost by mx.example; Mon\nReceived: from relay.example "
+                           "(relay.example [192.0.2.1]) by localhost; Mon\n"));
         QVERIFY(
             writeBytes(dir.filePath(u"caf\u00e9.eml"_s),
                        "Received: from [192.0.2.1] by caf\xe9.example \"q\" \\ \x7f with SMTP; Mon, 1 Jan 2001\tx\n"));
         static constexpr char message[] = "Received: from relay.example (relay.example [192.0.2.1])\r\n"
                                           "\tby mx.example with SMTP; Mon, 1 Jan 2001\r\n"
-                                          "X-Junk: a\0b\x1b[2Jc\r\nSubject: after the NUL\r\n";
+                                          "X-Junk: a\0b\x1b[2Jc\x7f\r\nSubject: after the NUL\r\n";
         QVERIFY(writeBytes(dir.filePath(u"nul.eml"_s), QByteArray(message, sizeof message - 1)));
         ScriptedPeer peer(ScriptedPeer::answer("OrgAbuseEmail: abuse@example.net\n"));
         for (QString& arg : args)

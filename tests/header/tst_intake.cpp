@@ -102,6 +102,7 @@ private slots:
         // Each bare LF gains a CR, moving the position on: 10922 lines of "x\n" put it at 32767.
         firstAt("bare LFs counted: 32767", QByteArray("x\n").repeated(10922), false);
         firstAt("bare LFs counted: 32770", QByteArray("x\n").repeated(10923), true);
+        firstAt("a bare LF first in the file: 32768", "\n" + QByteArray("x\n").repeated(10921) + "xx", true);
         // Only the top of the file is held; the rest is searched in pieces, across their seams.
         firstAt("beyond what is held, across a seam", QByteArray(kHeaderReadLimit - 5, 'x'), true);
         row("missing", u"missing.eml"_s, QByteArray(), QString(), u"File not found"_s);
