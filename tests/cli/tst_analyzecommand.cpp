@@ -47,10 +47,8 @@ private slots:
             R"(paste.eml","fullHeader":false,"ip":"","hostName":"","timeStamp":"","receivedLine":"","ipHostName":""})",
             "analyze: cannot read missing.eml: File not found");
         // The walk takes hop 2 unseen; the address's own name is looked up after it.
-        command(
-            "the address's name apart from the hop's", u"analyze|--resolver|tabs.txt|hop2.eml"_s, 0,
-            R"("hostName":"","timeStamp":"Mon","receivedLine":"Received: from relay.example (relay.example [192.0.2.1]) by localhost; Mon","ipHostName":"relay.example"})",
-            {});
+        command("the address's name apart from the hop's", u"analyze|--resolver|tabs.txt|hop2.eml"_s, 0,
+                R"("ipHostName":"relay.example"})", {});
         command("first received line past a 16-bit position", u"analyze|far.eml"_s, 1, {},
                 "cannot read far.eml: Overflow");
         command("no command", {}, 2, {}, "usage: nettlewright-cli COMMAND");

@@ -171,7 +171,7 @@ private slots:
     }
 
     // Messages that are not what a mail program saves: the analysis must neither crash nor hang nor grow
-    // without bound, and must still give the designed results.
+    // without bound, and must still give the right results.
     void hostileFiles_data()
     {
         columns<QByteArray, qint64, bool, QString>("fill", "size", "overflow", "ip");

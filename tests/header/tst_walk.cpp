@@ -44,7 +44,7 @@ QString hop(const QString& from, const QString& ip, const QString& by, int minut
 
 } // namespace
 
-// Finding where a message came from: the name service, the designed walk and the walk past the own hops.
+// Finding where a message came from: the name service, the plain walk and the walk past the own hops.
 class TstWalk : public QObject {
     Q_OBJECT
 
@@ -191,7 +191,7 @@ private slots:
 
     // Headers as the mail servers of each family write them. The recipient's own servers sit in
     // 203.0.113.0/24 or private space, senders in 198.51.100.0/24 and 2001:db8::/32, the sender's own clients
-    // in 192.0.2.0/24. `result` is "the designed walk's answer, which the mode must not change|source|name".
+    // in 192.0.2.0/24. `result` is "the plain walk's answer, which the mode must not change|source|name".
     void findsTheSource_data()
     {
         columns<QString, QString>("ownHosts", "result"); // the row's name is the message file in headers/
@@ -235,14 +235,14 @@ private slots:
         CountingResolver resolver({u"198.51.100.7 mta.sender.example"_s, u"2001:db8:77::25 mail.promo.example"_s});
         SourceRules rules;
         rules.ownHosts = OwnHosts::parse(ownHosts);
-        HeaderAnalysis designed;
-        QVERIFY(analyzeMessage(resolver, view.text(), path, rules, designed));
+        HeaderAnalysis plain;
+        QVERIFY(analyzeMessage(resolver, view.text(), path, rules, plain));
         rules.skipOwnHops = true;
         // When the file has gone since it was loaded, the loaded text serves.
         for (const QString& from : {path, box.path(u"gone.eml"_s)}) {
             HeaderAnalysis a;
             QVERIFY(analyzeMessage(resolver, view.text(), from, rules, a));
-            QCOMPARE(QStringList({designed.ip, a.ip, a.hostName}).join(u'|'), result);
+            QCOMPARE(QStringList({plain.ip, a.ip, a.hostName}).join(u'|'), result);
             QCOMPARE(a.ipHostName, a.hostName);
             // The other fields describe the chosen hop.
             QVERIFY2(a.ip.isEmpty() || (a.receivedLine.startsWith(u"Received: "_s) &&
