@@ -28,24 +28,20 @@ private slots:
                                 const QByteArray& err) { row(name, args.split(u'|'), status, out, err); };
         // Analysed like the drop folder; without names the first hop is blamed.
         command("chain to a dial-up host", u"analyze|--resolver|%S/resolver.txt|%S/pharmacy.eml"_s, 0,
-                R"("fullHeader":true,"ip":"203.0.113.77","hostName":"dsl-203-0-113-77.pool.example","timeStamp":"")",
-                {});
+                R"("ip":"203.0.113.77","hostName":"dsl-203-0-113-77.pool.example","timeStamp":"")", {});
         command("without names the first hop is blamed", u"analyze|--no-dns|%S/pharmacy.eml"_s, 0,
                 R"("ip":"198.51.100.20","hostName":"","timeStamp":"Tue, 14 Mar 2023 09:12:44 +0000")", {});
         command("qmail style line", u"analyze|--resolver|%S/resolver.txt|%S/watches.eml"_s, 0,
-                R"("ip":"198.51.100.61","hostName":"smtp61.bulkhost.example","timeStamp":"Mar 2023 14:02:10 -0000\r")",
-                {});
+                R"("hostName":"smtp61.bulkhost.example","timeStamp":"Mar 2023 14:02:10 -0000\r")", {});
         command("chain cut by the header limit", u"analyze|--resolver|%S/resolver.txt|%S/long-chain.eml"_s, 0,
-                R"("ip":"192.0.2.107","hostName":"hop7.relay-chain.example","timeStamp":"Sat, 25 Mar 2023 11:24:00)",
-                {});
+                R"("hostName":"hop7.relay-chain.example","timeStamp":"Sat, 25 Mar 2023 11:24:00 +0000")", {});
         command("own hops past the header limit", u"analyze|--no-dns|--own-hosts|192.0.2.96/28|%S/long-chain.eml"_s, 0,
                 R"("ip":"192.0.2.112","hostName":"","timeStamp":"Sat, 25 Mar 2023 11:19:00 +0000")", {});
         // An unreadable file is refused with its reason and gets no line; the files around it are still
         // analysed, and nothing of one file's analysis is left in the next one's.
-        command(
-            "files around a missing one", u"analyze|--no-dns|%S/lottery.eml|missing.eml|%S/webmail-paste.eml"_s, 1,
-            R"(paste.eml","fullHeader":false,"ip":"","hostName":"","timeStamp":"","receivedLine":"","ipHostName":""})",
-            "analyze: cannot read missing.eml: File not found");
+        command("files around a missing one", u"analyze|--no-dns|%S/lottery.eml|missing.eml|%S/webmail-paste.eml"_s, 1,
+                R"("fullHeader":false,"ip":"","hostName":"","timeStamp":"","receivedLine":"")",
+                "analyze: cannot read missing.eml: File not found");
         // The walk takes hop 2 unseen; the address's own name is looked up after it.
         command("the address's name apart from the hop's", u"analyze|--resolver|tabs.txt|hop2.eml"_s, 0,
                 R"("ipHostName":"relay.example"})", {});
