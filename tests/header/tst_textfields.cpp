@@ -1,4 +1,5 @@
 #include "header/AddressList.h"
+#include "header/IpAddress.h"
 #include "header/ReceivedLines.h"
 #include "header/Text.h"
 #include "support/Rows.h"
@@ -94,8 +95,9 @@ private slots:
                  fields + u'|' + line);
     }
 
-    // What each routine reads from a text: "ip" finds an IP address (one is what it keeps whole), "list" and
-    // "unique list" extract mail addresses, "address" validates one, "pick" chooses a complaint address.
+    // What each routine reads from a text: "ip" finds an IPv4 address (one is what it keeps whole), "literal"
+    // the address a received line writes, in canonical form; "list" and "unique list" extract mail addresses,
+    // "address" validates one, "pick" chooses a complaint address. Empty: none.
     void readsAddresses_data()
     {
         columns<QString, QString, QString>("routine", "text", "result");
@@ -143,6 +145,21 @@ private slots:
         row("NUL, BEL and BS", "address", u"postmaster\u0000\u0007\u0008@evil.net"_s, "invalid");
         row("DEL in the domain", "address", u"abuse@ev\u007fil.net"_s, "invalid");
         row("unit separator", "address", u"abuse\u001f@evil.net"_s, "invalid");
+        row("Sendmail's and Postfix's IPv6 tag", "literal", "[IPv6:2001:db8::1]", "2001:db8::1");
+        row("bracketed, upper case", "literal", "[2001:DB8::1]", "2001:db8::1");
+        row("uncompressed", "literal", "2001:db8:0:0:0:0:0:1", "2001:db8::1");
+        row("zone suffix", "literal", "fe80::1%eth0", "fe80::1");
+        row("IPv6 with a port after the bracket", "literal", "[2001:db8::1]:25", "2001:db8::1");
+        row("IPv4 with a port after the bracket", "literal", "[192.0.2.1]:54321", "192.0.2.1");
+        row("IPv4 with a port", "literal", "192.0.2.1:25", "192.0.2.1");
+        row("qmail's identified client", "literal", "user@198.51.100.7", "198.51.100.7");
+        row("IPv4-mapped, tagged", "literal", "[IPv6:::ffff:192.0.2.1]", "192.0.2.1");
+        row("IPv4-mapped", "literal", "::ffff:192.0.2.1", "192.0.2.1");
+        row("three parts", "literal", "192.0.2", "");
+        row("unclosed bracket", "literal", "[192.0.2.1", "");
+        row("a name", "literal", "mail.example.com", "");
+        row("not hexadecimal", "literal", "2001:db8::zz", "");
+        row("a server version", "literal", "15.20.6178.19", "");
         row("spam before abuse", "pick", "noc@x.com\r\nnospam@x.com\r\nabuse@x.com\r\n", "nospam@x.com");
         row("case-insensitive abuse", "pick", "a@x.com\r\nABUSE@x.com\r\n", "ABUSE@x.com");
         row("admin in second pass", "pick", "noc@x.com\r\nnetadmin@x.com\r\n", "netadmin@x.com");
@@ -159,6 +176,9 @@ private slots:
         if (routine == u"ip"_s) {
             QCOMPARE(IsIPAddress(text), result == text);
             read = FindIPInText(text);
+        } else if (routine == u"literal"_s) {
+            const auto address = addressFromLiteral(text);
+            read = address ? addressText(*address) : QString();
         } else if (routine == u"address"_s) {
             read = IsValidEmailAddress(text) ? u"valid"_s : u"invalid"_s;
         } else if (routine == u"pick"_s) {

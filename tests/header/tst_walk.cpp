@@ -253,32 +253,6 @@ private slots:
         QVERIFY(box.prompts().texts().isEmpty());
     }
 
-    void literalForms_data()
-    {
-        columns<QString, QString>("literal", "address"); // "" when it is none
-        row("Sendmail's and Postfix's IPv6 tag", "[IPv6:2001:db8::1]", "2001:db8::1");
-        row("bracketed, upper case", "[2001:DB8::1]", "2001:db8::1");
-        row("uncompressed", "2001:db8:0:0:0:0:0:1", "2001:db8::1");
-        row("zone suffix", "fe80::1%eth0", "fe80::1");
-        row("IPv6 with a port after the bracket", "[2001:db8::1]:25", "2001:db8::1");
-        row("IPv4 with a port after the bracket", "[192.0.2.1]:54321", "192.0.2.1");
-        row("IPv4 with a port", "192.0.2.1:25", "192.0.2.1");
-        row("qmail's identified client", "user@198.51.100.7", "198.51.100.7");
-        row("IPv4-mapped, tagged", "[IPv6:::ffff:192.0.2.1]", "192.0.2.1");
-        row("IPv4-mapped", "::ffff:192.0.2.1", "192.0.2.1");
-        row("three parts", "192.0.2", "");
-        row("unclosed bracket", "[192.0.2.1", "");
-        row("a name", "mail.example.com", "");
-        row("not hexadecimal", "2001:db8::zz", "");
-        row("a server version", "15.20.6178.19", "");
-    }
-    void literalForms()
-    {
-        const auto [literal, address] = fetch<QString, QString>("literal", "address");
-        const auto parsed = addressFromLiteral(literal);
-        QCOMPARE(parsed ? addressText(*parsed) : QString(), address);
-    }
-
     void ownHosts_data()
     {
         columns<QString, QString, bool, QString>("list", "probe", "own", "bad"); // probe: address or name
