@@ -9,7 +9,6 @@
 #include "support/TestMain.h"
 
 #include <QDir>
-#include <QFile>
 
 using namespace nw;
 using namespace nw::test;
