@@ -1,6 +1,7 @@
 #include "header/AddressList.h"
 #include "header/IpAddress.h"
 #include "header/ReceivedLines.h"
+#include "header/SourceWalk.h"
 #include "header/Text.h"
 #include "support/Rows.h"
 #include "support/Sandbox.h"
@@ -97,7 +98,8 @@ private slots:
 
     // What each routine reads from a text: "ip" finds an IPv4 address (one is what it keeps whole), "literal"
     // the address a received line writes, in canonical form; "list" and "unique list" extract mail addresses,
-    // "address" validates one, "pick" chooses a complaint address. Empty: none.
+    // "address" validates one, "pick" chooses a complaint address; "own hosts" reads "LIST > PROBE" and says
+    // whether the address or name PROBE is in the list, and which entries it left out. Empty: none.
     void readsAddresses_data()
     {
         columns<QString, QString, QString>("routine", "text", "result");
@@ -160,6 +162,15 @@ private slots:
         row("a name", "literal", "mail.example.com", "");
         row("not hexadecimal", "literal", "2001:db8::zz", "");
         row("a server version", "literal", "15.20.6178.19", "");
+        row("name, case and final dot ignored", "own hosts", "mail.example.com > MAIL.example.com.", "own");
+        row("a name stands for the hosts below it", "own hosts", "example.com > mx1.example.com", "own");
+        row("but not for a name that merely ends alike", "own hosts", "example.com > badexample.com", "other");
+        row("IPv4 prefix, inside", "own hosts", "203.0.113.0/24 > 203.0.113.9", "own");
+        row("IPv4 prefix, outside", "own hosts", "203.0.113.0/24 > 203.0.114.1", "other");
+        row("IPv6 prefix among commas", "own hosts", "3fff::/20,2001:db8::25 > 3fff:0:1::1", "own");
+        row("IPv6 address alone", "own hosts", "3fff::/20, 2001:db8::25 > 2001:db8::26", "other");
+        row("bad entries left out and named", "own hosts", "10.0.0.0/33 foo/bar\tmx.example.com > mx.example.com",
+            "own 10.0.0.0/33 foo/bar");
         row("spam before abuse", "pick", "noc@x.com\r\nnospam@x.com\r\nabuse@x.com\r\n", "nospam@x.com");
         row("case-insensitive abuse", "pick", "a@x.com\r\nABUSE@x.com\r\n", "ABUSE@x.com");
         row("admin in second pass", "pick", "noc@x.com\r\nnetadmin@x.com\r\n", "netadmin@x.com");
@@ -179,6 +190,13 @@ private slots:
         } else if (routine == u"literal"_s) {
             const auto address = addressFromLiteral(text);
             read = address ? addressText(*address) : QString();
+        } else if (routine == u"own hosts"_s) {
+            QStringList bad;
+            const OwnHosts hosts = OwnHosts::parse(text.section(u" > "_s, 0, 0), &bad);
+            const QString probe = text.section(u" > "_s, 1);
+            const auto address = addressFromLiteral(probe);
+            const bool own = address ? hosts.containsAddress(*address) : hosts.containsName(probe);
+            read = (QStringList{own ? u"own"_s : u"other"_s} + bad).join(u' ');
         } else if (routine == u"address"_s) {
             read = IsValidEmailAddress(text) ? u"valid"_s : u"invalid"_s;
         } else if (routine == u"pick"_s) {

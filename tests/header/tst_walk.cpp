@@ -1,5 +1,4 @@
 #include "header/HostUtils.h"
-#include "header/IpAddress.h"
 #include "header/MessageIntake.h"
 #include "header/OriginatingIP.h"
 #include "header/SourceWalk.h"
@@ -250,29 +249,6 @@ private slots:
                      qPrintable(a.receivedLine + u'|' + a.timeStamp));
         }
         QVERIFY(box.prompts().texts().isEmpty());
-    }
-
-    void ownHosts_data()
-    {
-        columns<QString, QString, bool, QString>("list", "probe", "own", "bad"); // probe: address or name
-        row("name, case and final dot ignored", "mail.example.com", "MAIL.example.com.", true, "");
-        row("a name stands for the hosts below it", "example.com", "mx1.example.com", true, "");
-        row("but not for a name that merely ends alike", "example.com", "badexample.com", false, "");
-        row("IPv4 prefix, inside", "203.0.113.0/24", "203.0.113.9", true, "");
-        row("IPv4 prefix, outside", "203.0.113.0/24", "203.0.114.1", false, "");
-        row("IPv6 prefix among commas", "3fff::/20,2001:db8::25", "3fff:0:1::1", true, "");
-        row("IPv6 address alone", "3fff::/20, 2001:db8::25", "2001:db8::26", false, "");
-        row("bad entries left out and named", "10.0.0.0/33 foo/bar\tmx.example.com", "mx.example.com", true,
-            "10.0.0.0/33,foo/bar");
-    }
-    void ownHosts()
-    {
-        const auto [list, probe, own, bad] = fetch<QString, QString, bool, QString>("list", "probe", "own", "bad");
-        QStringList rejected;
-        const OwnHosts hosts = OwnHosts::parse(list, &rejected);
-        const auto address = addressFromLiteral(probe);
-        QCOMPARE(address ? hosts.containsAddress(*address) : hosts.containsName(probe), own);
-        QCOMPARE(rejected.join(u','), bad);
     }
 };
 
