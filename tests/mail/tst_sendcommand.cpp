@@ -1,5 +1,6 @@
 #include "support/Cli.h"
 #include "support/Files.h"
+#include "support/Rows.h"
 #include "support/ScriptedPeer.h"
 #include "support/SmtpSink.h"
 #include "support/TestMain.h"
@@ -7,14 +8,14 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
-#include <QTest>
 
 using namespace Qt::StringLiterals;
+using namespace nw::test;
 
 class TstSendCommand : public QObject {
     Q_OBJECT
 
-    nw::test::SmtpSink m_sink;
+    SmtpSink m_sink;
     QTemporaryDir m_dir;
     QString m_body;
 
@@ -24,46 +25,34 @@ private slots:
         // Strict as many submission servers are: angle brackets around envelope addresses, a Date field.
         QVERIFY2(m_sink.start({u"--strict"_s}), qPrintable(m_sink.error()));
         m_body = m_dir.filePath(u"body.txt"_s);
-        QVERIFY(nw::test::writeBytes(m_body, "first\r\n.\r\ncaf\xe9\r\n"));
+        QVERIFY(writeBytes(m_body, "first\r\n.\r\ncaf\xe9\r\n"));
     }
     void cleanupTestCase() { m_sink.stop(); }
 
     void exitStatusAndOutput_data()
     {
-        QTest::addColumn<QString>("server");
-        QTest::addColumn<bool>("withBody");
-        QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QStringList>("lines");
-        QTest::newRow("sent: events, then the dialogue") << u"127.0.0.1:%1"_s.arg(m_sink.port()) << true << 0
-                                                         << QStringList{u"Status: Preparing"_s,
-                                                                        u"Status: Connected"_s,
-                                                                        u"Status: Idle"_s,
-                                                                        u"--- Log ---"_s,
-                                                                        u"RCPT TO:<abuse@example.com>\r"_s,
-                                                                        u"..\r"_s,
-                                                                        u"221 Bye\r"_s};
-        QTest::newRow("refused") << u"127.0.0.1:%1"_s.arg(nw::test::ScriptedPeer::closedPort()) << true << 1
-                                 << QStringList{u"Error: Couldn't connect to server"_s,
-                                                u"Status: Failed : Couldn't connect to server"_s, u"--- Log ---"_s};
-        QTest::newRow("no body file: a usage error") << u"127.0.0.1"_s << false << 2 << QStringList{};
+        columns<QString, bool, int, QStringList>("server", "withBody", "exitCode", "lines");
+        row("sent: events, then the dialogue", u"127.0.0.1:%1"_s.arg(m_sink.port()), true, 0,
+            QStringList{u"Status: Preparing"_s, u"Status: Connected"_s, u"Status: Idle"_s, u"--- Log ---"_s,
+                        u"RCPT TO:<abuse@example.com>\r"_s, u"..\r"_s, u"221 Bye\r"_s});
+        row("refused", u"127.0.0.1:%1"_s.arg(ScriptedPeer::closedPort()), true, 1,
+            QStringList{u"Error: Couldn't connect to server"_s, u"--- Log ---"_s});
+        row("no body file: a usage error", u"127.0.0.1"_s, false, 2, QStringList{});
     }
     void exitStatusAndOutput()
     {
-        QFETCH(QString, server);
-        QFETCH(bool, withBody);
-        QFETCH(int, exitCode);
-        QFETCH(QStringList, lines);
-        QStringList args{u"--server"_s,          server,         u"--from"_s, u"me@example.org"_s, u"--to"_s,
-                         u"abuse@example.com"_s, u"--subject"_s, u"Check"_s};
+        const auto [server, withBody, exitCode, lines] =
+            fetch<QString, bool, int, QStringList>("server", "withBody", "exitCode", "lines");
+        QStringList args{u"send"_s, u"--server"_s,          server,         u"--from"_s, u"me@example.org"_s,
+                         u"--to"_s, u"abuse@example.com"_s, u"--subject"_s, u"Check"_s};
         if (withBody)
             args << u"--body-file"_s << m_body;
         const auto before = m_sink.messages().size();
-        const nw::test::CliRun run = nw::test::runCli(QStringList{u"send"_s} + args);
+        const CliRun run = runCli(args);
         QCOMPARE(run.exitCode, exitCode);
-        const QString text = QString::fromLatin1(run.out);
-        const QStringList out = text.split(QLatin1Char('\n'));
+        const QStringList out = QString::fromLatin1(run.out).split(u'\n');
         for (const QString& line : lines)
-            QVERIFY2(out.contains(line), qPrintable(line + u" missing in:\n"_s + text));
+            QVERIFY2(out.contains(line), qPrintable(line + u" missing in:\n"_s + out.join(u'\n')));
         // The client reports its state at every step; each state is printed once.
         const QStringList statuses = out.filter(QRegularExpression(u"^Status: "_s));
         QCOMPARE(QSet<QString>(statuses.begin(), statuses.end()).size(), statuses.size());
