@@ -1,11 +1,13 @@
 #include "SmtpRig.h"
+#include "support/Cli.h"
 #include "support/Files.h"
 #include "support/Rows.h"
 #include "support/ScriptedPeer.h"
 #include "support/SmtpSink.h"
 #include "support/TestMain.h"
 
-#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -67,7 +69,8 @@ private slots:
         smtp.XMailer = u"M"_s;
         smtp.XHeader = u"X-Report: 1"_s;
         smtp.Attachment = dir.filePath(u"evidence.bin"_s);
-        const QByteArray bytes = ".\n.\r\n" + randomBytes(1000); // dots and line ends inside the file, too
+        // Dots and line ends inside the file, too; whole lines of 45 bytes: an empty line ends them.
+        const QByteArray bytes = ".\n.\r\n" + randomBytes(45 * 23 - 5);
         QVERIFY(writeBytes(smtp.Attachment, bytes));
         QSignalSpy completed(&smtp, &SMTP::MailCompleted);
         QSignalSpy connected(&smtp, &SMTP::Connected);
@@ -97,10 +100,11 @@ private slots:
                                 "Subject:Hi Bcc: victim@example.com\r\nX-Mailer: M <powered by WrenSMTP (1.0)>\r\n\r\n"
                                 "a\r\nb\r\nc\r\n\r\n.\r\n..\r\n. x\r\nfrom a^@b caf\xe9 \xff\r\n.\r\n\r\n";
         QCOMPARE(data.left(head.size()), head);
-        const qsizetype end = data.indexOf("`\r\nend\r\n\r\n\r\n\r\n");
-        QVERIFY(data.mid(head.size()).startsWith("begin 664 evidence.bin\r\n") && end + 14 == data.size());
+        const qsizetype end = data.indexOf("\r\n \r\n`\r\nend\r\n\r\n\r\n\r\n");
+        QVERIFY(data.mid(head.size()).startsWith("begin 664 evidence.bin\r\n") && end + 19 == data.size());
         const QString decoded = dir.filePath(u"decoded.bin"_s);
-        SMTP::UUDecodeToFile(QString::fromLatin1(data.mid(head.size(), end + 8 - head.size())), decoded);
+        QVERIFY(writeBytes(decoded, QByteArray(2000, 'x'))); // a longer file is cut
+        SMTP::UUDecodeToFile(QString::fromLatin1(data.mid(head.size(), end + 13 - head.size())), decoded);
         QCOMPARE(fileBytes(decoded), bytes);
 
         smtp.MailFrom = u"other@example.org"_s;
@@ -114,6 +118,41 @@ private slots:
                                             "(1.0)>\r\n\r\n\r\n\r\n\r\n"));
         const auto id = [](const QByteArray& d) { return d.mid(d.indexOf("Message-ID: "), 60); };
         QVERIFY(id(first.data) != id(second.data));
+    }
+
+    // The send command as users run it: exit status, each status once, then the dialogue.
+    void sendCommand_data()
+    {
+        columns<QString, bool, int, QStringList>("server", "withBody", "exitCode", "lines");
+        row("sent: events, then the dialogue", u"127.0.0.1:%1"_s.arg(m_sink.port()), true, 0,
+            QStringList{u"Status: Preparing"_s, u"Status: Connected"_s, u"Status: Idle"_s, u"--- Log ---"_s,
+                        u"RCPT TO:<abuse@example.com>\r"_s, u"..\r"_s, u"221 Bye\r"_s});
+        row("refused", u"127.0.0.1:%1"_s.arg(ScriptedPeer::closedPort()), true, 1,
+            QStringList{u"Error: Couldn't connect to server"_s, u"--- Log ---"_s});
+        row("no body file: a usage error", u"127.0.0.1"_s, false, 2, QStringList{});
+    }
+    void sendCommand()
+    {
+        const auto [server, withBody, exitCode, lines] =
+            fetch<QString, bool, int, QStringList>("server", "withBody", "exitCode", "lines");
+        QTemporaryDir dir;
+        const QString body = dir.filePath(u"body.txt"_s);
+        QVERIFY(writeBytes(body, "first\r\n.\r\ncaf\xe9\r\n"));
+        QStringList args{u"send"_s, u"--server"_s,          server,         u"--from"_s, u"me@example.org"_s,
+                         u"--to"_s, u"abuse@example.com"_s, u"--subject"_s, u"Check"_s};
+        if (withBody)
+            args << u"--body-file"_s << body;
+        const auto before = m_sink.messages().size();
+        const CliRun run = runCli(args);
+        QCOMPARE(run.exitCode, exitCode);
+        const QStringList out = QString::fromLatin1(run.out).split(u'\n');
+        for (const QString& line : lines)
+            QVERIFY2(out.contains(line), qPrintable(line + u" missing in:\n"_s + out.join(u'\n')));
+        const QStringList statuses = out.filter(QRegularExpression(u"^Status: "_s));
+        QCOMPARE(QSet<QString>(statuses.begin(), statuses.end()).size(), statuses.size());
+        QCOMPARE(m_sink.messages().size(), before + (exitCode == 0 ? 1 : 0));
+        if (exitCode == 0)
+            QVERIFY(m_sink.messages().last().data.endsWith("\r\n\r\nfirst\r\n.\r\ncaf\xe9\r\n\r\n\r\n\r\n"));
     }
 };
 NW_TEST_CLASS(TstSmtpServer)
@@ -274,43 +313,5 @@ private slots:
     }
 };
 NW_TEST_CLASS(TstSmtpDialogue)
-
-class TstUuencode : public QObject {
-    Q_OBJECT
-
-private slots:
-    void roundTripAndLineLengths_data()
-    {
-        columns<int, QString>("size", "lengthChars");
-        row("0: one lone-space line", 0, u" "_s);
-        row("45: full line, then an empty one", 45, u"M "_s);
-        row("100: M, M and *", 100, u"MM*"_s);
-        const int random = 1 + int(QRandomGenerator::global()->bounded(5000));
-        row("random length", random, QString(random / 45, u'M') + QChar(32 + random % 45));
-    }
-    void roundTripAndLineLengths()
-    {
-        const auto [size, lengthChars] = fetch<int, QString>("size", "lengthChars");
-        QTemporaryDir dir;
-        const QByteArray bytes = randomBytes(size);
-        const QString path = dir.filePath(u"in.bin"_s);
-        QVERIFY(writeBytes(path, bytes));
-        const QString text = SMTP().UUEncodeFile(path);
-        QStringList lines = text.split(u'\n');
-        QCOMPARE(lines.takeFirst(), u"begin 664 in.bin"_s);
-        QCOMPARE(lines.mid(lines.size() - 3), (QStringList{u"`"_s, u"end"_s, QString()}));
-        QString firstChars;
-        for (const QString& l : lines.mid(0, lines.size() - 3)) {
-            firstChars += l.at(0);
-            QCOMPARE(l.size(), 1 + 4 * ((l.at(0).unicode() - 32 + 2) / 3));
-        }
-        QCOMPARE(firstChars, lengthChars);
-        const QString out = dir.filePath(u"out.bin"_s);
-        QVERIFY(writeBytes(out, QByteArray(size + 100, 'x'))); // a longer file is cut
-        SMTP::UUDecodeToFile(text, out);
-        QCOMPARE(fileBytes(out), bytes);
-    }
-};
-NW_TEST_CLASS(TstUuencode)
 
 #include "tst_smtp.moc"
