@@ -384,12 +384,9 @@ private slots:
             fetch<QString, QString, QString>("security", "mechanisms", "expectedAuth");
         SmtpSink sink;
         SMTP smtp;
+        const QString user = mechanisms.isEmpty() ? QString() : kUser;
         send(smtp, sink, serverOptions(security, m_cert, mechanisms),
-             {{},
-              securityModeFromText(security),
-              mechanisms.isEmpty() ? QString() : kUser,
-              kPassword,
-              m_cert.certificates()});
+             {{}, securityModeFromText(security), user, kPassword, m_cert.certificates()});
         EventLog log(smtp);
         QVERIFY2(smtp.SendMail(), qPrintable(smtp.Log));
         QVERIFY2(log.errors().isEmpty(), qPrintable(log.errors().join(u'\n')));
@@ -399,7 +396,6 @@ private slots:
                  kMaskedStamps + QByteArray("From:me@example.org\r\nTo:abuse@example.net\r\nSubject:Spam from "
                                             "192.0.2.7\r\nX-Mailer:  <powered by WrenSMTP (1.0)>\r\n\r\nline "
                                             "one\r\n.\r\nline three\r\n\r\n\r\n"));
-        QCOMPARE(sink.messages().first().helo, u"127.0.0.1"_s);
         QCOMPARE(sink.authAttempts(),
                  expectedAuth.isEmpty() ? QStringList() : QStringList{expectedAuth + u' ' + kUser + u" ok"_s});
         // Neither the password nor an encoding of it reaches the log.
