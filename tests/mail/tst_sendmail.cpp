@@ -86,11 +86,6 @@ Nettlewright 2.0.1
 %1
 %2 - %3)";
 
-QString crlf(const char* text)
-{
-    return QString::fromLatin1(text).replace(u'\n', u"\r\n"_s);
-}
-
 // The prompts shown, each with its icon in front unless it has none.
 QStringList promptsOf(const RecordingPrompts& prompts)
 {
@@ -243,6 +238,7 @@ private slots:
         const HeaderAnalysis found{u"192.0.2.7"_s, u"mail.spam.example"_s, u"Tue, 3 Mar 2026 10:00:00 +0000"_s,
                                    u"from mail.spam.example ([192.0.2.7]) by mx.example\r"_s, u"mail.spam.example"_s};
         const QString header = u"Received: from mail.spam.example\r\nSubject: win\r\n"_s;
+        const auto crlf = [](const char* text) { return QString::fromLatin1(text).replace(u'\n', u"\r\n"_s); };
         const QString expected = crlf(kHead).arg(found.ip, found.hostName, found.timeStamp, found.receivedLine) +
                                  header + crlf(kTail).arg(u"10.0.0.5"_s, u"192.0.2.7"_s, u"whois.arin.net"_s);
         QCOMPARE(CreateComplaint({found, header, u"192.0.2.7"_s, u"whois.arin.net"_s, u"Nettlewright"_s, 2, 0, 1,
