@@ -1,7 +1,10 @@
 #include "errors/RuntimeError.h"
+#include "mail/Complaint.h"
 #include "mail/MailComposer.h"
 #include "mail/SendMail.h"
+#include "platform/Resolver.h"
 #include "platform/SettingsStore.h"
+#include "support/Rows.h"
 #include "support/Sandbox.h"
 #include "support/ScriptedPeer.h"
 #include "support/SmtpSink.h"
@@ -11,28 +14,87 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTest>
 
 using namespace Qt::StringLiterals;
-
 using namespace nw;
-using nw::test::Sandbox;
-using nw::test::SmtpSink;
+using namespace nw::test;
 
 namespace {
 
 const QString kReview = u"Please review the message.  The message did not send!"_s;
 const QString kInvalidTo = u"The TO: email address appears to be invalid!\r\nSend it anyway?"_s;
-const QString kNoFrom = u"Enter the sender e-mail address"_s;
-const QString kNoSubject = u"You didn't enter the message subject. \r\nWould you like to send it anyway?"_s;
-const QString kNoText = u"You didn't enter the message text. \r\nWould you like to send it anyway?"_s;
+const QString kNoSubject = u"[question] You didn't enter the message subject. \r\nWould you like to send it anyway?"_s;
+const QString kNoText = u"[question] You didn't enter the message text. \r\nWould you like to send it anyway?"_s;
 
-QList<PromptIcon> iconsOf(const RecordingPrompts& prompts)
+// The fixed letter and analysis labels; %1 to %4 are the analysis, %5 the header text.
+const char* const kHead = R"(Hello,
+I have received this unsolicited email message that appears to have originated
+or passed through an IP address or Domain under your control.
+
+This may indicate that you or your client is:
+       a) involved in unprincipled and undesired email activity
+       b) operating an unsecured mail or proxy server which has been compromised
+       c) operating a system which may be infected with a virus or trojan.
+
+Please take the necessary steps to stop this type of unsolicited email from
+cluttering my inbox.
+
+** Abuse Team ** please see bottom of message for further information regarding this analysis.
+
+
+-----------------
+IP Address: %1
+Hostname:   %2
+Time Stamp: %3
+
+Suspect Received Line: 
+%4
+
+-----------------
+
+--- EMAIL HEADER ---
+
+)";
+
+const char* const kTail = R"(
+
+--- ATTENTION ABUSE ---
+This Internet email header analysis was produced automatically by Nettlewright 2.
+Every attempt has been made to ensure a correct analysis of header information.  However
+if it has been manipulated, mangled or deliberately forged, this accuracy cannot be
+guaranteed and we apologize for the inconvience this may cause you and/or
+your abuse response team.  It is our intent to help you remove spam from the Internet
+NOT add to it.
+
+* INCORRECT HEADER ANALYSIS*
+     If this email has originated outside of your IP range and is an inaccurate analysis,
+     please forward entire email to analysis@nettlewright.org for further investigation
+     and a possible fix in new versions of Nettlewright.
+* INCORRECT EMAIL ADDRESS *
+     Your address was obtained by querying the Whois database or registrar.
+     If this is not the appropriate address to report these violations,
+     please consider updating the Whois database with a valid abuse contact.
+* ABUSE TOOLS *
+     We produce a range of tools to help Internet Abuse teams quickly identify and
+     deal with AUP violators.  If you would like tools customized to your procedures,
+     please contact us at sales@nettlewright.org or visit http://www.nettlewright.org/isp/
+
+
+<-diagnostic info->
+Nettlewright 2.0.1
+-04194304 - 1 - 5120
+%1
+%2 - %3)";
+
+// The prompts shown, each with its icon in front unless it has none.
+QStringList promptsOf(const RecordingPrompts& prompts)
 {
-    QList<PromptIcon> icons;
-    for (const Prompt& p : prompts.shown())
-        icons << p.icon;
-    return icons;
+    QStringList shown;
+    for (const Prompt& p : prompts.shown()) {
+        const char* const icons[] = {"", "[critical] ", "[question] ", "[exclamation] ", "[information] "};
+        shown << QString::fromLatin1(icons[int(p.icon)]) + p.text;
+    }
+    return shown;
 }
 
 // What the user typed; a valid message unless a row says otherwise.
@@ -66,63 +128,37 @@ private slots:
 
     void questionsDecide_data()
     {
-        QTest::addColumn<Fields>("fields");
-        QTest::addColumn<QList<PromptAnswer>>("answers");
-        QTest::addColumn<QStringList>("shown");
-        QTest::addColumn<QList<PromptIcon>>("icons");
-        QTest::addColumn<QByteArray>("subjectLine"); // empty: nothing sent
+        columns<Fields, QList<PromptAnswer>, QStringList, QByteArray>("fields", "answers", "prompts", "subjectLine");
         using A = PromptAnswer;
-        using I = PromptIcon;
-        const QByteArray spam("Subject:Spam"), none;
-        QTest::newRow("valid message goes without a question")
-            << Fields{} << QList<A>{} << QStringList{} << QList<I>{} << spam;
-        QTest::newRow("invalid To, No: nothing sent")
-            << Fields{.to = u"not an address"_s} << QList<A>{A::No} << QStringList{kInvalidTo, kReview}
-            << QList<I>{I::None, I::None} << none;
-        QTest::newRow("invalid To, Yes: sent")
-            << Fields{.to = u"x@y"_s} << QList<A>{A::Yes} << QStringList{kInvalidTo} << QList<I>{I::None} << spam;
-        QTest::newRow("empty server: only the review message")
-            << Fields{.server = {}} << QList<A>{} << QStringList{kReview} << QList<I>{I::None} << none;
-        QTest::newRow("blank sender") << Fields{.from = u"  "_s} << QList<A>{} << QStringList{kNoFrom, kReview}
-                                      << QList<I>{I::Exclamation, I::None} << none;
-        QTest::newRow("blank subject, No")
-            << Fields{.subject = u" "_s} << QList<A>{A::No} << QStringList{kNoSubject, kReview}
-            << QList<I>{I::Question, I::None} << none;
-        QTest::newRow("blank subject, Yes: one space")
-            << Fields{.subject = {}} << QList<A>{A::Yes} << QStringList{kNoSubject} << QList<I>{I::Question}
-            << QByteArray("Subject: ");
-        QTest::newRow("blank text, No") << Fields{.text = u"  "_s} << QList<A>{A::No} << QStringList{kNoText, kReview}
-                                        << QList<I>{I::Question, I::None} << none;
-        QTest::newRow("blank text, Yes") << Fields{.text = {}} << QList<A>{A::Yes} << QStringList{kNoText}
-                                         << QList<I>{I::Question} << spam;
+        const QByteArray spam("Subject:Spam"), none; // none: nothing sent
+        row("valid message goes without a question", Fields{}, QList<A>{}, QStringList{}, spam);
+        row("invalid To, No: nothing sent", Fields{.to = u"not an address"_s}, QList<A>{A::No},
+            QStringList{kInvalidTo, kReview}, none);
+        row("empty server: only the review message", Fields{.server = {}}, QList<A>{}, QStringList{kReview}, none);
+        row("blank sender", Fields{.from = u"  "_s}, QList<A>{},
+            QStringList{u"[exclamation] Enter the sender e-mail address"_s, kReview}, none);
+        row("blank subject, No", Fields{.subject = u" "_s}, QList<A>{A::No}, QStringList{kNoSubject, kReview}, none);
+        row("blank subject, Yes: one space", Fields{.subject = {}}, QList<A>{A::Yes}, QStringList{kNoSubject},
+            QByteArray("Subject: "));
+        row("blank text, No", Fields{.text = u"  "_s}, QList<A>{A::No}, QStringList{kNoText, kReview}, none);
     }
     void questionsDecide()
     {
-        QFETCH(Fields, fields);
-        QFETCH(QList<PromptAnswer>, answers);
-        QFETCH(QStringList, shown);
-        QFETCH(QList<PromptIcon>, icons);
-        QFETCH(QByteArray, subjectLine);
+        const auto [fields, answers, prompts, subjectLine] =
+            fetch<Fields, QList<PromptAnswer>, QStringList, QByteArray>("fields", "answers", "prompts", "subjectLine");
         Sandbox box;
         box.prompts().setNextAnswers(answers);
         MailComposer c(nullptr, u"tst"_s);
         fill(c, fields);
         const auto before = m_sink.messages().size();
         c.cmdSend_Click();
-        QCOMPARE(box.prompts().texts(), shown);
-        QCOMPARE(iconsOf(box.prompts()), icons);
+        QCOMPARE(promptsOf(box.prompts()), prompts);
         const auto messages = m_sink.messages();
         QCOMPARE(messages.size(), before + (subjectLine.isEmpty() ? 0 : 1));
-        if (subjectLine.isEmpty()) {
-            QCOMPARE(c.txtTo, fields.to);
-            QCOMPARE(c.txtMessage, fields.text);
-            return;
-        }
-        QVERIFY(messages.last().data.contains("\r\n" + subjectLine + "\r\nX-Mailer: Nettlewright <powered"));
-        QCOMPARE(messages.last().rcptTos, QStringList{fields.to});
-        for (const QString* f : {&c.txtTo, &c.txtFrom, &c.txtCC, &c.txtBCC, &c.txtSubject, &c.txtMessage})
-            QVERIFY(f->isEmpty());
-        QCOMPARE(c.lblStatus, u"Idle"_s);
+        if (subjectLine.isEmpty())
+            QCOMPARE(c.txtTo + c.txtMessage, fields.to + fields.text);
+        else
+            QVERIFY(messages.last().data.contains("\r\n" + subjectLine + "\r\nX-Mailer: Nettlewright <powered"));
     }
 
     void failedSendKeepsFieldsAndSays()
@@ -130,49 +166,36 @@ private slots:
         Sandbox box;
         MailComposer c(nullptr, u"tst"_s);
         fill(c, Fields{});
-        c.smtp().Port = QString::number(nw::test::ScriptedPeer::closedPort());
+        c.smtp().Port = QString::number(ScriptedPeer::closedPort());
         c.cmdSend_Click();
-        QCOMPARE(box.prompts().texts(), QStringList{u"Error occured while sending...\r\n"_s});
-        QCOMPARE(iconsOf(box.prompts()), QList<PromptIcon>{PromptIcon::Critical});
+        QCOMPARE(promptsOf(box.prompts()), QStringList{u"[critical] Error occured while sending...\r\n"_s});
         QCOMPARE(c.lblStatus, u"Failed : Couldn't connect to server"_s);
-        QCOMPARE(c.txtTo, u"abuse@example.com"_s);
-        QCOMPARE(c.txtFrom, u"me@example.org"_s);
+        QCOMPARE(c.txtTo + c.txtFrom, u"abuse@example.comme@example.org"_s);
 
         // The flag was cleared: the next, successful send empties the fields.
         box.prompts().clear();
         c.smtp().Port = QString::number(m_sink.port());
         c.txtFrom = u"other@example.org"_s;
         c.cmdSend_Click();
-        QVERIFY(box.prompts().texts().isEmpty());
-        QVERIFY(c.txtTo.isEmpty());
+        QVERIFY(box.prompts().texts().isEmpty() && c.txtTo.isEmpty());
         QVERIFY(m_sink.messages().last().data.contains("\r\nFrom:other@example.org\r\n"));
     }
 
-    void propertiesAreWriteOnly_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("server");
-        QTest::addColumn<int>("error");
-        QTest::newRow("Server set reads back") << u"Server"_s << u"mx"_s << 0;
-        QTest::newRow("Server empty: No Server") << u"Server"_s << QString() << 9999;
-        QTest::newRow("MailTo: 393") << u"MailTo"_s << u"mx"_s << 393;
-        QTest::newRow("XMailer: 393") << u"XMailer"_s << u"mx"_s << 393;
-    }
+    // Only the server reads back; the other properties are write-only.
     void propertiesAreWriteOnly()
     {
-        QFETCH(QString, name);
-        QFETCH(QString, server);
-        QFETCH(int, error);
         MailComposer c(nullptr, u"tst"_s);
-        c.setServer(server);
-        try {
-            QCOMPARE(c.readProperty(name), server);
-            QCOMPARE(error, 0);
-        } catch (const RuntimeError& e) {
-            QCOMPARE(e.number(), error);
-            if (error == 9999)
-                QCOMPARE(e.description(), u"No Server"_s);
-        }
+        const auto read = [&c](const QString& name) {
+            try {
+                return c.readProperty(name);
+            } catch (const RuntimeError& e) {
+                return QString::number(e.number()) + u' ' + e.description();
+            }
+        };
+        QCOMPARE(read(u"Server"_s), u"9999 No Server"_s);
+        c.setServer(u"mx"_s);
+        QCOMPARE(read(u"Server"_s), u"mx"_s);
+        QVERIFY(read(u"MailTo"_s).startsWith(u"393 "_s));
     }
 
     // The stored sender and copies fill the fields; the send takes what the fields show.
@@ -183,29 +206,56 @@ private slots:
         store.save(u"tst"_s, u"EmailSettings"_s, u"From"_s, u"me@example.org"_s);
         store.save(u"tst"_s, u"EmailSettings"_s, u"BCC"_s, u"b@example.org"_s);
         SendMail w(nullptr, u"tst"_s);
-        QCOMPARE(w.txtFrom->text(), u"me@example.org"_s);
-        QCOMPARE(w.txtCC->text(), QString());
-        QCOMPARE(w.txtBCC->text(), u"b@example.org"_s);
         w.composer().setServer(u"127.0.0.1"_s);
         w.composer().smtp().Port = QString::number(m_sink.port());
         w.composer().setMailTo(u"abuse@example.com"_s);
-        QCOMPARE(w.txtTo->text(), u"abuse@example.com"_s);
+        QCOMPARE((QStringList{w.txtTo->text(), w.txtFrom->text(), w.txtCC->text(), w.txtBCC->text()}),
+                 (QStringList{u"abuse@example.com"_s, u"me@example.org"_s, {}, u"b@example.org"_s}));
         w.txtCC->setText(u"c@example.org"_s);
         w.txtSubject->setText(u"Hello"_s);
         w.txtMessage->setPlainText(u"line one\nline two"_s);
         QTest::mouseClick(w.cmdSend, Qt::LeftButton);
         QVERIFY(box.prompts().texts().isEmpty());
         const auto m = m_sink.messages().last();
-        QCOMPARE(m.mailFrom, u"me@example.org"_s);
         QCOMPARE(m.rcptTos, (QStringList{u"abuse@example.com"_s, u"c@example.org"_s, u"b@example.org"_s}));
-        QVERIFY(m.data.contains("Cc:c@example.org\r\nSubject:Hello\r\n"));
+        QVERIFY(
+            m.data.contains("From:me@example.org\r\nTo:abuse@example.com\r\nCc:c@example.org\r\nSubject:Hello\r\n"));
         QVERIFY(m.data.contains("\r\n\r\nline one\r\nline two\r\n"));
-        for (QLineEdit* f : {w.txtTo, w.txtFrom, w.txtCC, w.txtBCC, w.txtSubject})
-            QVERIFY(f->text().isEmpty());
-        QVERIFY(w.txtMessage->toPlainText().isEmpty());
+        QCOMPARE(w.txtTo->text() + w.txtFrom->text() + w.txtCC->text() + w.txtBCC->text() + w.txtSubject->text() +
+                     w.txtMessage->toPlainText(),
+                 QString());
         QCOMPARE(w.lblStatus->text(), u"Idle"_s);
     }
 };
 NW_TEST_CLASS(TstMailComposer)
+
+class TstComplaint : public QObject {
+    Q_OBJECT
+
+private slots:
+    void textIsExact()
+    {
+        const HeaderAnalysis found{u"192.0.2.7"_s, u"mail.spam.example"_s, u"Tue, 3 Mar 2026 10:00:00 +0000"_s,
+                                   u"from mail.spam.example ([192.0.2.7]) by mx.example\r"_s, u"mail.spam.example"_s};
+        const QString header = u"Received: from mail.spam.example\r\nSubject: win\r\n"_s;
+        const auto crlf = [](const char* text) { return QString::fromLatin1(text).replace(u'\n', u"\r\n"_s); };
+        const QString expected = crlf(kHead).arg(found.ip, found.hostName, found.timeStamp, found.receivedLine) +
+                                 header + crlf(kTail).arg(u"10.0.0.5"_s, u"192.0.2.7"_s, u"whois.arin.net"_s);
+        QCOMPARE(CreateComplaint({found, header, u"192.0.2.7"_s, u"whois.arin.net"_s, u"Nettlewright"_s, 2, 0, 1,
+                                  4194304, 1, 5120, u"10.0.0.5"_s}),
+                 expected);
+    }
+
+    void processInputsCarryVersionAndLocalAddress()
+    {
+        TableResolver resolver;
+        resolver.add(u"10.1.2.3"_s, u"localhost"_s);
+        const QString text = CreateComplaint(complaintInputs({}, u"h"_s, u"a"_s, u"s"_s, resolver));
+        QVERIFY(text.contains(u"\r\nNettlewright 2.0.1\r\n-0"_s) && text.endsWith(u"\r\n10.1.2.3\r\na - s"_s));
+        TableResolver none;
+        QVERIFY(CreateComplaint(complaintInputs({}, {}, {}, {}, none)).endsWith(u"\r\n\r\n - "_s));
+    }
+};
+NW_TEST_CLASS(TstComplaint)
 
 #include "tst_sendmail.moc"

@@ -1,56 +1,96 @@
-#include "SmtpRig.h"
-#include "mail/Complaint.h"
+#include "app/Settings.h"
 #include "mail/SMTP.h"
+#include "mail/SmtpSettings.h"
+#include "platform/Keychain.h"
+#include "platform/SettingsStore.h"
+#include "support/Cli.h"
 #include "support/Files.h"
+#include "support/Rows.h"
 #include "support/Sandbox.h"
 #include "support/ScriptedPeer.h"
 #include "support/SmtpSink.h"
+#include "support/TestCertificate.h"
 #include "support/TestMain.h"
 
-#include <QMap>
-#include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QTest>
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
-
 using namespace nw;
 using namespace nw::test;
 
 namespace {
 
-const QString kFailedAtServer = u"Failed at server side. Check the SMTP.Log property for more details"_s;
+// The client's Status and Error events, in order, as "Status: ..." and "Error: ...".
+struct EventLog : QObject {
+    explicit EventLog(SMTP& smtp)
+    {
+        connect(&smtp, &SMTP::Status, this, [this](const QString& t) { events << u"Status: "_s + t; });
+        connect(&smtp, &SMTP::Error, this, [this](const QString& t) { events << u"Error: "_s + t; });
+    }
+    QStringList events;
+    QStringList errors() const { return events.filter(u"Error: "_s); }
+};
 
-// The data a server must receive: header lines, the X-Mailer line, an empty line, the body and the end
-// (the Date and Message-ID values masked).
-QByteArray messageData(const QByteArray& headers, const QByteArray& body, const QByteArray& mailer = {})
+// A message from me@example.org to abuse@example.net through the loopback server on this port.
+void address(SMTP& smtp, quint16 port)
 {
-    return headers + "X-Mailer: " + mailer + " <powered by WrenSMTP (1.0)>\r\n\r\n" + body + "\r\n\r\n\r\n";
+    smtp.Server = u"127.0.0.1"_s;
+    smtp.Port = QString::number(port);
+    smtp.MailFrom = u"me@example.org"_s;
+    smtp.MailTo = u"abuse@example.net"_s;
 }
 
-using Properties = QMap<QString, QString>;
+using Mode = SmtpSecurity::Mode;
 
-void setProperties(SMTP& smtp, const Properties& properties)
+const QString kUser = u"reporter"_s;
+const QString kPassword = u"s3cret-pa55"_s;
+
+QStringList serverOptions(const QString& security, const TestCertificate& cert, const QString& mechanisms = {})
 {
-    const QMap<QString, QString SMTP::*> members{{u"CCC"_s, &SMTP::CCC},         {u"BCC"_s, &SMTP::BCC},
-                                                 {u"XHeader"_s, &SMTP::XHeader}, {u"XMailer"_s, &SMTP::XMailer},
-                                                 {u"Subject"_s, &SMTP::Subject}, {u"NameTo"_s, &SMTP::NameTo},
-                                                 {u"Body"_s, &SMTP::Body}};
-    for (auto it = properties.begin(); it != properties.end(); ++it)
-        smtp.*members.value(it.key()) = it.value();
+    QStringList options{u"--security"_s, security};
+    if (security != u"none"_s)
+        options << u"--cert"_s << cert.certPath() << u"--key"_s << cert.keyPath();
+    if (!mechanisms.isEmpty())
+        options << u"--user"_s << kUser << u"--password"_s << kPassword << u"--mechanisms"_s << mechanisms;
+    return options;
 }
 
-// A complaint whose quoted header holds a line "." and, after it, text that reads like commands.
-QString complaintWithDotLine()
+// A message with a line "." in its body, through a server started with `options`.
+void send(SMTP& smtp, SmtpSink& sink, const QStringList& options, const SmtpSecurity& security)
 {
-    ComplaintInputs in;
-    in.analysis = {u"192.0.2.7"_s, u"relay.example"_s, u"now"_s, u"from relay\r"_s, QString()};
-    in.headerText = u"Received: from x\r\n.\r\nSubject: after the dot\r\nQUIT\r\n"_s;
-    in.title = u"Nettlewright"_s;
-    return CreateComplaint(in);
+    QVERIFY2(sink.start(options), qPrintable(sink.error()));
+    smtp.setSecurity(security);
+    address(smtp, sink.port());
+    smtp.Subject = u"Spam from 192.0.2.7"_s;
+    smtp.Body = u"line one\r\n.\r\nline three"_s;
+}
+
+using P = ScriptedPeer;
+using Script = QList<ScriptedPeer::Step>;
+
+const QStringList kFailedAtServer{u"Status: Error"_s,
+                                  u"Error: Failed at server side. Check the SMTP.Log property for more details"_s};
+
+// A server that greets with the first answer, answers each line it reads with the next one, then plays `end`.
+// Every answer goes out in pieces: one byte, then the rest after a gap.
+Script answers(const QList<QByteArray>& replies, const Script& end = {P::hold()})
+{
+    Script s;
+    for (const QByteArray& reply : replies)
+        s << P::readLine() << P::send(reply.left(1)) << P::pause(20) << P::send(reply.mid(1));
+    return s.mid(1) + end;
+}
+
+// A server that takes the message and then plays `ending`.
+Script happyScript(const QByteArray& greeting, const QByteArray& heloReply, const Script& ending)
+{
+    // Date, Message-ID, From, To, Subject, X-Mailer, blank, body, blank, the data's end
+    return answers({greeting, heloReply, "250 ok\r\n", "250 ok\r\n", "354 go\r\n"},
+                   (Script(11, P::readLine()) << P::send("250 queued\r\n")) + ending);
 }
 
 } // namespace
@@ -60,88 +100,29 @@ class TstSmtpServer : public QObject {
     Q_OBJECT
 
     SmtpSink m_sink;
-    QSet<QByteArray> m_messageIds;
 
 private slots:
     // Strict like many submission servers: bare envelope addresses and a message without Date are refused.
     void initTestCase() { QVERIFY2(m_sink.start({u"--strict"_s}), qPrintable(m_sink.error())); }
     void cleanupTestCase() { m_sink.stop(); }
 
-    void messageArrivesAsSent_data()
-    {
-        QTest::addColumn<Properties>("properties");
-        QTest::addColumn<QStringList>("rcpts");
-        QTest::addColumn<QByteArray>("data");
-        const QString to = u"abuse@example.net"_s;
-        const QString cc = u"copy@example.org"_s;
-        const QString bcc = u"blind@example.org"_s;
-        const QByteArray fromTo = kMaskedStamps + QByteArray("From:me@example.org\r\nTo:abuse@example.net\r\n");
-        const auto body = [](const char* text) { return Properties{{u"Body"_s, QString::fromLatin1(text)}}; };
-        QTest::newRow("lines of dots survive transparency")
-            << body("a\r\n.\r\n..\r\n. x\r\n.") << QStringList{to}
-            << messageData(fromTo + "Subject:\r\n", "a\r\n.\r\n..\r\n. x\r\n.");
-        QTest::newRow("bare LF and bare CR become line ends")
-            << body("a\nb\rc\r\n\n.") << QStringList{to}
-            << messageData(fromTo + "Subject:\r\n", "a\r\nb\r\nc\r\n\r\n.");
-        QTest::newRow("empty body") << Properties{} << QStringList{to} << messageData(fromTo + "Subject:\r\n", "");
-        QTest::newRow("NUL in a quoted header is written as ^@")
-            << Properties{{u"Body"_s, QString::fromLatin1(QByteArrayLiteral("Received: from a\0b\r\n\0"))}}
-            << QStringList{to} << messageData(fromTo + "Subject:\r\n", "Received: from a^@b\r\n^@");
-        QTest::newRow("high single bytes") << Properties{{u"Body"_s, u"caf\u00e9 \u00ff"_s}} << QStringList{to}
-                                           << messageData(fromTo + "Subject:\r\n", "caf\xe9 \xff");
-        QTest::newRow("cc and bcc: three recipients, only cc named")
-            << Properties{{u"CCC"_s, cc}, {u"BCC"_s, bcc}} << QStringList{to, cc, bcc}
-            << messageData(fromTo + "Cc:copy@example.org\r\nSubject:\r\n", "");
-        QTest::newRow("extra header line comes first")
-            << Properties{{u"XHeader"_s, u"X-Report: 1"_s}} << QStringList{to}
-            << messageData("X-Report: 1\r\n" + fromTo + "Subject:\r\n", "");
-        QTest::newRow("subject cannot add a header")
-            << Properties{{u"Subject"_s, u"Hi\r\nBcc: victim@example.com"_s}} << QStringList{to}
-            << messageData(fromTo + "Subject:Hi Bcc: victim@example.com\r\n", "");
-        QTest::newRow("a lone LF in a header text")
-            << Properties{{u"NameTo"_s, u"Team\n.\nQUIT"_s}} << QStringList{to}
-            << messageData(kMaskedStamps + QByteArray("From:me@example.org\r\nTo:Team . QUIT\r\nSubject:\r\n"), "");
-        // The received line's own CR is a line end of its own on the wire.
-        const QString complaint = complaintWithDotLine();
-        QTest::newRow("complaint quoting a line \".\" arrives whole")
-            << Properties{{u"Body"_s, complaint}} << QStringList{to}
-            << messageData(fromTo + "Subject:\r\n", QString(complaint).replace(u"\r\r\n"_s, u"\r\n\r\n"_s).toLatin1());
-    }
+    // Every header a complaint can carry and a body with all that must change on the wire arrive as sent;
+    // afterwards only server, port, mailer and log are kept, as the next message shows.
     void messageArrivesAsSent()
-    {
-        QFETCH(Properties, properties);
-        QFETCH(QStringList, rcpts);
-        QFETCH(QByteArray, data);
-        SMTP smtp;
-        address(smtp, m_sink.port());
-        setProperties(smtp, properties);
-        QVERIFY(smtp.SendMail());
-        const auto m = m_sink.messages().last();
-        QCOMPARE(m.helo, u"127.0.0.1"_s);
-        QCOMPARE(m.mailFrom, u"me@example.org"_s);
-        QCOMPARE(m.rcptTos, rcpts);
-        QCOMPARE(maskStamps(m.data), data);
-        // Each message its own Message-ID.
-        const qsizetype id = m.data.indexOf("Message-ID: ");
-        const QByteArray value = m.data.mid(id, m.data.indexOf("\r\n", id) - id);
-        QVERIFY2(!m_messageIds.contains(value), value.constData());
-        m_messageIds.insert(value);
-    }
-
-    // The attachment arrives whole; afterwards only server, port, mailer and log are kept.
-    void successKeepsOnlyServerPortMailerAndLog()
     {
         QTemporaryDir dir;
         SMTP smtp;
         address(smtp, m_sink.port());
         smtp.CCC = u"c@example.org"_s;
         smtp.BCC = u"b@example.org"_s;
-        smtp.Subject = u"s"_s;
-        smtp.Body = u"b"_s;
+        smtp.Subject = u"Hi\r\nBcc: victim@example.com"_s;
+        smtp.Body =
+            QString::fromLatin1(QByteArrayLiteral("a\nb\rc\r\n\n.\r\n..\r\n. x\r\nfrom a\0b caf\xe9 \xff\r\n."));
         smtp.XMailer = u"M"_s;
-        smtp.XHeader = u"X-A: 1"_s;
+        smtp.XHeader = u"X-Report: 1"_s;
         smtp.Attachment = dir.filePath(u"evidence.bin"_s);
-        const QByteArray bytes = ".\n.\r\n" + randomBytes(1000); // dots and line ends inside the file, too
+        // Dots and line ends inside the file, too; whole lines of 45 bytes: an empty line ends them.
+        const QByteArray bytes = ".\n.\r\n" + randomBytes(45 * 23 - 5);
         QVERIFY(writeBytes(smtp.Attachment, bytes));
         QSignalSpy completed(&smtp, &SMTP::MailCompleted);
         QSignalSpy connected(&smtp, &SMTP::Connected);
@@ -150,39 +131,77 @@ private slots:
         EventLog log(smtp);
         QVERIFY(smtp.SendMail());
         QCOMPARE(completed.count(), 1);
-        QCOMPARE(connected.count(), 1);
         QCOMPARE(connected.first().at(1).toInt(), int(m_sink.port()));
+        QCOMPARE(log.errors() << log.events.last(), QStringList{u"Status: Idle"_s});
         // Every line of the table, each once, without the CR LF that goes after it.
         QStringList sent;
         for (const auto& args : sentData)
             sent << args.first().toString();
-        QCOMPARE(sent.size(), 18);
-        QCOMPARE(sent.first(), u"HELO 127.0.0.1"_s);
-        QCOMPARE(sent.at(4), u"RCPT TO:<b@example.org>"_s);
-        QCOMPARE(sent.at(13), u"X-Mailer: M <powered by WrenSMTP (1.0)>\r\n"_s);
-        QCOMPARE(sent.at(16), u"\r\n."_s);
-        QCOMPARE(sent.last(), u"QUIT"_s);
-        QString received;
-        for (const auto& args : receivedData)
-            received += args.first().toString();
-        QVERIFY(received.startsWith(u"220 "_s) && received.endsWith(u"221 Bye\r\n"_s));
-        QCOMPARE(log.events.last(), u"Status: Idle"_s);
-        QVERIFY(log.errors().isEmpty());
-        const QByteArray data = m_sink.messages().last().data;
-        const auto begin = data.indexOf("begin 664 evidence.bin\r\n"), end = data.indexOf("`\r\nend\r\n");
-        QVERIFY(begin > 0 && end > begin);
+        QCOMPARE((QStringList{sent.first(), sent.at(4), sent.at(16), sent.value(17), sent.value(18)}),
+                 (QStringList{u"HELO 127.0.0.1"_s, u"RCPT TO:<b@example.org>"_s, u"\r\n."_s, u"QUIT"_s, {}}));
+        QVERIFY(receivedData.last().first().toString().endsWith(u"221 Bye\r\n"_s));
+
+        const auto first = m_sink.messages().last();
+        QCOMPARE(first.rcptTos, (QStringList{u"abuse@example.net"_s, u"c@example.org"_s, u"b@example.org"_s}));
+        const QByteArray data = maskStamps(first.data);
+        const QByteArray head = "X-Report: 1\r\n" + QByteArray(kMaskedStamps) +
+                                "From:me@example.org\r\nTo:abuse@example.net\r\nCc:c@example.org\r\n"
+                                "Subject:Hi Bcc: victim@example.com\r\nX-Mailer: M <powered by WrenSMTP (1.0)>\r\n\r\n"
+                                "a\r\nb\r\nc\r\n\r\n.\r\n..\r\n. x\r\nfrom a^@b caf\xe9 \xff\r\n.\r\n\r\n";
+        QCOMPARE(data.left(head.size()), head);
+        const qsizetype end = data.indexOf("\r\n \r\n`\r\nend\r\n\r\n\r\n\r\n");
+        QVERIFY(data.mid(head.size()).startsWith("begin 664 evidence.bin\r\n") && end + 19 == data.size());
         const QString decoded = dir.filePath(u"decoded.bin"_s);
-        SMTP::UUDecodeToFile(QString::fromLatin1(data.mid(begin, end + 8 - begin)), decoded);
+        QVERIFY(writeBytes(decoded, QByteArray(2000, 'x'))); // a longer file is cut
+        SMTP::UUDecodeToFile(QString::fromLatin1(data.mid(head.size(), end + 13 - head.size())), decoded);
         QCOMPARE(fileBytes(decoded), bytes);
-        for (const QString* p : {&smtp.Attachment, &smtp.BCC, &smtp.Body, &smtp.CCC, &smtp.MailFrom, &smtp.MailTo,
-                                 &smtp.NameFrom, &smtp.NameTo, &smtp.Subject, &smtp.XHeader})
-            QVERIFY(p->isEmpty());
-        QCOMPARE(smtp.Server, u"127.0.0.1"_s);
-        QCOMPARE(smtp.Port, QString::number(m_sink.port()));
-        QCOMPARE(smtp.XMailer, u"M"_s);
-        QVERIFY(smtp.Log.startsWith(u"220 "_s));
-        QVERIFY(smtp.Log.contains(u"\r\nHELO 127.0.0.1\r\n250"_s));
-        QVERIFY(smtp.Log.endsWith(u"QUIT\r\n221 Bye\r\n"_s));
+
+        smtp.MailFrom = u"other@example.org"_s;
+        smtp.MailTo = u"second@example.net"_s;
+        QVERIFY(smtp.SendMail());
+        const auto second = m_sink.messages().last();
+        QCOMPARE(second.rcptTos, QStringList{u"second@example.net"_s});
+        QCOMPARE(maskStamps(second.data),
+                 kMaskedStamps + QByteArray("From:other@example.org\r\nTo:second@example.net\r\n"
+                                            "Subject:\r\nX-Mailer: M <powered by WrenSMTP "
+                                            "(1.0)>\r\n\r\n\r\n\r\n\r\n"));
+        const auto id = [](const QByteArray& d) { return d.mid(d.indexOf("Message-ID: "), 60); };
+        QVERIFY(id(first.data) != id(second.data));
+    }
+
+    // The send command as users run it: exit status, each status once, then the dialogue.
+    void sendCommand_data()
+    {
+        columns<QString, bool, int, QStringList>("server", "withBody", "exitCode", "lines");
+        row("sent: events, then the dialogue", u"127.0.0.1:%1"_s.arg(m_sink.port()), true, 0,
+            QStringList{u"Status: Preparing"_s, u"Status: Connected"_s, u"Status: Idle"_s, u"--- Log ---"_s,
+                        u"RCPT TO:<abuse@example.com>\r"_s, u"..\r"_s, u"221 Bye\r"_s});
+        row("refused", u"127.0.0.1:%1"_s.arg(ScriptedPeer::closedPort()), true, 1,
+            QStringList{u"Error: Couldn't connect to server"_s, u"--- Log ---"_s});
+        row("no body file: a usage error", u"127.0.0.1"_s, false, 2, QStringList{});
+    }
+    void sendCommand()
+    {
+        const auto [server, withBody, exitCode, lines] =
+            fetch<QString, bool, int, QStringList>("server", "withBody", "exitCode", "lines");
+        QTemporaryDir dir;
+        const QString body = dir.filePath(u"body.txt"_s);
+        QVERIFY(writeBytes(body, "first\r\n.\r\ncaf\xe9\r\n"));
+        QStringList args{u"send"_s, u"--server"_s,          server,         u"--from"_s, u"me@example.org"_s,
+                         u"--to"_s, u"abuse@example.com"_s, u"--subject"_s, u"Check"_s};
+        if (withBody)
+            args << u"--body-file"_s << body;
+        const auto before = m_sink.messages().size();
+        const CliRun run = runCli(args);
+        QCOMPARE(run.exitCode, exitCode);
+        const QStringList out = QString::fromLatin1(run.out).split(u'\n');
+        for (const QString& line : lines)
+            QVERIFY2(out.contains(line), qPrintable(line + u" missing in:\n"_s + out.join(u'\n')));
+        const QStringList statuses = out.filter(QRegularExpression(u"^Status: "_s));
+        QCOMPARE(QSet<QString>(statuses.begin(), statuses.end()).size(), statuses.size());
+        QCOMPARE(m_sink.messages().size(), before + (exitCode == 0 ? 1 : 0));
+        if (exitCode == 0)
+            QVERIFY(m_sink.messages().last().data.endsWith("\r\n\r\nfirst\r\n.\r\ncaf\xe9\r\n\r\n\r\n\r\n"));
     }
 };
 NW_TEST_CLASS(TstSmtpServer)
@@ -191,56 +210,36 @@ NW_TEST_CLASS(TstSmtpServer)
 class TstSmtpDialogue : public QObject {
     Q_OBJECT
 
-    static QList<ScriptedPeer::Step> happyScript(const QByteArray& greeting, const QByteArray& heloReply)
-    {
-        using P = ScriptedPeer;
-        QList<P::Step> s{P::send(greeting), P::readLine(), P::send(heloReply)};
-        for (const char* reply : {"250 ok\r\n", "250 ok\r\n", "354 go\r\n"})
-            s << P::readLine() << P::send(reply);
-        for (int i = 0; i < 9; ++i) // Date, Message-ID, From, To, Subject, X-Mailer, blank, body, blank
-            s << P::readLine();
-        s << P::readLine() << P::readLine() << P::send("250 queued\r\n");
-        s << P::readLine() << P::send("221 bye\r\n") << P::close();
-        return s;
-    }
-
 private slots:
     // Sends that stop before any dialogue: the address kept for another try, and the events in order.
     void stopsBeforeTheDialogue_data()
     {
-        QTest::addColumn<QStringList>("setup"); // server, port, sender, recipient, attachment
-        QTest::addColumn<QStringList>("events");
-        QTest::addColumn<QString>("portAfter");
+        // setup: server, port, sender, recipient, attachment
+        columns<QStringList, QStringList, QString>("setup", "events", "portAfter");
         const QString from = u"me@example.org"_s, to = u"abuse@example.net"_s, h = u"127.0.0.1"_s;
-        const QStringList start{u"Status: Preparing"_s, u"Status: Error"_s};
+        const QStringList start{u"Status: Preparing"_s, u"Status: Error"_s},
+            connecting{u"Status: Preparing"_s, u"Status: Connecting"_s};
         const QStringList tail{u"Error: Couldn't connect to server"_s,
                                u"Status: Failed : Couldn't connect to server"_s};
         const QString closed = QString::number(ScriptedPeer::closedPort());
-        QTest::newRow("no server") << QStringList{{}, {}, from, to}
-                                   << start + QStringList{u"Error: No SMTP server specified"_s} << QString();
-        QTest::newRow("no sender, port set to 25")
-            << QStringList{h, {}, {}, to} << start + QStringList{u"Error: Sender address not specified"_s} << u"25"_s;
-        QTest::newRow("no recipient") << QStringList{h, {}, from, {}}
-                                      << start + QStringList{u"Error: Receipient address not specified"_s} << u"25"_s;
-        QTest::newRow("refused") << QStringList{h, closed, from, to}
-                                 << QStringList{u"Status: Preparing"_s, u"Status: Connecting"_s, u"Status: Error"_s,
-                                                u"Error: Connection refused"_s} +
-                                        tail
-                                 << closed;
-        QTest::newRow("port not a number")
-            << QStringList{h, u"smtp"_s, from, to}
-            << QStringList{u"Status: Preparing"_s, u"Status: Connecting"_s, u"Error: Connect failed"_s} + tail
-            << u"smtp"_s;
+        row("no server", QStringList{{}, {}, from, to}, start + QStringList{u"Error: No SMTP server specified"_s},
+            QString());
+        row("no sender, port set to 25", QStringList{h, {}, {}, to},
+            start + QStringList{u"Error: Sender address not specified"_s}, u"25"_s);
+        row("no recipient", QStringList{h, {}, from, {}},
+            start + QStringList{u"Error: Receipient address not specified"_s}, u"25"_s);
+        row("refused", QStringList{h, closed, from, to},
+            connecting + QStringList{u"Status: Error"_s, u"Error: Connection refused"_s} + tail, closed);
+        row("port not a number", QStringList{h, u"smtp"_s, from, to},
+            connecting + QStringList{u"Error: Connect failed"_s} + tail, u"smtp"_s);
         // A closed port: had it tried to connect, the refusal would show among the events.
-        QTest::newRow("unreadable attachment connects nowhere")
-            << QStringList{h, closed, from, to, u"/nonexistent/evidence.txt"_s}
-            << QStringList{u"Status: Preparing"_s, u"Status: Encoding attachment"_s, u"Error: Send Failed"_s} << closed;
+        row("unreadable attachment connects nowhere", QStringList{h, closed, from, to, u"/nonexistent/evidence.txt"_s},
+            QStringList{u"Status: Preparing"_s, u"Status: Encoding attachment"_s, u"Error: Send Failed"_s}, closed);
     }
     void stopsBeforeTheDialogue()
     {
-        QFETCH(QStringList, setup);
-        QFETCH(QStringList, events);
-        QFETCH(QString, portAfter);
+        const auto [setup, events, portAfter] =
+            fetch<QStringList, QStringList, QString>("setup", "events", "portAfter");
         SMTP smtp;
         smtp.Server = setup.at(0);
         smtp.Port = setup.at(1);
@@ -250,152 +249,78 @@ private slots:
         EventLog log(smtp);
         QVERIFY(!smtp.SendMail());
         QCOMPARE(log.events, events);
-        QCOMPARE(smtp.Port, portAfter);
-        QVERIFY(smtp.Log.isEmpty());
-        QCOMPARE(smtp.MailTo, setup.at(3));
-        if (events.contains(u"Status: Connecting"_s))
-            QCOMPARE(smtp.NameTo, setup.at(3));
+        QCOMPARE(smtp.Port + u'|' + smtp.MailTo, portAfter + u'|' + setup.at(3));
     }
 
-    void rejectedDialogue_data()
+    // The server refuses, falls silent or goes away before it took the message: the send fails, keeps the
+    // message, and goes no further than the refused step.
+    void failedDialogue_data()
     {
-        using P = ScriptedPeer;
-        QTest::addColumn<QList<ScriptedPeer::Step>>("script");
-        QTest::addColumn<QStringList>("linesSent");
-        QTest::addColumn<QString>("logEnd");
-        QTest::newRow("550 to RCPT: no DATA")
-            << QList<P::Step>{P::send("220 hi\r\n"), P::readLine(), P::send("250 hello\r\n"),        P::readLine(),
-                              P::send("250 ok\r\n"), P::readLine(), P::send("550 no such user\r\n"), P::hold()}
-            << QStringList{u"HELO 127.0.0.1\r\n"_s, u"MAIL FROM:<me@example.org>\r\n"_s,
-                           u"RCPT TO:<abuse@example.net>\r\n"_s}
-            << u"RCPT TO:<abuse@example.net>\r\n550 no such user\r\n"_s;
-        QTest::newRow("bad greeting") << QList<P::Step>{P::send("554 go away\r\n"), P::hold()} << QStringList{}
-                                      << u"554 go away\r\n"_s;
-        QTest::newRow("multi-line reply judged by its final line")
-            << QList<P::Step>{P::send("220 hi\r\n"),     P::readLine(), P::send("250-hello\r\n"), P::pause(30),
-                              P::send("550 but no\r\n"), P::hold()}
-            << QStringList{u"HELO 127.0.0.1\r\n"_s} << u"250-hello\r\n550 but no\r\n"_s;
+        columns<Script, int, QString>("script", "timeoutMs", "logEnd");
+        const QByteArray hi("220 hi\r\n");
+        row("550 to RCPT: no DATA", answers({hi, "250 hello\r\n", "250 ok\r\n", "550 no such user\r\n"}), 600000,
+            u"RCPT TO:<abuse@example.net>\r\n550 no such user\r\n"_s);
+        row("bad greeting", answers({"554 go away\r\n"}), 600000, u"554 go away\r\n"_s);
+        row("multi-line reply judged by its final line",
+            answers({hi, "250-hello\r\n"}, {P::pause(30), P::send("550 but no\r\n"), P::hold()}), 600000,
+            u"250-hello\r\n550 but no\r\n"_s);
+        row("silence after connect", answers({}), 300, QString());
+        row("silence after the data's end",
+            answers({hi, "250 a\r\n", "250 b\r\n", "250 c\r\n", "354 d\r\n"}, {P::readUntil("\r\n.\r\n"), P::hold()}),
+            300, QString());
+        row("reset mid-dialogue", answers({hi}, {P::readLine(), P::reset()}), 600000, QString());
+        row("closed mid-dialogue", answers({hi, "250 a\r\n"}, {P::close()}), 600000, QString());
     }
-    void rejectedDialogue()
+    void failedDialogue()
     {
-        QFETCH(QList<ScriptedPeer::Step>, script);
-        QFETCH(QStringList, linesSent);
-        QFETCH(QString, logEnd);
+        const auto [script, timeoutMs, logEnd] = fetch<Script, int, QString>("script", "timeoutMs", "logEnd");
         ScriptedPeer peer(script);
         SMTP smtp;
         address(smtp, peer.port());
         smtp.Body = u"b"_s;
+        smtp.replyTimeoutMs = smtp.dataEndTimeoutMs = timeoutMs;
+        // The program stays responsive while the send waits.
+        int ticks = 0;
+        QTimer tick;
+        connect(&tick, &QTimer::timeout, this, [&ticks] { ++ticks; });
+        tick.start(10);
         EventLog log(smtp);
         QVERIFY(!smtp.SendMail());
-        QCOMPARE(log.events.mid(log.events.size() - 2),
-                 (QStringList{u"Status: Error"_s, u"Error: "_s + kFailedAtServer}));
-        QStringList lines;
-        for (const QByteArray& l : peer.lines())
-            lines << QString::fromLatin1(l);
-        QCOMPARE(lines, linesSent);
-        QVERIFY(!peer.received().contains("DATA"));
+        QCOMPARE(log.events.mid(log.events.size() - 2), kFailedAtServer);
+        QVERIFY(timeoutMs > 1000 || ticks > 0);
+        // Nothing went out after the step the server refused.
+        QCOMPARE(peer.received(), peer.lines().join());
         QVERIFY2(smtp.Log.endsWith(logEnd), qPrintable(smtp.Log));
         QCOMPARE(smtp.Body, u"b"_s);
     }
 
-    void splitAndMultiLineRepliesAreReadWhole_data()
+    // Replies in pieces and in every form are read whole; and once the server took the data with 250 the
+    // message is sent, whatever becomes of the QUIT: counting it as failed would send the complaint again.
+    void acceptedMessageIsSent_data()
     {
-        QTest::addColumn<QByteArray>("greeting");
-        QTest::addColumn<QByteArray>("heloReply");
-        QTest::newRow("plain") << QByteArray("220 hi\r\n") << QByteArray("250 hello\r\n");
-        QTest::newRow("multi-line greeting and HELO reply")
-            << QByteArray("220-first\r\n220-second\r\n220 last\r\n") << QByteArray("250-a\r\n250-b\r\n250 c\r\n");
-        QTest::newRow("bare LF ends") << QByteArray("220 hi\n") << QByteArray("250 hello\n");
+        columns<QByteArray, QByteArray, Script>("greeting", "heloReply", "ending");
+        const QByteArray hi("220 hi\r\n"), hello("250 hello\r\n");
+        const Script quit{P::readLine(), P::send("221 bye\r\n"), P::close()};
+        row("multi-line greeting and HELO reply", QByteArray("220-first\r\n220-second\r\n220 last\r\n"),
+            QByteArray("250-a\r\n250-b\r\n250 c\r\n"), quit);
+        row("bare LF ends", QByteArray("220 hi\n"), QByteArray("250 hello\n"), quit);
+        row("closed with the 250", hi, hello, Script{P::close()});
+        row("closed without answering QUIT", hi, hello, Script{P::readLine(), P::close()});
+        row("QUIT never answered", hi, hello, Script{P::readLine(), P::hold()});
     }
-    void splitAndMultiLineRepliesAreReadWhole()
+    void acceptedMessageIsSent()
     {
-        QFETCH(QByteArray, greeting);
-        QFETCH(QByteArray, heloReply);
-        // Every reply goes out in pieces: one byte, then the rest after a gap.
-        QList<ScriptedPeer::Step> script;
-        for (const ScriptedPeer::Step& s : happyScript(greeting, heloReply)) {
-            if (s.kind == ScriptedPeer::Step::Send && s.bytes.size() > 1)
-                script << ScriptedPeer::send(s.bytes.left(1)) << ScriptedPeer::pause(20)
-                       << ScriptedPeer::send(s.bytes.mid(1));
-            else
-                script << s;
-        }
-        ScriptedPeer peer(script);
-        SMTP smtp;
-        address(smtp, peer.port());
-        smtp.Subject = u"s"_s;
-        smtp.Body = u"b"_s;
-        EventLog log(smtp);
-        QVERIFY2(smtp.SendMail(), qPrintable(log.events.join(QLatin1Char('\n'))));
-        QVERIFY(peer.received().endsWith("\r\n\r\n.\r\nQUIT\r\n"));
-        QVERIFY(log.errors().isEmpty()); // the server closing with its 221 is no error
-        QVERIFY(smtp.Log.contains(QString::fromLatin1(greeting.mid(1))));
-    }
-
-    void brokenConnectionEndsTheSend_data()
-    {
-        using P = ScriptedPeer;
-        QTest::addColumn<QList<ScriptedPeer::Step>>("script");
-        QTest::addColumn<int>("timeoutMs");
-        QTest::newRow("silence after connect") << QList<P::Step>{P::hold()} << 300;
-        QTest::newRow("silence after DATA's text")
-            << QList<P::Step>{P::send("220 hi\r\n"), P::readLine(), P::send("250 a\r\n"), P::readLine(),
-                              P::send("250 b\r\n"),  P::readLine(), P::send("250 c\r\n"), P::readLine(),
-                              P::send("354 d\r\n"),  P::hold()}
-            << 300;
-        QTest::newRow("reset mid-dialogue")
-            << QList<P::Step>{P::send("220 hi\r\n"), P::readLine(), P::reset()} << 600000;
-        QTest::newRow("closed mid-dialogue")
-            << QList<P::Step>{P::send("220 hi\r\n"), P::readLine(), P::send("250 a\r\n"), P::close()} << 600000;
-    }
-    void brokenConnectionEndsTheSend()
-    {
-        QFETCH(QList<ScriptedPeer::Step>, script);
-        QFETCH(int, timeoutMs);
-        ScriptedPeer peer(script);
-        SMTP smtp;
-        address(smtp, peer.port());
-        smtp.replyTimeoutMs = timeoutMs;
-        smtp.dataEndTimeoutMs = timeoutMs;
-        // The program stays responsive while the send waits.
-        int ticks = 0;
-        QTimer tick;
-        connect(&tick, &QTimer::timeout, this, [&] { ++ticks; });
-        tick.start(10);
-        EventLog log(smtp);
-        QVERIFY(!smtp.SendMail());
-        QCOMPARE(log.events.last(), u"Error: "_s + kFailedAtServer);
-        QVERIFY(!log.events.contains(u"Status: Idle"_s));
-        if (timeoutMs < 1000)
-            QVERIFY(ticks > 0);
-    }
-
-    // Once the server took the data with 250 the message is sent, whatever becomes of the QUIT: counting it
-    // as failed would send the same complaint again.
-    void acceptedDataIsSentWhateverQuitGets_data()
-    {
-        using P = ScriptedPeer;
-        QTest::addColumn<QList<ScriptedPeer::Step>>("afterAcceptance");
-        QTest::newRow("closed with the 250") << QList<P::Step>{P::close()};
-        QTest::newRow("closed without answering QUIT") << QList<P::Step>{P::readLine(), P::close()};
-        QTest::newRow("QUIT never answered") << QList<P::Step>{P::readLine(), P::hold()};
-        QTest::newRow("QUIT refused") << QList<P::Step>{P::readLine(), P::send("500 what\r\n"), P::hold()};
-    }
-    void acceptedDataIsSentWhateverQuitGets()
-    {
-        QFETCH(QList<ScriptedPeer::Step>, afterAcceptance);
-        QList<ScriptedPeer::Step> script = happyScript("220 hi\r\n", "250 hello\r\n");
-        script = script.mid(0, script.size() - 3) + afterAcceptance; // up to the 250 for the data's end
-        ScriptedPeer peer(script);
+        const auto [greeting, heloReply, ending] =
+            fetch<QByteArray, QByteArray, Script>("greeting", "heloReply", "ending");
+        ScriptedPeer peer(happyScript(greeting, heloReply, ending));
         SMTP smtp;
         address(smtp, peer.port());
         smtp.quitTimeoutMs = 200;
         QSignalSpy completed(&smtp, &SMTP::MailCompleted);
         EventLog log(smtp);
-        QVERIFY2(smtp.SendMail(), qPrintable(log.events.join(QLatin1Char('\n'))));
+        QVERIFY2(smtp.SendMail(), qPrintable(log.events.join(u'\n')));
         QCOMPARE(completed.count(), 1);
-        QCOMPARE(log.errors(), QStringList{});
-        QCOMPARE(log.events.last(), u"Status: Idle"_s);
+        QCOMPARE(log.errors() << log.events.last(), QStringList{u"Status: Idle"_s});
         QVERIFY(smtp.MailTo.isEmpty());
     }
 
@@ -404,7 +329,7 @@ private slots:
     void endlessServerFillsNothingAfterTheFailure()
     {
         constexpr qint64 total = 4 * 1024 * 1024;
-        ScriptedPeer peer({ScriptedPeer::flood("220-an endless greeting\r\n", total), ScriptedPeer::close()});
+        ScriptedPeer peer({P::flood("220-an endless greeting\r\n", total), P::close()});
         QSignalSpy finished(&peer, &ScriptedPeer::scriptFinished);
         SMTP smtp;
         address(smtp, peer.port());
@@ -415,78 +340,192 @@ private slots:
 
     void sendingDuringASendIsRefused()
     {
-        ScriptedPeer peer(happyScript("220 hi\r\n", "250 hello\r\n"));
+        ScriptedPeer peer(happyScript("220 hi\r\n", "250 hello\r\n", {P::readLine(), P::send("221 bye\r\n")}));
         SMTP smtp;
         address(smtp, peer.port());
-        bool inner = true;
-        QStringList innerErrors;
+        QStringList inner;
         connect(&smtp, &SMTP::Connected, this, [&] {
             EventLog log(smtp);
-            inner = smtp.SendMail();
-            innerErrors = log.errors();
+            inner << QString::number(smtp.SendMail()) << log.errors();
         });
         QVERIFY(smtp.SendMail());
-        QVERIFY(!inner);
-        QCOMPARE(innerErrors, QStringList{u"Error: Send Failed"_s});
+        QCOMPARE(inner, (QStringList{u"0"_s, u"Error: Send Failed"_s}));
         QCOMPARE(peer.connections(), 1);
     }
 };
 NW_TEST_CLASS(TstSmtpDialogue)
 
-class TstUuencode : public QObject {
+// Sends through aiosmtpd speaking STARTTLS or TLS from the first byte and requiring a login.
+class TstSmtpSecurity : public QObject {
     Q_OBJECT
 
+    TestCertificate m_cert;
+
 private slots:
-    void roundTripAndLineLengths_data()
+    void initTestCase()
     {
-        QTest::addColumn<int>("size");
-        QTest::addColumn<QString>("lengthChars");
-        QTest::newRow("0: one lone-space line") << 0 << u" "_s;
-        QTest::newRow("1") << 1 << u"!"_s;
-        QTest::newRow("44: one short line") << 44 << u"L"_s;
-        QTest::newRow("45: full line, then an empty one") << 45 << u"M "_s;
-        QTest::newRow("46") << 46 << u"M!"_s;
-        QTest::newRow("90: two full lines and a lone space") << 90 << u"MM "_s;
-        QTest::newRow("100: M, M and *") << 100 << u"MM*"_s;
-        const int random = 1 + int(QRandomGenerator::global()->bounded(5000));
-        QString chars(random / 45, QLatin1Char('M'));
-        chars += QChar(32 + random % 45);
-        QTest::newRow("random length") << random << chars;
+        const QString problem = m_cert.make();
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
     }
-    void roundTripAndLineLengths()
+
+    void secureSendDeliversTheDesignedBytes_data()
     {
-        QFETCH(int, size);
-        QFETCH(QString, lengthChars);
-        QTemporaryDir dir;
-        const QByteArray bytes = randomBytes(size);
-        const QString path = dir.filePath(u"in.bin"_s);
-        QVERIFY(writeBytes(path, bytes));
+        // mechanisms: offered by the server; empty: no login
+        columns<QString, QString, QString>("security", "mechanisms", "expectedAuth");
+        row("starttls, PLAIN preferred", u"starttls"_s, u"PLAIN,LOGIN"_s, u"PLAIN"_s);
+        row("starttls, only LOGIN offered", u"starttls"_s, u"LOGIN"_s, u"LOGIN"_s);
+        row("tls from the start, PLAIN", u"tls"_s, u"PLAIN"_s, u"PLAIN"_s);
+        row("starttls without a login", u"starttls"_s, QString(), QString());
+    }
+    void secureSendDeliversTheDesignedBytes()
+    {
+        const auto [security, mechanisms, expectedAuth] =
+            fetch<QString, QString, QString>("security", "mechanisms", "expectedAuth");
+        SmtpSink sink;
         SMTP smtp;
-        QSignalSpy status(&smtp, &SMTP::Status);
-        const QString text = smtp.UUEncodeFile(path);
-        QCOMPARE(status.count(), 1);
-        QCOMPARE(status.first().first().toString(), u"Encoding attachment"_s);
+        const QString user = mechanisms.isEmpty() ? QString() : kUser;
+        send(smtp, sink, serverOptions(security, m_cert, mechanisms),
+             {{}, securityModeFromText(security), user, kPassword, m_cert.certificates()});
+        EventLog log(smtp);
+        QVERIFY2(smtp.SendMail(), qPrintable(smtp.Log));
+        QVERIFY2(log.errors().isEmpty(), qPrintable(log.errors().join(u'\n')));
+        QCOMPARE(sink.messages().size(), 1);
+        // The same bytes as without security.
+        QCOMPARE(maskStamps(sink.messages().first().data),
+                 kMaskedStamps + QByteArray("From:me@example.org\r\nTo:abuse@example.net\r\nSubject:Spam from "
+                                            "192.0.2.7\r\nX-Mailer:  <powered by WrenSMTP (1.0)>\r\n\r\nline "
+                                            "one\r\n.\r\nline three\r\n\r\n\r\n"));
+        QCOMPARE(sink.authAttempts(),
+                 expectedAuth.isEmpty() ? QStringList() : QStringList{expectedAuth + u' ' + kUser + u" ok"_s});
+        // Neither the password nor an encoding of it reaches the log.
+        const QString plainBlob =
+            QString::fromLatin1(QByteArray('\0' + kUser.toUtf8() + '\0' + kPassword.toUtf8()).toBase64());
+        for (const QString& secret : {kPassword, QString::fromLatin1(kPassword.toUtf8().toBase64()), plainBlob})
+            QVERIFY2(!smtp.Log.contains(secret), qPrintable(smtp.Log));
+        QVERIFY(smtp.Log.contains(u"EHLO 127.0.0.1\r\n"_s) && !smtp.Log.contains(u"HELO "_s));
+    }
 
-        QStringList lines = text.split(QLatin1Char('\n'));
-        QCOMPARE(lines.takeFirst(), u"begin 664 in.bin"_s);
-        QCOMPARE(lines.mid(lines.size() - 3), (QStringList{u"`"_s, u"end"_s, QString()}));
-        lines = lines.mid(0, lines.size() - 3);
-        QString firstChars;
-        for (const QString& l : lines) {
-            firstChars += l.at(0);
-            const int groups = (l.at(0).unicode() - 32 + 2) / 3;
-            QCOMPARE(l.size(), 1 + 4 * groups);
-        }
-        QCOMPARE(firstChars, lengthChars);
-
-        for (const QString& lineEnd : {u"\n"_s, u"\r\n"_s}) {
-            const QString out = dir.filePath(u"out.bin"_s);
-            QVERIFY(writeBytes(out, QByteArray(size + 100, 'x'))); // a longer file is cut
-            SMTP::UUDecodeToFile(QString(text).replace(u"\n"_s, lineEnd), out);
-            QCOMPARE(fileBytes(out), bytes);
+    // Each way a secure send must stop, and that no credentials left the program before it did.
+    void secureSendStops_data()
+    {
+        // error: the start of the clear error text; attempts: logins the server saw; logEnd: how the log ends
+        columns<QStringList, int, QString, bool, QString, QStringList, QString>("server", "mode", "password", "trusted",
+                                                                                "error", "attempts", "logEnd");
+        const QString untrusted = u"The server's certificate could not be verified: "_s;
+        const QStringList starttls = serverOptions(u"starttls"_s, m_cert, u"PLAIN,LOGIN"_s);
+        row("wrong password: server's reply logged", starttls, int(Mode::StartTls), u"wrong"_s, true,
+            u"The server did not accept the user name and password"_s, QStringList{u"PLAIN reporter bad"_s},
+            u"535 5.7.8 Authentication credentials invalid\r\n"_s);
+        row("untrusted certificate, starttls: no login sent", starttls, int(Mode::StartTls), kPassword, false,
+            untrusted, QStringList{}, u"220 Ready to start TLS\r\n"_s);
+        row("untrusted certificate, tls from the start", serverOptions(u"tls"_s, m_cert, u"PLAIN,LOGIN"_s),
+            int(Mode::Tls), kPassword, false, untrusted, QStringList{}, QString());
+        row("security none with a user: password never sent in clear",
+            serverOptions(u"none"_s, m_cert, u"PLAIN,LOGIN"_s), int(Mode::None), kPassword, true,
+            u"The password is never sent over an unencrypted connection"_s, QStringList{}, QString());
+        row("starttls asked of a server without it", serverOptions(u"none"_s, m_cert), int(Mode::StartTls), kPassword,
+            true, u"Failed at server side"_s, QStringList{}, QString());
+    }
+    void secureSendStops()
+    {
+        const auto [server, mode, password, trusted, error, attempts, logEnd] =
+            fetch<QStringList, int, QString, bool, QString, QStringList, QString>(
+                "server", "mode", "password", "trusted", "error", "attempts", "logEnd");
+        SmtpSink sink;
+        SMTP smtp;
+        send(smtp, sink, server,
+             {{}, Mode(mode), kUser, password, trusted ? m_cert.certificates() : QList<QSslCertificate>()});
+        EventLog log(smtp);
+        QVERIFY(!smtp.SendMail());
+        const QStringList shown = log.errors().filter(u"Error: "_s + error);
+        QVERIFY2(!shown.isEmpty(), qPrintable(log.errors().join(u'\n')));
+        QVERIFY(sink.messages().isEmpty());
+        QCOMPARE(sink.authAttempts(), attempts);
+        QVERIFY2(smtp.Log.endsWith(logEnd), qPrintable(smtp.Log));
+        QVERIFY2(Mode(mode) != Mode::None || smtp.Log.isEmpty(), qPrintable(smtp.Log)); // not even connected
+        QCOMPARE(smtp.MailFrom, u"me@example.org"_s);                                   // kept for a retry
+        if (!trusted) {
+            QVERIFY(!smtp.Log.contains(u"AUTH"_s));
+            // The user can judge the certificate from the error text alone.
+            const QString fingerprint = QString::fromLatin1(
+                m_cert.certificates().first().digest(QCryptographicHash::Sha256).toHex(':').toUpper());
+            QVERIFY2(shown.first().contains(u"subject 127.0.0.1"_s) && shown.first().contains(fingerprint),
+                     qPrintable(shown.first()));
         }
     }
 };
-NW_TEST_CLASS(TstUuencode)
+NW_TEST_CLASS(TstSmtpSecurity)
+
+// The stored settings and keychain as the senders read them.
+class TstSmtpSettings : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Every send parses the server setting afresh: the port follows each change at once, and nothing of an
+    // earlier send (its port, header names a failed send filled in) stays.
+    void prepareSendFollowsTheSettings_data()
+    {
+        columns<QString, QString, QString>("server", "portSetting", "expected"); // expected: "host|port"
+        row("host alone: 25", u"mail.example.org"_s, QString(), u"mail.example.org|25"_s);
+        row("HOST:PORT", u"mail.example.org:2525"_s, QString(), u"mail.example.org|2525"_s);
+        row("the Port setting wins", u"mail.example.org:2525"_s, u"587"_s, u"mail.example.org|587"_s);
+        row("spaces around", u" mail.example.org:2525 "_s, QString(), u"mail.example.org|2525"_s);
+        row("IPv6 literal and port", u"[2001:db8::1]:2525"_s, QString(), u"2001:db8::1|2525"_s);
+        row("IPv6 literal alone", u"[2001:db8::1]"_s, QString(), u"2001:db8::1|25"_s);
+        row("bare IPv6 address is all host", u"2001:db8::1"_s, QString(), u"2001:db8::1|25"_s);
+    }
+    void prepareSendFollowsTheSettings()
+    {
+        const auto [server, portSetting, expected] =
+            fetch<QString, QString, QString>("server", "portSetting", "expected");
+        SMTP smtp;
+        prepareSend(smtp, u"old.example.org:2626"_s, {u"1111"_s});
+        smtp.NameFrom = smtp.NameTo = smtp.BCC = u"old@example.org"_s; // a failed send's leftovers
+        prepareSend(smtp, server, {portSetting});
+        QCOMPARE(smtp.Server + u'|' + smtp.Port + smtp.NameFrom + smtp.NameTo + smtp.BCC, expected);
+    }
+
+    void readSmtpSecurity_data()
+    {
+        // stored: port, security, user; "-" leaves a value unset. expected: port|mode|user|password
+        columns<QStringList, QString>("stored", "expected");
+        row("nothing stored: the plain dialogue", QStringList{u"-"_s, u"-"_s, u"-"_s}, u"|none||"_s);
+        row("submission port with starttls and login", QStringList{u"587"_s, u"starttls"_s, kUser},
+            u"587|starttls|reporter|s3cret-pa55"_s);
+        row("read without regard to case or spaces", QStringList{u" 465 "_s, u" TLS "_s, u" reporter "_s},
+            u"465|tls|reporter|s3cret-pa55"_s);
+        row("unknown security reads as none", QStringList{u"-"_s, u"ssl3"_s, u"-"_s}, u"|none||"_s);
+        row("a user with no password stored", QStringList{u"-"_s, u"tls"_s, u"someone-else"_s},
+            u"|tls|someone-else|"_s);
+    }
+    void readSmtpSecurity()
+    {
+        const auto [stored, expected] = fetch<QStringList, QString>("stored", "expected");
+        Sandbox sandbox;
+        SettingsStore store;
+        const Setting* names[] = {&settings::SmtpPort, &settings::SmtpSecurityMode, &settings::SmtpUser};
+        for (int i = 0; i < 3; ++i)
+            if (stored.at(i) != u"-"_s)
+                saveSetting(store, *names[i], stored.at(i));
+        MemoryKeychain keychain;
+        keychain.write(smtpPasswordKey(kUser), kPassword);
+        const SmtpSecurity s = nw::readSmtpSecurity(store, keychain);
+        QCOMPARE((QStringList{s.port, securityModeText(s.mode), s.user, s.password}).join(u'|'), expected);
+        QCOMPARE(securityModeFromText(securityModeText(s.mode)), s.mode);
+    }
+
+    // A password the keychain could store replaces the one kept for this run.
+    void storedPasswordReplacesTheOneKeptForThisRun()
+    {
+        MemoryKeychain system;
+        SessionKeychain session(system);
+        const QString key = smtpPasswordKey(kUser);
+        session.keepForThisRun(key, u"old"_s);
+        QString read;
+        QVERIFY(session.write(key, kPassword) && session.read(key, read));
+        QCOMPARE(read, kPassword);
+    }
+};
+NW_TEST_CLASS(TstSmtpSettings)
 
 #include "tst_smtp.moc"
