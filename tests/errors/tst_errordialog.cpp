@@ -1,6 +1,7 @@
 #include "app/AppState.h"
 #include "errors/ErrorHandler.h"
 #include "errors/frmErrHandler.h"
+#include "support/Rows.h"
 #include "support/Sandbox.h"
 #include "support/SmtpSink.h"
 #include "support/TestCertificate.h"
@@ -16,7 +17,7 @@
 
 using namespace nw;
 using namespace Qt::StringLiterals;
-using nw::test::Sandbox;
+using namespace nw::test;
 
 namespace {
 
@@ -32,15 +33,6 @@ void pressWhenShown(frmErrHandler& dialog, const std::function<void()>& press)
     QTimer::singleShot(10000, &dialog, [&dialog] { dialog.reject(); });
 }
 
-QStringList visibleOptions(const frmErrHandler& dialog)
-{
-    QStringList captions;
-    for (const QPushButton* b : dialog.cmdOption)
-        if (!b->isHidden())
-            captions << b->text();
-    return captions;
-}
-
 } // namespace
 
 class TstErrorDialog : public QObject {
@@ -52,32 +44,23 @@ private slots:
     // option is taken and the tray tells the user.
     void modesOfferButtons_data()
     {
-        QTest::addColumn<int>("mode");
-        // index of the option button; -1: close the dialog; -2: press `key`; -3: the monitor runs, nobody presses
-        QTest::addColumn<int>("press");
-        QTest::addColumn<int>("key");
-        QTest::addColumn<QStringList>("captions");
-        QTest::addColumn<int>("result");
-        QTest::addColumn<int>("exits");
+        // press: index of the option button; -1: close the dialog; -2: press `key`; -3: the monitor runs
+        columns<int, int, int, QStringList, int, int>("mode", "press", "key", "captions", "result", "exits");
         const QStringList ok{u"OK"_s}, three{u"Quit"_s, u"Retry"_s, u"Ignore"_s};
-        QTest::newRow("1: OK") << 1 << 0 << 0 << ok << 1 << 0;
-        QTest::newRow("2: Retry") << 2 << 1 << 0 << three << 1 << 0;
-        QTest::newRow("2: Quit ends the program, still filled") << 2 << 0 << 0 << three << 0 << 1;
-        QTest::newRow("2: Ignore") << 2 << 2 << 0 << three << 3 << 0;
-        QTest::newRow("2: closed without a button") << 2 << -1 << 0 << three << 0 << 0;
-        QTest::newRow("3: Enter takes OK") << 3 << -2 << int(Qt::Key_Return) << ok << 3 << 0;
-        QTest::newRow("2: Enter takes Ignore, not Quit") << 2 << -2 << int(Qt::Key_Return) << three << 3 << 0;
-        QTest::newRow("2: Esc closes without a button") << 2 << -2 << int(Qt::Key_Escape) << three << 0 << 0;
-        QTest::newRow("2 under the monitor: Ignore, no dialog") << 2 << -3 << 0 << QStringList{} << 3 << 0;
+        row("1: OK", 1, 0, 0, ok, 1, 0);
+        row("2: Retry", 2, 1, 0, three, 1, 0);
+        row("2: Quit ends the program, still filled", 2, 0, 0, three, 0, 1);
+        row("2: Ignore", 2, 2, 0, three, 3, 0);
+        row("2: closed without a button", 2, -1, 0, three, 0, 0);
+        row("3: Enter takes OK", 3, -2, int(Qt::Key_Return), ok, 3, 0);
+        row("2: Enter takes Ignore, not Quit", 2, -2, int(Qt::Key_Return), three, 3, 0);
+        row("2: Esc closes without a button", 2, -2, int(Qt::Key_Escape), three, 0, 0);
+        row("2 under the monitor: Ignore, no dialog", 2, -3, 0, QStringList(), 3, 0);
     }
     void modesOfferButtons()
     {
-        QFETCH(int, mode);
-        QFETCH(int, press);
-        QFETCH(int, key);
-        QFETCH(QStringList, captions);
-        QFETCH(int, result);
-        QFETCH(int, exits);
+        const auto [mode, press, key, captions, result, exits] =
+            fetch<int, int, int, QStringList, int, int>("mode", "press", "key", "captions", "result", "exits");
         Sandbox box;
         AppState state;
         state.smtpServer = u"smtp.example.net"_s;
@@ -88,15 +71,18 @@ private slots:
         ErrorHandler::instance().setPresenter(&dialog);
         const QString folded = dialog.cmdSendError->text();
         QStringList shown;
+        const int pressed = press, keyed = key;
         pressWhenShown(dialog, [&] {
-            shown = visibleOptions(dialog);
+            for (const QPushButton* b : dialog.cmdOption)
+                if (!b->isHidden())
+                    shown << b->text();
             QWidget* focus = QApplication::focusWidget();
-            if (press == -2)
-                QTest::keyClick(focus && dialog.isAncestorOf(focus) ? focus : &dialog, Qt::Key(key));
-            else if (press < 0)
+            if (pressed == -2)
+                QTest::keyClick(focus && dialog.isAncestorOf(focus) ? focus : &dialog, Qt::Key(keyed));
+            else if (pressed < 0)
                 dialog.reject();
             else
-                QTest::mouseClick(dialog.cmdOption[press], Qt::LeftButton);
+                QTest::mouseClick(dialog.cmdOption[pressed], Qt::LeftButton);
         });
         QCOMPARE(HandleError(RuntimeError(53), u"File not found"_s, mode), result);
         QCOMPARE(shown, captions);
@@ -109,19 +95,18 @@ private slots:
         QCOMPARE(dialog.cmdSendError->text(), folded);
     }
 
-    // The report button needs a server and the user's address; folding it out changes the height only.
-    void foldingChangesHeightOnly_data()
+    // The report button needs a server and the user's address; folding it out changes the height only. The
+    // borderless dialog is dragged by its body.
+    void foldsOutAndDrags_data()
     {
-        QTest::addColumn<QString>("server");
-        QTest::addColumn<QString>("address");
-        QTest::newRow("both set") << u"mx"_s << u"me@example.org"_s;
-        QTest::newRow("no user address") << u"mx"_s << QString();
-        QTest::newRow("no server") << QString() << u"me@example.org"_s;
+        columns<QString, QString>("server", "address");
+        row("both set", u"mx"_s, u"me@example.org"_s);
+        row("no user address", u"mx"_s, QString());
+        row("no server", QString(), u"me@example.org"_s);
     }
-    void foldingChangesHeightOnly()
+    void foldsOutAndDrags()
     {
-        QFETCH(QString, server);
-        QFETCH(QString, address);
+        const auto [server, address] = fetch<QString, QString>("server", "address");
         AppState state;
         state.smtpServer = server;
         state.userAddress = address;
@@ -130,26 +115,15 @@ private slots:
         QCOMPARE(!dialog.cmdSendError->isHidden(), !server.isEmpty() && !address.isEmpty());
         if (dialog.cmdSendError->isHidden())
             return;
-        const int panel = dialog.picLayout->height();
-        const int report = dialog.picReportError->height();
+        const int panel = dialog.picLayout->height(), report = dialog.picReportError->height();
         QVERIFY(panel > 0 && report > 0);
         QCOMPARE(dialog.size(), dialog.picLayout->size() + QSize(2, 2));
-        for (int round = 0; round < 2; ++round) {
+        for (const auto& [height, caption] :
+             {std::pair{panel + report, u"<<Report Error"_s}, {panel, u"Report Error >>"_s}}) {
             dialog.cmdSendError->click();
-            QCOMPARE(dialog.height(), panel + report);
-            QCOMPARE(dialog.cmdSendError->text(), u"<<Report Error"_s);
-            dialog.cmdSendError->click();
-            QCOMPARE(dialog.height(), panel);
-            QCOMPARE(dialog.cmdSendError->text(), u"Report Error >>"_s);
+            QCOMPARE(dialog.size(), QSize(dialog.picLayout->width() + 2, height));
+            QCOMPARE(dialog.cmdSendError->text(), caption);
         }
-        QCOMPARE(dialog.width(), dialog.picLayout->width() + 2);
-    }
-
-    void dragsByItsBody()
-    {
-        AppState state;
-        frmErrHandler dialog(state);
-        dialog.setError(u" 5"_s, u"Invalid procedure call or argument"_s);
         dialog.move(100, 100);
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
@@ -163,10 +137,10 @@ private slots:
     // The report goes out through the program's settings: HOST:PORT as complaints take it, STARTTLS and a login.
     void sendMailsTheReportOnce()
     {
-        nw::test::TestCertificate cert;
+        TestCertificate cert;
         const QString problem = cert.make();
         QVERIFY2(problem.isEmpty(), qPrintable(problem));
-        nw::test::SmtpSink sink;
+        SmtpSink sink;
         QVERIFY2(sink.start({u"--security"_s, u"starttls"_s, u"--cert"_s, cert.certPath(), u"--key"_s, cert.keyPath(),
                              u"--user"_s, u"reporter"_s, u"--password"_s, u"pw"_s}),
                  qPrintable(sink.error()));

@@ -1,22 +1,19 @@
 #include "errors/ErrorHandler.h"
-#include "platform/AppInfo.h"
 #include "platform/AppPaths.h"
+#include "support/Rows.h"
 #include "support/Sandbox.h"
 #include "support/TestMain.h"
 
-#include <QTest>
-
 using namespace nw;
+using namespace nw::test;
 using namespace Qt::StringLiterals;
-using nw::test::Sandbox;
 
 namespace {
 
 const QDateTime kWhen(QDate(2026, 3, 4), QTime(5, 6, 7));
 
 // Records what the handler put into the dialog and answers with the first caption offered.
-class FakeDialog : public ErrorPresenter {
-public:
+struct FakeDialog : ErrorPresenter {
     QString number, stack;
     QStringList captions;
     int unloads = 0;
@@ -30,14 +27,13 @@ public:
     void unload() override { ++unloads; }
 };
 
-void failIn(int depth, int number)
+// Each message box shown, as "title|text".
+QStringList boxes(Sandbox& box)
 {
-    if (depth > 1) {
-        TraceScope scope(u"Level%1"_s.arg(depth));
-        failIn(depth - 1, number);
-        return;
-    }
-    runGuarded("innerMost", [&] { throw RuntimeError(number); });
+    QStringList all;
+    for (const Prompt& p : box.prompts().shown())
+        all << p.title + u'|' + p.text;
+    return all;
 }
 
 } // namespace
@@ -62,89 +58,65 @@ private slots:
         delete m_box;
     }
 
+    // The record and the stack in the error log byte for byte, as far as the two switches let them be written;
+    // a stack dump asked for meanwhile lists the innermost routine first.
     void logRecordIsExact_data()
     {
-        QTest::addColumn<int>("number");
-        QTest::addColumn<QVariantList>("parameters");
-        QTest::addColumn<QByteArray>("numberLine");
-        QTest::addColumn<QByteArray>("parameterLines");
+        columns<int, QVariantList, QString, QByteArray, bool, bool>("number", "parameters", "numberText",
+                                                                    "parameterLines", "tracking", "logging");
         const QByteArray none("                  None\r\n\r\n");
-        QTest::newRow("positive, no parameters") << 53 << QVariantList{} << QByteArray("     Number:      53") << none;
-        QTest::newRow("negative number has no blank")
-            << -2147221504 << QVariantList{} << QByteArray("     Number:     -2147221504") << none;
-        QTest::newRow("two parameters, two empty lines")
-            << 5 << QVariantList{u"a.msg"_s, 42} << QByteArray("     Number:      5")
-            << QByteArray("                  a.msg\r\n                  42\r\n\r\n\r\n");
+        row("positive, no parameters", 53, QVariantList(), u" 53"_s, none, true, true);
+        row("negative number has no blank", -2147221504, QVariantList(), u"-2147221504"_s, none, true, true);
+        row("two parameters, two empty lines", 5, QVariantList{u"a.msg"_s, 42}, u" 5"_s,
+            QByteArray("                  a.msg\r\n                  42\r\n\r\n\r\n"), true, true);
+        row("no logging: stack only", 5, QVariantList(), u" 5"_s, none, true, false);
+        row("no tracking: record only", 5, QVariantList(), u" 5"_s, none, false, true);
     }
     void logRecordIsExact()
     {
-        QFETCH(int, number);
-        QFETCH(QVariantList, parameters);
-        QFETCH(QByteArray, numberLine);
-        QFETCH(QByteArray, parameterLines);
+        const auto [number, parameters, numberText, parameterLines, tracking, logging] =
+            fetch<int, QVariantList, QString, QByteArray, bool, bool>("number", "parameters", "numberText",
+                                                                      "parameterLines", "tracking", "logging");
+        ErrorHandler::instance().stackTracking = tracking;
+        ErrorHandler::instance().logErrors = logging;
         ErrorHandler::instance().setClock([] { return kWhen; });
         {
             TraceScope outer("MDIForm_Load");
             TraceScope inner("cmdProcess_Click");
             QCOMPARE(HandleError(RuntimeError(number, u"Broken"_s), u"Broken"_s, 3, parameters), 3);
+            TraceStack(2, QString());
         }
-        const QByteArray expected = "<-- " + generalDateText(kWhen).toLatin1() +
-                                    " -->\r\n     Product:     Nettlewright (2.0.1)\r\n     -- Error --\r\n" +
-                                    numberLine + "\r\n     Description: Broken\r\n     Parameters:\r\n" +
-                                    parameterLines +
-                                    "     -- Stack --\r\n\t2 - CMDPROCESS_CLICK\r\n\t1 - MDIFORM_LOAD\r\n\r\n";
-        QCOMPARE(m_box->errorLog(), expected);
-        QCOMPARE(m_dialog.number, QString::fromLatin1(numberLine.mid(17)));
-        QVERIFY(m_dialog.stack.startsWith(u"2 - CMDPROCESS_CLICK\r\n1 - MDIFORM_LOAD\r\n     -- Error --"_s));
-    }
-
-    void switchesLimitWhatIsWritten_data()
-    {
-        QTest::addColumn<bool>("tracking");
-        QTest::addColumn<bool>("logging");
-        QTest::newRow("both") << true << true;
-        QTest::newRow("no logging: stack only") << true << false;
-        QTest::newRow("no tracking: record only") << false << true;
-    }
-    void switchesLimitWhatIsWritten()
-    {
-        QFETCH(bool, tracking);
-        QFETCH(bool, logging);
-        ErrorHandler::instance().stackTracking = tracking;
-        ErrorHandler::instance().logErrors = logging;
-        failIn(3, 9);
-        const QByteArray log = m_box->errorLog();
-        QCOMPARE(log.contains("-- Error --"), logging);
-        QCOMPARE(log.contains("-- Stack --"), tracking);
-        QCOMPARE(log.contains("\t3 - INNERMOST\r\n\t2 - LEVEL2\r\n\t1 - LEVEL3\r\n\r\n"), tracking);
+        const QByteArray record =
+            "<-- " + generalDateText(kWhen).toLatin1() +
+            " -->\r\n     Product:     Nettlewright (2.0.1)\r\n     -- Error --\r\n     Number:     " +
+            numberText.toLatin1() + "\r\n     Description: Broken\r\n     Parameters:\r\n" + parameterLines;
+        const QByteArray stack = "     -- Stack --\r\n\t2 - CMDPROCESS_CLICK\r\n\t1 - MDIFORM_LOAD\r\n\r\n";
+        QCOMPARE(m_box->errorLog(), (logging ? record : QByteArray()) + (tracking ? stack : QByteArray()));
+        QCOMPARE(m_dialog.number, numberText);
+        const QString lines = u"2 - CMDPROCESS_CLICK\r\n1 - MDIFORM_LOAD\r\n"_s;
+        QVERIFY(m_dialog.stack.startsWith((tracking ? lines : QString()) + u"     -- Error --"_s));
+        QCOMPARE(boxes(*m_box), tracking ? QStringList{u"Stack Dump [Nettlewright]|"_s + lines} : QStringList());
     }
 
     void errorOneIsSilent()
     {
-        failIn(2, 1);
-        QVERIFY(m_box->errorLog().isEmpty());
-        QVERIFY(m_dialog.captions.isEmpty());
+        runGuarded("innerMost", [] { throw RuntimeError(1); });
+        QCOMPARE(m_box->errorLog(), QByteArray());
+        QCOMPARE(m_dialog.captions, QStringList());
     }
 
     // The modes the real dialog's test does not press: 0 quits at once, 3 reports, 7 shows nothing.
     void modesChooseButtonsAndResult_data()
     {
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<QStringList>("captions");
-        QTest::addColumn<int>("result");
-        QTest::addColumn<int>("exits");
-        QTest::addColumn<int>("unloads");
-        QTest::newRow("0 quits") << 0 << QStringList{u"Quit"_s} << 0 << 1 << 1;
-        QTest::newRow("3 ok") << 3 << QStringList{u"OK"_s} << 3 << 0 << 1;
-        QTest::newRow("7 not shown") << 7 << QStringList{} << 0 << 0 << 0;
+        columns<int, QStringList, int, int, int>("mode", "captions", "result", "exits", "unloads");
+        row("0 quits", 0, QStringList{u"Quit"_s}, 0, 1, 1);
+        row("3 ok", 3, QStringList{u"OK"_s}, 3, 0, 1);
+        row("7 not shown", 7, QStringList(), 0, 0, 0);
     }
     void modesChooseButtonsAndResult()
     {
-        QFETCH(int, mode);
-        QFETCH(QStringList, captions);
-        QFETCH(int, result);
-        QFETCH(int, exits);
-        QFETCH(int, unloads);
+        const auto [mode, captions, result, exits, unloads] =
+            fetch<int, QStringList, int, int, int>("mode", "captions", "result", "exits", "unloads");
         QCOMPARE(HandleError(RuntimeError(5), u"x"_s, mode), result);
         QCOMPARE(m_dialog.captions, captions);
         QCOMPARE(m_box->exits(), exits);
@@ -157,25 +129,12 @@ private slots:
         // A folder below a plain file cannot be written, even by root.
         AppPaths::setProgramFolder(m_box->writeFile(u"plain"_s, "x") + u"/sub"_s);
         QCOMPARE(HandleError(RuntimeError(13), u"Type mismatch"_s, 3), 3);
-        const auto& shown = m_box->prompts().shown();
+        const QStringList shown = boxes(*m_box);
         QCOMPARE(shown.size(), 2);
-        QCOMPARE(shown.at(0).title, u"Unable to Write Error Log"_s);
-        QCOMPARE(shown.at(1).title, u"Unable to Process Stack Request"_s);
-        QVERIFY(shown.at(0).text.startsWith(u" 75 - "_s));
-        QCOMPARE(shown.at(0).icon, PromptIcon::Critical);
+        QVERIFY(shown.at(0).startsWith(u"Unable to Write Error Log| 75 - "_s));
+        QVERIFY(shown.at(1).startsWith(u"Unable to Process Stack Request|"_s));
+        QCOMPARE(m_box->prompts().shown().at(0).icon, PromptIcon::Critical);
         QCOMPARE(m_dialog.captions, QStringList{u"OK"_s});
-    }
-
-    void stackDumpListsInnermostFirst()
-    {
-        {
-            TraceScope a("main");
-            TraceScope b("tmrActivate_Timer");
-            TraceStack(2, QString());
-        }
-        QCOMPARE(m_box->prompts().shown().size(), 1);
-        QCOMPARE(m_box->prompts().shown().at(0).text, u"2 - TMRACTIVATE_TIMER\r\n1 - MAIN\r\n"_s);
-        QCOMPARE(m_box->prompts().shown().at(0).title, u"Stack Dump [Nettlewright]"_s);
     }
 };
 
