@@ -1,3 +1,4 @@
+#include "RoadWorld.h"
 #include "app/Settings.h"
 #include "header/MessageIntake.h"
 #include "header/SourceWalk.h"
@@ -25,23 +26,7 @@ namespace {
 // names under .zero to a server entry of "0" (none known).
 const QByteArray kRanges("# road ranges 100\n192.0.2.0/24\twhois.first.test\n");
 const QByteArray kServers("# road servers 100\nZero;ZERO;0;43\nAny;*;whois.first.test;43\n");
-const QString kUser = u"me@home-isp.net"_s;
 const QString kRejected = u"The SMTP Server has rejected your connection."_s;
-
-// A spam message that came from `ip`, below the hops `above` adds.
-QByteArray message(const QByteArray& ip, const QByteArray& above = {})
-{
-    return above + "Received: from relay.example.net (unknown [" + ip +
-           "]) by mx.home.example with SMTP; Mon, 1 Jan 2024 10:00:00 +0000\r\n"
-           "From: winner@lottery.example\r\nSubject: You won\r\n\r\nClaim your prize.\r\n";
-}
-
-// A chain of referrals longer than a look-up may follow: whois.s1.test, whois.s2.test, ... all on the registry.
-constexpr int kChain = 14;
-QByteArray chainServer(int n)
-{
-    return "whois.s" + QByteArray::number(n) + ".test";
-}
 
 // The registry and the server it may refer to.
 struct Peers {
@@ -52,7 +37,7 @@ QHash<QString, quint16> routes(quint16 registry, quint16 second)
 {
     QHash<QString, quint16> to{{u"whois.first.test"_s, registry}, {u"whois.second.test"_s, second}};
     for (int n = 1; n <= kChain; ++n)
-        to.insert(QString::fromLatin1(chainServer(n)), registry);
+        to.insert(chainServer(n), registry);
     return to;
 }
 
@@ -123,13 +108,13 @@ private slots:
         rig.registry.setScriptFor(1, ScriptedPeer::answer("OrgAbuseEmail: " + abuse.toLatin1() + "\n"));
         saveSetting(rig.store, settings::CopyEmail, mode);
         saveSetting(rig.store, settings::SkipOwnHops, mode);
-        rig.drop(u"a-good.eml"_s, message("192.0.2.1"));
+        rig.drop(u"a-good.eml"_s, spam("192.0.2.1"));
         rig.drop(u"b-no-header.txt"_s, "Just some text, no header at all.\r\n");
-        rig.drop(u"c-no-registry.eml"_s, message("198.51.100.7"));
-        rig.drop(u"d-own.eml"_s,
-                 message("IPv6:2002:c000:202::1", "Received: from localhost (localhost [127.0.0.1])\r\n"
-                                                  "\tby mx.home.example (Postfix) with ESMTP id 1A; Mon, "
-                                                  "1 Jan 2024 10:00:02 +0000\r\n"));
+        rig.drop(u"c-no-registry.eml"_s, spam("198.51.100.7"));
+        rig.drop(u"d-own.eml"_s, spam("IPv6:2002:c000:202::1", "road", {},
+                                      "Received: from localhost (localhost [127.0.0.1])\r\n"
+                                      "\tby mx.home.example (Postfix) with ESMTP id 1A; Mon, "
+                                      "1 Jan 2024 10:00:02 +0000\r\n"));
         const QString good = AppPaths::join(rig.state.junkChuteFolder(), u"a-good.eml"_s);
         StringSink header;
         LoadMessageHeader(good, header);
@@ -200,9 +185,9 @@ private slots:
         } else if (registry == EndlessChain) {
             for (int n = 0; n < kChain; ++n)
                 rig.registry.setScriptFor(n, ScriptedPeer::answer("OrgAbuseEmail: abuse@once-isp.net\nWhois Server: " +
-                                                                  chainServer(n + 1) + "\n"));
+                                                                  chainServer(n + 1).toLatin1() + "\n"));
         }
-        const QByteArray bytes = message("192.0.2.44");
+        const QByteArray bytes = spam("192.0.2.44");
         const QString path = rig.drop(u"once.eml"_s, bytes);
         MessageClaim other(path);
         if (claimedElsewhere)
@@ -246,7 +231,7 @@ private slots:
         const QString abuse = u"abuse@fixed-isp.net"_s;
         Rig rig("OrgAbuseEmail: abuse@fixed-isp.net\n", accepting ? m_sink.port() : ScriptedPeer::closedPort());
         rig.road->complaint.yields = 10;
-        const QByteArray mine = message("192.0.2.5"), other = message("192.0.2.6");
+        const QByteArray mine = spam("192.0.2.5"), other = spam("192.0.2.6");
         const QString a = rig.drop(u"a.eml"_s, mine);
         const QString b = rig.drop(u"b.eml"_s, other);
         const qsizetype before = m_sink.messages().size();
@@ -291,7 +276,7 @@ private slots:
         const auto [typed, hostName, lookUps, request] =
             fetch<QString, QString, int, QByteArray>("typed", "hostName", "lookUps", "request");
         Rig rig("No match found.\n", 0);
-        const QString shown = rig.drop(u"shown.eml"_s, message("192.0.2.1"));
+        const QString shown = rig.drop(u"shown.eml"_s, spam("192.0.2.1"));
         rig.state.setCurrentMessageFile(shown);
         const int before = Rig::requests(request);
         rig.state.headerAnalysis.ipHostName = hostName;
@@ -341,7 +326,7 @@ private slots:
                            "[Setup]\nSMTP=127.0.0.1:" + QByteArray::number(smtpPort) +
                                "\nReturnAddress=" + kUser.toLatin1() + "\n"));
         const QString file = dir.filePath(u"spam.eml"_s);
-        QVERIFY(writeBytes(file, message("192.0.2.1")));
+        QVERIFY(writeBytes(file, spam("192.0.2.1")));
         const qsizetype before = m_sink.messages().size();
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(u"XDG_CONFIG_HOME"_s, dir.path());
