@@ -1,9 +1,5 @@
 #include "RoadWorld.h"
 #include "app/Settings.h"
-#include "header/MessageIntake.h"
-#include "header/SourceWalk.h"
-#include "mail/Complaint.h"
-#include "platform/AppPaths.h"
 #include "road/Monitor.h"
 #include "support/Cli.h"
 #include "support/Files.h"
@@ -81,11 +77,6 @@ enum Smtp { Accepts, Unset, Refused };
 class TstRoad : public RoadTestCase {
     Q_OBJECT
 
-    quint16 smtpPort(int smtp) const
-    {
-        return smtp == Accepts ? m_sink.port() : smtp == Refused ? ScriptedPeer::closedPort() : 0;
-    }
-
 private slots:
     // One run over a referred message, one without a header, one no registry holds and one whose top hop is the
     // user's own filter: with the mode on, that one reaches the registry by the IPv4 address its 6to4 address
@@ -115,9 +106,6 @@ private slots:
                                       "Received: from localhost (localhost [127.0.0.1])\r\n"
                                       "\tby mx.home.example (Postfix) with ESMTP id 1A; Mon, "
                                       "1 Jan 2024 10:00:02 +0000\r\n"));
-        const QString good = AppPaths::join(rig.state.junkChuteFolder(), u"a-good.eml"_s);
-        StringSink header;
-        LoadMessageHeader(good, header);
         const qsizetype before = m_sink.messages().size();
         const int sentBefore = Rig::sentTo(abuse);
 
@@ -136,14 +124,11 @@ private slots:
                                                  "\r\nSubject:SPAM Report from 192.0.2.1 / \r\n"));
         if (ownHops)
             QVERIFY(messages.last().data.contains("\r\nSubject:SPAM Report from 2002:c000:202::1 / \r\n"));
-        // The body is the complaint for this analysis, with the address and server the look-up used.
-        HeaderAnalysis analysis;
-        QVERIFY(analyzeMessage(rig.resolver, header.text(), good, readSourceRules(rig.store), analysis));
-        const QString body = CreateComplaint(
-            complaintInputs(analysis, header.text(), u"192.0.2.1"_s, u"whois.first.test"_s, rig.resolver));
-        QVERIFY(body.endsWith(u"192.0.2.1 - whois.first.test"_s));
-        // A time stamp cut with its CR leaves a bare CR, which the client sends as a line end.
-        QVERIFY(mail.data.contains(QString(body).replace(u"\r\r\n"_s, u"\r\n\r\n"_s).toLatin1()));
+        // The complaint quotes the header and names the address and the server the look-up asked.
+        for (const char* part :
+             {"\r\nIP Address: 192.0.2.1\r\n", "\r\nReceived: from relay.example.net (unknown [192.0.2.1])",
+              "\r\n192.0.2.1 - whois.first.test"})
+            QVERIFY2(mail.data.contains(part), part);
         QTRY_COMPARE(Rig::sentTo(abuse), sentBefore + int(messages.size()));
         QTRY_VERIFY(Rig::requests("IP1=198.51.100.7") >= 1);
         if (!ownHops)
@@ -176,7 +161,11 @@ private slots:
             fetch<int, int, bool, QString, int, QStringList>("registry", "smtp", "claimedElsewhere", "outcome",
                                                              "lookUps", "told");
         const QString abuse = u"abuse@once-isp.net"_s;
-        Rig rig("OrgAbuseEmail: abuse@once-isp.net\n", smtpPort(smtp), {}, registry == Refuses);
+        Rig rig("OrgAbuseEmail: abuse@once-isp.net\n",
+                smtp == Accepts   ? m_sink.port()
+                : smtp == Refused ? ScriptedPeer::closedPort()
+                                  : 0,
+                {}, registry == Refuses);
         if (registry == Silent) {
             rig.registry.setScriptFor(0, {ScriptedPeer::readLine(), ScriptedPeer::hold()});
             rig.road->whois.Whois1.setAnswerTimeout(300);
@@ -261,7 +250,9 @@ private slots:
         QTRY_COMPARE(Rig::sentTo(abuse), sentBefore + (accepting ? 1 : 0));
     }
 
-    // Look-ups typed into the WHOIS window; the message the view shows is no part of them.
+    // Look-ups typed into the WHOIS window; the message the view shows is no part of them. The registry goes on
+    // sending after an answer was judged (here: without end); that must not have the next look-up judged before
+    // its slower answer is in.
     void lookUpByHand_data()
     {
         columns<QString, QString, int, QByteArray>("typed", "hostName", "lookUps", "request");
@@ -275,36 +266,26 @@ private slots:
     {
         const auto [typed, hostName, lookUps, request] =
             fetch<QString, QString, int, QByteArray>("typed", "hostName", "lookUps", "request");
-        Rig rig("No match found.\n", 0);
+        Rig rig("", 0);
+        for (int n = 0; n < lookUps; ++n)
+            rig.registry.setScriptFor(n, {ScriptedPeer::readLine(), ScriptedPeer::flood("% filler\n", 1024 * 1024)});
+        rig.registry.setScriptFor(lookUps,
+                                  {ScriptedPeer::readLine(), ScriptedPeer::pause(300),
+                                   ScriptedPeer::send("OrgAbuseEmail: abuse@slow-isp.net\n"), ScriptedPeer::close()});
+        rig.road->complaint.yields = 10;
         const QString shown = rig.drop(u"shown.eml"_s, spam("192.0.2.1"));
         rig.state.setCurrentMessageFile(shown);
         const int before = Rig::requests(request);
         rig.state.headerAnalysis.ipHostName = hostName;
         rig.typeLookUp(typed);
         QTRY_COMPARE_WITH_TIMEOUT(Rig::requests(request), before + 1, 15000);
-        QVERIFY(QFile::exists(shown));
-        QCOMPARE(rig.box.prompts().texts(), QStringList());
-        QCOMPARE(rig.registry.connections(), lookUps);
-        QVERIFY(!rig.state.busyProcessing());
-    }
-
-    // A server that goes on sending after its answer was judged (here: without end) must not have the next
-    // look-up judged before that one's slower answer is in.
-    void aJudgedAnswerLeavesTheNextLookUpAlone()
-    {
-        Rig rig("", 0);
-        rig.registry.setScriptFor(0, {ScriptedPeer::readLine(), ScriptedPeer::flood("% filler\n", 1024 * 1024)});
-        rig.registry.setScriptFor(1,
-                                  {ScriptedPeer::readLine(), ScriptedPeer::pause(300),
-                                   ScriptedPeer::send("OrgAbuseEmail: abuse@slow-isp.net\n"), ScriptedPeer::close()});
-        rig.road->complaint.yields = 10;
-        const int judged = Rig::requests("IP2=192.0.2.1");
-        rig.typeLookUp(u"192.0.2.1"_s);
-        QTRY_VERIFY(Rig::requests("IP2=192.0.2.1") > judged); // judged: no address, no host name
+        rig.state.headerAnalysis.ipHostName.clear();
         rig.typeLookUp(u"192.0.2.2"_s);
         QTRY_COMPARE_WITH_TIMEOUT(rig.road->complaint.txtTo(), u"abuse@slow-isp.net"_s, 15000);
+        QVERIFY(QFile::exists(shown));
         QCOMPARE(rig.box.prompts().texts(), QStringList());
-        QCOMPARE(rig.registry.connections(), 2);
+        QCOMPARE(rig.registry.connections(), lookUps + 1);
+        QVERIFY(!rig.state.busyProcessing());
     }
 
     // The command-line road: the shipped tables send 192.0.2.0/24 to the server named "private".
