@@ -143,6 +143,9 @@ private slots:
             fetch<int, int, int, QStringList, int, int, bool>("mode", "press", "key", "captions", "result", "exits",
                                                               "filled");
         frmErrHandler& dialog = *m_dialog;
+        // An earlier error answered "Retry": nothing of that answer may stay for this one.
+        pressWhenShown(dialog, [&] { dialog.cmdOption[1]->click(); });
+        QCOMPARE(HandleError(RuntimeError(5), u"Invalid procedure call or argument"_s, 2), 1);
         m_state->setMonitorActive(press == -3);
         QSignalSpy notices(m_state.get(), &AppState::notice);
         const QString folded = dialog.cmdSendError->text();
