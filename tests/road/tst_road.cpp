@@ -203,43 +203,54 @@ private slots:
     }
 
     // By hand the message taken on is the one reported and the one deleted, whatever happens in the folder
-    // between "Process" and "Send Message"; a server that refuses loses nothing: the file and the fields stay,
-    // the error dialog and a message box tell it.
+    // between "Process" and "Send Message"; one given up for another is kept. A server that refuses loses nothing:
+    // the file and the fields stay, the error dialog and a message box tell it.
     void byHandTheMessageInProcessStaysFixed_data()
     {
-        columns<bool, bool, QString, QStringList>("replaced", "accepting", "outcome", "shown");
-        row("a click on another file: sent", false, true, u"sent"_s, QStringList());
-        row("the file replaced: kept as it is now", true, true, u"kept"_s, QStringList());
-        row("the server refuses: kept and told", false, false, QString(),
+        // change: 0 a click on o.eml, 1 t.eml replaced, 2 o.eml processed instead
+        columns<int, bool, QStringList, QStringList>("change", "accepting", "outcomes", "shown");
+        row("a click on another file: sent", 0, true, QStringList{u"t.eml\tsent"_s}, QStringList());
+        row("the file replaced: kept as it is now", 1, true, QStringList{u"t.eml\tkept"_s}, QStringList());
+        row("another one processed: the first kept", 2, true, QStringList{u"t.eml\tkept"_s, u"o.eml\tsent"_s},
+            QStringList());
+        row("the server refuses: kept and told", 0, false, QStringList(),
             QStringList{kRejected, ComplaintStage::sendFailedText()});
     }
     void byHandTheMessageInProcessStaysFixed()
     {
-        const auto [replaced, accepting, outcome, shown] =
-            fetch<bool, bool, QString, QStringList>("replaced", "accepting", "outcome", "shown");
+        const auto [change, accepting, outcomes, shown] =
+            fetch<int, bool, QStringList, QStringList>("change", "accepting", "outcomes", "shown");
         const QString abuse = u"abuse@fixed-isp.net"_s;
         Rig rig("OrgAbuseEmail: abuse@fixed-isp.net\n", accepting ? m_sink.port() : ScriptedPeer::closedPort());
         rig.road->complaint.yields = 10;
         const QByteArray mine = spam("192.0.2.5"), other = spam("192.0.2.6");
-        const QString a = rig.drop(u"a.eml"_s, mine);
-        const QString b = rig.drop(u"b.eml"_s, other);
+        const QString t = rig.drop(u"t.eml"_s, mine); // after o.eml in the list
+        const QString o = rig.drop(u"o.eml"_s, other);
         const qsizetype before = m_sink.messages().size();
         const int sentBefore = Rig::sentTo(abuse);
-        rig.folder->select(u"a.eml"_s);
+        rig.folder->select(u"t.eml"_s);
         rig.road->cmdProcess_Click();
         QTRY_COMPARE_WITH_TIMEOUT(rig.road->complaint.txtTo(), abuse, 15000);
-        if (replaced)
-            QVERIFY(writeBytes(a, other));
+        if (change == 1)
+            QVERIFY(writeBytes(t, other));
         else
-            rig.folder->select(u"b.eml"_s);
+            rig.folder->select(u"o.eml"_s);
+        if (change == 2)
+            rig.road->cmdProcess_Click();
+        QTRY_COMPARE_WITH_TIMEOUT(rig.road->complaint.txtTo(), abuse, 15000);
         QCOMPARE(rig.road->complaint.hlnkSendMessage_Click(), accepting);
 
+        QStringList due;
+        for (const QString& end : outcomes)
+            due << rig.state.junkChuteFolder() + u'/' + end;
+        QCOMPARE(Rig::outcomes(), due);
+        const bool tSent = outcomes.contains(u"t.eml\tsent"_s), oSent = outcomes.contains(u"o.eml\tsent"_s);
         QCOMPARE(m_sink.messages().size(), before + (accepting ? 1 : 0));
         if (accepting)
-            QVERIFY(m_sink.messages().last().data.contains("Subject:SPAM Report from 192.0.2.5 / "));
-        QCOMPARE(fileBytes(a), outcome == u"sent"_s ? QByteArray() : replaced ? other : mine);
-        QCOMPARE(fileBytes(b), other);
-        QCOMPARE(Rig::outcomes(), outcome.isEmpty() ? QStringList() : QStringList{a + u'\t' + outcome});
+            QVERIFY(m_sink.messages().last().data.contains(change == 2 ? "Subject:SPAM Report from 192.0.2.6 / "
+                                                                       : "Subject:SPAM Report from 192.0.2.5 / "));
+        QCOMPARE(fileBytes(t), tSent ? QByteArray() : change == 1 ? other : mine);
+        QCOMPARE(fileBytes(o), oSent ? QByteArray() : other);
         const QStringList prompts = rig.box.prompts().texts();
         QCOMPARE(prompts.size(), shown.size());
         for (qsizetype i = 0; i < shown.size(); ++i)
