@@ -170,7 +170,6 @@ private slots:
             QVERIFY(notices.first().first().toString().contains(u"File not found"_s));
         QCOMPARE(m_box->exits(), exits);
         QCOMPARE(m_box->prompts().texts().contains(u"Exiting Program"_s), exits > 0);
-        QVERIFY(!dialog.isVisible());
         QCOMPARE(dialog.txtStack->toPlainText().isEmpty(), !filled);
         QCOMPARE(dialog.cmdSendError->text(), folded);
     }
