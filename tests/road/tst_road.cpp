@@ -124,9 +124,8 @@ private slots:
         if (ownHops)
             QVERIFY(messages.last().data.contains("\r\nSubject:SPAM Report from 2002:c000:202::1 / \r\n"));
         // The complaint quotes the header and names the address and the server the look-up asked.
-        for (const char* part :
-             {"\r\nIP Address: 192.0.2.1\r\n", "\r\nReceived: from relay.example.net (unknown [192.0.2.1])",
-              "\r\n192.0.2.1 - whois.first.test"})
+        for (const char* part : {"\r\nIP Address: 192.0.2.1\r\n", "\r\nFrom: winner@lottery.example\r\n",
+                                 "\r\n192.0.2.1 - whois.first.test"})
             QVERIFY2(mail.data.contains(part), part);
         QTRY_COMPARE(Rig::sentTo(abuse), sentBefore + int(messages.size()));
         QTRY_VERIFY(Rig::requests("IP1=198.51.100.7") >= 1);
