@@ -1,27 +1,22 @@
 // A saved message through the whole analysis: loading, the received lines, the originating hop and its
-// reverse names, in the designed walk and in the walk past the own mail system. The input is the message file; lines after a "#resolver" line give the look-up table
-// ("IP NAME"), so the fuzzer can make names match the hops.
+// reverse names, in the designed walk and in the walk past the own mail system. The input is the message
+// file; lines after a "#resolver" line give the look-up table ("IP NAME"), so the fuzzer can make names
+// match the hops.
 #include "FuzzSupport.h"
 
+#include "header/IpAddress.h"
 #include "header/MessageIntake.h"
 #include "header/OriginatingIP.h"
-#include "header/IpAddress.h"
 #include "header/ReceivedLines.h"
 #include "header/SourceWalk.h"
 #include "header/TextSink.h"
 #include "platform/Resolver.h"
 
-#include <cstdlib>
-
 using namespace nw;
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+NW_FUZZ_TARGET(input)
 {
-    fuzz::init();
-    const QByteArray input = fuzz::bytesOf(data, size);
     const qsizetype split = input.indexOf("\n#resolver\n");
-    const QByteArray message = split < 0 ? input : input.left(split + 1);
-
     TableResolver resolver;
     if (split >= 0)
         for (const QByteArray& line : input.mid(split + 11).split('\n')) {
@@ -29,31 +24,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             if (fields.size() == 2)
                 resolver.add(QString::fromLatin1(fields.at(0)), QString::fromLatin1(fields.at(1)));
         }
-
     StringSink view;
-    const QString path = fuzz::writeFile(QStringLiteral("message.eml"), message);
+    const QString path = fuzz::writeFile(QStringLiteral("message.eml"), split < 0 ? input : input.left(split + 1));
     LoadMessageHeader(path, view);
     HeaderAnalysis analysis;
-    if (analyzeHeader(resolver, view.text(), analysis)) {
-        // The chosen address is a dotted quad, "0" without a received line, or empty when no hop had one.
-        if (!analysis.ip.isEmpty() && analysis.ip != QLatin1String("0") && !IsIPAddress(analysis.ip))
-            std::abort();
-        if (analysis.timeStamp.size() > 31)
-            std::abort();
-    }
+    // The chosen address is a dotted quad, "0" without a received line, or empty when no hop had one.
+    if (analyzeHeader(resolver, view.text(), analysis))
+        fuzz::require((analysis.ip.isEmpty() || analysis.ip == QLatin1String("0") || IsIPAddress(analysis.ip)) &&
+                      analysis.timeStamp.size() <= 31);
     SourceRules rules;
     rules.skipOwnHops = true;
     rules.ownHosts = OwnHosts::parse(QStringLiteral("mx.example.com 203.0.113.0/24 2001:db8::/32"));
     HeaderAnalysis source;
-    if (analyzeMessage(resolver, view.text(), path, rules, source)) {
-        // The source is an address of either family that lies outside the own system, "0" or empty.
-        const auto address = addressFromLiteral(source.ip);
-        if (!source.ip.isEmpty() && source.ip != QLatin1String("0") &&
-            (!IsAnyIPAddress(source.ip) || !address || isSiteAddress(*address) || rules.ownHosts.containsAddress(*address)))
-            std::abort();
-        if (source.timeStamp.size() > 31)
-            std::abort();
-    }
-    fuzz::afterInput();
-    return 0;
+    if (!analyzeMessage(resolver, view.text(), path, rules, source))
+        return;
+    // The source is an address of either family that lies outside the own system, "0" or empty.
+    const auto address = addressFromLiteral(source.ip);
+    fuzz::require((source.ip.isEmpty() || source.ip == QLatin1String("0") ||
+                   (IsAnyIPAddress(source.ip) && address && !isSiteAddress(*address) &&
+                    !rules.ownHosts.containsAddress(*address))) &&
+                  source.timeStamp.size() <= 31);
 }

@@ -5,56 +5,37 @@
 
 #include "platform/HttpAnswer.h"
 
-#include <cstdlib>
-
 using namespace nw;
 
 namespace {
 
-struct Reading {
-    QByteArray header;
-    QByteArray body;
-    bool complete = false;
-    bool failed = false;
-};
+// Header, body, complete, failed.
+using Reading = std::tuple<QByteArray, QByteArray, bool, bool>;
 
 Reading readInPieces(const QByteArray& answer, qsizetype piece)
 {
     HttpAnswer http;
-    Reading r;
+    QByteArray body;
     for (qsizetype at = 0; at < answer.size(); at += piece) {
         http.feed(answer.mid(at, piece));
         // A header still open after more than its bound has failed.
-        if (!http.headerDone() && http.failure().isEmpty() && std::min(at + piece, answer.size()) > HttpAnswer::kMaxHeader)
-            std::abort();
-        r.body += http.take(1024);
+        fuzz::require(http.headerDone() || !http.failure().isEmpty() ||
+                      std::min(at + piece, answer.size()) <= HttpAnswer::kMaxHeader);
+        body += http.take(1024);
     }
     http.closed();
     while (http.available() > 0)
-        r.body += http.take(1024);
-    r.header = http.header();
-    r.complete = http.complete();
-    r.failed = !http.failure().isEmpty();
-    if (r.complete && r.failed)
-        std::abort();
-    if (r.complete && http.contentLength() >= 0 && r.body.size() != http.contentLength())
-        std::abort();
-    return r;
+        body += http.take(1024);
+    const bool complete = http.complete(), failed = !http.failure().isEmpty();
+    fuzz::require(!(complete && failed) && body.size() <= answer.size() &&
+                  (!complete || http.contentLength() < 0 || body.size() == http.contentLength()));
+    return {http.header(), body, complete, failed};
 }
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+NW_FUZZ_TARGET(input)
 {
-    if (size == 0)
-        return 0;
-    fuzz::init();
-    const auto [piece, answer] = fuzz::piecedInput(data, size);
-    const Reading pieces = readInPieces(answer, piece);
-    const Reading whole = readInPieces(answer, std::max<qsizetype>(answer.size(), 1));
-    if (pieces.header != whole.header || pieces.body != whole.body || pieces.complete != whole.complete ||
-        pieces.failed != whole.failed || pieces.body.size() > answer.size())
-        std::abort();
-    fuzz::afterInput();
-    return 0;
+    const auto [first, answer] = fuzz::split(input);
+    fuzz::require(readInPieces(answer, first % 64 + 1) == readInPieces(answer, std::max<qsizetype>(answer.size(), 1)));
 }

@@ -9,8 +9,6 @@
 #include <QDir>
 #include <QTcpServer>
 
-#include <cstdlib>
-
 using namespace nw;
 
 namespace {
@@ -33,30 +31,22 @@ public:
 QString refusingBase()
 {
     QTcpServer server;
-    if (!server.listen(QHostAddress::LocalHost))
-        std::abort();
+    fuzz::require(server.listen(QHostAddress::LocalHost));
     return QStringLiteral("http://127.0.0.1:%1/").arg(server.serverPort());
 }
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+NW_FUZZ_TARGET(catalog)
 {
-    fuzz::init();
     static const QString base = refusingBase();
     const QString folder = fuzz::programFolder();
-    const QByteArray catalog = fuzz::bytesOf(data, size);
-
     const QString inside = QDir::cleanPath(folder) + QLatin1Char('/');
     for (const QString& line : QString::fromLatin1(catalog).split(QStringLiteral("\r\n"))) {
         const QStringList fields = line.split(QLatin1Char(','));
-        if (fields.size() < 7)
-            continue;
-        const QString destination = LiveUpdate::catalogDestination(fields, folder);
-        if (!destination.isEmpty() && !QDir::cleanPath(destination).startsWith(inside))
-            std::abort();
+        const QString destination = fields.size() < 7 ? QString() : LiveUpdate::catalogDestination(fields, folder);
+        fuzz::require(destination.isEmpty() || QDir::cleanPath(destination).startsWith(inside));
     }
-
     NoView view;
     int opened = 0;
     LiveUpdate update(view, base, folder, [&](const QString&) { ++opened; });
@@ -64,8 +54,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     fuzz::writeFile(LiveUpdate::catalogName(), catalog);
     update.ProcessUpdateCatalog();
     // Nothing was downloaded, so nothing may be opened, and the catalog is gone.
-    if (opened != 0 || QFile::exists(AppPaths::join(folder, LiveUpdate::catalogName())))
-        std::abort();
-    fuzz::afterInput();
-    return 0;
+    fuzz::require(opened == 0 && !QFile::exists(AppPaths::join(folder, LiveUpdate::catalogName())));
 }

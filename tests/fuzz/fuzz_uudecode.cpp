@@ -7,37 +7,20 @@
 
 #include <QFile>
 
-#include <cstdlib>
-
 using namespace nw;
 
-namespace {
-QByteArray readBack(const QString& path)
+NW_FUZZ_TARGET(input)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-} // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
-    if (size == 0)
-        return 0;
-    fuzz::init();
-    const QByteArray rest = fuzz::bytesOf(data + 1, size - 1);
+    const auto [first, rest] = fuzz::split(input);
     const QString decoded = fuzz::programFolder() + QStringLiteral("/decoded.bin");
-    if (data[0] % 2 == 0) {
-        SMTP::UUDecodeToFile(QString::fromLatin1(rest), decoded);
-    } else {
-        static SMTP smtp;
-        QString text = smtp.UUEncodeFile(fuzz::writeFile(QStringLiteral("attachment.bin"), rest));
-        // Taken back from a received mail it has CR LF line ends.
-        if (data[0] % 4 == 3)
-            text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
-        SMTP::UUDecodeToFile(text, decoded);
-        if (readBack(decoded) != rest)
-            std::abort();
-    }
-    fuzz::afterInput();
-    return 0;
+    if (first % 2 == 0)
+        return SMTP::UUDecodeToFile(QString::fromLatin1(rest), decoded);
+    static SMTP smtp;
+    QString text = smtp.UUEncodeFile(fuzz::writeFile(QStringLiteral("attachment.bin"), rest));
+    // Taken back from a received mail it has CR LF line ends.
+    if (first % 4 == 3)
+        text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+    SMTP::UUDecodeToFile(text, decoded);
+    QFile file(decoded);
+    fuzz::require(file.open(QIODevice::ReadOnly) && file.readAll() == rest);
 }

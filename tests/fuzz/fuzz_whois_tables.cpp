@@ -4,37 +4,26 @@
 
 #include "whois/WhoisTables.h"
 
-#include <cstdlib>
-
 using namespace nw;
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+NW_FUZZ_TARGET(input)
 {
-    if (size == 0)
-        return 0;
-    fuzz::init();
-    const QByteArray file = fuzz::bytesOf(data + 1, size - 1);
+    const auto [first, file] = fuzz::split(input);
     WhoisTables tables;
-    if (data[0] % 2 == 0) {
+    if (first % 2 == 0) {
         fuzz::writeFile(QStringLiteral("whois.rir"), file);
         tables.LoadRirTable();
-        for (const char* address : {"0.0.0.0", "10.1.2.3", "192.0.2.1", "255.255.255.255", "1.2"}) {
-            const int index = tables.FindRirEntry(QLatin1String(address));
-            if (index >= tables.rirTable().size())
-                std::abort();
-        }
-    } else {
-        fuzz::writeFile(QStringLiteral("whois.srv"), file);
-        tables.LoadTldTable();
-        for (const char* name : {"example.com", "a.b.co.uk", "", ".", "x..y", "*.*"}) {
-            QString domain;
-            const int index = tables.FindTldEntry(QLatin1String(name), &domain);
-            if (index >= tables.tldTable().size() || (index < 0 && !tables.tldTable().isEmpty()))
-                std::abort();
-            for (const TldEntry& e : tables.tldTable())
-                MatchLabels(QLatin1String(name), e.pattern);
-        }
+        for (const char* address : {"0.0.0.0", "10.1.2.3", "192.0.2.1", "255.255.255.255", "1.2"})
+            fuzz::require(tables.FindRirEntry(QLatin1String(address)) < tables.rirTable().size());
+        return;
     }
-    fuzz::afterInput();
-    return 0;
+    fuzz::writeFile(QStringLiteral("whois.srv"), file);
+    tables.LoadTldTable();
+    for (const char* name : {"example.com", "a.b.co.uk", "", ".", "x..y", "*.*"}) {
+        QString domain;
+        const int index = tables.FindTldEntry(QLatin1String(name), &domain);
+        fuzz::require(index < tables.tldTable().size() && (index >= 0 || tables.tldTable().isEmpty()));
+        for (const TldEntry& e : tables.tldTable())
+            MatchLabels(QLatin1String(name), e.pattern);
+    }
 }

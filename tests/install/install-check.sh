@@ -7,27 +7,23 @@ set -euo pipefail
 build=$1 app=$2
 root=$(mktemp -d)
 desktop_pid=
-cleanup() {
-    [ -z "$desktop_pid" ] || kill "$desktop_pid" 2>/dev/null || true
-    chmod -R u+w "$root"
-    rm -rf "$root"
-}
+cleanup() { [ -z "$desktop_pid" ] || kill "$desktop_pid" 2>/dev/null || true; chmod -R u+w "$root"; rm -rf "$root"; }
 trap cleanup EXIT
+fail() { echo "FAIL: $*"; exit 1; }
 chmod 755 "$root"
 DESTDIR="$root/dest" cmake --install "$build" --prefix /usr >/dev/null
 prefix=$root/dest/usr
 
+icons=share/icons/hicolor
 for f in bin/nettlewright bin/nettlewright-cli share/nettlewright/whois.rir share/nettlewright/whois.srv \
-    share/applications/$app.desktop share/metainfo/$app.metainfo.xml \
-    share/icons/hicolor/scalable/apps/$app.svg share/icons/hicolor/scalable/places/$app-junkchute.svg \
-    share/icons/hicolor/16x16/apps/$app.png share/icons/hicolor/48x48/apps/$app.png \
-    share/icons/hicolor/256x256/apps/$app.png \
+    share/applications/$app.desktop share/metainfo/$app.metainfo.xml $icons/scalable/apps/$app.svg \
+    $icons/scalable/places/$app-junkchute.svg $icons/{16x16,48x48,256x256}/apps/$app.png \
     share/man/man1/nettlewright.1.gz share/man/man1/nettlewright-cli.1.gz share/doc/nettlewright/copyright; do
-    [ -s "$prefix/$f" ] || { echo "FAIL: the install lacks $f"; exit 1; }
+    [ -s "$prefix/$f" ] || fail "the install lacks $f"
 done
 # A PNG's width and height stand at bytes 16 to 23.
-[ "$(od -An -tx1 -j16 -N8 "$prefix/share/icons/hicolor/48x48/apps/$app.png" | tr -d ' \n')" = 0000003000000030 ] ||
-    { echo "FAIL: the 48 px icon is not 48 x 48"; exit 1; }
+[ "$(od -An -tx1 -j16 -N8 "$prefix/$icons/48x48/apps/$app.png" | tr -d ' \n')" = 0000003000000030 ] ||
+    fail "the 48 px icon is not 48 x 48"
 desktop-file-validate "$prefix/share/applications/$app.desktop"
 appstreamcli validate --no-net "$prefix/share/metainfo/$app.metainfo.xml"
 
@@ -47,18 +43,16 @@ touch "$root/start"
 
 samples=("$prefix"/share/nettlewright/samples/*.eml)
 analyses=$(run "$prefix/bin/nettlewright-cli" analyze --no-dns "${samples[@]}")
-[ "$(grep -c '"fullHeader":' <<<"$analyses")" -eq "${#samples[@]}" ] ||
-    { echo "FAIL: not every sample was analysed:"; echo "$analyses"; exit 1; }
-grep -q '"ip":"[0-9]' <<<"$analyses" || { echo "FAIL: no sample yielded an address"; exit 1; }
+[ "$(grep -c '"fullHeader":' <<<"$analyses")" -eq "${#samples[@]}" ] || fail "not every sample was analysed: $analyses"
+grep -q '"ip":"[0-9]' <<<"$analyses" || fail "no sample yielded an address"
 # The tables are read from the install's share folder, and a table fetched into the user's data folder takes
 # the shipped one's place.
-[ "$(run "$prefix/bin/nettlewright-cli" whois --select-only 192.0.2.1 | cut -f2)" = private ] ||
-    { echo "FAIL: the installed tables were not found"; exit 1; }
+selected() { run "$prefix/bin/nettlewright-cli" whois --select-only 192.0.2.1 | cut -f2; }
+[ "$(selected)" = private ] || fail "the installed tables were not found"
 mkdir -p "$home/.local/share/nettlewright"
 printf '# fetched 200\n192.0.2.0/24\twhois.fetched.example\n' >"$home/.local/share/nettlewright/whois.rir"
 chown -R --reference="$home" "$home/.local"
-[ "$(run "$prefix/bin/nettlewright-cli" whois --select-only 192.0.2.1 | cut -f2)" = whois.fetched.example ] ||
-    { echo "FAIL: a fetched table does not take the shipped one's place"; exit 1; }
+[ "$(selected)" = whois.fetched.example ] || fail "a fetched table does not take the shipped one's place"
 
 # A stored switch that is not a number is a failure the program reports: its log goes to the user's state folder.
 printf '[Setup]\nSMTP=127.0.0.1\nCopyEmail=yes\n' >"$home/.config/nettlewright/nettlewright.conf"
@@ -74,11 +68,10 @@ for _ in $(seq 300); do
 done
 # The record and the stack section both written: neither "Unable to Write Error Log" nor "Unable to Process
 # Stack Request" can have been shown.
-grep -q -- '-- Error --' "$log" && grep -q -- '-- Stack --' "$log" ||
-    { echo "FAIL: no error log in $log"; exit 1; }
+grep -q -- '-- Error --' "$log" && grep -q -- '-- Stack --' "$log" || fail "no error log in $log"
 kill "$desktop_pid"
 wait "$desktop_pid" 2>/dev/null || true
 desktop_pid=
 written=$(find "$prefix" -newer "$root/start")
-[ -z "$written" ] || { echo "FAIL: the programs wrote into the prefix: $written"; exit 1; }
+[ -z "$written" ] || fail "the programs wrote into the prefix: $written"
 echo "install layout, launcher files and read-only prefix as expected"

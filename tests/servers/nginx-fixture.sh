@@ -6,11 +6,15 @@ set -euo pipefail
 cmd=$1 dir=$2
 nginx=$(command -v nginx || echo /usr/sbin/nginx)
 
-case "$cmd" in
-start)
-    mkdir -p "$dir/www" "$dir/tmp"
-    port=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
-    cat >"$dir/nginx.conf" <<CONF
+if [ "$cmd" = stop ]; then
+    [ -f "$dir/nginx.pid" ] && kill "$(cat "$dir/nginx.pid")" 2>/dev/null || true
+    rm -f "$dir/nginx.pid" "$dir/port"
+    exit 0
+fi
+mkdir -p "$dir/www" "$dir/tmp"
+port=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+temp_paths=$(for t in client_body proxy fastcgi uwsgi scgi; do echo "${t}_temp_path $dir/tmp/${t%_body};"; done)
+cat >"$dir/nginx.conf" <<CONF
 daemon on;
 master_process off;
 pid $dir/nginx.pid;
@@ -18,11 +22,7 @@ error_log $dir/error.log warn;
 events { worker_connections 64; }
 http {
     access_log $dir/access.log;
-    client_body_temp_path $dir/tmp/body;
-    proxy_temp_path $dir/tmp/proxy;
-    fastcgi_temp_path $dir/tmp/fastcgi;
-    uwsgi_temp_path $dir/tmp/uwsgi;
-    scgi_temp_path $dir/tmp/scgi;
+    $temp_paths
     default_type application/octet-stream;
     server {
         listen 127.0.0.1:$port;
@@ -32,15 +32,9 @@ http {
     }
 }
 CONF
-    "$nginx" -c "$dir/nginx.conf" -p "$dir" -e "$dir/error.log"
-    for _ in $(seq 50); do
-        /usr/bin/python3 -c "import socket; socket.create_connection(('127.0.0.1',$port),1)" 2>/dev/null && break
-        sleep 0.1
-    done
-    echo "$port" >"$dir/port"
-    ;;
-stop)
-    [ -f "$dir/nginx.pid" ] && kill "$(cat "$dir/nginx.pid")" 2>/dev/null || true
-    rm -f "$dir/nginx.pid" "$dir/port"
-    ;;
-esac
+"$nginx" -c "$dir/nginx.conf" -p "$dir" -e "$dir/error.log"
+for _ in $(seq 50); do
+    /usr/bin/python3 -c "import socket; socket.create_connection(('127.0.0.1',$port),1)" 2>/dev/null && break
+    sleep 0.1
+done
+echo "$port" >"$dir/port"

@@ -1,16 +1,14 @@
 #!/usr/bin/python3
-"""A real SMTP server for the mail tests (aiosmtpd from Debian) on a loopback port chosen at run time.
+"""A real SMTP server for the mail tests (Debian's aiosmtpd) on a loopback port chosen at run time.
 
-Usage: smtp_sink.py FOLDER [--eml] [--security none|starttls|tls --cert PEM --key PEM] [--user U --password P
-[--mechanisms PLAIN,LOGIN]] [--strict]. Prints "PORT <n>" once it listens. Every message accepted is stored as
-FOLDER/<n>.json holding the envelope (HELO name, sender, recipients) and the exact data bytes the server
-received (after the end-of-data line, with the transparency dots removed), base64-encoded; with --eml
-also as FOLDER/<n>.eml, the message as a mail program would open it. Every
-authentication attempt appends "MECHANISM LOGIN ok|bad" to FOLDER/auth.log. With a user, mail is
-accepted only after authentication; with "starttls", only after STARTTLS. With --strict it behaves as
-strict submission servers do: a MAIL FROM or RCPT TO address without angle brackets gets "555 5.5.2" and
-a message without a Date header field is refused with "554 5.6.0". The server stops when its
-standard input closes, so it never outlives the test that started it.
+Usage: smtp_sink.py FOLDER [--eml] [--strict] [--security none|starttls|tls --cert PEM --key PEM]
+[--user U --password P [--mechanisms PLAIN,LOGIN]]. Prints "PORT <n>" once it listens and stops when its
+standard input closes, so it never outlives the test that started it. Each message accepted goes to
+FOLDER/<n>.json: the envelope (helo, mail_from, rcpt_tos) and the exact data bytes received (transparency
+dots removed), base64-encoded; with --eml also to FOLDER/<n>.eml, as a mail program would open it. Each login
+attempt appends "MECHANISM LOGIN ok|bad" to FOLDER/auth.log. With a user, mail is accepted only after a login;
+with starttls, only after STARTTLS. --strict acts as strict submission servers do: an envelope address without
+angle brackets gets "555 5.5.2", a message without a Date header field "554 5.6.0".
 """
 import argparse
 import asyncio
@@ -24,35 +22,24 @@ import warnings
 from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
 
 
-def has_date(content):
-    header = content.split(b"\r\n\r\n", 1)[0]
-    return any(line.lower().startswith(b"date:") for line in header.split(b"\r\n"))
-
-
 class Store:
-    def __init__(self, folder, strict, eml):
-        self.folder = folder
-        self.strict = strict
-        self.eml = eml
-        self.count = 0
+    def __init__(self, args):
+        self.args, self.count = args, 0
 
     async def handle_DATA(self, server, session, envelope):
-        if self.strict and not has_date(envelope.original_content):
+        content = envelope.original_content
+        header = content.split(b"\r\n\r\n", 1)[0].split(b"\r\n")
+        if self.args.strict and not any(line.lower().startswith(b"date:") for line in header):
             return "554 5.6.0 Message refused: no Date header field"
         self.count += 1
-        record = {
-            "helo": session.host_name,
-            "mail_from": envelope.mail_from,
-            "rcpt_tos": envelope.rcpt_tos,
-            "data": base64.b64encode(envelope.original_content).decode("ascii"),
-        }
-        path = os.path.join(self.folder, "%d.json" % self.count)
+        path = os.path.join(self.args.folder, "%d.json" % self.count)
         with open(path + ".tmp", "w") as f:
-            json.dump(record, f)
+            json.dump({"helo": session.host_name, "mail_from": envelope.mail_from, "rcpt_tos": envelope.rcpt_tos,
+                       "data": base64.b64encode(content).decode("ascii")}, f)
         os.replace(path + ".tmp", path)
-        if self.eml:
-            with open(os.path.join(self.folder, "%d.eml" % self.count), "wb") as f:
-                f.write(envelope.original_content)
+        if self.args.eml:
+            with open(os.path.join(self.args.folder, "%d.eml" % self.count), "wb") as f:
+                f.write(content)
         return "250 OK stored"
 
 
@@ -75,24 +62,18 @@ class StrictSMTP(SMTP):
             await super().smtp_RCPT(arg)
 
 
-class Authenticator:
-    def __init__(self, folder, user, password):
-        self.log = os.path.join(folder, "auth.log")
-        self.user = user.encode()
-        self.password = password.encode()
-
-    def __call__(self, server, session, envelope, mechanism, auth_data):
-        ok = (isinstance(auth_data, LoginPassword) and auth_data.login == self.user
-              and auth_data.password == self.password)
-        login = auth_data.login.decode(errors="replace") if isinstance(auth_data, LoginPassword) else "?"
-        with open(self.log, "a") as f:
-            f.write("%s %s %s\n" % (mechanism, login, "ok" if ok else "bad"))
+def authenticator(args):
+    def check(server, session, envelope, mechanism, auth_data):
+        known = isinstance(auth_data, LoginPassword)
+        ok = known and (auth_data.login, auth_data.password) == (args.user.encode(), args.password.encode())
+        with open(os.path.join(args.folder, "auth.log"), "a") as f:
+            f.write("%s %s %s\n" % (mechanism, auth_data.login.decode(errors="replace") if known else "?",
+                                    "ok" if ok else "bad"))
         return AuthResult(success=ok, handled=False)
+    return check
 
 
 async def main(args):
-    loop = asyncio.get_running_loop()
-    store = Store(args.folder, args.strict, args.eml)
     context = None
     if args.security != "none":
         context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
@@ -101,20 +82,15 @@ async def main(args):
     if args.security == "starttls":
         options.update(tls_context=context, require_starttls=True)
     if args.user:
-        offered = {"PLAIN", "LOGIN"}
-        options.update(
-            authenticator=Authenticator(args.folder, args.user, args.password),
-            auth_required=True,
-            # Over TLS from the first byte aiosmtpd does not know the connection is encrypted.
-            auth_require_tls=args.security == "starttls",
-            auth_exclude_mechanism=offered - set(args.mechanisms.split(",")),
-        )
-    server_class = StrictSMTP if args.strict else SMTP
-    server = await loop.create_server(lambda: server_class(store, **options), "127.0.0.1", 0,
-                                      ssl=context if args.security == "tls" else None)
+        # Over TLS from the first byte aiosmtpd does not know the connection is encrypted.
+        options.update(authenticator=authenticator(args), auth_required=True,
+                       auth_require_tls=args.security == "starttls",
+                       auth_exclude_mechanism={"PLAIN", "LOGIN"} - set(args.mechanisms.split(",")))
+    store, server_class = Store(args), StrictSMTP if args.strict else SMTP
+    server = await asyncio.get_running_loop().create_server(lambda: server_class(store, **options), "127.0.0.1", 0,
+                                                            ssl=context if args.security == "tls" else None)
     print("PORT %d" % server.sockets[0].getsockname()[1], flush=True)
-    stdin_closed = loop.run_in_executor(None, sys.stdin.buffer.read)
-    await stdin_closed
+    await asyncio.get_running_loop().run_in_executor(None, sys.stdin.buffer.read)
     server.close()
     await server.wait_closed()
 
@@ -124,12 +100,10 @@ if __name__ == "__main__":
     warnings.simplefilter("ignore")
     parser = argparse.ArgumentParser()
     parser.add_argument("folder")
-    parser.add_argument("--eml", action="store_true")
+    for flag in ("--eml", "--strict"):
+        parser.add_argument(flag, action="store_true")
     parser.add_argument("--security", choices=["none", "starttls", "tls"], default="none")
-    parser.add_argument("--cert")
-    parser.add_argument("--key")
-    parser.add_argument("--user")
-    parser.add_argument("--password", default="")
-    parser.add_argument("--mechanisms", default="PLAIN,LOGIN")
-    parser.add_argument("--strict", action="store_true")
+    for option, default in (("--cert", None), ("--key", None), ("--user", None), ("--password", ""),
+                            ("--mechanisms", "PLAIN,LOGIN")):
+        parser.add_argument(option, default=default)
     asyncio.run(main(parser.parse_args()))

@@ -1,15 +1,31 @@
 #pragma once
 
-#include <QByteArray>
-#include <QString>
+#include <QFile>
+#include <QRandomGenerator>
 
 namespace nw::test {
 
 // The file's bytes; empty when it cannot be read.
-QByteArray fileBytes(const QString& path);
+inline QByteArray fileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 // Creates or replaces the file; false when it cannot be written.
-bool writeBytes(const QString& path, const QByteArray& bytes);
+inline bool writeBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
 // `size` bytes of noise, different on every call.
-QByteArray randomBytes(qsizetype size);
+inline QByteArray randomBytes(qsizetype size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (char& c : bytes)
+        c = char(QRandomGenerator::global()->bounded(256));
+    return bytes;
+}
 
 } // namespace nw::test

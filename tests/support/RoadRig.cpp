@@ -6,7 +6,6 @@
 #include "support/Files.h"
 #include "support/NginxServer.h"
 
-#include <QDir>
 #include <QTest>
 
 namespace nw::test {

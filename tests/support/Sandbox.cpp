@@ -7,17 +7,15 @@
 #include "platform/SettingsStore.h"
 #include "support/Files.h"
 
-#include <QDir>
 #include <QDirIterator>
 
 namespace nw::test {
 
 Sandbox::Sandbox()
 {
-    QDir(m_dir.path()).mkpath(QStringLiteral("program"));
-    QDir(m_dir.path()).mkpath(QStringLiteral("desktop"));
-    QDir(m_dir.path()).mkpath(QStringLiteral("settings"));
     // The autostart folder is not made: a new account may not have one.
+    for (const char* folder : {"program", "desktop", "settings"})
+        QDir(m_dir.path()).mkpath(QLatin1String(folder));
     Autostart::setFolder(autostartFolder());
     setConnectionProbe([] { return true; });
     SettingsStore::setRoot(m_dir.path() + QStringLiteral("/settings"));
@@ -37,16 +35,10 @@ Sandbox::~Sandbox()
     setConnectionProbe({});
 }
 
-QString Sandbox::programFolder() const { return m_dir.path() + QStringLiteral("/program"); }
-QString Sandbox::desktopFolder() const { return m_dir.path() + QStringLiteral("/desktop"); }
-QString Sandbox::autostartFolder() const { return m_dir.path() + QStringLiteral("/autostart"); }
-QString Sandbox::path(const QString& name) const { return programFolder() + QLatin1Char('/') + name; }
-
 QString Sandbox::writeFile(const QString& name, const QByteArray& bytes) const
 {
-    const QString p = path(name);
-    writeBytes(p, bytes);
-    return p;
+    writeBytes(path(name), bytes);
+    return path(name);
 }
 
 QByteArray Sandbox::errorLog() const
@@ -57,8 +49,8 @@ QByteArray Sandbox::errorLog() const
 QByteArray Sandbox::settingsFiles() const
 {
     QByteArray all;
-    QDirIterator it(m_dir.path() + QStringLiteral("/settings"), QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext())
+    for (QDirIterator it(m_dir.path() + QStringLiteral("/settings"), QDir::Files, QDirIterator::Subdirectories);
+         it.hasNext();)
         all += fileBytes(it.next());
     return all;
 }

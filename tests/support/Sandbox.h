@@ -17,10 +17,10 @@ public:
     Sandbox(const Sandbox&) = delete;
     Sandbox& operator=(const Sandbox&) = delete;
 
-    QString programFolder() const;
-    QString desktopFolder() const;
-    QString autostartFolder() const;
-    QString path(const QString& name) const; // inside the program folder
+    QString programFolder() const { return m_dir.filePath(QStringLiteral("program")); }
+    QString desktopFolder() const { return m_dir.filePath(QStringLiteral("desktop")); }
+    QString autostartFolder() const { return m_dir.filePath(QStringLiteral("autostart")); }
+    QString path(const QString& name) const { return programFolder() + QLatin1Char('/') + name; }
     RecordingPrompts& prompts() { return m_prompts; }
     int exits() const { return m_exits; }
 

@@ -32,8 +32,6 @@ ScriptedPeer::~ScriptedPeer()
             run->socket->abort();
 }
 
-void ScriptedPeer::useTls(const QSslConfiguration& configuration) { m_server.tls = configuration; }
-
 void ScriptedPeer::Server::incomingConnection(qintptr descriptor)
 {
     auto* socket = new QSslSocket(this);
@@ -45,15 +43,11 @@ void ScriptedPeer::Server::incomingConnection(qintptr descriptor)
     addPendingConnection(socket);
 }
 
-QString ScriptedPeer::endpoint() const { return QStringLiteral("127.0.0.1:%1").arg(port()); }
-
 quint16 ScriptedPeer::closedPort()
 {
     QTcpServer probe;
     probe.listen(QHostAddress::LocalHost, 0);
-    const quint16 port = probe.serverPort();
-    probe.close();
-    return port;
+    return probe.serverPort(); // closed when the probe goes
 }
 
 void ScriptedPeer::release()
@@ -67,10 +61,9 @@ void ScriptedPeer::release()
 void ScriptedPeer::accept()
 {
     while (QTcpSocket* socket = m_server.nextPendingConnection()) {
-        ++m_connections;
         auto run = std::make_shared<Run>();
         run->socket = socket;
-        run->script = m_perConnection.value(m_connections - 1, m_script);
+        run->script = m_perConnection.value(m_connections++, m_script);
         socket->setParent(this);
         m_runs.append(run);
         Run* r = run.get();
@@ -90,8 +83,7 @@ void ScriptedPeer::accept()
             r->waiting = false;
             r->step = std::numeric_limits<int>::max();
             ++m_disconnections;
-            // A peer of a long test serves thousands of connections.
-            r->socket->deleteLater();
+            r->socket->deleteLater(); // a peer of a long test serves thousands of connections
         });
         advance(r);
     }
@@ -99,7 +91,12 @@ void ScriptedPeer::accept()
 
 void ScriptedPeer::advance(Run* run)
 {
-    while (run->step < run->script.size()) {
+    // Whether the step is done; when it is not, the run waits for its event.
+    const auto ready = [run](bool stepDone) {
+        run->waiting = !stepDone;
+        return stepDone;
+    };
+    for (; run->step < run->script.size(); ++run->step) {
         const Step& s = run->script.at(run->step);
         switch (s.kind) {
         case Step::Send:
@@ -108,15 +105,12 @@ void ScriptedPeer::advance(Run* run)
             break;
         case Step::ReadLine: {
             const qsizetype at = run->buffer.indexOf(s.bytes);
-            if (at < 0) {
-                run->waiting = true;
+            if (!ready(at >= 0))
                 return;
-            }
             const qsizetype end = at + s.bytes.size();
             // A copy of its own: a line that is the whole buffer would otherwise keep the socket's read chunk.
             m_lines.append(QByteArray(run->buffer.constData(), end));
             run->buffer.remove(0, end);
-            run->waiting = false;
             break;
         }
         case Step::Pause:
@@ -132,20 +126,16 @@ void ScriptedPeer::advance(Run* run)
             }
             return;
         case Step::WaitRelease:
-            if (m_releases > run->releasesSeen) {
-                ++run->releasesSeen;
-                run->waiting = false;
-                break;
-            }
-            run->waiting = true;
-            return;
+            if (!ready(m_releases > run->releasesSeen))
+                return;
+            ++run->releasesSeen;
+            break;
         case Step::Close:
-            run->socket->disconnectFromHost();
-            run->step = run->script.size();
-            emit scriptFinished();
-            return;
         case Step::Reset:
-            run->socket->abort();
+            if (s.kind == Step::Close)
+                run->socket->disconnectFromHost();
+            else
+                run->socket->abort();
             run->step = run->script.size();
             emit scriptFinished();
             return;
@@ -153,18 +143,14 @@ void ScriptedPeer::advance(Run* run)
             run->waiting = true;
             return;
         case Step::Flood:
-            if (run->flooded >= s.amount) {
-                run->waiting = false;
+            if (ready(run->flooded >= s.amount))
                 break;
-            }
-            run->waiting = true;
             if (run->socket->bytesToWrite() < 4 * s.bytes.size()) {
                 run->socket->write(s.bytes);
                 run->flooded += s.bytes.size();
             }
             return;
         }
-        ++run->step;
     }
     emit scriptFinished();
 }

@@ -1,16 +1,11 @@
 #pragma once
 
-#include <QByteArray>
 #include <QHash>
-#include <QList>
-#include <QObject>
 #include <QSslConfiguration>
 #include <QTcpServer>
 
 #include <memory>
 #include <optional>
-
-class QTcpSocket;
 
 namespace nw::test {
 
@@ -28,8 +23,7 @@ public:
     static Step send(const QByteArray& bytes) { return {Step::Send, bytes}; }
     // Waits for one line from the client (up to and including LF) and records it.
     static Step readLine() { return readUntil("\n"); }
-    // Waits until the client has sent `marker` and records everything up to and including it
-    // (an HTTP request: readUntil("\r\n\r\n")).
+    // Waits until the client has sent `marker` and records everything up to and including it.
     static Step readUntil(const QByteArray& marker) { return {Step::ReadLine, marker}; }
     static Step pause(int ms) { return {Step::Pause, {}, ms}; }
     // Waits until the test calls release(): lets a test see the client handle one chunk before the next.
@@ -47,19 +41,18 @@ public:
     ~ScriptedPeer() override;
 
     // Speaks TLS with this configuration (certificate and key) on every later connection.
-    void useTls(const QSslConfiguration& configuration);
+    void useTls(const QSslConfiguration& configuration) { m_server.tls = configuration; }
 
     // Plays `script` to the connection numbered `connection` (0-based) instead of the common one.
     void setScriptFor(int connection, QList<Step> script) { m_perConnection.insert(connection, std::move(script)); }
 
     quint16 port() const { return m_server.serverPort(); }
-    QString endpoint() const; // "127.0.0.1:PORT"
+    QString endpoint() const { return QStringLiteral("127.0.0.1:%1").arg(port()); }
     int connections() const { return m_connections; }
     // Connections that have ended, whoever closed them.
     int disconnections() const { return m_disconnections; }
-    // What the read steps took, in order, over all connections (line ends kept).
+    // What the read steps took, in order, over all connections (line ends kept); everything the clients sent.
     const QList<QByteArray>& lines() const { return m_lines; }
-    // Everything the clients sent.
     const QByteArray& received() const { return m_received; }
     void release();
 
@@ -73,15 +66,11 @@ private:
     struct Run;
     void accept();
     void advance(Run* run);
-
-    class Server : public QTcpServer {
-    public:
+    // Starts TLS, when asked, on every socket it accepts.
+    struct Server : QTcpServer {
         std::optional<QSslConfiguration> tls;
-
-    protected:
         void incomingConnection(qintptr descriptor) override;
-    };
-    Server m_server;
+    } m_server;
     QList<Step> m_script;
     QHash<int, QList<Step>> m_perConnection;
     QList<std::shared_ptr<Run>> m_runs;

@@ -1,38 +1,40 @@
 #include "support/SmtpSink.h"
 
 #include "platform/LocalWait.h"
+#include "support/Files.h"
 
-#include <QDir>
-#include <QFile>
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QVariant>
+
+using namespace Qt::StringLiterals;
 
 namespace nw::test {
 
 SmtpSink::SmtpSink() = default;
 
-SmtpSink::~SmtpSink() { stop(); }
+SmtpSink::~SmtpSink()
+{
+    stop();
+}
 
 bool SmtpSink::start(const QStringList& options)
 {
-    m_process.setProgram(QStringLiteral("/usr/bin/python3"));
-    m_process.setArguments(QStringList{QStringLiteral(NW_SMTP_SINK_SCRIPT), m_dir.path()} + options);
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process.start();
+    m_process.start(u"/usr/bin/python3"_s, QStringList{QStringLiteral(NW_SMTP_SINK_SCRIPT), m_dir.path()} + options);
     LocalWait listening([this] { return m_process.canReadLine() || m_process.state() == QProcess::NotRunning; });
     listening.wakeOn(&m_process, &QProcess::readyReadStandardOutput);
     listening.wakeOn(&m_process, &QProcess::stateChanged);
     if (!listening.run(20000) || !m_process.canReadLine()) {
-        m_error = QStringLiteral("the SMTP server did not start: %1").arg(m_process.errorString());
+        m_error = u"the SMTP server did not start: "_s + m_process.errorString();
         stop();
         return false;
     }
     const QByteArray line = m_process.readLine().trimmed();
     m_port = line.startsWith("PORT ") ? quint16(line.mid(5).toUInt()) : 0;
     if (m_port == 0)
-        m_error = QStringLiteral("the SMTP server said: %1").arg(QString::fromLatin1(line));
+        m_error = u"the SMTP server said: "_s + QString::fromLatin1(line);
     return m_port != 0;
 }
 
@@ -51,40 +53,30 @@ QList<SmtpSink::Message> SmtpSink::messages() const
 {
     QList<Message> out;
     for (int n = 1;; ++n) {
-        QFile f(QDir(m_dir.path()).filePath(QStringLiteral("%1.json").arg(n)));
-        if (!f.open(QIODevice::ReadOnly))
+        const QByteArray json = fileBytes(m_dir.filePath(u"%1.json"_s.arg(n)));
+        if (json.isEmpty())
             return out;
-        const QJsonObject o = QJsonDocument::fromJson(f.readAll()).object();
-        Message m;
-        m.helo = o.value(QStringLiteral("helo")).toString();
-        m.mailFrom = o.value(QStringLiteral("mail_from")).toString();
-        for (const auto& r : o.value(QStringLiteral("rcpt_tos")).toArray())
-            m.rcptTos << r.toString();
-        m.data = QByteArray::fromBase64(o.value(QStringLiteral("data")).toString().toLatin1());
-        out << m;
+        const QJsonObject o = QJsonDocument::fromJson(json).object();
+        out << Message{o.value(u"helo").toString(), o.value(u"mail_from").toString(),
+                       o.value(u"rcpt_tos").toVariant().toStringList(),
+                       QByteArray::fromBase64(o.value(u"data").toString().toLatin1())};
     }
 }
 
 QStringList SmtpSink::authAttempts() const
 {
-    QFile f(QDir(m_dir.path()).filePath(QStringLiteral("auth.log")));
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    return QString::fromUtf8(fileBytes(m_dir.filePath(u"auth.log"_s))).split(u'\n', Qt::SkipEmptyParts);
 }
 
 QByteArray maskStamps(const QByteArray& data)
 {
     static const QRegularExpression date(
-        QStringLiteral("^Date: (Mon|Tue|Wed|Thu|Fri|Sat|Sun), \\d{1,2} "
-                       "(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) \\d{4} \\d\\d:\\d\\d:\\d\\d [+-]\\d{4}\r$"),
+        u"^Date: (Mon|Tue|Wed|Thu|Fri|Sat|Sun), \\d{1,2} (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) "
+        "\\d{4} \\d\\d:\\d\\d:\\d\\d [+-]\\d{4}\r$"_s,
         QRegularExpression::MultilineOption);
-    static const QRegularExpression id(QStringLiteral("^Message-ID: <[0-9a-f-]{36}@[A-Za-z0-9.-]+>\r$"),
+    static const QRegularExpression id(u"^Message-ID: <[0-9a-f-]{36}@[A-Za-z0-9.-]+>\r$"_s,
                                        QRegularExpression::MultilineOption);
-    QString text = QString::fromLatin1(data);
-    text.replace(date, QStringLiteral("Date: DATE\r"));
-    text.replace(id, QStringLiteral("Message-ID: ID\r"));
-    return text.toLatin1();
+    return QString::fromLatin1(data).replace(date, u"Date: DATE\r"_s).replace(id, u"Message-ID: ID\r"_s).toLatin1();
 }
 
 } // namespace nw::test

@@ -1,9 +1,6 @@
 #pragma once
 
-#include <QByteArray>
-#include <QList>
 #include <QProcess>
-#include <QStringList>
 #include <QTemporaryDir>
 
 namespace nw::test {

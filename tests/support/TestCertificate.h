@@ -1,8 +1,11 @@
 #pragma once
 
-#include <QList>
+#include <QFile>
+#include <QProcess>
 #include <QSslCertificate>
 #include <QSslConfiguration>
+#include <QSslKey>
+#include <QSslSocket>
 #include <QTemporaryDir>
 
 namespace nw::test {
@@ -12,12 +15,33 @@ namespace nw::test {
 class TestCertificate {
 public:
     // Makes the files; the reason when openssl failed, empty otherwise.
-    QString make();
+    QString make()
+    {
+        QProcess openssl;
+        openssl.setProcessChannelMode(QProcess::MergedChannels);
+        const QStringList options =
+            QStringLiteral("req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 -subj "
+                           "/CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 -keyout")
+                .split(QLatin1Char(' '));
+        openssl.start(QStringLiteral("openssl"), options + QStringList{keyPath(), QStringLiteral("-out"), certPath()});
+        if (!openssl.waitForFinished(30000) || openssl.exitCode() != 0)
+            return QStringLiteral("openssl failed: ") + QString::fromLocal8Bit(openssl.readAll());
+        return {};
+    }
     QString certPath() const { return m_dir.filePath(QStringLiteral("cert.pem")); }
     QString keyPath() const { return m_dir.filePath(QStringLiteral("key.pem")); }
     QList<QSslCertificate> certificates() const { return QSslCertificate::fromPath(certPath()); }
     // What a loopback TLS server presents: this certificate and its key.
-    QSslConfiguration serverConfiguration() const;
+    QSslConfiguration serverConfiguration() const
+    {
+        QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+        configuration.setLocalCertificate(certificates().value(0));
+        QFile key(keyPath());
+        if (key.open(QIODevice::ReadOnly))
+            configuration.setPrivateKey(QSslKey(&key, QSsl::Ec));
+        configuration.setPeerVerifyMode(QSslSocket::VerifyNone);
+        return configuration;
+    }
 
 private:
     QTemporaryDir m_dir;

@@ -7,10 +7,7 @@ using TestApplication = QApplication;
 #include <QCoreApplication>
 using TestApplication = QCoreApplication;
 #endif
-#include <QList>
 #include <QTest>
-
-#include <utility>
 
 namespace nw::test {
 
@@ -35,18 +32,13 @@ int main(int argc, char** argv)
 {
     TestApplication app(argc, argv);
     QStringList args = app.arguments();
-    QString only;
     const auto at = args.indexOf(QStringLiteral("-class"));
-    if (at > 0 && at + 1 < args.size()) {
-        only = args.at(at + 1);
-        args.remove(at, 2);
-    }
+    const QString only = at > 0 && at + 1 < args.size() ? args.takeAt(at + 1) : QString();
+    if (!only.isEmpty())
+        args.removeAt(at);
     int failed = 0;
-    for (const auto& [name, factory] : nw::test::registry()) {
-        if (!only.isEmpty() && only != QLatin1String(name))
-            continue;
-        auto object = factory();
-        failed += QTest::qExec(object.get(), args);
-    }
+    for (const auto& [name, factory] : nw::test::registry())
+        if (only.isEmpty() || only == QLatin1String(name))
+            failed += QTest::qExec(factory().get(), args);
     return failed == 0 ? 0 : 1;
 }
