@@ -19,50 +19,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// A drop folder whose process action is scripted: it takes the first file and, as the script says, finishes it
-// later (deleting it), leaves it in the folder, never finishes it, or the user opens the window meanwhile.
-class ScriptedDropFolder : public DropFolderProcessing {
-public:
-    enum class Outcome { Finish, KeepFile, NeverFinish, UserOpensWindow };
-
-    ScriptedDropFolder(AppState& state, Monitor*& monitor, QString folder)
-        : m_state(state), m_monitor(monitor), m_folder(std::move(folder))
-    {
-    }
-
-    Outcome outcome = Outcome::Finish;
-    // Run starts, messages taken (with the icon and the monitor flag at that moment) and messages given up.
-    QStringList seen;
-
-    QStringList refreshFileList() override { return QDir(m_folder).entryList(QDir::Files, QDir::Name); }
-    void runStarted() override { seen << u"run"_s; }
-    void giveUp(const QString& why) override
-    {
-        seen << why;
-        m_state.setBusyProcessing(false);
-    }
-    void processMessage() override
-    {
-        const QString file = refreshFileList().value(0);
-        seen << file + (m_monitor->green() ? u" green"_s : u""_s) + (m_state.monitorActive() ? u" active"_s : u""_s);
-        m_state.setBusyProcessing(true);
-        // The later stages finish a message from the event loop, never inside the press.
-        QTimer::singleShot(0, m_monitor, [this, file] {
-            if (outcome == Outcome::Finish)
-                QFile::remove(AppPaths::join(m_folder, file));
-            if (outcome == Outcome::UserOpensWindow)
-                m_monitor->trayOpen();
-            else if (outcome != Outcome::NeverFinish)
-                m_state.setBusyProcessing(false);
-        });
-    }
-
-private:
-    AppState& m_state;
-    Monitor*& m_monitor;
-    QString m_folder;
-};
-
 QString tipFor(int minutes)
 {
     return u"Nettlewright (fires in: %1 min)"_s.arg(minutes);
@@ -82,13 +38,40 @@ class TstMonitor : public QObject {
     Q_OBJECT
 
 private:
-    struct World {
+    // A drop folder whose process action is scripted: it takes the first file and, as the script says, finishes
+    // it later (deleting it), leaves it in the folder, never finishes it, or the user opens the window meanwhile.
+    struct World : DropFolderProcessing {
+        enum class Outcome { Finish, KeepFile, NeverFinish, UserOpensWindow };
         Sandbox box;
         AppState state;
-        Monitor* monitor = nullptr;
-        ScriptedDropFolder dropFolder{state, monitor, box.desktopFolder()};
-        Monitor instance{state, dropFolder};
-        World() { monitor = &instance; }
+        Monitor instance{state, *this};
+        Monitor* monitor = &instance;
+        Outcome outcome = Outcome::Finish;
+        // Run starts, messages taken (with the icon and the monitor flag at that moment) and messages given up.
+        QStringList seen;
+
+        QStringList refreshFileList() override { return QDir(box.desktopFolder()).entryList(QDir::Files, QDir::Name); }
+        void runStarted() override { seen << u"run"_s; }
+        void giveUp(const QString& why) override
+        {
+            seen << why;
+            state.setBusyProcessing(false);
+        }
+        void processMessage() override
+        {
+            const QString file = refreshFileList().value(0);
+            seen << file + (monitor->green() ? u" green"_s : u""_s) + (state.monitorActive() ? u" active"_s : u""_s);
+            state.setBusyProcessing(true);
+            // The later stages finish a message from the event loop, never inside the press.
+            QTimer::singleShot(0, monitor, [this, file] {
+                if (outcome == Outcome::Finish)
+                    QFile::remove(AppPaths::join(box.desktopFolder(), file));
+                if (outcome == Outcome::UserOpensWindow)
+                    monitor->trayOpen();
+                else if (outcome != Outcome::NeverFinish)
+                    state.setBusyProcessing(false);
+            });
+        }
         void drop(const QStringList& names)
         {
             for (const QString& name : names)
@@ -116,7 +99,7 @@ private slots:
         QCOMPARE(hides.count(), 1);
         // One run start: a new run gives the messages whose complaint failed another chance, and they must not
         // get it again within the same run.
-        QCOMPARE(w.dropFolder.seen,
+        QCOMPARE(w.seen,
                  (QStringList{u"run"_s, u"1.msg green active"_s, u"2.eml green active"_s, u"3.txt green active"_s}));
         // Green once for the run, back to the window's icon after it.
         QCOMPARE(greens.count(), 2);
@@ -135,24 +118,24 @@ private slots:
     {
         columns<int, QString, QString>("outcome", "seen", "after");
         const QString taken = u"run,1.msg green active"_s;
-        row("the user opens the window during a busy wait", int(ScriptedDropFolder::Outcome::UserOpensWindow), taken,
+        row("the user opens the window during a busy wait", int(World::Outcome::UserOpensWindow), taken,
             u"off idle grey ticking hidden"_s);
-        row("a message stays in the folder", int(ScriptedDropFolder::Outcome::KeepFile), taken,
+        row("a message stays in the folder", int(World::Outcome::KeepFile), taken,
             u"active idle grey ticking hidden"_s);
         // A message whose stages never end holds the run only so long; then it is left aside.
-        row("a message never ends", int(ScriptedDropFolder::Outcome::NeverFinish),
-            taken + u',' + Monitor::tooLongText(), u"active idle grey ticking hidden"_s);
+        row("a message never ends", int(World::Outcome::NeverFinish), taken + u',' + Monitor::tooLongText(),
+            u"active idle grey ticking hidden"_s);
     }
     void runEndsWhen()
     {
         const auto [outcome, seen, after] = fetch<int, QString, QString>("outcome", "seen", "after");
         World w;
         w.drop({u"1.msg"_s, u"2.msg"_s});
-        w.dropFolder.outcome = ScriptedDropFolder::Outcome(outcome);
+        w.outcome = World::Outcome(outcome);
         w.monitor->messageWaitMs = 200;
         w.monitor->resized(Monitor::WindowState::Minimized);
         w.monitor->resized(Monitor::WindowState::Minimized);
-        QCOMPARE(w.dropFolder.seen.join(u','), seen);
+        QCOMPARE(w.seen.join(u','), seen);
         QCOMPARE(w.now(), after + u" | "_s + tipFor(0));
     }
 
@@ -201,7 +184,6 @@ private slots:
         w.state.notify(u"The complaint could not be sent."_s);
         w.monitor->tmrActivate_Timer();
         QCOMPARE(w.monitor->trayTip(), tipFor(58) + u"\nThe complaint could not be sent."_s);
-        w.monitor->trayDoubleClick();
         w.monitor->resized(Monitor::WindowState::Maximized);
         QCOMPARE(w.monitor->trayTip(), u"Nettlewright"_s);
     }
