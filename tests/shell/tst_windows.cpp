@@ -1,4 +1,3 @@
-#include "app/AppState.h"
 #include "app/Settings.h"
 #include "controls/HelpWindow.h"
 #include "controls/Hyperlink.h"
@@ -11,7 +10,6 @@
 #include "platform/Autostart.h"
 #include "platform/Connection.h"
 #include "platform/MessageBoxPrompts.h"
-#include "platform/SettingsStore.h"
 #include "road/WhoisStage.h"
 #include "shell/Program.h"
 #include "shell/SysTray.h"
@@ -23,7 +21,6 @@
 #include "support/SmtpSink.h"
 #include "support/TestMain.h"
 #include "support/UnavailableKeychain.h"
-#include "whois/WhoIs.h"
 #include "whois/frmWhois.h"
 
 #include <QApplication>
@@ -39,8 +36,6 @@
 #include <QPlainTextEdit>
 #include <QStackedWidget>
 #include <QSystemTrayIcon>
-
-#include <optional>
 
 using namespace nw;
 using namespace nw::test;
@@ -417,20 +412,15 @@ private slots:
     void trayEventsReachTheWindow()
     {
         const auto [reason, events] = fetch<int, QString>("reason", "events");
-        std::optional<World> w;
-        SysTray alone;
-        SysTray* tray = &alone;
-        if (reason < 0) {
-            w.emplace();
-            w->load();
-            tray = w->window->IconEvent;
-        }
+        World w;
+        w.load();
+        SysTray* tray = w.window->IconEvent;
         QStringList seen;
         connect(tray, &SysTray::MouseDown, this, [&](int button) { seen << u"down %1"_s.arg(button); });
         connect(tray, &SysTray::MouseDblClick, this, [&](int button) { seen << u"double %1"_s.arg(button); });
         connect(tray, &SysTray::MenuClick, this, [&](int item) { seen << u"menu %1"_s.arg(item); });
-        if (w)
-            w->window->TrayMenu->defaultAction()->trigger();
+        if (reason < 0)
+            w.window->TrayMenu->defaultAction()->trigger();
         else
             emit tray->icon()->activated(QSystemTrayIcon::ActivationReason(reason));
         QCOMPARE(seen.join(u','), events);
