@@ -74,12 +74,6 @@ QStringList stored(const SettingsStore& store, std::initializer_list<Setting> na
     return values;
 }
 
-// The WHOIS window loads its tables when the main window is made; without them it would say so.
-void writeWhoisTables(const Sandbox& box)
-{
-    box.writeFile(u"whois.rir"_s, "# test ranges 100\n192.0.2.0/24\twhois.test\n");
-    box.writeFile(u"whois.srv"_s, "# test servers 100\nAny;*;whois.test;43\n");
-}
 } // namespace
 
 class TstMainWindow : public QObject {
@@ -94,9 +88,14 @@ private:
         ScopedPrompts scope{prompts};
         std::unique_ptr<frmMain> window;
         int exits = 0;
+        // The WHOIS window loads its tables when the main window is made; without them it would say so.
+        World()
+        {
+            box.writeFile(u"whois.rir"_s, "# test ranges 100\n192.0.2.0/24\twhois.test\n");
+            box.writeFile(u"whois.srv"_s, "# test servers 100\nAny;*;whois.test;43\n");
+        }
         void load()
         {
-            writeWhoisTables(box);
             window = std::make_unique<frmMain>(state, store);
             window->setExitAction([this] { ++exits; });
             window->MDIForm_Load();
@@ -209,7 +208,6 @@ private slots:
         QCOMPARE(std::pair(label->textFormat(), label->text()),
                  std::pair(Qt::PlainText, u"<b>New</b> &amp; <img src=x>\nline"_s));
         World w;
-        writeWhoisTables(w.box);
         WhoisStage stage(w.state, w.store);
         frmWhois window(stage);
         // The control gives every LF of an answer a CR, so a CR LF answer arrives with CR CR LF.
@@ -442,11 +440,10 @@ private slots:
     void startUp()
     {
         const auto [server, blocked, told] = fetch<QString, bool, QStringList>("server", "blocked", "told");
-        Sandbox box;
-        writeWhoisTables(box);
+        World w;
         if (blocked) {
-            QVERIFY(writeBytes(box.desktopFolder() + u"/file"_s, {}));
-            AppPaths::setDesktopFolder(box.desktopFolder() + u"/file"_s);
+            QVERIFY(writeBytes(w.box.desktopFolder() + u"/file"_s, {}));
+            AppPaths::setDesktopFolder(w.box.desktopFolder() + u"/file"_s);
         }
         const bool connected = told.isEmpty() || blocked;
         setConnectionProbe([connected] { return connected; });
@@ -454,11 +451,11 @@ private slots:
         saveSetting(program.store, settings::Smtp, server);
         bool wizardRan = false;
         program.runWizard = [&](QWidget&) { wizardRan = !program.window; };
-        WitnessPrompts prompts;
-        ScopedPrompts scope(prompts);
-        prompts.witness = [&] { return program.window && program.window->isVisible() ? u" (window shown)"_s : u""_s; };
+        w.prompts.witness = [&] {
+            return program.window && program.window->isVisible() ? u" (window shown)"_s : u""_s;
+        };
         QCOMPARE(program.Main(), !blocked);
-        QCOMPARE(prompts.told, told);
+        QCOMPARE(w.prompts.told, told);
         QCOMPARE(wizardRan, server.isEmpty());
         QCOMPARE(program.window->isVisible(), !blocked);
         QVERIFY(!program.state.monitorActive());
