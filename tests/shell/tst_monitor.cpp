@@ -38,8 +38,7 @@ class TstMonitor : public QObject {
     Q_OBJECT
 
 private:
-    // A drop folder whose process action is scripted: it takes the first file and, as the script says, finishes
-    // it later (deleting it), leaves it in the folder, never finishes it, or the user opens the window meanwhile.
+    // A scripted drop folder: the first file is finished later, kept, never finished, or the user steps in.
     struct World : DropFolderProcessing {
         enum class Outcome { Finish, KeepFile, NeverFinish, UserOpensWindow };
         Sandbox box;
@@ -97,8 +96,7 @@ private slots:
         QSignalSpy hides(w.monitor, &Monitor::hideWindowRequested);
         w.monitor->resized(Monitor::WindowState::Minimized);
         QCOMPARE(hides.count(), 1);
-        // One run start: a new run gives the messages whose complaint failed another chance, and they must not
-        // get it again within the same run.
+        // One run start: it gives failed messages another chance, once within the run.
         QCOMPARE(w.seen,
                  (QStringList{u"run"_s, u"1.msg green active"_s, u"2.eml green active"_s, u"3.txt green active"_s}));
         // Green once for the run, back to the window's icon after it.
@@ -112,8 +110,7 @@ private slots:
         QCOMPARE(firstArguments(tips).mid(0, 2), (QStringList{tipFor(58), tipFor(57)}));
     }
 
-    // However a run ends: not busy, the window's icon, the timer on again until the window is shown; a second
-    // minimise changes nothing.
+    // However a run ends: not busy, grey, ticking until the window is shown; a second minimise changes nothing.
     void runEndsWhen_data()
     {
         columns<int, QString, QString>("outcome", "seen", "after");
@@ -164,8 +161,7 @@ private slots:
         QCOMPARE(w.now(), after);
     }
 
-    // Kept messages are told in the tray at most once a minute, the ones between summed up; a failure stays in
-    // the tip over the countdown until the window is opened.
+    // Kept messages are told at most once a minute, summed up; a failure stays in the tip until the window opens.
     void keptMessagesAreToldSummedUp()
     {
         World w;

@@ -77,7 +77,6 @@ private slots:
         for (bool enable : calls)
             LoadOnStartup(enable);
         QCOMPARE(QDir(box.autostartFolder()).entryList(QDir::Files).join(u' '), files);
-        // The entry starts this executable, from the program folder.
         const QString text = QString::fromUtf8(fileBytes(box.autostartFolder() + u'/' + files));
         const QString exec =
             Autostart::desktopExec(program + u'/' + QFileInfo(QCoreApplication::applicationFilePath()).fileName());
@@ -87,8 +86,7 @@ private slots:
         QVERIFY(box.prompts().shown().isEmpty());
     }
 
-    // Read back by the session as the freedesktop.org desktop entry format says: string escapes first, then the
-    // quoting of the argument, then field codes.
+    // Read back as desktop entries are: string escapes first, then the argument's quoting, then field codes.
     void execValueIsQuotedAndEscaped_data()
     {
         columns<QString, QString>("program", "exec");

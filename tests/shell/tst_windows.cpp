@@ -97,7 +97,6 @@ private:
             window->setExitAction([this] { ++exits; });
             window->MDIForm_Load();
         }
-        // Loaded, on screen, with the settings group open for typing and clicking.
         void showSettings()
         {
             load();
@@ -421,9 +420,8 @@ private slots:
         QCOMPARE(seen.join(u','), events);
     }
 
-    // Start-up: the wizard comes before the main window only while no server is stored; the connection
-    // warning comes after the main window is shown, and the program goes on. Without its drop folder the
-    // program has nothing to work on: both attempts to create it say so, and it ends before its window is shown.
+    // The wizard comes first only while no server is stored; the connection warning after the window is shown.
+    // Without its drop folder the program ends before its window is shown, both attempts to make it told.
     void startUp_data()
     {
         columns<QString, bool, QStringList>("server", "blocked", "told");
@@ -471,7 +469,6 @@ private:
             wizard.show();
             QVERIFY(QTest::qWaitForWindowActive(&wizard));
         }
-        // The control that takes the keyboard on each page.
         QWidget* focusOf(int page) const
         {
             const QList<QWidget*> controls{wizard.hlnkNext, wizard.txtSMTP,          wizard.txtEmail,
