@@ -161,10 +161,15 @@ private slots:
         QCOMPARE(w.now(), after);
     }
 
-    // Kept messages are told at most once a minute, summed up; a failure stays in the tip until the window opens.
-    void keptMessagesAreToldSummedUp()
+    // The menu's Activate turns green and asks to minimise. Kept messages are told at most once a minute, summed
+    // up; a failure stays in the tip until the window opens.
+    void activateThenTellKeptMessagesSummedUp()
     {
         World w;
+        QSignalSpy minimise(w.monitor, &Monitor::minimizeRequested);
+        w.monitor->activate();
+        QCOMPARE(minimise.count(), 1);
+        QCOMPARE(w.now(), u"active idle green stopped shown | Nettlewright"_s);
         w.monitor->resized(Monitor::WindowState::Minimized);
         w.monitor->tmrActivate.stop();
         QSignalSpy told(w.monitor, &Monitor::notification);
@@ -182,15 +187,6 @@ private slots:
         QCOMPARE(w.monitor->trayTip(), tipFor(58) + u"\nThe complaint could not be sent."_s);
         w.monitor->resized(Monitor::WindowState::Maximized);
         QCOMPARE(w.monitor->trayTip(), u"Nettlewright"_s);
-    }
-
-    void activateTurnsGreenAndAsksToMinimise()
-    {
-        World w;
-        QSignalSpy minimise(w.monitor, &Monitor::minimizeRequested);
-        w.monitor->activate();
-        QCOMPARE(minimise.count(), 1);
-        QCOMPARE(w.now(), u"active idle green stopped shown | Nettlewright"_s);
     }
 };
 

@@ -152,22 +152,21 @@ private slots:
     // Tab goes through a window's fields in the order they stand on screen, and on into the menu.
     void tabFollowsTheScreen_data()
     {
-        columns<QString>("from");
-        row("settings panel, top to bottom", u"settings"_s);
-        row("out of the JunkChute view, every menu item", u"junkchute"_s);
-        row("out of the web-mail view, every menu item", u"webmail"_s);
+        columns<int>("from");
+        row("settings panel, top to bottom", 0);
+        row("out of the JunkChute view, every menu item", 1);
+        row("out of the web-mail view, every menu item", 2);
     }
     void tabFollowsTheScreen()
     {
-        const auto [from] = fetch<QString>("from");
+        const auto [from] = fetch<int>("from");
         World w;
         w.showSettings();
         frmMain& window = *w.window;
-        QWidget* start = from == u"settings"_s    ? static_cast<QWidget*>(window.txtSMTP)
-                         : from == u"junkchute"_s ? window.junkChute->txtSpamFile
-                                                  : window.webmail->txtSpamFile;
-        QWidget* scope = from == u"settings"_s ? window.settingsPanel : static_cast<QWidget*>(window.xpBMenu);
-        if (from == u"webmail"_s)
+        QWidget* start =
+            QList<QWidget*>{window.txtSMTP, window.junkChute->txtSpamFile, window.webmail->txtSpamFile}.at(from);
+        QWidget* scope = from ? static_cast<QWidget*>(window.xpBMenu) : window.settingsPanel;
+        if (from == 2)
             window.xpBMenu_ItemClick(u"Actions"_s, u"Webmail"_s);
         QList<QWidget*> stops;
         for (QWidget* child : scope->findChildren<QWidget*>())
