@@ -4,17 +4,17 @@
 #include "controls/Icons.h"
 #include "controls/Splash.h"
 #include "controls/TaskPane.h"
+#include "support/Rows.h"
 #include "support/ScriptedPeer.h"
 #include "support/TestMain.h"
 
 #include <QLabel>
 #include <QPointer>
 #include <QSignalSpy>
-#include <QTest>
 
 using namespace nw;
+using namespace nw::test;
 using namespace Qt::StringLiterals;
-using nw::test::ScriptedPeer;
 
 class TstControls : public QObject {
     Q_OBJECT
@@ -22,39 +22,30 @@ class TstControls : public QObject {
 private slots:
     void linkClicksFromMouseAndKeyboard_data()
     {
-        QTest::addColumn<int>("key");
-        QTest::addColumn<int>("clicks");
-        QTest::newRow("Enter") << int(Qt::Key_Return) << 1;
-        QTest::newRow("keypad Enter") << int(Qt::Key_Enter) << 1;
-        QTest::newRow("Space") << int(Qt::Key_Space) << 1;
-        QTest::newRow("other keys do nothing") << int(Qt::Key_A) << 0;
+        columns<int, int>("key", "clicks");
+        row("Enter", int(Qt::Key_Return), 1);
+        row("keypad Enter", int(Qt::Key_Enter), 1);
+        row("Space", int(Qt::Key_Space), 1);
+        row("other keys do nothing", int(Qt::Key_A), 0);
     }
     void linkClicksFromMouseAndKeyboard()
     {
-        QFETCH(int, key);
-        QFETCH(int, clicks);
+        const auto [key, clicks] = fetch<int, int>("key", "clicks");
         Hyperlink link(u"Process Message"_s);
         QSignalSpy spy(&link, &Hyperlink::clicked);
         QTest::keyClick(&link, Qt::Key(key));
+        QTest::mouseClick(&link, Qt::RightButton);
         QCOMPARE(spy.count(), clicks);
         QTest::mouseClick(&link, Qt::LeftButton);
         QCOMPARE(spy.count(), clicks + 1);
-        QTest::mouseClick(&link, Qt::RightButton);
-        QCOMPARE(spy.count(), clicks + 1);
-    }
-
-    void linkChangesColourUnderTheMouse()
-    {
-        Hyperlink link(u"Save Message"_s);
+        // Under the mouse the link changes, and goes back when the mouse leaves.
         const QColor normal = link.palette().color(link.foregroundRole());
         QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
         QCoreApplication::sendEvent(&link, &enter);
-        QVERIFY(link.hovered());
-        QVERIFY(link.palette().color(link.foregroundRole()) != normal || link.font().underline());
+        QVERIFY(link.hovered() && (link.palette().color(link.foregroundRole()) != normal || link.font().underline()));
         QEvent leave(QEvent::Leave);
         QCoreApplication::sendEvent(&link, &leave);
-        QVERIFY(!link.hovered());
-        QCOMPARE(link.palette().color(link.foregroundRole()), normal);
+        QVERIFY(!link.hovered() && link.palette().color(link.foregroundRole()) == normal);
     }
 
     // Items and their clicks are seen through the main window's menu; here what it does not use.
@@ -68,8 +59,6 @@ private slots:
         auto* panel = new QLabel(u"panel"_s);
         pane.SetGroupChild(u"Details"_s, panel);
         pane.show();
-        QVERIFY(panel->isVisible());
-        // A click on the caption bar folds the group away and the next one opens it again.
         QSignalSpy groups(&pane, &TaskPane::GroupClick);
         QTest::mouseClick(pane.groupHeader(u"Details"_s), Qt::LeftButton);
         QVERIFY(!pane.isExpanded(u"Details"_s) && !panel->isVisible());
@@ -80,20 +69,20 @@ private slots:
 
     void splashCloses_data()
     {
-        QTest::addColumn<QString>("how");
-        QTest::newRow("after its time") << u"timer"_s;
-        QTest::newRow("at a key press") << u"key"_s;
-        QTest::newRow("on its product name") << u"name"_s;
+        columns<QString>("how");
+        row("after its time", u"timer"_s);
+        row("at a key press", u"key"_s);
+        row("on its product name", u"name"_s);
     }
     void splashCloses()
     {
-        QFETCH(QString, how);
+        const auto [how] = fetch<QString>("how");
         QPointer<frmSplash> splash = new frmSplash;
         QVERIFY(splash->windowFlags() & Qt::WindowStaysOnTopHint);
         splash->show();
-        if (how == QLatin1String("timer"))
+        if (how == u"timer"_s)
             splash->closeTimer.start(10);
-        else if (how == QLatin1String("key"))
+        else if (how == u"key"_s)
             QTest::keyClick(splash, Qt::Key_Escape);
         else
             QTest::mouseClick(splash->productName(), Qt::LeftButton);
@@ -102,23 +91,17 @@ private slots:
 
     void helpPageOrAClearLocalOne_data()
     {
-        QTest::addColumn<QByteArray>("answer");
-        QTest::addColumn<bool>("online");
-        QTest::addColumn<QString>("shown");
-        QTest::newRow("page served") << QByteArray("HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n"
-                                                   "<html><body><p>Drag spam into JunkChute.</p></body></html>")
-                                     << true << u"Drag spam into JunkChute."_s;
-        QTest::newRow("not found") << QByteArray("HTTP/1.0 404 Not Found\r\nContent-Length: 0\r\n\r\n") << false
-                                   << u"could not be loaded"_s;
-        QTest::newRow("empty page") << QByteArray("HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n") << false
-                                    << u"empty page"_s;
-        QTest::newRow("nothing listening") << QByteArray() << false << u"could not be loaded"_s;
+        columns<QByteArray, QString>("answer", "shown");
+        row("page served", QByteArray("HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<p>Drag spam in.</p>"),
+            u"Drag spam in."_s);
+        row("not found", QByteArray("HTTP/1.0 404 Not Found\r\nContent-Length: 0\r\n\r\n"), u"could not be loaded"_s);
+        row("empty page", QByteArray("HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n"), u"empty page"_s);
+        row("nothing listening", QByteArray(), u"could not be loaded"_s);
     }
     void helpPageOrAClearLocalOne()
     {
-        QFETCH(QByteArray, answer);
-        QFETCH(bool, online);
-        QFETCH(QString, shown);
+        const auto [answer, shown] = fetch<QByteArray, QString>("answer", "shown");
+        const bool online = shown.startsWith(u"Drag"_s);
         ScriptedPeer peer(ScriptedPeer::answer(answer));
         const quint16 port = answer.isEmpty() ? ScriptedPeer::closedPort() : peer.port();
         frmHelp help(QUrl(u"http://127.0.0.1:%1/help"_s.arg(port)));
@@ -129,8 +112,7 @@ private slots:
         QVERIFY2(help.shownText().contains(shown), qPrintable(help.shownText()));
         // Without the vendor's page the help that came with the program is there, whole.
         QCOMPARE(help.shownText().contains(u"attach the error log"_s), !online);
-        if (!answer.isEmpty())
-            QCOMPARE(peer.lines().value(0), QByteArray("GET /help HTTP/1.1\r\n"));
+        QCOMPARE(peer.lines().value(0), answer.isEmpty() ? QByteArray() : "GET /help HTTP/1.1\r\n");
     }
 
     void silentServerEndsInTheLocalPage()
@@ -140,8 +122,7 @@ private slots:
         page.timeoutMs = 200;
         QSignalSpy loaded(&page, &HelpPage::loaded);
         page.load(QUrl(u"http://127.0.0.1:%1/help"_s.arg(peer.port())));
-        QVERIFY(loaded.wait(10000));
-        QVERIFY(!loaded.at(0).at(1).toBool());
+        QVERIFY(loaded.wait(10000) && !loaded.at(0).at(1).toBool());
     }
 };
 

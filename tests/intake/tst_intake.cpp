@@ -7,6 +7,7 @@
 #include "platform/AppId.h"
 #include "platform/AppPaths.h"
 #include "support/Files.h"
+#include "support/Rows.h"
 #include "support/Sandbox.h"
 #include "support/TestMain.h"
 
@@ -15,13 +16,10 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSignalSpy>
-#include <QTest>
 
 using namespace nw;
+using namespace nw::test;
 using namespace Qt::StringLiterals;
-using nw::test::fileBytes;
-using nw::test::writeBytes;
 
 class TstIntake : public QObject {
     Q_OBJECT
@@ -30,79 +28,33 @@ private slots:
     // Only a folder the program makes gets the icon entry; one the user already has is left as it is.
     void folderIsMadeWithItsIcon_data()
     {
-        QTest::addColumn<bool>("existing");
-        QTest::newRow("fresh folder") << false;
-        QTest::newRow("existing folder") << true;
+        columns<bool>("existing");
+        row("fresh folder", false);
+        row("existing folder", true);
     }
     void folderIsMadeWithItsIcon()
     {
-        QFETCH(bool, existing);
-        test::Sandbox box;
+        const auto [existing] = fetch<bool>("existing");
+        Sandbox box;
         AppState state;
         const QString folder = box.desktopFolder() + u"/JunkChute"_s;
         if (existing)
-            QVERIFY(QDir().mkpath(folder) && writeBytes(folder + u"/waiting.msg"_s, "x"));
+            for (const QString& name : {u"waiting.msg"_s, u"a"_s, u"Desktop.INI"_s, u".claim"_s, u"sub/x"_s})
+                QVERIFY(QDir().mkpath(folder + u"/sub"_s) && writeBytes(folder + u'/' + name, "x"));
         QVERIFY(CreateJunkChute(state));
         QCOMPARE(state.junkChuteFolder(), folder);
         QCOMPARE(fileBytes(folder + u"/.directory"_s),
                  existing ? QByteArray() : "[Desktop Entry]\nIcon=" + folderIconName().toUtf8() + "\n");
-        // The icon entry is the folder's own, not a message.
-        QCOMPARE(junkChuteFiles(folder), existing ? QStringList{u"waiting.msg"_s} : QStringList());
-        QVERIFY(box.prompts().shown().isEmpty());
-    }
-
-    void onlyOrdinaryFilesAreMessages()
-    {
-        test::Sandbox box;
-        const QString folder = box.desktopFolder();
-        for (const QString& name : {u"b.eml"_s, u"a"_s, u"Desktop.INI"_s, u".directory"_s})
-            QVERIFY(writeBytes(folder + u'/' + name, "x"));
-        QDir().mkpath(folder + u"/sub"_s);
-        QCOMPARE(junkChuteFiles(folder), (QStringList{u"a"_s, u"b.eml"_s}));
-        QVERIFY(junkChuteFiles(QString()).isEmpty());
-    }
-
-    void nextFreeNumber_data()
-    {
-        QTest::addColumn<QList<int>>("present");
-        QTest::addColumn<QString>("expected");
-        QList<int> all;
-        for (int n = 1; n <= 100; ++n)
-            all << n;
-        QTest::newRow("empty folder") << QList<int>{} << u"Webmail1.msg"_s;
-        QTest::newRow("1 and 2 present") << QList<int>{1, 2} << u"Webmail3.msg"_s;
-        QTest::newRow("only 2 present") << QList<int>{2} << u"Webmail1.msg"_s;
-        QTest::newRow("all 100 present") << all << u""_s;
-        QTest::newRow("99 taken, 100 free") << all.mid(0, 99) << u"Webmail100.msg"_s;
-    }
-    void nextFreeNumber()
-    {
-        QFETCH(QList<int>, present);
-        QFETCH(QString, expected);
-        test::Sandbox box;
-        for (int n : present)
-            QVERIFY(writeBytes(AppPaths::join(box.desktopFolder(), u"Webmail%1.msg"_s.arg(n)), "x"));
-        QCOMPARE(nextWebmailPath(box.desktopFolder()),
-                 expected.isEmpty() ? QString() : AppPaths::join(box.desktopFolder(), expected));
-
-        QString written;
-        const WebmailSave result = saveWebmail(box.desktopFolder(), u"Received: from a\r\nbody"_s, &written);
-        QCOMPARE(result, expected.isEmpty() ? WebmailSave::AllNamesTaken : WebmailSave::Saved);
-        if (!expected.isEmpty())
-            QCOMPARE(fileBytes(written), QByteArray("Received: from a\r\nbody\r\n"));
-    }
-
-    void unwritableFolderLeavesNoFile()
-    {
-        test::Sandbox box;
+        // Only ordinary files are messages: not the folder's own entries, hidden claims or folders.
+        QCOMPARE(junkChuteFiles(folder), (existing ? QStringList{u"a"_s, u"waiting.msg"_s} : QStringList()));
+        QVERIFY(junkChuteFiles(QString()).isEmpty() && box.prompts().shown().isEmpty());
         QString path;
-        QCOMPARE(saveWebmail(box.desktopFolder() + u"/missing"_s, u"text"_s, &path), WebmailSave::WriteFailed);
-        QVERIFY(!QFile::exists(path));
+        QCOMPARE(saveWebmail(folder + u"/missing"_s, u"text"_s, &path), WebmailSave::WriteFailed);
     }
 
     void clickedFileIsLoadedIntoTheView()
     {
-        test::Sandbox box;
+        Sandbox box;
         AppState state;
         frmJunkChute window(state);
         QVERIFY(window.Form_Load());
@@ -127,38 +79,44 @@ private slots:
         QTRY_COMPARE(window.filJunkChute->count(), 0);
     }
 
+    // A pasted message goes to the first free WebmailN.msg; without a free name or a header it stays pasted.
     void webmailSave_data()
     {
-        QTest::addColumn<QString>("pasted");
-        QTest::addColumn<bool>("namesTaken");
-        QTest::addColumn<QString>("prompt");
-        QTest::newRow("full header is saved") << u"Received: from mx\nSubject: x"_s << false << u""_s;
-        QTest::newRow("no header shows No Header")
-            << u"Subject: x"_s << false << u"This message does not appear to contain the full email header!"_s;
-        QTest::newRow("every name taken keeps the text") << u"Received: from mx"_s << true << u""_s;
+        columns<QList<int>, QString, QString>("present", "pasted", "saved");
+        QList<int> all;
+        for (int n = 1; n <= 100; ++n)
+            all << n;
+        const QString full = u"Received: from mx\nSubject: x"_s;
+        row("empty folder", QList<int>{}, full, u"Webmail1.msg"_s);
+        row("1 and 2 present", QList<int>{1, 2}, full, u"Webmail3.msg"_s);
+        row("only 2 present", QList<int>{2}, full, u"Webmail1.msg"_s);
+        row("99 taken, 100 free", all.mid(0, 99), full, u"Webmail100.msg"_s);
+        row("every name taken keeps the text", all, full, QString());
+        row("no header shows No Header", QList<int>{}, u"Subject: x"_s, QString());
     }
     void webmailSave()
     {
-        QFETCH(QString, pasted);
-        QFETCH(bool, namesTaken);
-        QFETCH(QString, prompt);
-        test::Sandbox box;
+        const auto [present, pasted, saved] = fetch<QList<int>, QString, QString>("present", "pasted", "saved");
+        Sandbox box;
         AppState state;
         frmWebmail window(state);
         QVERIFY(window.Form_Load());
-        for (int n = 1; namesTaken && n <= 100; ++n)
-            QVERIFY(writeBytes(state.junkChuteFolder() + u"/Webmail%1.msg"_s.arg(n), {}));
+        const QString folder = state.junkChuteFolder();
+        for (int n : present)
+            QVERIFY(writeBytes(folder + u"/Webmail%1.msg"_s.arg(n), "x"));
         window.txtSpamFile->setPlainText(pasted);
         QTest::mouseClick(window.hlnkProcessMessage, Qt::LeftButton);
-        const bool saved = prompt.isEmpty() && !namesTaken;
-        QCOMPARE(window.txtSpamFile->toPlainText().isEmpty(), saved);
-        QCOMPARE(QDir(state.junkChuteFolder()).entryList(QDir::Files).size(), namesTaken ? 100 : int(saved));
-        if (saved)
-            QCOMPARE(fileBytes(state.junkChuteFolder() + u"/Webmail1.msg"_s),
-                     pasted.replace(u'\n', u"\r\n"_s).toLatin1() + "\r\n");
-        QCOMPARE(box.prompts().texts(), prompt.isEmpty() ? QStringList() : QStringList{prompt});
-        if (!prompt.isEmpty())
-            QCOMPARE(box.prompts().shown().at(0).title, u"No Header"_s);
+        QCOMPARE(window.txtSpamFile->toPlainText().isEmpty(), !saved.isEmpty());
+        QCOMPARE(junkChuteFiles(folder).size(), present.size() + int(!saved.isEmpty()));
+        if (!saved.isEmpty())
+            QCOMPARE(fileBytes(folder + u'/' + saved), QString(pasted).replace(u'\n', u"\r\n"_s).toLatin1() + "\r\n");
+        QStringList told;
+        for (const Prompt& prompt : box.prompts().shown())
+            told << prompt.title + u": "_s + prompt.text;
+        QCOMPARE(told,
+                 pasted.startsWith(u"Received"_s)
+                     ? QStringList()
+                     : QStringList{u"No Header: This message does not appear to contain the full email header!"_s});
     }
 };
 

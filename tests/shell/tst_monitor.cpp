@@ -2,91 +2,34 @@
 #include "platform/AppPaths.h"
 #include "road/Monitor.h"
 #include "support/Files.h"
+#include "support/Rows.h"
 #include "support/Sandbox.h"
 #include "support/TestMain.h"
 
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
-#include <QTest>
 #include <QTimer>
 
 #include <functional>
 
 using namespace nw;
+using namespace nw::test;
 using namespace Qt::StringLiterals;
 
 namespace {
 
-// A drop folder whose process action is scripted: it takes the first file and, depending on the script,
-// finishes it later (deleting it), leaves it in the folder, or never finishes it.
-class ScriptedDropFolder : public DropFolderProcessing {
-public:
-    enum class Outcome { Finish, KeepFile, NeverFinish, UserOpensWindow };
-
-    ScriptedDropFolder(AppState& state, Monitor*& monitor, QString folder)
-        : m_state(state), m_monitor(monitor), m_folder(std::move(folder))
-    {
-    }
-
-    Outcome outcome = Outcome::Finish;
-    QStringList processed;
-    int runsStarted = 0;
-    QList<bool> greenWhileProcessing;
-    QList<bool> activeWhileProcessing;
-
-    QStringList givenUp;
-
-    QStringList refreshFileList() override { return QDir(m_folder).entryList(QDir::Files, QDir::Name); }
-    void runStarted() override { ++runsStarted; }
-    void giveUp(const QString& why) override
-    {
-        givenUp << why;
-        m_state.setBusyProcessing(false);
-    }
-
-    void processMessage() override
-    {
-        const QString file = refreshFileList().value(0);
-        processed << file;
-        greenWhileProcessing << m_monitor->green();
-        activeWhileProcessing << m_state.monitorActive();
-        m_state.setBusyProcessing(true);
-        m_state.setCurrentMessageFile(AppPaths::join(m_folder, file));
-        // The later stages finish a message from the event loop, never inside the press.
-        switch (outcome) {
-        case Outcome::Finish:
-            QTimer::singleShot(0, [this, file] {
-                QFile::remove(AppPaths::join(m_folder, file));
-                m_state.setBusyProcessing(false);
-            });
-            break;
-        case Outcome::KeepFile:
-            QTimer::singleShot(0, [this] { m_state.setBusyProcessing(false); });
-            break;
-        case Outcome::NeverFinish:
-            break;
-        case Outcome::UserOpensWindow:
-            QTimer::singleShot(0, [this] { m_monitor->trayOpen(); });
-            break;
-        }
-    }
-
-private:
-    AppState& m_state;
-    Monitor*& m_monitor;
-    QString m_folder;
-};
-
-void drop(const QString& folder, const QStringList& names)
-{
-    for (const QString& name : names)
-        QVERIFY(test::writeBytes(AppPaths::join(folder, name), "Received: from x\r\n"));
-}
-
 QString tipFor(int minutes)
 {
     return u"Nettlewright (fires in: %1 min)"_s.arg(minutes);
+}
+
+QStringList firstArguments(const QSignalSpy& spy)
+{
+    QStringList texts;
+    for (const QList<QVariant>& arguments : spy)
+        texts << arguments.at(0).toString();
+    return texts;
 }
 
 } // namespace
@@ -95,132 +38,138 @@ class TstMonitor : public QObject {
     Q_OBJECT
 
 private:
-    struct World {
-        test::Sandbox box;
+    // A scripted drop folder: the first file is finished later, kept, never finished, or the user steps in.
+    struct World : DropFolderProcessing {
+        enum class Outcome { Finish, KeepFile, NeverFinish, UserOpensWindow };
+        Sandbox box;
         AppState state;
-        Monitor* monitor = nullptr;
-        ScriptedDropFolder dropFolder{state, monitor, box.desktopFolder()};
-        Monitor instance{state, dropFolder};
-        World() { monitor = &instance; }
+        Monitor instance{state, *this};
+        Monitor* monitor = &instance;
+        Outcome outcome = Outcome::Finish;
+        // Run starts, messages taken (with the icon and the monitor flag at that moment) and messages given up.
+        QStringList seen;
+
+        QStringList refreshFileList() override { return QDir(box.desktopFolder()).entryList(QDir::Files, QDir::Name); }
+        void runStarted() override { seen << u"run"_s; }
+        void giveUp(const QString& why) override
+        {
+            seen << why;
+            state.setBusyProcessing(false);
+        }
+        void processMessage() override
+        {
+            const QString file = refreshFileList().value(0);
+            seen << file + (monitor->green() ? u" green"_s : u""_s) + (state.monitorActive() ? u" active"_s : u""_s);
+            state.setBusyProcessing(true);
+            // The later stages finish a message from the event loop, never inside the press.
+            QTimer::singleShot(0, monitor, [this, file] {
+                if (outcome == Outcome::Finish)
+                    QFile::remove(AppPaths::join(box.desktopFolder(), file));
+                if (outcome == Outcome::UserOpensWindow)
+                    monitor->trayOpen();
+                else if (outcome != Outcome::NeverFinish)
+                    state.setBusyProcessing(false);
+            });
+        }
+        void drop(const QStringList& names)
+        {
+            for (const QString& name : names)
+                QVERIFY(writeBytes(AppPaths::join(box.desktopFolder(), name), "Received: from x\r\n"));
+        }
+        // The monitor flag, busy, the icon, the countdown, the window, and the tray tip, in one line.
+        QString now() const
+        {
+            return u"%1 %2 %3 %4 %5 | %6"_s.arg(state.monitorActive() ? u"active"_s : u"off"_s,
+                                                state.busyProcessing() ? u"busy"_s : u"idle"_s,
+                                                monitor->green() ? u"green"_s : u"grey"_s,
+                                                monitor->tmrActivate.isActive() ? u"ticking"_s : u"stopped"_s,
+                                                monitor->windowShown() ? u"shown"_s : u"hidden"_s, monitor->trayTip());
+        }
     };
 
 private slots:
     void minimisingRunsEveryWaitingFileThenCountsDown()
     {
         World w;
-        drop(w.box.desktopFolder(), {u"1.msg"_s, u"2.eml"_s, u"3.txt"_s});
+        w.drop({u"1.msg"_s, u"2.eml"_s, u"3.txt"_s});
         QSignalSpy greens(w.monitor, &Monitor::greenChanged);
         QSignalSpy hides(w.monitor, &Monitor::hideWindowRequested);
         w.monitor->resized(Monitor::WindowState::Minimized);
         QCOMPARE(hides.count(), 1);
-        QVERIFY(!w.monitor->windowShown());
-        QCOMPARE(w.dropFolder.processed, (QStringList{u"1.msg"_s, u"2.eml"_s, u"3.txt"_s}));
-        QCOMPARE(w.dropFolder.greenWhileProcessing, (QList<bool>{true, true, true}));
-        QCOMPARE(w.dropFolder.activeWhileProcessing, (QList<bool>{true, true, true}));
-        // Once: a new run gives the messages whose complaint failed another chance, and they must not get it
-        // again within the same run.
-        QCOMPARE(w.dropFolder.runsStarted, 1);
-        QVERIFY(w.dropFolder.refreshFileList().isEmpty());
+        // One run start: it gives failed messages another chance, once within the run.
+        QCOMPARE(w.seen,
+                 (QStringList{u"run"_s, u"1.msg green active"_s, u"2.eml green active"_s, u"3.txt green active"_s}));
         // Green once for the run, back to the window's icon after it.
         QCOMPARE(greens.count(), 2);
-        QVERIFY(!w.monitor->green());
-        QVERIFY(w.monitor->tmrActivate.isActive());
-        QVERIFY(!w.state.busyProcessing());
-        QVERIFY(w.state.monitorActive());
-        QCOMPARE(w.monitor->trayTip(), tipFor(0));
+        QCOMPARE(w.now(), u"active idle grey ticking hidden | "_s + tipFor(0));
 
         QSignalSpy tips(w.monitor, &Monitor::trayTipChanged);
         w.monitor->tmrActivate.setInterval(10);
         QTRY_VERIFY(tips.count() >= 2);
         w.monitor->tmrActivate.stop();
-        QCOMPARE(tips.at(0).at(0).toString(), tipFor(58));
-        QCOMPARE(tips.at(1).at(0).toString(), tipFor(57));
+        QCOMPARE(firstArguments(tips).mid(0, 2), (QStringList{tipFor(58), tipFor(57)}));
     }
 
+    // However a run ends: not busy, grey, ticking until the window is shown; a second minimise changes nothing.
     void runEndsWhen_data()
     {
-        QTest::addColumn<int>("outcome");
-        QTest::addColumn<bool>("activeAfter");
-        QTest::newRow("the user opens the window during a busy wait")
-            << int(ScriptedDropFolder::Outcome::UserOpensWindow) << false;
-        QTest::newRow("a message stays in the folder") << int(ScriptedDropFolder::Outcome::KeepFile) << true;
+        columns<int, QString, QString>("outcome", "seen", "after");
+        const QString taken = u"run,1.msg green active"_s;
+        row("the user opens the window during a busy wait", int(World::Outcome::UserOpensWindow), taken,
+            u"off idle grey ticking hidden"_s);
+        row("a message stays in the folder", int(World::Outcome::KeepFile), taken,
+            u"active idle grey ticking hidden"_s);
+        // A message whose stages never end holds the run only so long; then it is left aside.
+        row("a message never ends", int(World::Outcome::NeverFinish), taken + u',' + Monitor::tooLongText(),
+            u"active idle grey ticking hidden"_s);
     }
     void runEndsWhen()
     {
-        QFETCH(int, outcome);
-        QFETCH(bool, activeAfter);
+        const auto [outcome, seen, after] = fetch<int, QString, QString>("outcome", "seen", "after");
         World w;
-        drop(w.box.desktopFolder(), {u"1.msg"_s, u"2.msg"_s});
-        w.dropFolder.outcome = ScriptedDropFolder::Outcome(outcome);
+        w.drop({u"1.msg"_s, u"2.msg"_s});
+        w.outcome = World::Outcome(outcome);
+        w.monitor->messageWaitMs = 200;
         w.monitor->resized(Monitor::WindowState::Minimized);
-        if (activeAfter)
-            w.monitor->resized(Monitor::WindowState::Minimized); // a second minimise changes nothing
-        QCOMPARE(w.dropFolder.processed, QStringList{u"1.msg"_s});
-        QCOMPARE(w.state.monitorActive(), activeAfter);
-        // However the run ended: not busy, the window's icon, the timer on again until the window is shown.
-        QVERIFY(!w.state.busyProcessing());
-        QVERIFY(!w.monitor->green());
-        QVERIFY(w.monitor->tmrActivate.isActive());
+        w.monitor->resized(Monitor::WindowState::Minimized);
+        QCOMPARE(w.seen.join(u','), seen);
+        QCOMPARE(w.now(), after + u" | "_s + tipFor(0));
     }
 
     // Resizing hands the window back and leaves the monitor flag to the tray actions, which clear it.
     void windowComesBack_data()
     {
-        QTest::addColumn<int>("way");
-        QTest::addColumn<int>("showRequest");
-        QTest::addColumn<QString>("tip");
-        QTest::newRow("maximised shows the plain tip") << 0 << -1 << u"Nettlewright"_s;
-        QTest::newRow("normal keeps the last tip") << 1 << -1 << tipFor(0);
-        QTest::newRow("tray menu Open maximises") << 2 << 1 << QString();
-        QTest::newRow("tray double-click restores") << 3 << 0 << QString();
+        columns<int, QString, QString>("way", "shows", "after");
+        row("maximised shows the plain tip", 0, QString(), u"active idle grey stopped shown | Nettlewright"_s);
+        row("normal keeps the last tip", 1, QString(), u"active idle grey stopped shown | "_s + tipFor(0));
+        row("tray menu Open maximises", 2, u"true"_s, u"off idle grey stopped hidden | "_s + tipFor(0));
+        row("tray double-click restores", 3, u"false"_s, u"off idle grey stopped hidden | "_s + tipFor(0));
     }
     void windowComesBack()
     {
-        QFETCH(int, way);
-        QFETCH(int, showRequest);
-        QFETCH(QString, tip);
+        const auto [way, shows, after] = fetch<int, QString, QString>("way", "shows", "after");
         World w;
         w.monitor->resized(Monitor::WindowState::Minimized);
-        QSignalSpy shows(w.monitor, &Monitor::showWindowRequested);
-        const bool resized = showRequest < 0;
-        w.state.setBusyProcessing(resized);
+        QSignalSpy requests(w.monitor, &Monitor::showWindowRequested);
+        w.state.setBusyProcessing(shows.isEmpty());
         Monitor& m = *w.monitor;
         const QList<std::function<void()>> ways{[&] { m.resized(Monitor::WindowState::Maximized); },
                                                 [&] { m.resized(Monitor::WindowState::Normal); }, [&] { m.trayOpen(); },
                                                 [&] { m.trayDoubleClick(); }};
         ways.at(way)();
-        QCOMPARE(shows.count(), int(!resized));
-        if (!resized)
-            QCOMPARE(shows.at(0).at(0).toBool(), bool(showRequest));
-        QCOMPARE(w.state.monitorActive(), resized);
-        QVERIFY(!w.monitor->tmrActivate.isActive());
-        QVERIFY(!w.monitor->green());
-        if (!resized)
-            return;
-        QVERIFY(w.monitor->windowShown());
-        QVERIFY(!w.state.busyProcessing());
-        QCOMPARE(w.monitor->minuteCount(), 1);
-        QCOMPARE(w.monitor->trayTip(), tip);
+        QCOMPARE(firstArguments(requests).join(u','), shows);
+        QCOMPARE(w.now(), after);
     }
 
-    // A message whose stages never end holds the run only so long; then it is left aside and the run goes on.
-    void aMessageThatNeverEndsIsLeftAside()
+    // The menu's Activate turns green and asks to minimise. Kept messages are told at most once a minute, summed
+    // up; a failure stays in the tip until the window opens.
+    void activateThenTellKeptMessagesSummedUp()
     {
         World w;
-        drop(w.box.desktopFolder(), {u"1.msg"_s});
-        w.dropFolder.outcome = ScriptedDropFolder::Outcome::NeverFinish;
-        w.monitor->messageWaitMs = 50;
-        w.monitor->resized(Monitor::WindowState::Minimized);
-        QCOMPARE(w.dropFolder.givenUp, QStringList{Monitor::tooLongText()});
-        QVERIFY(!w.monitor->running());
-        QVERIFY(!w.state.busyProcessing());
-    }
-
-    // Kept messages are told in the tray at most once a minute, the ones between summed up; a failure stays in
-    // the tip over the countdown until the window is opened.
-    void keptMessagesAreToldSummedUp()
-    {
-        World w;
+        QSignalSpy minimise(w.monitor, &Monitor::minimizeRequested);
+        w.monitor->activate();
+        QCOMPARE(minimise.count(), 1);
+        QCOMPARE(w.now(), u"active idle green stopped shown | Nettlewright"_s);
         w.monitor->resized(Monitor::WindowState::Minimized);
         w.monitor->tmrActivate.stop();
         QSignalSpy told(w.monitor, &Monitor::notification);
@@ -231,25 +180,13 @@ private slots:
         w.monitor->messageEnded(nw::Outcome::kept(u"the mail server refused the login"_s));
         QCOMPARE(told.size(), 1);
         QTRY_COMPARE(told.size(), 2);
-        QCOMPARE(told.at(0).at(0).toString(), u"1 message kept: the server is down"_s);
-        QCOMPARE(told.at(1).at(0).toString(), u"2 messages kept: the mail server refused the login"_s);
-
+        QCOMPARE(firstArguments(told), (QStringList{u"1 message kept: the server is down"_s,
+                                                    u"2 messages kept: the mail server refused the login"_s}));
         w.state.notify(u"The complaint could not be sent."_s);
         w.monitor->tmrActivate_Timer();
         QCOMPARE(w.monitor->trayTip(), tipFor(58) + u"\nThe complaint could not be sent."_s);
-        w.monitor->trayDoubleClick();
         w.monitor->resized(Monitor::WindowState::Maximized);
         QCOMPARE(w.monitor->trayTip(), u"Nettlewright"_s);
-    }
-
-    void activateTurnsGreenAndAsksToMinimise()
-    {
-        World w;
-        QSignalSpy minimise(w.monitor, &Monitor::minimizeRequested);
-        w.monitor->activate();
-        QVERIFY(w.state.monitorActive());
-        QVERIFY(w.monitor->green());
-        QCOMPARE(minimise.count(), 1);
     }
 };
 
