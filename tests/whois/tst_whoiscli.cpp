@@ -40,8 +40,10 @@ private slots:
             QByteArray("OrgAbuseEmail: abuse@example.net\n"), 0, QStringList{u"Servers asked: whois.arin.net:43"_s},
             "abuse@example.net");
         row("select only, IPv6: registry space, 6to4 by its IPv4 address",
-            QStringList{u"--select-only"_s, u"2a00:1450:4001::1"_s, u"2002:808:808::1"_s}, QByteArray(), 0,
-            QStringList{u"2a00:1450:4001::1\twhois.ripe.net\t43\t2a00:1450:4001::1"_s},
+            QStringList{u"--select-only"_s, u"2a00:1450:4001::1"_s, u"::ffff:41.1.2.3"_s, u"2002:808:808::1"_s},
+            QByteArray(), 0,
+            QStringList{u"2a00:1450:4001::1\twhois.ripe.net\t43\t2a00:1450:4001::1"_s,
+                        u"::ffff:41.1.2.3\twhois.afrinic.net\t43\t41.1.2.3"_s},
             "2002:808:808::1\twhois.arin.net\t43\t8.8.8.8");
         row("malformed route: a usage error", QStringList{u"--route"_s, u"whois.arin.net"_s, u"8.8.8.8"_s},
             QByteArray(), 2, QStringList{}, "");
