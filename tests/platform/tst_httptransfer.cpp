@@ -1,7 +1,5 @@
 #include "platform/HttpTransfer.h"
 #include "platform/LocalWait.h"
-#include "support/Files.h"
-#include "support/NginxServer.h"
 #include "support/Rows.h"
 #include "support/ScriptedPeer.h"
 #include "support/TestCertificate.h"
@@ -45,19 +43,6 @@ private slots:
         QVERIFY2(problem.isEmpty(), qPrintable(problem));
     }
 
-    void readsHeaderAndBody()
-    {
-        QString why;
-        QVERIFY2(NginxServer::available(&why), qPrintable(why));
-        const QByteArray bytes = randomBytes(100000);
-        HttpTransfer http;
-        http.execute(NginxServer::put(u"file.bin"_s, bytes));
-        waitForHeaders(http);
-        QVERIFY(http.responseHeaders().startsWith(u"HTTP/1.1 200 "_s));
-        QCOMPARE(http.responseHeader(u"Content-Length"_s) + u' ' + http.remoteHost(), u"100000 127.0.0.1"_s);
-        QCOMPARE(readBody(http), bytes);
-    }
-
     // The pieces come with pauses between them. A good answer ends with the server's close; one that never
     // ends a line or breaks the framing (then repeated up to 16 MiB by `flood`) ends the transfer with a
     // reason after a few KiB, while the server holds the connection.
@@ -66,9 +51,10 @@ private slots:
         columns<Pieces, QByteArray, QByteArray, qint64, bool, QString>("pieces", "flood", "body", "length", "complete",
                                                                        "failure");
         const QByteArray ok = "HTTP/1.1 200 OK\r\n", chunked = ok + "Transfer-Encoding: chunked\r\n\r\n";
+        const QByteArray kilo(1000, 'k');
         const QString longLine = u"The server sent a line longer than 8192 bytes."_s;
-        row("content length, extra bytes ignored", Pieces{ok + "Content-Length: 5\r\n\r\nhel", "loEXTRA"}, QByteArray(),
-            QByteArray("hello"), qint64(5), true, QString());
+        row("content length, extra bytes ignored", Pieces{ok + "Content-Length: 2000\r\n\r\n" + kilo, kilo + "EXTRA"},
+            QByteArray(), kilo + kilo, qint64(2000), true, QString());
         row("chunked, split inside size and data",
             Pieces{chunked + "5\r\nhe", "llo\r\n1", "0;x=y\r\n", QByteArray(16, 'a') + "\r\n0\r\n\r\n"}, QByteArray(),
             QByteArray("hello" + QByteArray(16, 'a')), qint64(-1), true, QString());
@@ -85,8 +71,6 @@ private slots:
         row("closed before the last chunk", Pieces{chunked + "3\r\nabc\r\n"}, QByteArray(), QByteArray("abc"),
             qint64(-1), false, QString());
         row("status line without end", Pieces{}, QByteArray(4096, 'H'), QByteArray(), qint64(-1), false, longLine);
-        row("header line without end", Pieces{ok + "X-A: "}, QByteArray(4096, 'a'), QByteArray(), qint64(-1), false,
-            longLine);
         row("endless header of short lines", Pieces{ok}, QByteArray("X-A: b\r\n").repeated(512), QByteArray(),
             qint64(-1), false, u"The server sent a header larger than 65536 bytes."_s);
         row("chunk-size line without end", Pieces{chunked + "5\r\nhello\r\n"}, QByteArray(4096, '1'),
@@ -115,7 +99,8 @@ private slots:
         http.execute(u"http://%1/x?q=a%20b"_s.arg(peer.endpoint()));
         waitForHeaders(http);
         if (failure.isEmpty())
-            QVERIFY(http.responseHeaders().startsWith(QString::fromLatin1(pieces.join()).section(u'\n', 0, 0)));
+            QVERIFY(http.responseHeaders().startsWith(QString::fromLatin1(pieces.join()).section(u'\n', 0, 0)) &&
+                    http.remoteHost() == u"127.0.0.1"_s);
         QCOMPARE(http.contentLength(), length);
         QCOMPARE(readBody(http), body);
         QCOMPARE(http.bodyComplete(), complete);
