@@ -125,12 +125,11 @@ private slots:
         box.writeFile(u"whois.srv"_s, "# servers 999\r\n");
         const QByteArray newRir = "# ranges 105\r\n" + randomBytes(5000), newSrv = "# servers 1000\r\n";
         const QByteArray help = randomBytes(3000);
-        for (const auto& [name, bytes] : {std::pair{"rir-105", newRir},
-                                          {"srv-1000", newSrv},
-                                          {"help.htm", help},
-                                          {"extra.txt", QByteArray("extra")},
-                                          {"evil", QByteArray("evil")}})
-            NginxServer::put(u"liveupdate/"_s + QLatin1String(name), bytes);
+        NginxServer::put(u"liveupdate/rir-105"_s, newRir);
+        NginxServer::put(u"liveupdate/srv-1000"_s, newSrv);
+        NginxServer::put(u"liveupdate/help.htm"_s, help);
+        NginxServer::put(u"liveupdate/extra.txt"_s, "extra");
+        NginxServer::put(u"liveupdate/evil"_s, "evil");
         NginxServer::put(u"liveupdate/Nettlewright.upd"_s,
                          "rir-105,whois.rir,app,105,no,no,Range table\r\n"
                          "rir-105,whois.rir,APP,104,no,no,Same version\r\n"
