@@ -227,9 +227,10 @@ private slots:
                               w.Description(), w.Handle(), w.Results().toString()}),
                  QStringList(9, u"0"_s));
         w.setServer(u"s"_s);
+        w.setTLD(u"t"_s);
         w.setUserMode(false);
         w.setPort(4343);
-        QCOMPARE(w.Server() + QString::number(w.Port()), u"s4343"_s);
+        QCOMPARE(w.Server() + w.TLD() + QString::number(w.Port()), u"st4343"_s);
     }
 
     // A look-up chooses from the whole answer, or says why it could not.
