@@ -100,7 +100,8 @@ private slots:
     void versionsCompare_data()
     {
         columns<QString, QString, bool>("local", "offered", "current");
-        row("leading zeros", "099", "99", true);
+        row("leading zeros of the local version", "0099", "100", false);
+        row("leading zeros of the offered version", "100", "0099", true);
         row("more digits is newer", "999", "1000", false);
         row("fewer digits is older", "1000", "999", true);
         row("dotted, part by part", "2.9", "2.10", false);
