@@ -1,16 +1,14 @@
 #include "support/Files.h"
 #include "support/NginxServer.h"
+#include "support/Rows.h"
 #include "support/Sandbox.h"
 #include "support/ScriptedPeer.h"
 #include "support/TestCertificate.h"
 #include "support/TestMain.h"
 #include "update/LiveUpdate.h"
 
-#include <QDir>
 #include <QDirIterator>
-#include <QFile>
 #include <QSignalSpy>
-#include <QTest>
 
 using namespace Qt::StringLiterals;
 using namespace nw;
@@ -38,27 +36,39 @@ QByteArray httpHead(const QByteArray& status, qint64 length, const QByteArray& e
     return "HTTP/1.1 " + status + "\r\nContent-Length: " + QByteArray::number(length) + "\r\n" + extra + "\r\n";
 }
 
-// A download into a sandboxed program folder, with no catalog and nothing to open.
-struct DownloadRig {
+// A run against the update folder at `base`, in a sandboxed program folder, recording what it opens.
+struct Rig {
     Sandbox box;
     RecordingView view;
-    LiveUpdate update{view, QString(), box.programFolder(), [](const QString&) {}};
+    QStringList opened;
+    LiveUpdate update;
+    explicit Rig(const QString& base = QString())
+        : update{view, base, box.programFolder(), [this](const QString& path) { opened << path; }}
+    {
+    }
+    // Every file under the program folder, sorted.
+    QStringList files() const
+    {
+        QStringList files;
+        QDirIterator it(box.programFolder(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            files << QDir(box.programFolder()).relativeFilePath(it.next());
+        files.sort();
+        return files;
+    }
+    QStringList titles()
+    {
+        QStringList titles;
+        for (const Prompt& p : box.prompts().shown())
+            titles << p.title;
+        return titles;
+    }
 };
 
 // The resume tests cut a file of kSize bytes at kCut; the client asks again 4096 bytes before the cut.
 constexpr int kSize = 100000;
 constexpr int kCut = 60000;
 constexpr int kResumeFrom = kCut - 4096;
-
-QStringList allFiles(const QString& root)
-{
-    QStringList files;
-    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files << QDir(root).relativeFilePath(it.next());
-    files.sort();
-    return files;
-}
 
 } // namespace
 
@@ -68,48 +78,41 @@ class TstLiveUpdate : public QObject {
 private slots:
     void localVersionsComeFromTheTables_data()
     {
-        QTest::addColumn<QByteArray>("rir");
-        QTest::addColumn<QString>("version");
-        QTest::newRow("comment first line") << QByteArray("# ranges 104\r\n1.0.0.0\t...\r\n") << "104";
-        QTest::newRow("LF file") << QByteArray("# ranges 7a9\n") << "7a9";
-        QTest::newRow("no comment first line") << QByteArray("1.0.0.0\t1.255.255.255\r\n") << "";
-        QTest::newRow("missing file") << QByteArray() << "";
+        columns<QByteArray, QString>("rir", "version");
+        row("comment first line", QByteArray("# ranges 104\r\n1.0.0.0\t...\r\n"), "104");
+        row("LF file", QByteArray("# ranges 7a9\n"), "7a9");
+        row("no comment first line", QByteArray("1.0.0.0\t1.255.255.255\r\n"), "");
+        row("missing file", QByteArray(), "");
     }
     void localVersionsComeFromTheTables()
     {
-        QFETCH(QByteArray, rir);
-        QFETCH(QString, version);
+        const auto [rir, version] = fetch<QByteArray, QString>("rir", "version");
         Sandbox box;
         if (!rir.isEmpty())
-            box.writeFile(QStringLiteral("whois.rir"), rir);
+            box.writeFile(u"whois.rir"_s, rir);
         const UpdateList list = LiveUpdate::BuildUpdateList();
         QCOMPARE(list.size(), 16);
-        QCOMPARE(list.at(0), std::make_pair(QStringLiteral("nettlewright.exe"), QStringLiteral("201")));
-        QCOMPARE(list.at(1), std::make_pair(QStringLiteral("whois.rir"), version));
-        QCOMPARE(list.at(2).first, QStringLiteral("whois.srv"));
-        QVERIFY(list.at(3).first.isEmpty());
+        QCOMPARE(list.mid(0, 4),
+                 (UpdateList{
+                     {u"nettlewright.exe"_s, u"201"_s}, {u"whois.rir"_s, version}, {u"whois.srv"_s, QString()}, {}}));
     }
 
     void versionsCompare_data()
     {
-        QTest::addColumn<QString>("local");
-        QTest::addColumn<QString>("offered");
-        QTest::addColumn<bool>("current");
-        QTest::newRow("same number") << "104" << "104" << true;
-        QTest::newRow("leading zeros") << "099" << "99" << true;
-        QTest::newRow("more digits is newer") << "999" << "1000" << false;
-        QTest::newRow("fewer digits is older") << "1000" << "999" << true;
-        QTest::newRow("dotted, part by part") << "2.9" << "2.10" << false;
-        QTest::newRow("missing part is zero") << "2.0" << "2" << true;
-        QTest::newRow("not digits: text order") << "7b0" << "7a9" << true;
-        QTest::newRow("one side not digits: text order") << "99" << "100a" << true;
-        QTest::newRow("empty local is older") << "" << "1" << false;
+        columns<QString, QString, bool>("local", "offered", "current");
+        row("leading zeros of the local version", "0099", "100", false);
+        row("leading zeros of the offered version", "100", "0099", true);
+        row("more digits is newer", "999", "1000", false);
+        row("fewer digits is older", "1000", "999", true);
+        row("dotted, part by part", "2.9", "2.10", false);
+        row("missing part is zero", "2.0", "2", true);
+        row("not digits: text order", "7b0", "7a9", true);
+        row("one side not digits: text order", "99", "100a", true);
+        row("empty local is older", "", "1", false);
     }
     void versionsCompare()
     {
-        QFETCH(QString, local);
-        QFETCH(QString, offered);
-        QFETCH(bool, current);
+        const auto [local, offered, current] = fetch<QString, QString, bool>("local", "offered", "current");
         QCOMPARE(LiveUpdate::versionIsCurrent(local, offered), current);
     }
 
@@ -117,21 +120,21 @@ private slots:
     {
         QString why;
         QVERIFY2(NginxServer::available(&why), qPrintable(why));
-        Sandbox box;
-        box.writeFile(QStringLiteral("whois.rir"), "# ranges 104\r\n");
-        box.writeFile(QStringLiteral("whois.srv"), "# servers 999\r\n");
-        const QByteArray newRir = "# ranges 105\r\n" + randomBytes(5000);
-        const QByteArray newSrv = "# servers 1000\r\n";
+        Rig rig(NginxServer::baseUrl() + u"/liveupdate/"_s);
+        Sandbox& box = rig.box;
+        box.writeFile(u"whois.rir"_s, "# ranges 104\r\n");
+        box.writeFile(u"whois.srv"_s, "# servers 999\r\n");
+        const QByteArray newRir = "# ranges 105\r\n" + randomBytes(5000), newSrv = "# servers 1000\r\n";
         const QByteArray help = randomBytes(3000);
-        NginxServer::put(QStringLiteral("liveupdate/rir-105"), newRir);
-        NginxServer::put(QStringLiteral("liveupdate/srv-1000"), newSrv);
-        NginxServer::put(QStringLiteral("liveupdate/help.htm"), help);
-        NginxServer::put(QStringLiteral("liveupdate/extra.txt"), "extra");
-        NginxServer::put(QStringLiteral("liveupdate/evil"), "evil");
-        NginxServer::put(QStringLiteral("liveupdate/Nettlewright.upd"),
+        NginxServer::put(u"liveupdate/rir-105"_s, newRir);
+        NginxServer::put(u"liveupdate/srv-1000"_s, newSrv);
+        NginxServer::put(u"liveupdate/help.htm"_s, help);
+        NginxServer::put(u"liveupdate/extra.txt"_s, "extra");
+        NginxServer::put(u"liveupdate/evil"_s, "evil");
+        NginxServer::put(u"liveupdate/Nettlewright.upd"_s,
                          "rir-105,whois.rir,app,105,no,no,Range table\r\n"
                          "rir-105,whois.rir,APP,104,no,no,Same version\r\n"
-                         "srv-1000,whois.srv,app,1000,no,no,Numbers: 1000 is newer than 999\r\n"
+                         "srv-1000,whois.srv,app,1000,no,no,1000 is newer than 999\r\n"
                          "help.htm,help.htm,docs,1,no,yes,Help pages\r\n"
                          "extra.txt,extra.txt,app,1,yes,yes,Extra tools\r\n"
                          "absent.bin,absent.bin,app,1,no,no,Missing on the server\r\n"
@@ -141,120 +144,103 @@ private slots:
                          "evil,evil.txt,C:\\Windows,1,no,yes,Drive letter\r\n"
                          "evil,evil.txt,system,1,no,yes,System folder\r\n"
                          "evil,too,few,fields\r\n");
-        RecordingView view;
-        QStringList opened;
-        LiveUpdate update(view, NginxServer::baseUrl() + QStringLiteral("/liveupdate/"), box.programFolder(),
-                          [&](const QString& path) { opened << path; });
-        // Every question is answered with its default (Yes for "Download Update?"), except the one we
-        // script: decline the extra tools.
-        int asked = 0;
-        class DecliningPrompts : public RecordingPrompts {
-        public:
-            int* asked;
-            PromptAnswer ask(const Prompt& p) override
-            {
-                RecordingPrompts::ask(p);
-                if (p.title == QLatin1String("Download Update")) {
-                    ++*asked;
-                    return PromptAnswer::No;
-                }
-                return PromptAnswer::Ok;
-            }
-        } prompts;
-        prompts.asked = &asked;
-        ScopedPrompts scope(prompts);
-        QSignalSpy finished(&update, &LiveUpdate::finished);
-        update.run();
+        // The one question asked, whether to download the extra tools, is declined.
+        box.prompts().setNextAnswers({PromptAnswer::No});
+        QSignalSpy finished(&rig.update, &LiveUpdate::finished);
+        rig.update.run();
         QCOMPARE(finished.count(), 1);
-
-        QCOMPARE(fileBytes(box.path(QStringLiteral("whois.rir"))), newRir);
-        QCOMPARE(fileBytes(box.path(QStringLiteral("whois.srv"))), newSrv);
-        QCOMPARE(fileBytes(box.path(QStringLiteral("docs/help.htm"))), help);
-        QCOMPARE(asked, 1);
-        QCOMPARE(prompts.shown().first().text, QStringLiteral("Extra tools\r\nDownload Update?"));
-        // Over plain HTTP nothing is opened.
-        QCOMPARE(opened, QStringList());
-        // Nothing outside the program folder, no catalog, open list or partial file left behind.
-        QCOMPARE(allFiles(box.programFolder()),
-                 (QStringList{QStringLiteral("docs/help.htm"), QStringLiteral("whois.rir"), QStringLiteral("whois.srv")}));
-        QVERIFY(!QFile::exists(box.programFolder() + QStringLiteral("/../evil.txt")));
-        QVERIFY(!QFile::exists(QStringLiteral("/tmp/evil.txt")));
-        int refused = 0;
-        for (const Prompt& p : prompts.shown())
-            if (p.text.startsWith(QLatin1String("The update catalog has a line that cannot be followed safely")))
-                ++refused;
-        QCOMPARE(refused, 6);
+        QCOMPARE(fileBytes(box.path(u"whois.rir"_s)) + fileBytes(box.path(u"whois.srv"_s)) +
+                     fileBytes(box.path(u"docs/help.htm"_s)),
+                 newRir + newSrv + help);
+        QCOMPARE(rig.titles(), QStringList{u"Download Update"_s} + QStringList(6, u"Checking Updates"_s));
+        QCOMPARE(box.prompts().shown().first().text, u"Extra tools\r\nDownload Update?"_s);
+        // Over plain HTTP nothing is opened, and nothing is left outside the program folder, nor a catalog,
+        // open list or partial file in it.
+        QCOMPARE(rig.opened, QStringList());
+        QCOMPARE(rig.files(), (QStringList{u"docs/help.htm"_s, u"whois.rir"_s, u"whois.srv"_s}));
+        QVERIFY(!QFile::exists(box.programFolder() + u"/../evil.txt"_s) && !QFile::exists(u"/tmp/evil.txt"_s));
     }
 
-    void serverAnswersBecomeMessages_data()
+    // One answer to a download: only a body that ended where its framing says is complete; anything else
+    // leaves no partial file, keeps the file it was to replace and shows at most one message. Without a
+    // length the progress says the size is unknown.
+    void downloadEnds_data()
     {
-        QTest::addColumn<QByteArray>("answer"); // empty: the connection is refused
-        QTest::addColumn<QString>("title");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("401") << httpHead("401 Unauthorized", 0) << "Unauthorized" << "Authorization failed!";
-        QTest::newRow("204") << httpHead("204 No Content", 0) << "No Content" << "Nothing to download!";
-        QTest::newRow("500") << httpHead("500 Internal Server Error", 0) << "Error Downloading File"
-                             << "The server returned the following response:\r\rHTTP/1.1 500 Internal Server Error";
-        QTest::newRow("404 is silent") << httpHead("404 Not Found", 0) << "" << "";
-        QTest::newRow("endless chunk-size line")
-            << QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n") + QByteArray(9000, '1')
-            << "Error Downloading File" << "The download failed:\r\rThe server sent a line longer than 8192 bytes.";
-        QTest::newRow("refused connection") << QByteArray() << "Cannot Establish Connection" << "";
+        // answer: empty, the connection is refused; closes: or the server holds it until the idle bound;
+        // old: what the target held before; text: contained in the message; timeLeft: the last progress text
+        columns<QByteArray, bool, QByteArray, bool, QString, QString, QString>("answer", "closes", "old", "complete",
+                                                                               "title", "text", "timeLeft");
+        const QByteArray body(1025, 'b'), chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+        const QByteArray none, old = "# old table 104\r\n";
+        const QString unknown = u"Unknown (1 KB copied, size unknown)"_s, incomplete = u"Download Incomplete"_s;
+        const QString error = u"Error Downloading File"_s, u = u"(Approximate time remaining: Unknown)"_s;
+        row("last chunk of one byte completes", httpHead("200 OK", 1025) + body, false, none, true, "", "", "");
+        row("one byte short of the size asks", httpHead("200 OK", 1026) + body, false, none, false, incomplete, "", "");
+        row("cut replacement keeps the old table", httpHead("200 OK", 50000) + body, true, old, false, incomplete, "",
+            "");
+        row("chunked", chunked + "401\r\n" + body + "\r\n0\r\n\r\n", true, none, true, "", "", unknown);
+        row("chunked, cut before the last chunk", chunked + "401\r\n" + body + "\r\n", true, none, false, incomplete, u,
+            unknown);
+        row("401", httpHead("401 Unauthorized", 0), true, old, false, "Unauthorized", "Authorization failed!", "");
+        row("204", httpHead("204 No Content", 0), true, none, false, "No Content", "Nothing to download!", "");
+        row("500", httpHead("500 Internal Server Error", 0), true, none, false, error,
+            "The server returned the following response:\r\rHTTP/1.1 500 Internal Server Error", "");
+        row("404 is silent", httpHead("404 Not Found", 0), true, none, false, "", "", "");
+        row("endless chunk-size line", chunked + QByteArray(9000, '1'), true, none, false, error,
+            "The download failed:\r\rThe server sent a line longer than 8192 bytes.", "");
+        row("refused connection", QByteArray(), true, none, false, "Cannot Establish Connection", "", "");
     }
-    void serverAnswersBecomeMessages()
+    void downloadEnds()
     {
-        QFETCH(QByteArray, answer);
-        QFETCH(QString, title);
-        QFETCH(QString, text);
-        DownloadRig rig;
-        Sandbox& box = rig.box;
-        ScriptedPeer peer({ScriptedPeer::readUntil("\r\n\r\n"), ScriptedPeer::send(answer), ScriptedPeer::close()});
-        const QString target = box.path(QStringLiteral("file.bin"));
+        const auto [answer, closes, old, complete, title, text, timeLeft] =
+            fetch<QByteArray, bool, QByteArray, bool, QString, QString, QString>("answer", "closes", "old", "complete",
+                                                                                 "title", "text", "timeLeft");
+        Rig rig;
+        ScriptedPeer peer({ScriptedPeer::readUntil("\r\n\r\n"), ScriptedPeer::send(answer),
+                           closes ? ScriptedPeer::close() : ScriptedPeer::hold()});
+        rig.box.prompts().setNextAnswers({PromptAnswer::Cancel});
+        rig.update.transfer().setInactivityTimeout(500);
+        const QString target = rig.box.path(u"whois.rir"_s);
+        if (!old.isEmpty())
+            rig.box.writeFile(u"whois.rir"_s, old);
         const quint16 port = answer.isEmpty() ? ScriptedPeer::closedPort() : peer.port();
-        QVERIFY(!rig.update.DownloadFile(QStringLiteral("http://127.0.0.1:%1/file.bin").arg(port), target, {}, {}));
-        QVERIFY(!QFile::exists(target));
-        QCOMPARE(box.prompts().shown().size(), title.isEmpty() ? 0 : 1);
+        QCOMPARE(rig.update.DownloadFile(u"http://127.0.0.1:%1/whois.rir"_s.arg(port), target, {}, {}), complete);
+        QCOMPARE(rig.titles(), title.isEmpty() ? QStringList() : QStringList{title});
         if (!title.isEmpty())
-            QCOMPARE(box.prompts().shown().at(0).title, title);
-        if (!text.isEmpty())
-            QCOMPARE(box.prompts().shown().at(0).text, text);
+            QVERIFY2(rig.box.prompts().shown().at(0).text.contains(text), qPrintable(rig.box.prompts().texts().at(0)));
+        QCOMPARE(rig.files(), complete || !old.isEmpty() ? QStringList{u"whois.rir"_s} : QStringList());
+        QCOMPARE(fileBytes(target), complete ? QByteArray(1025, 'b') : old);
         if (!answer.isEmpty())
             QVERIFY(peer.lines().at(0).contains("Range: bytes=0-\r\n"));
+        if (!timeLeft.isEmpty())
+            QCOMPARE(rig.view.timeLefts.last() + u' ' + rig.view.captions.last(),
+                     timeLeft + u" 1 KB of whois.rir Completed"_s);
     }
 
-    // The first connection breaks after `cut` bytes; the resume request is answered by `second`, and a
+    // The first connection breaks after kCut bytes; the resume request is answered by `second`, and a
     // request from the start, where one follows, with the whole file.
     void brokenDownloadResumes_data()
     {
-        QTest::addColumn<QByteArray>("second");
-        QTest::addColumn<int>("from"); // where the body sent after `second` starts
-        QTest::addColumn<QStringList>("titles");
-        const QString incomplete = QStringLiteral("Download Incomplete");
-        const QString unable = QStringLiteral("Unable to Resume Download");
+        columns<QByteArray, int, QStringList>("second", "from", "titles"); // from: where the body sent after it starts
+        const QStringList incomplete{u"Download Incomplete"_s},
+            unable = incomplete + QStringList{u"Unable to Resume Download"_s};
         const auto range = [](int first, int total) {
             return httpHead("206 Partial Content", kSize - first,
                             "Content-Range: bytes " + QByteArray::number(first) + '-' + QByteArray::number(kSize - 1) +
                                 '/' + QByteArray::number(total) + "\r\n");
         };
-        QTest::newRow("resumed 4096 bytes early")
-            << range(kResumeFrom, kSize) << kResumeFrom << QStringList{incomplete};
-        QTest::newRow("server ignores the range") << httpHead("200 OK", kSize) << 0 << QStringList{incomplete, unable};
-        QTest::newRow("range starts elsewhere")
-            << range(kResumeFrom - 1000, kSize) << kResumeFrom - 1000 << QStringList{incomplete, unable};
-        QTest::newRow("partial answer without a range")
-            << httpHead("206 Partial Content", kSize - kResumeFrom) << kResumeFrom << QStringList{incomplete, unable};
-        QTest::newRow("range of another size")
-            << range(kResumeFrom, 2 * kSize) << kResumeFrom << QStringList{incomplete, unable};
+        row("resumed 4096 bytes early", range(kResumeFrom, kSize), kResumeFrom, incomplete);
+        row("server ignores the range", httpHead("200 OK", kSize), 0, unable);
+        row("range starts elsewhere", range(kResumeFrom - 1000, kSize), kResumeFrom - 1000, unable);
+        row("partial answer without a range", httpHead("206 Partial Content", kSize - kResumeFrom), kResumeFrom,
+            unable);
+        row("range of another size", range(kResumeFrom, 2 * kSize), kResumeFrom, unable);
     }
     void brokenDownloadResumes()
     {
-        QFETCH(QByteArray, second);
-        QFETCH(int, from);
-        QFETCH(QStringList, titles);
-        DownloadRig rig;
-        Sandbox& box = rig.box;
+        const auto [second, from, titles] = fetch<QByteArray, int, QStringList>("second", "from", "titles");
+        Rig rig;
         const QByteArray body = randomBytes(kSize);
-        // A third request, from the start, gets the whole file.
         ScriptedPeer peer({ScriptedPeer::readUntil("\r\n\r\n"), ScriptedPeer::send(httpHead("200 OK", kSize) + body),
                            ScriptedPeer::close()});
         peer.setScriptFor(0, {ScriptedPeer::readUntil("\r\n\r\n"),
@@ -262,26 +248,22 @@ private slots:
                               ScriptedPeer::pause(100), ScriptedPeer::close()});
         peer.setScriptFor(1, {ScriptedPeer::readUntil("\r\n\r\n"), ScriptedPeer::send(second + body.mid(from)),
                               ScriptedPeer::close()});
-        box.prompts().setNextAnswers({PromptAnswer::Retry, PromptAnswer::Yes});
-        const QString target = box.path(QStringLiteral("big.bin"));
-        QVERIFY(rig.update.DownloadFile(QStringLiteral("http://%1/big.bin").arg(peer.endpoint()), target, {}, {}));
+        rig.box.prompts().setNextAnswers({PromptAnswer::Retry, PromptAnswer::Yes});
+        const QString target = rig.box.path(u"big.bin"_s);
+        QVERIFY(rig.update.DownloadFile(u"http://%1/big.bin"_s.arg(peer.endpoint()), target, {}, {}));
         QCOMPARE(fileBytes(target), body);
+        QCOMPARE(rig.titles(), titles);
         // A range that does not fit is asked for again from the start.
+        QVERIFY(peer.lines().at(1).contains("Range: bytes=" + QByteArray::number(kResumeFrom) + "-\r\n"));
         const bool again = titles.size() > 1 && second.startsWith("HTTP/1.1 206");
         QCOMPARE(peer.connections(), again ? 3 : 2);
-        QVERIFY(peer.lines().at(1).contains("Range: bytes=" + QByteArray::number(kResumeFrom) + "-\r\n"));
         if (again)
             QVERIFY(peer.lines().at(2).contains("Range: bytes=0-\r\n"));
-        QStringList shownTitles;
-        for (const Prompt& p : box.prompts().shown())
-            shownTitles << p.title;
-        QCOMPARE(shownTitles, titles);
-        QVERIFY(box.prompts().shown().at(0).text.startsWith(
-            QStringLiteral("The connection with the server was reset.\r\rClick \"Retry\" to resume")));
-        QVERIFY(rig.view.statuses.contains(QStringLiteral("Resuming download...")));
-        QCOMPARE(rig.view.statuses.last(), QStringLiteral("Download completed!"));
-        QCOMPARE(rig.view.captions.last(), QStringLiteral("100% of big.bin Completed"));
-        QVERIFY(rig.view.timeLefts.last().endsWith(QStringLiteral("(98 KB of 98 KB copied)")));
+        QVERIFY(rig.box.prompts().texts().at(0).startsWith(
+            u"The connection with the server was reset.\r\rClick \"Retry\" to resume"_s));
+        QVERIFY(rig.view.statuses.contains(u"Resuming download..."_s));
+        QCOMPARE(QStringList({rig.view.statuses.last(), rig.view.captions.last(), rig.view.timeLefts.last().right(23)}),
+                 QStringList({u"Download completed!"_s, u"100% of big.bin Completed"_s, u"(98 KB of 98 KB copied)"_s}));
     }
 
     // Over https the catalog and its files come through verified TLS, and only then is a file opened.
@@ -290,81 +272,21 @@ private slots:
         TestCertificate cert;
         const QString problem = cert.make();
         QVERIFY2(problem.isEmpty(), qPrintable(problem));
-        Sandbox box;
-        const QByteArray catalog = "tool.bin,tool.bin,app,1,no,yes,Tool\r\n";
-        const QByteArray tool = randomBytes(5000);
+        const QByteArray catalog = "tool.bin,tool.bin,app,1,no,yes,Tool\r\n", tool = randomBytes(5000);
         ScriptedPeer peer({});
         peer.useTls(cert.serverConfiguration());
         int connection = 0;
         for (const QByteArray& body : {catalog, tool})
-            peer.setScriptFor(connection++, {ScriptedPeer::readUntil("\r\n\r\n"),
-                                             ScriptedPeer::send(httpHead("200 OK", body.size()) + body),
-                                             ScriptedPeer::close()});
-        RecordingView view;
-        QStringList opened;
-        LiveUpdate update(view, QStringLiteral("https://127.0.0.1:%1/liveupdate/").arg(peer.port()), box.programFolder(),
-                          [&](const QString& path) { opened << path; });
-        update.transfer().addCaCertificates(cert.certificates());
-        update.run();
-        const QString path = box.path(QStringLiteral("tool.bin"));
+            peer.setScriptFor(connection++,
+                              {ScriptedPeer::readUntil("\r\n\r\n"),
+                               ScriptedPeer::send(httpHead("200 OK", body.size()) + body), ScriptedPeer::close()});
+        Rig rig(u"https://127.0.0.1:%1/liveupdate/"_s.arg(peer.port()));
+        rig.update.transfer().addCaCertificates(cert.certificates());
+        rig.update.run();
+        const QString path = rig.box.path(u"tool.bin"_s);
         QCOMPARE(fileBytes(path), tool);
-        QCOMPARE(opened, QStringList{path});
-        QVERIFY(box.prompts().shown().isEmpty());
-    }
-
-    // Only a body that ended where its framing says is complete; a cut one leaves no partial file and
-    // keeps the file it was to replace. Without a length the progress says the size is unknown.
-    void downloadEnds_data()
-    {
-        QTest::addColumn<QByteArray>("answer");
-        QTest::addColumn<bool>("closes");    // or the server holds the connection until the idle bound
-        QTest::addColumn<QByteArray>("old"); // what the target held before; empty: no file
-        QTest::addColumn<bool>("complete");
-        QTest::addColumn<QString>("timeLeft"); // the last progress text; empty: not checked
-        const QByteArray body(1025, 'b'), chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
-        const QByteArray none, old = "# old table 104\r\n";
-        const QString unknown = QStringLiteral("Unknown (1 KB copied, size unknown)");
-        QTest::newRow("last chunk of one byte completes") << httpHead("200 OK", 1025) + body << false << none << true
-                                                          << "";
-        QTest::newRow("one byte short of the size asks") << httpHead("200 OK", 1026) + body << false << none << false
-                                                         << "";
-        QTest::newRow("cut replacement keeps the old table") << httpHead("200 OK", 50000) + body << true << old << false
-                                                             << "";
-        QTest::newRow("chunked") << chunked + "401\r\n" + body + "\r\n0\r\n\r\n" << true << none << true << unknown;
-        QTest::newRow("chunked, cut before the last chunk") << chunked + "401\r\n" + body + "\r\n" << true << none
-                                                            << false << unknown;
-        QTest::newRow("up to the close") << "HTTP/1.0 200 OK\r\n\r\n" + body << true << none << true << unknown;
-    }
-    void downloadEnds()
-    {
-        QFETCH(QByteArray, answer);
-        QFETCH(bool, closes);
-        QFETCH(QByteArray, old);
-        QFETCH(bool, complete);
-        QFETCH(QString, timeLeft);
-        DownloadRig rig;
-        Sandbox& box = rig.box;
-        ScriptedPeer peer({ScriptedPeer::readUntil("\r\n\r\n"), ScriptedPeer::send(answer),
-                           closes ? ScriptedPeer::close() : ScriptedPeer::hold()});
-        box.prompts().setNextAnswers({PromptAnswer::Cancel});
-        rig.update.transfer().setInactivityTimeout(500);
-        const QString target = box.path(QStringLiteral("whois.rir"));
-        if (!old.isEmpty())
-            box.writeFile(QStringLiteral("whois.rir"), old);
-        QCOMPARE(rig.update.DownloadFile(QStringLiteral("http://%1/whois.rir").arg(peer.endpoint()), target, {}, {}),
-                 complete);
-        QCOMPARE(box.prompts().shown().size(), complete ? 0 : 1);
-        if (!complete)
-            QCOMPARE(box.prompts().shown().at(0).title, QStringLiteral("Download Incomplete"));
-        const QStringList left = complete || !old.isEmpty() ? QStringList{u"whois.rir"_s} : QStringList();
-        QCOMPARE(allFiles(box.programFolder()), left);
-        QCOMPARE(fileBytes(target), complete ? QByteArray(1025, 'b') : old);
-        if (timeLeft.isEmpty())
-            return;
-        QCOMPARE(rig.view.timeLefts.last(), timeLeft);
-        QCOMPARE(rig.view.captions.last(), QStringLiteral("1 KB of whois.rir Completed"));
-        if (!complete)
-            QVERIFY(box.prompts().shown().at(0).text.contains(QStringLiteral("(Approximate time remaining: Unknown)")));
+        QCOMPARE(rig.opened, QStringList{path});
+        QVERIFY(rig.box.prompts().shown().isEmpty());
     }
 };
 

@@ -1,12 +1,11 @@
 #include "support/Cli.h"
+#include "support/Rows.h"
 #include "support/ScriptedPeer.h"
 #include "support/TestMain.h"
 #include "whois/WhoIs.h"
 
-#include <QTest>
-
 using namespace Qt::StringLiterals;
-using nw::test::ScriptedPeer;
+using namespace nw::test;
 
 // The command-line tool run as a user runs it, with the shipped tables beside it and every server it
 // would ask routed to loopback peers.
@@ -16,68 +15,52 @@ class TstWhoisCli : public QObject {
 private slots:
     void whoisCommand_data()
     {
-        QTest::addColumn<QStringList>("args"); // %A and %B stand for the two peers' ports
-        QTest::addColumn<QByteArray>("registryAnswer");
-        QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QStringList>("stdoutHas");
-        QTest::addColumn<QString>("lastLine");
-        const QStringList routes{u"--route"_s, u"whois.arin.net=127.0.0.1:%A"_s,
-                                 u"--route"_s, u"WHOIS.example.NET=127.0.0.1:%B"_s,
-                                 u"--delay"_s, u"100"_s};
-        QTest::newRow("referral followed, abuse address chosen")
-            << routes + QStringList{u"8.8.8.8"_s} << QByteArray("ReferralServer\nWhois Server: whois.example.net\n")
-            << 0
-            << QStringList{u"Servers asked: whois.arin.net:43 -> whois.example.net:43"_s, u"noc@example.net"_s,
-                           u"Whois Server: whois.example.net"_s}
-            << "abuse@example.net";
-        QTest::newRow("no address: empty last line") << routes + QStringList{u"8.8.4.4"_s} << QByteArray("NetName: X\n")
-                                                     << 2 << QStringList{u"NetName: X"_s} << "";
-        QTest::newRow("no registry for the address")
-            << routes + QStringList{u"10.1.2.3"_s} << QByteArray() << 1 << QStringList{} << "Servers asked: ";
-        QTest::newRow("refused connection")
-            << QStringList{u"--route"_s, u"whois.ripe.net=127.0.0.1:%C"_s, u"193.0.6.139"_s} << QByteArray() << 1
-            << QStringList{} << "Servers asked: whois.ripe.net:43";
-        QTest::newRow("select only") << QStringList{u"--select-only"_s, u"8.8.8.8"_s, u"10.1.2.3"_s,
-                                                    u"www.example.co.uk"_s}
-                                     << QByteArray() << 2
-                                     << QStringList{u"8.8.8.8\twhois.arin.net\t43\t8.8.8.8"_s,
-                                                    u"10.1.2.3\t"_s + nw::WhoIs::unmatchedText()}
-                                     << "www.example.co.uk\twhois.nic.uk\t43\texample.co.uk";
-        QTest::newRow("IPv6 address asked at its registry")
-            << routes + QStringList{u"2600:1f18::1"_s} << QByteArray("OrgAbuseEmail: abuse@example.net\n") << 0
-            << QStringList{u"Servers asked: whois.arin.net:43"_s} << "abuse@example.net";
-        QTest::newRow("select only, IPv6: registry space, 6to4 by its IPv4 address")
-            << QStringList{u"--select-only"_s, u"2a00:1450:4001::1"_s, u"2002:808:808::1"_s} << QByteArray() << 0
-            << QStringList{u"2a00:1450:4001::1\twhois.ripe.net\t43\t2a00:1450:4001::1"_s}
-            << "2002:808:808::1\twhois.arin.net\t43\t8.8.8.8";
-        QTest::newRow("malformed route: a usage error")
-            << QStringList{u"--route"_s, u"whois.arin.net"_s, u"8.8.8.8"_s} << QByteArray() << 2 << QStringList{} << "";
+        // args: %R stands for routes to the two peers, %C for a closed port; stdoutHas: texts apart by |;
+        // lastLine: stdout's last line
+        columns<QString, QByteArray, int, QString, QString>("args", "registryAnswer", "exitCode", "stdoutHas",
+                                                            "lastLine");
+        row("referral followed, abuse address chosen", "%R 8.8.8.8",
+            QByteArray("ReferralServer\nWhois Server: whois.example.net\n"), 0,
+            "Servers asked: whois.arin.net:43 -> whois.example.net:43|noc@example.net|Whois Server: whois.example.net",
+            "abuse@example.net");
+        row("no address: empty last line", "%R 8.8.4.4", QByteArray("NetName: X\n"), 2, "NetName: X", "");
+        row("no registry for the address", "%R 10.1.2.3", QByteArray(), 1, "", "Servers asked: ");
+        row("refused connection", "--route whois.ripe.net=127.0.0.1:%C 193.0.6.139", QByteArray(), 1, "",
+            "Servers asked: whois.ripe.net:43");
+        row("select only", "--select-only 8.8.8.8 10.1.2.3 www.example.co.uk", QByteArray(), 2,
+            u"8.8.8.8\twhois.arin.net\t43\t8.8.8.8|10.1.2.3\t"_s + nw::WhoIs::unmatchedText(),
+            "www.example.co.uk\twhois.nic.uk\t43\texample.co.uk");
+        row("IPv6 address asked at its registry", "%R 2600:1f18::1", QByteArray("OrgAbuseEmail: abuse@example.net\n"),
+            0, "Servers asked: whois.arin.net:43", "abuse@example.net");
+        row("select only, IPv6: registry space, IPv4 inside by that address",
+            "--select-only 2a00:1450:4001::1 ::ffff:41.1.2.3 2002:808:808::1", QByteArray(), 0,
+            "2a00:1450:4001::1\twhois.ripe.net\t43\t2a00:1450:4001::1|::ffff:41.1.2.3\twhois.afrinic.net\t43\t41.1.2.3",
+            "2002:808:808::1\twhois.arin.net\t43\t8.8.8.8");
+        row("malformed route: a usage error", "--route whois.arin.net 8.8.8.8", QByteArray(), 2, "", "");
     }
     void whoisCommand()
     {
-        QFETCH(QStringList, args);
-        QFETCH(QByteArray, registryAnswer);
-        QFETCH(int, exitCode);
-        QFETCH(QStringList, stdoutHas);
-        QFETCH(QString, lastLine);
+        const auto [args, registryAnswer, exitCode, stdoutHas, lastLine] =
+            fetch<QString, QByteArray, int, QString, QString>("args", "registryAnswer", "exitCode", "stdoutHas",
+                                                              "lastLine");
         ScriptedPeer registry(ScriptedPeer::answer(registryAnswer));
         ScriptedPeer registrar(ScriptedPeer::answer("tech: noc@example.net\nabuse: abuse@example.net\n"));
-        for (QString& arg : args)
-            arg.replace(QLatin1String("%A"), QString::number(registry.port()))
-                .replace(QLatin1String("%B"), QString::number(registrar.port()))
-                .replace(QLatin1String("%C"), QString::number(ScriptedPeer::closedPort()));
-
-        const nw::test::CliRun cli = nw::test::runCli(QStringList{u"whois"_s} + args);
+        const QString routes =
+            u"--route whois.arin.net=127.0.0.1:%1 --route WHOIS.example.NET=127.0.0.1:%2 --delay 100"_s;
+        const CliRun cli =
+            runCli(QStringList{u"whois"_s} + QString(args)
+                                                 .replace(u"%R"_s, routes.arg(registry.port()).arg(registrar.port()))
+                                                 .replace(u"%C"_s, QString::number(ScriptedPeer::closedPort()))
+                                                 .split(u' '));
         const QString out = QString::fromLocal8Bit(cli.out);
-        const QString err = QString::fromLocal8Bit(cli.err);
         QCOMPARE(cli.exitCode, exitCode);
-        for (const QString& text : stdoutHas)
+        for (const QString& text : stdoutHas.split(u'|', Qt::SkipEmptyParts))
             QVERIFY2(out.contains(text), qPrintable(out));
-        QVERIFY2(out.endsWith(QLatin1Char('\n')) || out.isEmpty(), qPrintable(out));
-        QCOMPARE(out.isEmpty() ? QString() : out.chopped(1).section(QLatin1Char('\n'), -1), lastLine);
+        QVERIFY2(out.endsWith(u'\n') || out.isEmpty(), qPrintable(out));
+        QCOMPARE(out.isEmpty() ? QString() : out.chopped(1).section(u'\n', -1), lastLine);
         // Failures say why on stderr; a chosen address needs no message.
         if (exitCode != 2)
-            QCOMPARE(err.isEmpty(), exitCode == 0);
+            QCOMPARE(cli.err.isEmpty(), exitCode == 0);
     }
 };
 
