@@ -179,7 +179,10 @@ private slots:
         QVERIFY(stops.size() >= 2);
         start->setFocus();
         QTRY_COMPARE(QApplication::focusWidget(), start);
-        QList<QWidget*> visited{stops.contains(start) ? start : stops.first()};
+        // From outside the scope, the first Tab must land on its first stop.
+        QList<QWidget*> visited;
+        if (stops.contains(start))
+            visited << start;
         for (int i = 0; i < 400 && visited.size() < stops.size(); ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QWidget* now = QApplication::focusWidget();
