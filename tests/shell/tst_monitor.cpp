@@ -76,7 +76,6 @@ private:
             for (const QString& name : names)
                 QVERIFY(writeBytes(AppPaths::join(box.desktopFolder(), name), "Received: from x\r\n"));
         }
-        // The monitor flag, busy, the icon, the countdown, the window, and the tray tip, in one line.
         QString now() const
         {
             return u"%1 %2 %3 %4 %5 | %6"_s.arg(state.monitorActive() ? u"active"_s : u"off"_s,
@@ -119,7 +118,6 @@ private slots:
             u"off idle grey ticking hidden"_s);
         row("a message stays in the folder", int(World::Outcome::KeepFile), taken,
             u"active idle grey ticking hidden"_s);
-        // A message whose stages never end holds the run only so long; then it is left aside.
         row("a message never ends", int(World::Outcome::NeverFinish), taken + u',' + Monitor::tooLongText(),
             u"active idle grey ticking hidden"_s);
     }

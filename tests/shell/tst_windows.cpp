@@ -106,6 +106,22 @@ private:
         }
         QWidget* activeChild() const { return window->mdiArea->activeSubWindow()->widget(); }
     };
+    struct Wizard {
+        Sandbox box;
+        SettingsStore store;
+        frmFirstTimeSetup wizard{store};
+        Wizard()
+        {
+            wizard.show();
+            QVERIFY(QTest::qWaitForWindowActive(&wizard));
+        }
+        QWidget* focusOf(int page) const
+        {
+            const QList<QWidget*> controls{wizard.hlnkNext, wizard.txtSMTP,          wizard.txtEmail,
+                                           wizard.chkCopy,  wizard.chkReturnAddress, wizard.chkAutoStart};
+            return controls.value(page, wizard.hlnkNext);
+        }
+    };
 
 private slots:
     void menuIsBuiltInOrder()
@@ -149,7 +165,6 @@ private slots:
         QCOMPARE(w.activeChild()->windowTitle(), shown);
     }
 
-    // Tab goes through a window's fields in the order they stand on screen, and on into the menu.
     void tabFollowsTheScreen_data()
     {
         columns<int>("from");
@@ -198,7 +213,6 @@ private slots:
         QVERIFY(window.help()->shownText().contains(u"attach the error log"_s));
     }
 
-    // Texts from catalogs, servers and messages are no markup; a WHOIS answer shows one line per line.
     void textsShowAsTheyAre()
     {
         const auto shown = MessageBoxPrompts::box({u"<b>New</b> &amp; <img src=x>\r\nline"_s, u"Nettlewright"_s});
@@ -213,7 +227,6 @@ private slots:
         QCOMPARE(window.Whois1->toPlainText(), u"line 1\nline 2\nline 3\n"_s);
     }
 
-    // A stored switch that is not a number stops the load there; the boxes after it keep their state.
     void settingsLoadStopsAtABadNumber_data()
     {
         columns<QString, QString>("name", "loaded");
@@ -346,7 +359,6 @@ private slots:
         QVERIFY(messages.first().data.contains("Subject:Nettlewright test message\r\n"));
     }
 
-    // Every way out asks the one question: Yes ends the program, No keeps everything as it was.
     void everyWayOutAsksOnce_data()
     {
         columns<QString, bool>("way", "yes");
@@ -395,7 +407,6 @@ private slots:
         QVERIFY(w.prompts.told.at(0).contains(u"no notification area"_s));
     }
 
-    // The tray icon's mouse events and its menu's default item, as the window's handlers receive them.
     void trayEventsReachTheWindow_data()
     {
         columns<int, QString>("reason", "events");
@@ -456,30 +467,7 @@ private slots:
         QCOMPARE(wizardRan, server.isEmpty());
         QCOMPARE(program.window->isVisible(), !blocked);
     }
-};
 
-class TstWizard : public QObject {
-    Q_OBJECT
-
-private:
-    struct World {
-        Sandbox box;
-        SettingsStore store;
-        frmFirstTimeSetup wizard{store};
-        World()
-        {
-            wizard.show();
-            QVERIFY(QTest::qWaitForWindowActive(&wizard));
-        }
-        QWidget* focusOf(int page) const
-        {
-            const QList<QWidget*> controls{wizard.hlnkNext, wizard.txtSMTP,          wizard.txtEmail,
-                                           wizard.chkCopy,  wizard.chkReturnAddress, wizard.chkAutoStart};
-            return controls.value(page, wizard.hlnkNext);
-        }
-    };
-
-private slots:
     void pagesMoveTextAndFocus_data()
     {
         columns<int, QString>("page", "textStart");
@@ -495,7 +483,7 @@ private slots:
     void pagesMoveTextAndFocus()
     {
         const auto [page, textStart] = fetch<int, QString>("page", "textStart");
-        World w;
+        Wizard w;
         // Enter, wherever the keyboard is, acts as "Next".
         for (int i = 0; i < page; ++i)
             QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &w.wizard, Qt::Key_Return);
@@ -515,7 +503,7 @@ private slots:
 
     void storesAsTheUserWorksAndEndsAccepted()
     {
-        World w;
+        Wizard w;
         w.wizard.Next();
         QTest::keyClicks(w.wizard.txtSMTP, u" mail.example.net"_s);
         w.wizard.Next(); // the server box loses the focus
@@ -541,6 +529,5 @@ private slots:
 };
 
 NW_TEST_CLASS(TstMainWindow)
-NW_TEST_CLASS(TstWizard)
 
 #include "tst_windows.moc"
