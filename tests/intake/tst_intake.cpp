@@ -78,7 +78,6 @@ private slots:
         QTRY_COMPARE(window.filJunkChute->count(), 0);
     }
 
-    // A pasted message goes to the first free WebmailN.msg; without a free name or a header it stays pasted.
     void webmailSave_data()
     {
         columns<QList<int>, QString, QString>("present", "pasted", "saved");

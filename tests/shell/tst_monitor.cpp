@@ -38,7 +38,6 @@ class TstMonitor : public QObject {
     Q_OBJECT
 
 private:
-    // A scripted drop folder: the first file is finished later, kept, never finished, or the user steps in.
     struct World : DropFolderProcessing {
         enum class Outcome { Finish, KeepFile, NeverFinish, UserOpensWindow };
         Sandbox box;
@@ -134,7 +133,6 @@ private slots:
         QCOMPARE(w.now(), after + u" | "_s + tipFor(0));
     }
 
-    // Resizing hands the window back and leaves the monitor flag to the tray actions, which clear it.
     void windowComesBack_data()
     {
         columns<int, QString, QString>("way", "shows", "after");

@@ -88,8 +88,6 @@ private slots:
     // Read back as desktop entries are: string escapes first, then the argument's quoting, then field codes.
     void execValueIsQuotedAndEscaped()
     {
-        // Blanks and reserved characters stay inside the quotes; percent is doubled, not a field code; quote,
-        // backtick and dollar escaped; a backslash is four in the file; line break and tab as string escapes.
         const QString program = u"/home/a b/x;y&(z)#~*?<>|'/100%f/\"q\"`c`$HOME/a\\b/a\nb\tc/nw"_s;
         QCOMPARE(Autostart::desktopExec(program),
                  u"\"/home/a b/x;y&(z)#~*?<>|'/100%%f/\\\\\"q\\\\\"\\\\`c\\\\`\\\\$HOME/a\\\\\\\\b/a\\nb\\tc/nw\""_s);
