@@ -231,7 +231,6 @@ private slots:
         columns<QString, QString>("name", "loaded");
         row("nothing bad", QString(), u"111 smtp.example.net smtp.example.net me@example.net"_s);
         row("CopyEmail yes", u"CopyEmail"_s, u"000   "_s);
-        row("UseMyReturn yes", u"UseMyReturn"_s, u"100   "_s);
         row("LoadWithWindows yes", u"LoadWithWindows"_s, u"110   "_s);
     }
     void settingsLoadStopsAtABadNumber()
