@@ -75,9 +75,11 @@ constexpr int kSize = 100000;
 constexpr int kCut = 60000;
 constexpr int kResumeFrom = kCut - 4096;
 
-// Number, FileSize: value by pattern; Time: value; Compact: pattern into `value` characters around the middle;
-// File, Folder: the last part of the path `pattern` or what comes before it, `value` 1 for a URL.
-enum Formatter { Number, FileSize, Time, Compact, File, Folder };
+// The first `width` characters fit a label.
+std::function<bool(const QString&)> fitsIn(qsizetype width)
+{
+    return [width](const QString& text) { return text.size() <= width; };
+}
 } // namespace
 
 class TstLiveUpdate : public QObject {
@@ -300,56 +302,39 @@ private slots:
     // The texts the download window shows.
     void formats_data()
     {
-        columns<int, double, QString, QString>("formatter", "value", "pattern", "text");
-        row("optional digits drop a zero whole part", int(Number), 0.5, "###.0", ".5");
-        row("required digit keeps it", int(Number), 0.5, "###0.0", "0.5");
-        row("rounds half away from zero", int(Number), 2.25, "###0.0", "2.3");
-        row("whole number", int(Number), 1023.6, "###0", "1024");
-        row("percent", int(Number), 0.426, "##0%", "43%");
-        row("padding", int(Number), 7.0, "00", "07");
-        row("zero bytes", int(FileSize), 0.0, "", "0 bytes");
-        row("bytes ignore the format", int(FileSize), 1023.0, "###.0", "1023 bytes");
-        row("first kilobyte", int(FileSize), 1024.0, "", "1 KB");
-        row("kilobytes with format", int(FileSize), 1536.0, "###.0", "1.5 KB");
-        row("last kilobyte size", int(FileSize), 1048575.0, "", "1024 KB");
-        row("megabytes", int(FileSize), 20.0 * 1048576, "", "20.0 MB");
-        row("gigabytes", int(FileSize), 1073741824.0 * 1.25, "", "1.3 GB");
-        row("fractional rate in bytes", int(FileSize), 512.5, "###.0", "512.5 bytes");
-        row("seconds", int(Time), 42.4, "", "42 sec");
-        row("just under a minute", int(Time), 59.0, "", "59 sec");
-        row("one minute", int(Time), 60.0, "", "1 min 0 sec");
-        row("minutes and seconds", int(Time), 187.0, "", "3 min 7 sec");
-        row("hours and minutes", int(Time), 7500.0, "", "2 hr 5 min");
-        row("no estimate yet", int(Time), std::numeric_limits<double>::infinity(), "", "0 sec");
-        row("fits", int(Compact), 20.0, "short.txt", "short.txt");
-        row("shortened", int(Compact), 15.0, "abcdefghijklmnopqrstuvwxyz", "abcdef...uvwxyz");
-        row("never below four a side", int(Compact), 3.0, "abcdefghijklmnopqrstuvwxyz", "abcd...wxyz");
-        row("url file", int(File), 1.0, "http://h/liveupdate/whois.rir", "whois.rir");
-        row("url folder", int(Folder), 1.0, "http://h/liveupdate/whois.rir", "http://h/liveupdate/");
-        row("no separator", int(File), 0.0, "whois.rir", "whois.rir");
+        columns<QString, QString>("text", "expected");
+        row("optional digits drop a zero whole part", formatNumber(0.5, u"###.0"_s), u".5"_s);
+        row("required digit keeps it", formatNumber(0.5, u"###0.0"_s), u"0.5"_s);
+        row("rounds half away from zero", formatNumber(2.25, u"###0.0"_s), u"2.3"_s);
+        row("whole number", formatNumber(1023.6, u"###0"_s), u"1024"_s);
+        row("percent", formatNumber(0.426, u"##0%"_s), u"43%"_s);
+        row("padding", formatNumber(7.0, u"00"_s), u"07"_s);
+        row("zero bytes", FormatFileSize(0.0), u"0 bytes"_s);
+        row("bytes ignore the format", FormatFileSize(1023.0, u"###.0"_s), u"1023 bytes"_s);
+        row("first kilobyte", FormatFileSize(1024.0), u"1 KB"_s);
+        row("kilobytes with format", FormatFileSize(1536.0, u"###.0"_s), u"1.5 KB"_s);
+        row("last kilobyte size", FormatFileSize(1048575.0), u"1024 KB"_s);
+        row("megabytes", FormatFileSize(20.0 * 1048576), u"20.0 MB"_s);
+        row("gigabytes", FormatFileSize(1073741824.0 * 1.25), u"1.3 GB"_s);
+        row("fractional rate in bytes", FormatFileSize(512.5, u"###.0"_s), u"512.5 bytes"_s);
+        row("seconds", FormatTime(42.4), u"42 sec"_s);
+        row("just under a minute", FormatTime(59.0), u"59 sec"_s);
+        row("one minute", FormatTime(60.0), u"1 min 0 sec"_s);
+        row("minutes and seconds", FormatTime(187.0), u"3 min 7 sec"_s);
+        row("hours and minutes", FormatTime(7500.0), u"2 hr 5 min"_s);
+        row("no estimate yet", FormatTime(std::numeric_limits<double>::infinity()), u"0 sec"_s);
+        row("fits", CompactLabelText(u"short.txt"_s, fitsIn(20)), u"short.txt"_s);
+        row("shortened", CompactLabelText(u"abcdefghijklmnopqrstuvwxyz"_s, fitsIn(15)), u"abcdef...uvwxyz"_s);
+        row("never below four a side", CompactLabelText(u"abcdefghijklmnopqrstuvwxyz"_s, fitsIn(3)), u"abcd...wxyz"_s);
+        row("url file", ReturnFileOrFolder(u"http://h/liveupdate/whois.rir"_s, true, true), u"whois.rir"_s);
+        row("url folder", ReturnFileOrFolder(u"http://h/liveupdate/whois.rir"_s, false, true),
+            u"http://h/liveupdate/"_s);
+        row("no separator", ReturnFileOrFolder(u"whois.rir"_s, true, false), u"whois.rir"_s);
     }
     void formats()
     {
-        const auto [formatter, value, pattern, text] =
-            fetch<int, double, QString, QString>("formatter", "value", "pattern", "text");
-        switch (Formatter(formatter)) {
-        case Number:
-            QCOMPARE(formatNumber(value, pattern), text);
-            break;
-        case FileSize:
-            QCOMPARE(FormatFileSize(value, pattern), text);
-            break;
-        case Time:
-            QCOMPARE(FormatTime(value), text);
-            break;
-        case Compact:
-            QCOMPARE(CompactLabelText(pattern, [v = value](const QString& t) { return t.size() <= v; }), text);
-            break;
-        case File:
-        case Folder:
-            QCOMPARE(ReturnFileOrFolder(pattern, formatter == File, value != 0), text);
-            break;
-        }
+        const auto [text, expected] = fetch<QString, QString>("text", "expected");
+        QCOMPARE(text, expected);
     }
 
     // The window starts off screen, fetches the catalog and closes itself when the run ends, here by Esc
