@@ -1,9 +1,12 @@
 #include "platform/EndpointRouter.h"
+#include "platform/HttpTransfer.h"
 #include "platform/LocalWait.h"
 #include "platform/Resolver.h"
 #include "platform/SingleInstance.h"
 #include "support/Rows.h"
 #include "support/Sandbox.h"
+#include "support/ScriptedPeer.h"
+#include "support/TestCertificate.h"
 #include "support/TestMain.h"
 
 #include <QSignalSpy>
@@ -13,9 +16,33 @@
 using namespace Qt::StringLiterals;
 using namespace nw;
 using namespace nw::test;
+using Pieces = QList<QByteArray>;
+
+namespace {
+// Waits, as the callers do, until the response header is there.
+void waitForHeaders(HttpTransfer& http)
+{
+    LocalWait wait([&] { return !http.stillExecuting(); });
+    wait.wakeOn(&http, &HttpTransfer::headersReceived);
+    QVERIFY(wait.run(10000));
+}
+
+// The body as the callers read it, in pieces of at most 1 KiB.
+QByteArray readBody(HttpTransfer& http)
+{
+    QByteArray body;
+    for (QByteArray chunk = http.getChunk(1024); !chunk.isEmpty(); chunk = http.getChunk(1024)) {
+        [&] { QVERIFY(chunk.size() <= 1024); }();
+        body += chunk;
+    }
+    return body;
+}
+} // namespace
 
 class TstPlatform : public QObject {
     Q_OBJECT
+
+    TestCertificate m_cert;
 
 private slots:
     void localWaitEndsOnConditionOrBound()
@@ -88,6 +115,122 @@ private slots:
         QVERIFY(!second.claim());
         QVERIFY(second.callFirst());
         QVERIFY(called.wait());
+    }
+
+    void initTestCase()
+    {
+        const QString problem = m_cert.make();
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    }
+
+    // The pieces come with pauses between them. A good answer ends with the server's close; one that never
+    // ends a line or breaks the framing (then repeated up to 16 MiB by `flood`) ends the transfer with a
+    // reason after a few KiB, while the server holds the connection.
+    void answers_data()
+    {
+        columns<Pieces, QByteArray, QByteArray, qint64, bool, QString>("pieces", "flood", "body", "length", "complete",
+                                                                       "failure");
+        const QByteArray ok = "HTTP/1.1 200 OK\r\n", chunked = ok + "Transfer-Encoding: chunked\r\n\r\n";
+        const QByteArray kilo(1000, 'k');
+        const QString longLine = u"The server sent a line longer than 8192 bytes."_s;
+        row("content length, extra bytes ignored", Pieces{ok + "Content-Length: 2000\r\n\r\n" + kilo, kilo + "EXTRA"},
+            QByteArray(), kilo + kilo, qint64(2000), true, QString());
+        row("chunked, split inside size and data",
+            Pieces{chunked + "5\r\nhe", "llo\r\n1", "0;x=y\r\n", QByteArray(16, 'a') + "\r\n0\r\n\r\n"}, QByteArray(),
+            QByteArray("hello" + QByteArray(16, 'a')), qint64(-1), true, QString());
+        row("chunked wins over a length",
+            Pieces{ok + "Content-Length: 99\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nok\r\n0\r\n\r\n"}, QByteArray(),
+            QByteArray("ok"), qint64(-1), true, QString());
+        row("ends when the server closes", Pieces{"HTTP/1.0 200 OK\r\n\r\nall of it"}, QByteArray(),
+            QByteArray("all of it"), qint64(-1), true, QString());
+        row("header split across packets",
+            Pieces{"HTTP/1.1 206 Part", "ial Content\r\nContent-Length: 2\r\n", "\r\nok"}, QByteArray(),
+            QByteArray("ok"), qint64(2), true, QString());
+        row("closed before the length", Pieces{ok + "Content-Length: 10\r\n\r\nabc"}, QByteArray(), QByteArray("abc"),
+            qint64(10), false, QString());
+        row("closed before the last chunk", Pieces{chunked + "3\r\nabc\r\n"}, QByteArray(), QByteArray("abc"),
+            qint64(-1), false, QString());
+        row("status line without end", Pieces{}, QByteArray(4096, 'H'), QByteArray(), qint64(-1), false, longLine);
+        row("endless header of short lines", Pieces{ok}, QByteArray("X-A: b\r\n").repeated(512), QByteArray(),
+            qint64(-1), false, u"The server sent a header larger than 65536 bytes."_s);
+        row("chunk-size line without end", Pieces{chunked + "5\r\nhello\r\n"}, QByteArray(4096, '1'),
+            QByteArray("hello"), qint64(-1), false, longLine);
+        row("invalid chunk size", Pieces{chunked + "5\r\nhello\r\nzz\r\n"}, QByteArray(), QByteArray("hello"),
+            qint64(-1), false, u"The server sent an invalid chunk size."_s);
+        row("chunk longer than its size", Pieces{chunked + "2\r\nabc\r\n"}, QByteArray(), QByteArray("ab"), qint64(-1),
+            false, u"The server sent a chunk that does not end where its size says."_s);
+        row("invalid length", Pieces{ok + "Content-Length: 12abc\r\n\r\n"}, QByteArray(), QByteArray(), qint64(-1),
+            false, u"The server sent an invalid Content-Length."_s);
+    }
+    void answers()
+    {
+        const auto [pieces, flood, body, length, complete, failure] =
+            fetch<Pieces, QByteArray, QByteArray, qint64, bool, QString>("pieces", "flood", "body", "length",
+                                                                         "complete", "failure");
+        QList<ScriptedPeer::Step> script{ScriptedPeer::readUntil("\r\n\r\n")};
+        for (const QByteArray& piece : pieces)
+            script << ScriptedPeer::send(piece) << ScriptedPeer::pause(30);
+        if (!flood.isEmpty())
+            script << ScriptedPeer::flood(flood, 16 << 20);
+        script << (failure.isEmpty() ? ScriptedPeer::close() : ScriptedPeer::hold());
+        ScriptedPeer peer(script);
+        HttpTransfer http;
+        http.setInactivityTimeout(5000);
+        http.execute(u"http://%1/x?q=a%20b"_s.arg(peer.endpoint()));
+        waitForHeaders(http);
+        if (failure.isEmpty())
+            QVERIFY(http.responseHeaders().startsWith(QString::fromLatin1(pieces.join()).section(u'\n', 0, 0)) &&
+                    http.remoteHost() == u"127.0.0.1"_s);
+        QCOMPARE(http.contentLength(), length);
+        QCOMPARE(readBody(http), body);
+        QCOMPARE(http.bodyComplete(), complete);
+        QCOMPARE(http.failure(), failure);
+        QTRY_COMPARE(peer.disconnections(), 1);
+        QVERIFY(peer.lines().at(0).startsWith("GET /x?q=a%20b HTTP/1.1\r\nHost: 127.0.0.1:"));
+    }
+
+    // A statistics request keeps nothing of the answer: the connection ends with its header, however
+    // much body the server has to send.
+    void fetchEndsWithTheHeader()
+    {
+        ScriptedPeer peer({ScriptedPeer::readUntil("\r\n\r\n"),
+                           ScriptedPeer::send("HTTP/1.1 200 OK\r\nContent-Length: 1000000000\r\n\r\n"),
+                           ScriptedPeer::flood(QByteArray(65536, 'x'), 256 << 20), ScriptedPeer::hold()});
+        HttpTransfer http;
+        http.fetch(u"http://%1/nwstats/stats.asp?sent=a@b"_s.arg(peer.endpoint()));
+        QTRY_COMPARE_WITH_TIMEOUT(peer.disconnections(), 1, 10000);
+    }
+
+    // Nothing to read from a refused, silent or untrusted server: the header is a bare line end. A refusal
+    // ends the wait at once, only silence waits for the inactivity bound, and an untrusted certificate
+    // ends the transfer with the reason before the request is sent.
+    void noAnswerGivesBareLineEnd_data()
+    {
+        columns<int, QString>("server", "failure"); // server: 0 refuses, 1 is silent, 2 has an untrusted certificate
+        row("refused", 0, QString());
+        row("silent", 1, QString());
+        row("untrusted certificate", 2, u"The server's certificate could not be verified: "_s);
+    }
+    void noAnswerGivesBareLineEnd()
+    {
+        const auto [server, failure] = fetch<int, QString>("server", "failure");
+        ScriptedPeer peer(server == 1 ? QList<ScriptedPeer::Step>{ScriptedPeer::hold()}
+                                      : QList<ScriptedPeer::Step>{ScriptedPeer::readUntil("\r\n\r\n"),
+                                                                  ScriptedPeer::send("HTTP/1.1 200 OK\r\n\r\nsecret"),
+                                                                  ScriptedPeer::hold()});
+        if (server == 2)
+            peer.useTls(m_cert.serverConfiguration());
+        HttpTransfer http;
+        http.setInactivityTimeout(server == 1 ? 300 : 10000);
+        http.execute(u"%1://127.0.0.1:%2/x"_s.arg(server == 2 ? u"https"_s : u"http"_s)
+                         .arg(server ? peer.port() : ScriptedPeer::closedPort()));
+        waitForHeaders(http);
+        QCOMPARE(http.responseHeaders(), u"\r\n"_s);
+        QVERIFY(http.getChunk(1024).isEmpty());
+        QVERIFY2(http.failure().startsWith(failure) &&
+                     http.failure().contains(u"SHA-256 fingerprint"_s) == (server == 2),
+                 qPrintable(http.failure()));
+        QVERIFY(peer.lines().isEmpty());
     }
 };
 

@@ -6,16 +6,21 @@
 #include "support/TestCertificate.h"
 #include "support/TestMain.h"
 #include "update/LiveUpdate.h"
+#include "update/UpdateFormat.h"
+#include "update/frmLiveUpdate.h"
 
 #include <QDirIterator>
+#include <QLabel>
+#include <QPointer>
 #include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
 
 using namespace Qt::StringLiterals;
 using namespace nw;
 using namespace nw::test;
 
 namespace {
-
 class RecordingView : public DownloadView {
 public:
     QStringList statuses, captions, timeLefts;
@@ -70,6 +75,11 @@ constexpr int kSize = 100000;
 constexpr int kCut = 60000;
 constexpr int kResumeFrom = kCut - 4096;
 
+// The first `width` characters fit a label.
+std::function<bool(const QString&)> fitsIn(qsizetype width)
+{
+    return [width](const QString& text) { return text.size() <= width; };
+}
 } // namespace
 
 class TstLiveUpdate : public QObject {
@@ -287,6 +297,75 @@ private slots:
         QCOMPARE(fileBytes(path), tool);
         QCOMPARE(rig.opened, QStringList{path});
         QVERIFY(rig.box.prompts().shown().isEmpty());
+    }
+
+    // The texts the download window shows.
+    void formats_data()
+    {
+        columns<QString, QString>("text", "expected");
+        row("optional digits drop a zero whole part", formatNumber(0.5, u"###.0"_s), u".5"_s);
+        row("required digit keeps it", formatNumber(0.5, u"###0.0"_s), u"0.5"_s);
+        row("rounds half away from zero", formatNumber(2.25, u"###0.0"_s), u"2.3"_s);
+        row("whole number", formatNumber(1023.6, u"###0"_s), u"1024"_s);
+        row("percent", formatNumber(0.426, u"##0%"_s), u"43%"_s);
+        row("padding", formatNumber(7.0, u"00"_s), u"07"_s);
+        row("zero bytes", FormatFileSize(0.0), u"0 bytes"_s);
+        row("bytes ignore the format", FormatFileSize(1023.0, u"###.0"_s), u"1023 bytes"_s);
+        row("first kilobyte", FormatFileSize(1024.0), u"1 KB"_s);
+        row("kilobytes with format", FormatFileSize(1536.0, u"###.0"_s), u"1.5 KB"_s);
+        row("last kilobyte size", FormatFileSize(1048575.0), u"1024 KB"_s);
+        row("megabytes", FormatFileSize(20.0 * 1048576), u"20.0 MB"_s);
+        row("gigabytes", FormatFileSize(1073741824.0 * 1.25), u"1.3 GB"_s);
+        row("fractional rate in bytes", FormatFileSize(512.5, u"###.0"_s), u"512.5 bytes"_s);
+        row("seconds", FormatTime(42.4), u"42 sec"_s);
+        row("just under a minute", FormatTime(59.0), u"59 sec"_s);
+        row("one minute", FormatTime(60.0), u"1 min 0 sec"_s);
+        row("minutes and seconds", FormatTime(187.0), u"3 min 7 sec"_s);
+        row("hours and minutes", FormatTime(7500.0), u"2 hr 5 min"_s);
+        row("no estimate yet", FormatTime(std::numeric_limits<double>::infinity()), u"0 sec"_s);
+        row("fits", CompactLabelText(u"short.txt"_s, fitsIn(20)), u"short.txt"_s);
+        row("shortened", CompactLabelText(u"abcdefghijklmnopqrstuvwxyz"_s, fitsIn(15)), u"abcdef...uvwxyz"_s);
+        row("never below four a side", CompactLabelText(u"abcdefghijklmnopqrstuvwxyz"_s, fitsIn(3)), u"abcd...wxyz"_s);
+        row("url file", ReturnFileOrFolder(u"http://h/liveupdate/whois.rir"_s, true, true), u"whois.rir"_s);
+        row("url folder", ReturnFileOrFolder(u"http://h/liveupdate/whois.rir"_s, false, true),
+            u"http://h/liveupdate/"_s);
+        row("no separator", ReturnFileOrFolder(u"whois.rir"_s, true, false), u"whois.rir"_s);
+    }
+    void formats()
+    {
+        const auto [text, expected] = fetch<QString, QString>("text", "expected");
+        QCOMPARE(text, expected);
+    }
+
+    // The window starts off screen, fetches the catalog and closes itself when the run ends, here by Esc
+    // while the catalog's body is awaited; a cancelled download leaves nothing behind and asks nothing.
+    void escapeCancelsARunningDownload()
+    {
+        Sandbox box;
+        ScriptedPeer peer({ScriptedPeer::readUntil("\r\n\r\n"),
+                           ScriptedPeer::send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n"),
+                           ScriptedPeer::hold()});
+        QPointer<frmLiveUpdate> window =
+            new frmLiveUpdate(u"http://%1/liveupdate/"_s.arg(peer.endpoint()), box.programFolder());
+        QCOMPARE(window->tmrStartDownload.interval(), 500);
+        QVERIFY(window->pos().x() < 0 && window->pos().y() < 0);
+        window->tmrStartDownload.setInterval(0);
+        // The download runs inside the window's own wait, so the key is pressed from a timer.
+        QTimer esc;
+        connect(&esc, &QTimer::timeout, this, [&] {
+            if (window && window->isVisible() && window->findChildren<QLabel*>().first()->text() == u"Saving:"_s) {
+                esc.stop();
+                QTest::keyClick(window, Qt::Key_Escape);
+            }
+        });
+        esc.start(20);
+        QTRY_VERIFY_WITH_TIMEOUT(window.isNull(), 10000);
+        QVERIFY(!esc.isActive());
+        QCOMPARE(peer.connections(), 1);
+        QVERIFY(peer.lines().at(0).startsWith("GET /liveupdate/Nettlewright.upd "));
+        QVERIFY(box.prompts().shown().isEmpty());
+        QVERIFY(!QFile::exists(box.path(u"Nettlewright.upd"_s)) &&
+                !QFile::exists(box.path(u"Nettlewright.upd.download"_s)));
     }
 };
 
