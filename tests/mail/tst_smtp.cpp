@@ -59,16 +59,6 @@ QStringList serverOptions(const QString& security, const TestCertificate& cert, 
     return options;
 }
 
-// A message with a line "." in its body, through a server started with `options`.
-void send(SMTP& smtp, SmtpSink& sink, const QStringList& options, const SmtpSecurity& security)
-{
-    QVERIFY2(sink.start(options), qPrintable(sink.error()));
-    smtp.setSecurity(security);
-    address(smtp, sink.port());
-    smtp.Subject = u"Spam from 192.0.2.7"_s;
-    smtp.Body = u"line one\r\n.\r\nline three"_s;
-}
-
 using P = ScriptedPeer;
 using Script = QList<ScriptedPeer::Step>;
 
@@ -447,8 +437,11 @@ private slots:
                 "server", "mode", "user", "password", "trusted", "error", "attempts", "logEnd");
         SmtpSink sink;
         SMTP smtp;
-        send(smtp, sink, server,
-             {{}, Mode(mode), user, password, trusted ? m_cert.certificates() : QList<QSslCertificate>()});
+        QVERIFY2(sink.start(server), qPrintable(sink.error()));
+        smtp.setSecurity({{}, Mode(mode), user, password, trusted ? m_cert.certificates() : QList<QSslCertificate>()});
+        address(smtp, sink.port());
+        smtp.Subject = u"Spam from 192.0.2.7"_s;
+        smtp.Body = u"line one\r\n.\r\nline three"_s; // a line "." in the body
         EventLog log(smtp);
         QCOMPARE(smtp.SendMail(), error.isEmpty());
         QCOMPARE(sink.authAttempts(), attempts);
