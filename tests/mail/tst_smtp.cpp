@@ -59,16 +59,6 @@ QStringList serverOptions(const QString& security, const TestCertificate& cert, 
     return options;
 }
 
-// A message with a line "." in its body, through a server started with `options`.
-void send(SMTP& smtp, SmtpSink& sink, const QStringList& options, const SmtpSecurity& security)
-{
-    QVERIFY2(sink.start(options), qPrintable(sink.error()));
-    smtp.setSecurity(security);
-    address(smtp, sink.port());
-    smtp.Subject = u"Spam from 192.0.2.7"_s;
-    smtp.Body = u"line one\r\n.\r\nline three"_s;
-}
-
 using P = ScriptedPeer;
 using Script = QList<ScriptedPeer::Step>;
 
@@ -95,15 +85,22 @@ Script happyScript(const QByteArray& greeting, const QByteArray& heloReply, cons
 
 } // namespace
 
-// Against Debian's aiosmtpd: what a real server receives.
-class TstSmtpServer : public QObject {
+// Against Debian's aiosmtpd (what a real server receives, also over STARTTLS or TLS with a login) and against
+// scripted peers (replies a real server will not give on demand).
+class TstSmtp : public QObject {
     Q_OBJECT
 
     SmtpSink m_sink;
+    TestCertificate m_cert;
 
 private slots:
     // Strict like many submission servers: bare envelope addresses and a message without Date are refused.
-    void initTestCase() { QVERIFY2(m_sink.start({u"--strict"_s}), qPrintable(m_sink.error())); }
+    void initTestCase()
+    {
+        const QString problem = m_cert.make();
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+        QVERIFY2(m_sink.start({u"--strict"_s}), qPrintable(m_sink.error()));
+    }
     void cleanupTestCase() { m_sink.stop(); }
 
     // Every header a complaint can carry and a body with all that must change on the wire arrive as sent;
@@ -203,14 +200,6 @@ private slots:
         if (exitCode == 0)
             QVERIFY(m_sink.messages().last().data.endsWith("\r\n\r\nfirst\r\n.\r\ncaf\xe9\r\n\r\n\r\n\r\n"));
     }
-};
-NW_TEST_CLASS(TstSmtpServer)
-
-// Scripted peers: replies a real server will not give on demand.
-class TstSmtpDialogue : public QObject {
-    Q_OBJECT
-
-private slots:
     // Sends that stop before any dialogue: the address kept for another try, and the events in order.
     void stopsBeforeTheDialogue_data()
     {
@@ -352,115 +341,8 @@ private slots:
         QCOMPARE(inner, (QStringList{u"0"_s, u"Error: Send Failed"_s}));
         QCOMPARE(peer.connections(), 1);
     }
-};
-NW_TEST_CLASS(TstSmtpDialogue)
 
-// Sends through aiosmtpd speaking STARTTLS or TLS from the first byte and requiring a login.
-class TstSmtpSecurity : public QObject {
-    Q_OBJECT
-
-    TestCertificate m_cert;
-
-private slots:
-    void initTestCase()
-    {
-        const QString problem = m_cert.make();
-        QVERIFY2(problem.isEmpty(), qPrintable(problem));
-    }
-
-    void secureSendDeliversTheDesignedBytes_data()
-    {
-        // mechanisms: offered by the server; empty: no login
-        columns<QString, QString, QString>("security", "mechanisms", "expectedAuth");
-        row("starttls, PLAIN preferred", u"starttls"_s, u"PLAIN,LOGIN"_s, u"PLAIN"_s);
-        row("starttls, only LOGIN offered", u"starttls"_s, u"LOGIN"_s, u"LOGIN"_s);
-        row("tls from the start, PLAIN", u"tls"_s, u"PLAIN"_s, u"PLAIN"_s);
-        row("starttls without a login", u"starttls"_s, QString(), QString());
-    }
-    void secureSendDeliversTheDesignedBytes()
-    {
-        const auto [security, mechanisms, expectedAuth] =
-            fetch<QString, QString, QString>("security", "mechanisms", "expectedAuth");
-        SmtpSink sink;
-        SMTP smtp;
-        const QString user = mechanisms.isEmpty() ? QString() : kUser;
-        send(smtp, sink, serverOptions(security, m_cert, mechanisms),
-             {{}, securityModeFromText(security), user, kPassword, m_cert.certificates()});
-        EventLog log(smtp);
-        QVERIFY2(smtp.SendMail(), qPrintable(smtp.Log));
-        QVERIFY2(log.errors().isEmpty(), qPrintable(log.errors().join(u'\n')));
-        QCOMPARE(sink.messages().size(), 1);
-        // The same bytes as without security.
-        QCOMPARE(maskStamps(sink.messages().first().data),
-                 kMaskedStamps + QByteArray("From:me@example.org\r\nTo:abuse@example.net\r\nSubject:Spam from "
-                                            "192.0.2.7\r\nX-Mailer:  <powered by WrenSMTP (1.0)>\r\n\r\nline "
-                                            "one\r\n.\r\nline three\r\n\r\n\r\n"));
-        QCOMPARE(sink.authAttempts(),
-                 expectedAuth.isEmpty() ? QStringList() : QStringList{expectedAuth + u' ' + kUser + u" ok"_s});
-        // Neither the password nor an encoding of it reaches the log.
-        const QString plainBlob =
-            QString::fromLatin1(QByteArray('\0' + kUser.toUtf8() + '\0' + kPassword.toUtf8()).toBase64());
-        for (const QString& secret : {kPassword, QString::fromLatin1(kPassword.toUtf8().toBase64()), plainBlob})
-            QVERIFY2(!smtp.Log.contains(secret), qPrintable(smtp.Log));
-        QVERIFY(smtp.Log.contains(u"EHLO 127.0.0.1\r\n"_s) && !smtp.Log.contains(u"HELO "_s));
-    }
-
-    // Each way a secure send must stop, and that no credentials left the program before it did.
-    void secureSendStops_data()
-    {
-        // error: the start of the clear error text; attempts: logins the server saw; logEnd: how the log ends
-        columns<QStringList, int, QString, bool, QString, QStringList, QString>("server", "mode", "password", "trusted",
-                                                                                "error", "attempts", "logEnd");
-        const QString untrusted = u"The server's certificate could not be verified: "_s;
-        const QStringList starttls = serverOptions(u"starttls"_s, m_cert, u"PLAIN,LOGIN"_s);
-        row("wrong password: server's reply logged", starttls, int(Mode::StartTls), u"wrong"_s, true,
-            u"The server did not accept the user name and password"_s, QStringList{u"PLAIN reporter bad"_s},
-            u"535 5.7.8 Authentication credentials invalid\r\n"_s);
-        row("untrusted certificate, starttls: no login sent", starttls, int(Mode::StartTls), kPassword, false,
-            untrusted, QStringList{}, u"220 Ready to start TLS\r\n"_s);
-        row("untrusted certificate, tls from the start", serverOptions(u"tls"_s, m_cert, u"PLAIN,LOGIN"_s),
-            int(Mode::Tls), kPassword, false, untrusted, QStringList{}, QString());
-        row("security none with a user: password never sent in clear",
-            serverOptions(u"none"_s, m_cert, u"PLAIN,LOGIN"_s), int(Mode::None), kPassword, true,
-            u"The password is never sent over an unencrypted connection"_s, QStringList{}, QString());
-        row("starttls asked of a server without it", serverOptions(u"none"_s, m_cert), int(Mode::StartTls), kPassword,
-            true, u"Failed at server side"_s, QStringList{}, QString());
-    }
-    void secureSendStops()
-    {
-        const auto [server, mode, password, trusted, error, attempts, logEnd] =
-            fetch<QStringList, int, QString, bool, QString, QStringList, QString>(
-                "server", "mode", "password", "trusted", "error", "attempts", "logEnd");
-        SmtpSink sink;
-        SMTP smtp;
-        send(smtp, sink, server,
-             {{}, Mode(mode), kUser, password, trusted ? m_cert.certificates() : QList<QSslCertificate>()});
-        EventLog log(smtp);
-        QVERIFY(!smtp.SendMail());
-        const QStringList shown = log.errors().filter(u"Error: "_s + error);
-        QVERIFY2(!shown.isEmpty(), qPrintable(log.errors().join(u'\n')));
-        QVERIFY(sink.messages().isEmpty());
-        QCOMPARE(sink.authAttempts(), attempts);
-        QVERIFY2(smtp.Log.endsWith(logEnd), qPrintable(smtp.Log));
-        QVERIFY2(Mode(mode) != Mode::None || smtp.Log.isEmpty(), qPrintable(smtp.Log)); // not even connected
-        QCOMPARE(smtp.MailFrom, u"me@example.org"_s);                                   // kept for a retry
-        if (!trusted) {
-            QVERIFY(!smtp.Log.contains(u"AUTH"_s));
-            // The user can judge the certificate from the error text alone.
-            const QString fingerprint = QString::fromLatin1(
-                m_cert.certificates().first().digest(QCryptographicHash::Sha256).toHex(':').toUpper());
-            QVERIFY2(shown.first().contains(u"subject 127.0.0.1"_s) && shown.first().contains(fingerprint),
-                     qPrintable(shown.first()));
-        }
-    }
-};
-NW_TEST_CLASS(TstSmtpSecurity)
-
-// The stored settings and keychain as the senders read them.
-class TstSmtpSettings : public QObject {
-    Q_OBJECT
-
-private slots:
+    // The stored settings and keychain as the senders read them.
     // Every send parses the server setting afresh: the port follows each change at once, and nothing of an
     // earlier send (its port, header names a failed send filled in) stays.
     void prepareSendFollowsTheSettings_data()
@@ -507,25 +389,93 @@ private slots:
         for (int i = 0; i < 3; ++i)
             if (stored.at(i) != u"-"_s)
                 saveSetting(store, *names[i], stored.at(i));
-        MemoryKeychain keychain;
-        keychain.write(smtpPasswordKey(kUser), kPassword);
+        // A password the keychain could store replaces the one kept for this run.
+        MemoryKeychain system;
+        SessionKeychain keychain(system);
+        keychain.keepForThisRun(smtpPasswordKey(kUser), u"old"_s);
+        QVERIFY(keychain.write(smtpPasswordKey(kUser), kPassword));
         const SmtpSecurity s = nw::readSmtpSecurity(store, keychain);
         QCOMPARE((QStringList{s.port, securityModeText(s.mode), s.user, s.password}).join(u'|'), expected);
-        QCOMPARE(securityModeFromText(securityModeText(s.mode)), s.mode);
     }
 
-    // A password the keychain could store replaces the one kept for this run.
-    void storedPasswordReplacesTheOneKeptForThisRun()
+    // Sends through aiosmtpd speaking STARTTLS or TLS from the first byte: the same bytes as without security
+    // where they go, and where they must stop, that no credentials left the program before.
+    void secureSend_data()
     {
-        MemoryKeychain system;
-        SessionKeychain session(system);
-        const QString key = smtpPasswordKey(kUser);
-        session.keepForThisRun(key, u"old"_s);
-        QString read;
-        QVERIFY(session.write(key, kPassword) && session.read(key, read));
-        QCOMPARE(read, kPassword);
+        // error: the start of the clear error text, empty: sent; attempts: logins the server saw; logEnd: how the log
+        // ends
+        columns<QStringList, int, QString, QString, bool, QString, QStringList, QString>(
+            "server", "mode", "user", "password", "trusted", "error", "attempts", "logEnd");
+        const QString untrusted = u"The server's certificate could not be verified: "_s;
+        const QStringList starttls = serverOptions(u"starttls"_s, m_cert, u"PLAIN,LOGIN"_s);
+        const int startTls = int(Mode::StartTls);
+        row("starttls, PLAIN preferred", starttls, startTls, kUser, kPassword, true, QString(),
+            QStringList{u"PLAIN reporter ok"_s}, QString());
+        row("starttls, only LOGIN offered", serverOptions(u"starttls"_s, m_cert, u"LOGIN"_s), startTls, kUser,
+            kPassword, true, QString(), QStringList{u"LOGIN reporter ok"_s}, QString());
+        row("tls from the start, PLAIN", serverOptions(u"tls"_s, m_cert, u"PLAIN"_s), int(Mode::Tls), kUser, kPassword,
+            true, QString(), QStringList{u"PLAIN reporter ok"_s}, QString());
+        row("starttls without a login", serverOptions(u"starttls"_s, m_cert), startTls, QString(), kPassword, true,
+            QString(), QStringList{}, QString());
+        row("wrong password: server's reply logged", starttls, startTls, kUser, u"wrong"_s, true,
+            u"The server did not accept the user name and password"_s, QStringList{u"PLAIN reporter bad"_s},
+            u"535 5.7.8 Authentication credentials invalid\r\n"_s);
+        row("untrusted certificate, starttls: no login sent", starttls, startTls, kUser, kPassword, false, untrusted,
+            QStringList{}, u"220 Ready to start TLS\r\n"_s);
+        row("untrusted certificate, tls from the start", serverOptions(u"tls"_s, m_cert, u"PLAIN,LOGIN"_s),
+            int(Mode::Tls), kUser, kPassword, false, untrusted, QStringList{}, QString());
+        row("security none with a user: password never sent in clear",
+            serverOptions(u"none"_s, m_cert, u"PLAIN,LOGIN"_s), int(Mode::None), kUser, kPassword, true,
+            u"The password is never sent over an unencrypted connection"_s, QStringList{}, QString());
+        row("starttls asked of a server without it", serverOptions(u"none"_s, m_cert), startTls, kUser, kPassword, true,
+            u"Failed at server side"_s, QStringList{}, QString());
+    }
+    void secureSend()
+    {
+        const auto [server, mode, user, password, trusted, error, attempts, logEnd] =
+            fetch<QStringList, int, QString, QString, bool, QString, QStringList, QString>(
+                "server", "mode", "user", "password", "trusted", "error", "attempts", "logEnd");
+        SmtpSink sink;
+        SMTP smtp;
+        QVERIFY2(sink.start(server), qPrintable(sink.error()));
+        smtp.setSecurity({{}, Mode(mode), user, password, trusted ? m_cert.certificates() : QList<QSslCertificate>()});
+        address(smtp, sink.port());
+        smtp.Subject = u"Spam from 192.0.2.7"_s;
+        smtp.Body = u"line one\r\n.\r\nline three"_s; // a line "." in the body
+        EventLog log(smtp);
+        QCOMPARE(smtp.SendMail(), error.isEmpty());
+        QCOMPARE(sink.authAttempts(), attempts);
+        QVERIFY2(smtp.Log.endsWith(logEnd), qPrintable(smtp.Log));
+        // Neither the password nor an encoding of it reaches the log.
+        const QString plainBlob =
+            QString::fromLatin1(QByteArray('\0' + kUser.toUtf8() + '\0' + kPassword.toUtf8()).toBase64());
+        for (const QString& secret : {kPassword, QString::fromLatin1(kPassword.toUtf8().toBase64()), plainBlob})
+            QVERIFY2(!smtp.Log.contains(secret), qPrintable(smtp.Log));
+        if (error.isEmpty()) {
+            QVERIFY2(log.errors().isEmpty(), qPrintable(log.errors().join(u'\n')));
+            QCOMPARE(sink.messages().size(), 1);
+            QCOMPARE(maskStamps(sink.messages().first().data),
+                     kMaskedStamps + QByteArray("From:me@example.org\r\nTo:abuse@example.net\r\nSubject:Spam from "
+                                                "192.0.2.7\r\nX-Mailer:  <powered by WrenSMTP (1.0)>\r\n\r\nline "
+                                                "one\r\n.\r\nline three\r\n\r\n\r\n"));
+            QVERIFY(smtp.Log.contains(u"EHLO 127.0.0.1\r\n"_s) && !smtp.Log.contains(u"HELO "_s));
+            return;
+        }
+        const QStringList shown = log.errors().filter(u"Error: "_s + error);
+        QVERIFY2(!shown.isEmpty(), qPrintable(log.errors().join(u'\n')));
+        QVERIFY(sink.messages().isEmpty());
+        QVERIFY2(Mode(mode) != Mode::None || smtp.Log.isEmpty(), qPrintable(smtp.Log)); // not even connected
+        QCOMPARE(smtp.MailFrom, u"me@example.org"_s);                                   // kept for a retry
+        if (!trusted) {
+            QVERIFY(!smtp.Log.contains(u"AUTH"_s));
+            // The user can judge the certificate from the error text alone.
+            const QString fingerprint = QString::fromLatin1(
+                m_cert.certificates().first().digest(QCryptographicHash::Sha256).toHex(':').toUpper());
+            QVERIFY2(shown.first().contains(u"subject 127.0.0.1"_s) && shown.first().contains(fingerprint),
+                     qPrintable(shown.first()));
+        }
     }
 };
-NW_TEST_CLASS(TstSmtpSettings)
+NW_TEST_CLASS(TstSmtp)
 
 #include "tst_smtp.moc"
