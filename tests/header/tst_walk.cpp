@@ -76,42 +76,6 @@ private slots:
             QCOMPARE(std::tuple(p.title, p.buttons, p.icon), std::tuple(u"Nettlewright"_s, PromptButtons::Ok, icon));
     }
 
-    // Addresses come back as text, zero bytes as one digit and high bytes unsigned; an unknown name gives
-    // nothing and no message, no name this machine.
-    void forwardLookUp()
-    {
-        Sandbox box;
-        CountingResolver resolver(
-            {u"10.0.0.1 zero.example"_s, u"255.255.255.254 high.example"_s, u"127.0.0.1 localhost"_s});
-        QStringList found;
-        for (const QString& name : {u"zero.example"_s, u"high.example"_s, u"nowhere.example"_s, QString()})
-            found << GetIPFromHostName(resolver, name);
-        QCOMPARE(found, QStringList({u"10.0.0.1"_s, u"255.255.255.254"_s, QString(), u"127.0.0.1"_s}));
-        QVERIFY(box.prompts().shown().isEmpty());
-    }
-
-    void fileExists_data()
-    {
-        columns<QString, bool>("path", "exists"); // %F is the program folder
-        row("ordinary file", "%F/message.eml", true);
-        row("surrounding spaces are trimmed", "  %F/message.eml  ", true);
-        row("missing file", "%F/missing.eml", false);
-        row("hidden file", "%F/.hidden", false);
-        row("a folder", "%F/folder", false);
-        row("a folder with a slash", "%F/folder/", false);
-        row("wildcard that matches", "%F/*.eml", true);
-        row("spaces", "   ", false);
-    }
-    void fileExists()
-    {
-        auto [path, exists] = fetch<QString, bool>("path", "exists");
-        Sandbox box;
-        box.writeFile(u"message.eml"_s, "x");
-        box.writeFile(u".hidden"_s, "x");
-        QDir(box.programFolder()).mkdir(u"folder"_s);
-        QCOMPARE(FileExists(path.replace(u"%F"_s, box.programFolder())), exists);
-    }
-
     // `chosen` is the hop whose line and stamp the analysis gets, 0 for none: then nothing is touched.
     // `result` is "ip|hostName|look-ups|messages".
     void walksTheHops_data()
@@ -172,19 +136,36 @@ private slots:
         QCOMPARE(analysis.ip + analysis.ipHostName, u"oldold"_s); // the caller stores the result
     }
 
-    // Not a full header: nothing set; an address gets its reverse name; without one the old name stays.
-    void analysesLikeTheDropFolder()
+    // Forward look-ups: addresses come back as text, zero bytes as one digit and high bytes unsigned; an unknown
+    // name gives nothing, no name this machine. The drop folder's analysis: not a full header sets nothing, an
+    // address gets its reverse name, without one (or with the overflow's "0") the old name stays. Files: names
+    // are trimmed, wildcards match, hidden files and folders do not count.
+    void lookUpsAndFiles()
     {
         Sandbox box;
-        CountingResolver resolver({u"192.0.2.1 a.example"_s});
-        QStringList results;
-        for (const QString& header : {u"Subject: hello\r\n"_s, u"Received: from [192.0.2.1] by mx.example; Mon\r\n"_s,
-                                      u"Received: from localhost by mx.example; Mon\r\n"_s}) {
+        box.writeFile(u"message.eml"_s, "x");
+        box.writeFile(u".hidden"_s, "x");
+        QDir(box.programFolder()).mkdir(u"folder"_s);
+        QString exist;
+        for (const QString& path : {u"%F/message.eml"_s, u"  %F/message.eml  "_s, u"%F/missing.eml"_s, u"%F/.hidden"_s,
+                                    u"%F/folder"_s, u"%F/folder/"_s, u"%F/*.eml"_s, u"   "_s})
+            exist += FileExists(QString(path).replace(u"%F"_s, box.programFolder())) ? u'1' : u'0';
+        QCOMPARE(exist, u"11000010"_s);
+        CountingResolver resolver({u"10.0.0.1 zero.example"_s, u"255.255.255.254 high.example"_s,
+                                   u"127.0.0.1 localhost"_s, u"192.0.2.1 a.example"_s});
+        QStringList found;
+        for (const QString& name : {u"zero.example"_s, u"high.example"_s, u"nowhere.example"_s, QString()})
+            found << GetIPFromHostName(resolver, name);
+        for (const QString& header :
+             {u"Subject: hello\r\n"_s, u"Received: from [192.0.2.1] by mx.example; Mon\r\n"_s,
+              u"Received: from localhost by mx.example; Mon\r\n"_s, QString(32766, u' ') + u"Received: from x"_s}) {
             HeaderAnalysis analysis{u"old"_s, {}, {}, {}, u"old"_s};
             const bool full = analyzeHeader(resolver, header, analysis);
-            results << u"%1|%2|%3"_s.arg(full).arg(analysis.ip, analysis.ipHostName);
+            found << u"%1|%2|%3"_s.arg(full).arg(analysis.ip, analysis.ipHostName);
         }
-        QCOMPARE(results, QStringList({u"0|old|old"_s, u"1|192.0.2.1|a.example"_s, u"1||old"_s}));
+        QCOMPARE(found, QStringList({u"10.0.0.1"_s, u"255.255.255.254"_s, QString(), u"127.0.0.1"_s, u"0|old|old"_s,
+                                     u"1|192.0.2.1|a.example"_s, u"1||old"_s, u"1|0|old"_s}));
+        QCOMPARE(box.prompts().texts(), QStringList{u"Error 6: Overflow"_s}); // the overflow's alone
     }
 
     // Headers as the mail servers of each family write them. The recipient's own servers sit in
