@@ -5,8 +5,6 @@
 
 #include <QSet>
 
-using namespace nw;
-
 NW_FUZZ_TARGET(input)
 {
     const QString text = QString::fromLatin1(input);
@@ -14,8 +12,8 @@ NW_FUZZ_TARGET(input)
     const QSet<QString> listed(all.cbegin(), all.cend());
     const QString unique = GetEmailListFromText(text, true);
     for (const QString& address : unique.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts))
-        fuzz::require(listed.contains(address) && IsValidEmailAddress(address));
+        require(listed.contains(address) && IsValidEmailAddress(address));
     // The chosen address is one of the list's.
     const QString picked = PickAbuseAddress(unique);
-    fuzz::require(picked.isEmpty() || listed.contains(picked));
+    require(picked.isEmpty() || listed.contains(picked));
 }

@@ -12,8 +12,6 @@
 #include "header/TextSink.h"
 #include "platform/Resolver.h"
 
-using namespace nw;
-
 NW_FUZZ_TARGET(input)
 {
     const qsizetype split = input.indexOf("\n#resolver\n");
@@ -25,13 +23,13 @@ NW_FUZZ_TARGET(input)
                 resolver.add(QString::fromLatin1(fields.at(0)), QString::fromLatin1(fields.at(1)));
         }
     StringSink view;
-    const QString path = fuzz::writeFile(QStringLiteral("message.eml"), split < 0 ? input : input.left(split + 1));
+    const QString path = writeFile(QStringLiteral("message.eml"), split < 0 ? input : input.left(split + 1));
     LoadMessageHeader(path, view);
     HeaderAnalysis analysis;
     // The chosen address is a dotted quad, "0" without a received line, or empty when no hop had one.
     if (analyzeHeader(resolver, view.text(), analysis))
-        fuzz::require((analysis.ip.isEmpty() || analysis.ip == QLatin1String("0") || IsIPAddress(analysis.ip)) &&
-                      analysis.timeStamp.size() <= 31);
+        require((analysis.ip.isEmpty() || analysis.ip == QLatin1String("0") || IsIPAddress(analysis.ip)) &&
+                analysis.timeStamp.size() <= 31);
     SourceRules rules;
     rules.skipOwnHops = true;
     rules.ownHosts = OwnHosts::parse(QStringLiteral("mx.example.com 203.0.113.0/24 2001:db8::/32"));
@@ -40,8 +38,8 @@ NW_FUZZ_TARGET(input)
         return;
     // The source is an address of either family that lies outside the own system, "0" or empty.
     const auto address = addressFromLiteral(source.ip);
-    fuzz::require((source.ip.isEmpty() || source.ip == QLatin1String("0") ||
-                   (IsAnyIPAddress(source.ip) && address && !isSiteAddress(*address) &&
-                    !rules.ownHosts.containsAddress(*address))) &&
-                  source.timeStamp.size() <= 31);
+    require((source.ip.isEmpty() || source.ip == QLatin1String("0") ||
+             (IsAnyIPAddress(source.ip) && address && !isSiteAddress(*address) &&
+              !rules.ownHosts.containsAddress(*address))) &&
+            source.timeStamp.size() <= 31);
 }

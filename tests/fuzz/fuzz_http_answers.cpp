@@ -36,6 +36,6 @@ Reading readInPieces(const QByteArray& answer, qsizetype piece)
 
 NW_FUZZ_TARGET(input)
 {
-    const auto [first, answer] = fuzz::split(input);
-    fuzz::require(readInPieces(answer, first % 64 + 1) == readInPieces(answer, std::max<qsizetype>(answer.size(), 1)));
+    const auto [first, answer] = split(input);
+    require(readInPieces(answer, first % 64 + 1) == readInPieces(answer, std::max<qsizetype>(answer.size(), 1)));
 }

@@ -21,11 +21,11 @@ QList<std::pair<QString, QStringList>> drain(SmtpReplies& replies)
 
 NW_FUZZ_TARGET(input)
 {
-    const auto [first, sent] = fuzz::split(input);
+    const auto [first, sent] = split(input);
     const qsizetype piece = first % 64 + 1;
     SmtpReplies whole, pieces;
     whole.append(sent);
     for (qsizetype at = 0; at < sent.size(); at += piece)
         pieces.append(sent.mid(at, piece));
-    fuzz::require(drain(whole) == drain(pieces));
+    require(drain(whole) == drain(pieces));
 }

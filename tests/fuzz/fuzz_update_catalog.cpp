@@ -40,19 +40,19 @@ QString refusingBase()
 NW_FUZZ_TARGET(catalog)
 {
     static const QString base = refusingBase();
-    const QString folder = fuzz::programFolder();
+    const QString folder = programFolder();
     const QString inside = QDir::cleanPath(folder) + QLatin1Char('/');
     for (const QString& line : QString::fromLatin1(catalog).split(QStringLiteral("\r\n"))) {
         const QStringList fields = line.split(QLatin1Char(','));
         const QString destination = fields.size() < 7 ? QString() : LiveUpdate::catalogDestination(fields, folder);
-        fuzz::require(destination.isEmpty() || QDir::cleanPath(destination).startsWith(inside));
+        require(destination.isEmpty() || QDir::cleanPath(destination).startsWith(inside));
     }
     NoView view;
     int opened = 0;
     LiveUpdate update(view, base, folder, [&](const QString&) { ++opened; });
     update.transfer().setInactivityTimeout(500);
-    fuzz::writeFile(LiveUpdate::catalogName(), catalog);
+    writeFile(LiveUpdate::catalogName(), catalog);
     update.ProcessUpdateCatalog();
     // Nothing was downloaded, so nothing may be opened, and the catalog is gone.
-    fuzz::require(opened == 0 && !QFile::exists(AppPaths::join(folder, LiveUpdate::catalogName())));
+    require(opened == 0 && !QFile::exists(AppPaths::join(folder, LiveUpdate::catalogName())));
 }

@@ -7,20 +7,18 @@
 
 #include <QFile>
 
-using namespace nw;
-
 NW_FUZZ_TARGET(input)
 {
-    const auto [first, rest] = fuzz::split(input);
-    const QString decoded = fuzz::programFolder() + QStringLiteral("/decoded.bin");
+    const auto [first, rest] = split(input);
+    const QString decoded = programFolder() + QStringLiteral("/decoded.bin");
     if (first % 2 == 0)
         return SMTP::UUDecodeToFile(QString::fromLatin1(rest), decoded);
     static SMTP smtp;
-    QString text = smtp.UUEncodeFile(fuzz::writeFile(QStringLiteral("attachment.bin"), rest));
+    QString text = smtp.UUEncodeFile(writeFile(QStringLiteral("attachment.bin"), rest));
     // Taken back from a received mail it has CR LF line ends.
     if (first % 4 == 3)
         text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
     SMTP::UUDecodeToFile(text, decoded);
     QFile file(decoded);
-    fuzz::require(file.open(QIODevice::ReadOnly) && file.readAll() == rest);
+    require(file.open(QIODevice::ReadOnly) && file.readAll() == rest);
 }

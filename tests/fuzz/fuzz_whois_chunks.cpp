@@ -4,20 +4,17 @@
 
 #include "whois/WhoIs.h"
 
-using namespace nw;
-
 NW_FUZZ_TARGET(input)
 {
     constexpr qsizetype kCap = 2048; // small, so that answers reach the bound
     // Short tables keep the client's start cheap; the server table still gives referred servers a port.
     static const bool tables = [] {
-        fuzz::writeFile(QStringLiteral("whois.rir"), "192.0.2.0/24\twhois.example.net\n");
-        fuzz::writeFile(QStringLiteral("whois.srv"),
-                        "Fallback;INT;whois.iana.org;43\nExample;NET;whois.example.net;4343\n");
+        writeFile(QStringLiteral("whois.rir"), "192.0.2.0/24\twhois.example.net\n");
+        writeFile(QStringLiteral("whois.srv"), "Fallback;INT;whois.iana.org;43\nExample;NET;whois.example.net;4343\n");
         return true;
     }();
     Q_UNUSED(tables);
-    const auto [first, rest] = fuzz::split(input);
+    const auto [first, rest] = split(input);
     const qsizetype piece = first % 128 + 1;
     const QString answer = QString::fromLatin1(rest);
     WhoIs whois;
@@ -28,6 +25,6 @@ NW_FUZZ_TARGET(input)
     for (qsizetype at = 0; at < answer.size(); at += piece)
         whois.onChunk(answer.mid(at, piece));
     // The results hold what arrived, with CR LF line ends, up to the bound.
-    fuzz::require(results.size() <= kCap &&
-                  QString(answer).replace(QStringLiteral("\n"), QStringLiteral("\r\n")).startsWith(results));
+    require(results.size() <= kCap &&
+            QString(answer).replace(QStringLiteral("\n"), QStringLiteral("\r\n")).startsWith(results));
 }

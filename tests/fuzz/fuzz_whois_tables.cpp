@@ -4,25 +4,23 @@
 
 #include "whois/WhoisTables.h"
 
-using namespace nw;
-
 NW_FUZZ_TARGET(input)
 {
-    const auto [first, file] = fuzz::split(input);
+    const auto [first, file] = split(input);
     WhoisTables tables;
     if (first % 2 == 0) {
-        fuzz::writeFile(QStringLiteral("whois.rir"), file);
+        writeFile(QStringLiteral("whois.rir"), file);
         tables.LoadRirTable();
         for (const char* address : {"0.0.0.0", "10.1.2.3", "192.0.2.1", "255.255.255.255", "1.2"})
-            fuzz::require(tables.FindRirEntry(QLatin1String(address)) < tables.rirTable().size());
+            require(tables.FindRirEntry(QLatin1String(address)) < tables.rirTable().size());
         return;
     }
-    fuzz::writeFile(QStringLiteral("whois.srv"), file);
+    writeFile(QStringLiteral("whois.srv"), file);
     tables.LoadTldTable();
     for (const char* name : {"example.com", "a.b.co.uk", "", ".", "x..y", "*.*"}) {
         QString domain;
         const int index = tables.FindTldEntry(QLatin1String(name), &domain);
-        fuzz::require(index < tables.tldTable().size() && (index >= 0 || tables.tldTable().isEmpty()));
+        require(index < tables.tldTable().size() && (index >= 0 || tables.tldTable().isEmpty()));
         for (const TldEntry& e : tables.tldTable())
             MatchLabels(QLatin1String(name), e.pattern);
     }
