@@ -118,29 +118,26 @@ private slots:
     }
 
     // A name in another encoding than the locale's reaches the file system byte for byte.
-    void namesThatAreNoTextAreTakenAsTheyAre_data()
-    {
-        columns<QString, int, QByteArray>("command", "status", "output");
-        row("analyze", "analyze --no-dns", 0, QByteArray("{\"file\":\"caf\\udce9.eml\",\"fullHeader\":false,"));
-        row("report", "report --no-dns", 2, QByteArray("report: caf\\xe9.eml: not a full header"));
-    }
     void namesThatAreNoTextAreTakenAsTheyAre()
     {
-        const auto [command, status, output] = fetch<QString, int, QByteArray>("command", "status", "output");
         QTemporaryDir dir;
         // Made through its bytes: Latin-1 0xE9 alone is no UTF-8, so no QString names it.
         const QByteArray name = QFile::encodeName(dir.path()) + "/caf\xe9.eml";
         const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         QVERIFY(fd >= 0 && ::write(fd, "no header here\n", 15) == 15 && ::close(fd) == 0);
-        QProcess shell;
-        shell.setWorkingDirectory(dir.path());
-        shell.start(u"/bin/sh"_s, {u"-c"_s, u"exec \"$0\" %1 \"$(printf 'caf\\351.eml')\""_s.arg(command),
-                                   QCoreApplication::applicationDirPath() + u"/nettlewright-cli"_s});
-        QVERIFY(shell.waitForFinished(60000));
-        QCOMPARE(shell.exitCode(), status);
-        const QByteArray all = shell.readAllStandardOutput() + shell.readAllStandardError();
+        QByteArray all; // each command's status, then its output
+        for (const QString command : {u"analyze"_s, u"report"_s}) {
+            QProcess shell;
+            shell.setWorkingDirectory(dir.path());
+            shell.start(u"/bin/sh"_s, {u"-c"_s, u"exec \"$0\" %1 --no-dns \"$(printf 'caf\\351.eml')\""_s.arg(command),
+                                       QCoreApplication::applicationDirPath() + u"/nettlewright-cli"_s});
+            QVERIFY(shell.waitForFinished(60000));
+            all += QByteArray::number(shell.exitCode()) + shell.readAllStandardOutput() + shell.readAllStandardError();
+        }
         QVERIFY(::unlink(name.constData()) == 0); // no QString names it for the folder's clean-up either
-        QVERIFY2(all.contains(output), all.constData());
+        QVERIFY2(all.startsWith("0{\"file\":\"caf\\udce9.eml\",\"fullHeader\":false,") &&
+                     all.endsWith("}\n2nettlewright-cli report: caf\\xe9.eml: not a full header\n"),
+                 all.constData());
     }
 };
 
