@@ -26,8 +26,7 @@ inline QString programFolder()
 {
     static const QString folder = [] {
         static int argc = 1;
-        static char name[] = "fuzz";
-        static char* argv[] = {name, nullptr};
+        static char* argv[] = {const_cast<char*>("fuzz"), nullptr};
         new QCoreApplication(argc, argv);
         // Answers every prompt with its default button at once.
         static struct : Prompts {
@@ -61,9 +60,8 @@ inline QString writeFile(const QString& name, const QByteArray& bytes)
 // An input whose first byte chooses how the rest is read (0 and nothing for an empty input).
 inline std::pair<uint8_t, QByteArray> split(const QByteArray& input)
 {
-    if (input.isEmpty())
-        return {0, {}};
-    return {uint8_t(input.at(0)), QByteArray::fromRawData(input.constData() + 1, input.size() - 1)};
+    return {uint8_t(input.value(0)),
+            QByteArray::fromRawData(input.constData() + 1, qMax<qsizetype>(input.size() - 1, 0))};
 }
 
 } // namespace nw::fuzz
