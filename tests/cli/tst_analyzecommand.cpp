@@ -95,7 +95,6 @@ private slots:
         // No "trail.eml" and no "br1.eml": a trimmed name or a pattern would find nothing, or another file.
         QVERIFY(writeBytes(dir.filePath(u"trail.eml "_s), "no header here\n"));
         QVERIFY(writeBytes(dir.filePath(u"far.eml"_s), QByteArray(40000, 'x') + "\nReceived: from [192.0.2.1] by b\n"));
-        // Messages and a name table whose bytes or names are the point: NULs, escapes, Latin-1, tabs, brackets.
         for (const QString& name : QDir(QStringLiteral(NW_CLI_MESSAGES)).entryList(QDir::Files))
             QVERIFY(QFile::copy(QStringLiteral(NW_CLI_MESSAGES "/") + name, dir.filePath(name)));
         ScriptedPeer peer(ScriptedPeer::answer("OrgAbuseEmail: abuse@example.net\n"));

@@ -239,7 +239,6 @@ private slots:
         QCOMPARE(view.text().size() > 1300 + kMarker.size(), overflow);
         QCOMPARE(box.prompts().texts().contains(u"Overflow"_s), overflow);
         QCOMPARE(analysis.ip, ip);
-        // Only the top of the file is held, however large the file.
         QVERIFY2(peak() - before < 5 << 20, qPrintable(QString::number(peak() - before)));
     }
 
