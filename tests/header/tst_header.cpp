@@ -622,6 +622,7 @@ private slots:
         } else {
             read = GetEmailListFromText(text, routine == u"unique list"_s);
         }
+        QVERIFY(!kept.contains(QString())); // a word taken is never taken as nothing
         QCOMPARE(read + kept.join(u' '), result);
     }
 };
