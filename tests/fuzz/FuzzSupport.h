@@ -60,8 +60,9 @@ inline QString writeFile(const QString& name, const QByteArray& bytes)
 // An input whose first byte chooses how the rest is read (0 and nothing for an empty input).
 inline std::pair<uint8_t, QByteArray> split(const QByteArray& input)
 {
-    return {uint8_t(input.value(0)),
-            QByteArray::fromRawData(input.constData() + 1, qMax<qsizetype>(input.size() - 1, 0))};
+    if (input.isEmpty())
+        return {0, {}};
+    return {uint8_t(input.at(0)), QByteArray::fromRawData(input.constData() + 1, input.size() - 1)};
 }
 
 } // namespace nw::fuzz
