@@ -5,37 +5,28 @@
 
 #include "platform/HttpAnswer.h"
 
-using namespace nw;
-
-namespace {
-
-// Header, body, complete, failed.
-using Reading = std::tuple<QByteArray, QByteArray, bool, bool>;
-
-Reading readInPieces(const QByteArray& answer, qsizetype piece)
-{
-    HttpAnswer http;
-    QByteArray body;
-    for (qsizetype at = 0; at < answer.size(); at += piece) {
-        http.feed(answer.mid(at, piece));
-        // A header still open after more than its bound has failed.
-        fuzz::require(http.headerDone() || !http.failure().isEmpty() ||
-                      std::min(at + piece, answer.size()) <= HttpAnswer::kMaxHeader);
-        body += http.take(1024);
-    }
-    http.closed();
-    while (http.available() > 0)
-        body += http.take(1024);
-    const bool complete = http.complete(), failed = !http.failure().isEmpty();
-    fuzz::require(!(complete && failed) && body.size() <= answer.size() &&
-                  (!complete || http.contentLength() < 0 || body.size() == http.contentLength()));
-    return {http.header(), body, complete, failed};
-}
-
-} // namespace
-
 NW_FUZZ_TARGET(input)
 {
-    const auto [first, answer] = split(input);
-    require(readInPieces(answer, first % 64 + 1) == readInPieces(answer, std::max<qsizetype>(answer.size(), 1)));
+    const auto [first, rest] = split(input);
+    const QByteArray answer = rest; // named apart: clang 14 captures no structured binding
+    // Header, body, complete, failed.
+    const auto readInPieces = [&answer](qsizetype piece) {
+        HttpAnswer http;
+        QByteArray body;
+        for (qsizetype at = 0; at < answer.size(); at += piece) {
+            http.feed(answer.mid(at, piece));
+            // A header still open after more than its bound has failed.
+            require(http.headerDone() || !http.failure().isEmpty() ||
+                    std::min(at + piece, answer.size()) <= HttpAnswer::kMaxHeader);
+            body += http.take(1024);
+        }
+        http.closed();
+        while (http.available() > 0)
+            body += http.take(1024);
+        const bool complete = http.complete(), failed = !http.failure().isEmpty();
+        require(!(complete && failed) && body.size() <= answer.size() &&
+                (!complete || http.contentLength() < 0 || body.size() == http.contentLength()));
+        return std::tuple(http.header(), body, complete, failed);
+    };
+    require(readInPieces(first % 64 + 1) == readInPieces(std::max<qsizetype>(answer.size(), 1)));
 }

@@ -4,25 +4,19 @@
 
 #include "mail/SMTP.h"
 
-using namespace nw;
-
-namespace {
-QList<std::pair<QString, QStringList>> drain(SmtpReplies& replies)
-{
-    QList<std::pair<QString, QStringList>> out;
-    while (!replies.isEmpty()) {
-        const SmtpReplies::Reply reply = replies.takeFirst();
-        fuzz::require(reply.code.size() <= 3 && reply.lines.size() <= 512);
-        out.append({reply.code, reply.lines});
-    }
-    return out;
-}
-} // namespace
-
 NW_FUZZ_TARGET(input)
 {
     const auto [first, sent] = split(input);
     const qsizetype piece = first % 64 + 1;
+    const auto drain = [](SmtpReplies& replies) {
+        QList<std::pair<QString, QStringList>> out;
+        while (!replies.isEmpty()) {
+            const SmtpReplies::Reply reply = replies.takeFirst();
+            require(reply.code.size() <= 3 && reply.lines.size() <= 512);
+            out.append({reply.code, reply.lines});
+        }
+        return out;
+    };
     SmtpReplies whole, pieces;
     whole.append(sent);
     for (qsizetype at = 0; at < sent.size(); at += piece)

@@ -9,37 +9,14 @@
 #include <QDir>
 #include <QTcpServer>
 
-using namespace nw;
-
-namespace {
-
-class NoView : public DownloadView {
-public:
-    void setStatus(const QString&) override {}
-    void setSource(const QString&) override {}
-    void setDestination(const QString&) override {}
-    void setTimeLeft(const QString&) override {}
-    void setRate(const QString&) override {}
-    void setProgress(qint64, qint64) override {}
-    void setCaption(const QString&) override {}
-    void startAnimation() override {}
-    void stopAnimation() override {}
-    void showCentred() override {}
-};
-
-// A loopback address where nothing listens: a port taken from the system and given back at once.
-QString refusingBase()
-{
-    QTcpServer server;
-    fuzz::require(server.listen(QHostAddress::LocalHost));
-    return QStringLiteral("http://127.0.0.1:%1/").arg(server.serverPort());
-}
-
-} // namespace
-
 NW_FUZZ_TARGET(catalog)
 {
-    static const QString base = refusingBase();
+    // A loopback address where nothing listens: a port taken from the system and given back at once.
+    static const QString base = [] {
+        QTcpServer server;
+        require(server.listen(QHostAddress::LocalHost));
+        return QStringLiteral("http://127.0.0.1:%1/").arg(server.serverPort());
+    }();
     const QString folder = programFolder();
     const QString inside = QDir::cleanPath(folder) + QLatin1Char('/');
     for (const QString& line : QString::fromLatin1(catalog).split(QStringLiteral("\r\n"))) {
@@ -47,7 +24,18 @@ NW_FUZZ_TARGET(catalog)
         const QString destination = fields.size() < 7 ? QString() : LiveUpdate::catalogDestination(fields, folder);
         require(destination.isEmpty() || QDir::cleanPath(destination).startsWith(inside));
     }
-    NoView view;
+    struct : DownloadView {
+        void setStatus(const QString&) override {}
+        void setSource(const QString&) override {}
+        void setDestination(const QString&) override {}
+        void setTimeLeft(const QString&) override {}
+        void setRate(const QString&) override {}
+        void setProgress(qint64, qint64) override {}
+        void setCaption(const QString&) override {}
+        void startAnimation() override {}
+        void stopAnimation() override {}
+        void showCentred() override {}
+    } view;
     int opened = 0;
     LiveUpdate update(view, base, folder, [&](const QString&) { ++opened; });
     update.transfer().setInactivityTimeout(500);
