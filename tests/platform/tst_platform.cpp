@@ -80,8 +80,8 @@ private slots:
         QCOMPARE(table->addressOf(u"A.example"_s) + table->addressOf(QString()), a + dottedToBytes(u"127.0.0.1"_s));
     }
 
-    // Two copies of the program would both report every message: a later start hands over to the first,
-    // whose wait ends on the call; a wait whose condition never holds ends at its bound.
+    // Two copies would both report every message: a later start calls the first, ending its wait; a wait ends at
+    // its bound when its condition never holds.
     void aSecondStartCallsTheFirst()
     {
         QTemporaryDir dir;
@@ -101,9 +101,8 @@ private slots:
         QVERIFY2(problem.isEmpty(), qPrintable(problem));
     }
 
-    // The pieces come with pauses between them. A good answer ends with the server's close; one that never
-    // ends a line or breaks the framing (then repeated up to 16 MiB by `flood`) ends the transfer with a
-    // reason after a few KiB, while the server holds the connection.
+    // Pieces come with pauses between them. A good answer ends with the server's close; one that never ends a line
+    // or breaks the framing (`flood` repeated up to 16 MiB) ends the transfer with a reason, the server holding on.
     void answers_data()
     {
         // end: "complete", empty for a body cut short, or the failure
@@ -169,8 +168,7 @@ private slots:
         QVERIFY(peer.lines().at(0).startsWith("GET /x?q=a%20b HTTP/1.1\r\nHost: 127.0.0.1:"));
     }
 
-    // A statistics request keeps nothing of the answer: the connection ends with its header, however
-    // much body the server has to send.
+    // A statistics request keeps nothing of the answer: the connection ends with its header, however long the body.
     void fetchEndsWithTheHeader()
     {
         ScriptedPeer peer({ScriptedPeer::readUntil("\r\n\r\n"),
@@ -181,9 +179,8 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(peer.disconnections(), 1, 10000);
     }
 
-    // Nothing to read from a refused, silent or untrusted server: the header is a bare line end. A refusal
-    // ends the wait at once, only silence waits for the inactivity bound, and an untrusted certificate
-    // ends the transfer with the reason before the request is sent.
+    // Nothing to read from a refused, silent or untrusted server: the header is a bare line end; only silence waits
+    // for the idle bound, and an untrusted certificate ends the transfer with the reason before the request.
     void noAnswerGivesBareLineEnd_data()
     {
         columns<int, QString>("server", "failure"); // server: 0 refuses, 1 is silent, 2 has an untrusted certificate

@@ -116,21 +116,19 @@ private slots:
                  newRir + newSrv + help);
         QCOMPARE(rig.titles(), QStringList{u"Download Update"_s} + QStringList(6, u"Checking Updates"_s));
         QCOMPARE(box.prompts().shown().first().text, u"Extra tools\r\nDownload Update?"_s);
-        // Over plain HTTP nothing is opened, and nothing is left outside the program folder, nor a catalog,
-        // open list or partial file in it.
+        // Over plain HTTP nothing is opened; nothing is left outside the program folder, nor a catalog or part.
         QCOMPARE(rig.opened, QStringList());
         QCOMPARE(rig.files(), (QStringList{u"docs/help.htm"_s, u"whois.rir"_s, u"whois.srv"_s}));
         QVERIFY(!QFile::exists(box.programFolder() + u"/../evil.txt"_s) && !QFile::exists(u"/tmp/evil.txt"_s));
     }
 
-    // A download: only a body that ended where its framing says is complete; anything else leaves no partial
-    // file, keeps the file it was to replace and shows at most one message, unless retried: then a download
-    // broken after kCut bytes resumes 4096 bytes before the cut, and starts again where the range does not fit.
+    // Only a body that ended where its framing says is complete; anything else keeps the file it was to replace,
+    // leaves no part and shows one message at most, unless retried: then a download broken after kCut bytes
+    // resumes 4096 bytes before the cut, and starts again where the range does not fit.
     void downloads_data()
     {
-        // answers: one per connection, none: refused; holds: the server holds the connection until the idle bound
-        // instead of closing it; file: what the target holds after; ranges: the Range of each request;
-        // progress: the last caption|the end of the last time-left text
+        // answers: one per connection, none: refused; holds: held until the idle bound, not closed; file: the
+        // target after; ranges: each request's Range; progress: the last caption|the end of the last time left
         columns<QList<QByteArray>, bool, QByteArray, QByteArray, QString, QString, QString, QString>(
             "answers", "holds", "old", "file", "titles", "text", "ranges", "progress");
         const QByteArray body(1025, 'b'), chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";

@@ -70,9 +70,8 @@ class TstWhois : public QObject {
     Q_OBJECT
 
 private slots:
-    // Referrals are followed and their chains end; a refused, closed, reset or silent server ends the
-    // look-up with what came before; only silence waits for the bound on it. Chunks held for release arrive
-    // one at a time: the peer sends the next only after the client took the last.
+    // Referrals are followed until the chain ends; a refused, closed, reset or silent server ends the look-up with
+    // what came before. Held chunks are sent one at a time, each after the client took the last.
     void chains_data()
     {
         columns<Script, Script, QString, QString, QStringList>("first", "second", "results", "chain", "statuses");
@@ -194,8 +193,7 @@ private slots:
         QCOMPARE(w.Server() + w.TLD() + QString::number(w.Port()), u"st4343"_s);
     }
 
-    // A look-up asks with the query line its server wants and chooses from the whole answer, or says why it
-    // could not.
+    // A look-up asks in the query line its server wants and chooses from the whole answer, or says why not.
     void lookUps_data()
     {
         using R = WhoisLookup::Result;
@@ -265,9 +263,9 @@ private slots:
         QCOMPARE(text, expected);
     }
 
-    // What a range or server table finds for a query: the range's server, or the server line's domain and
-    // port. A missing table is reported; a corrupt one is refused whole, with the file, the reason and the
-    // offending line, layout A quoting the line on a line of its own.
+    // What a range or server table finds: the range's server, or the server line's domain and port. A missing
+    // table is reported; a corrupt one is refused whole, naming the file, the reason and the line (layout A quotes
+    // it on a line of its own).
     void tables_data()
     {
         // file: empty, missing; found: index|what it found; with no query, the refusal: reason|line|layout
@@ -353,7 +351,7 @@ private slots:
                      u"Please replace file or reinstall program."_s);
     }
 
-    // The shipped tables load silently, every delegated /8 and the IPv6 blocks map to their registries, and no
+    // The shipped tables load silently, map every delegated /8 and the IPv6 blocks to their registries, and no
     // server line is shadowed by an earlier one that matches every name it matches.
     void shippedTables()
     {
@@ -384,12 +382,10 @@ private slots:
                          qPrintable(table.at(j).pattern));
     }
 
-    // The command-line tool run as a user runs it, with the shipped tables beside it and every server it
-    // would ask routed to loopback peers.
+    // The command-line tool as a user runs it, beside the shipped tables, every server routed to loopback peers.
     void whoisCommand_data()
     {
-        // args: %R stands for routes to the two peers, %C for a closed port; stdoutHas: texts apart by |;
-        // lastLine: stdout's last line
+        // args: %R stands for routes to the two peers, %C for a closed port; stdoutHas: texts apart by |
         columns<QString, QByteArray, int, QString, QString>("args", "registryAnswer", "exitCode", "stdoutHas",
                                                             "lastLine");
         row("referral followed, abuse address chosen", "%R 8.8.8.8",
