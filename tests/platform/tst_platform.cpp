@@ -115,9 +115,9 @@ private slots:
         row("chunked, split inside size and data",
             Pieces{chunked + "5\r\nhe", "llo\r\n1", "0;x=y\r\n", B(16, 'a') + "\r\n0\r\n\r\n"}, none,
             u"hello"_s + QString(16, u'a'), -1, complete);
-        row("chunked wins over a length",
-            Pieces{ok + "Content-Length: 99\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nok\r\n0\r\n\r\n"}, none, "ok", -1,
-            complete);
+        row("chunked wins over a length, even a malformed one",
+            Pieces{ok + "Content-Length: 99, 99\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nok\r\n0\r\n\r\n"}, none, "ok",
+            -1, complete);
         row("ends when the server closes", Pieces{"HTTP/1.0 200 OK\r\n\r\nall of it"}, none, "all of it", -1, complete);
         row("header split across packets",
             Pieces{"HTTP/1.1 206 Part", "ial Content\r\nContent-Length: 2\r\n", "\r\nok"}, none, "ok", 2, complete);
