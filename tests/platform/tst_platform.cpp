@@ -9,9 +9,7 @@
 #include "support/TestCertificate.h"
 #include "support/TestMain.h"
 
-#include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QTimer>
 
 using namespace Qt::StringLiterals;
 using namespace nw;
@@ -26,17 +24,6 @@ void waitForHeaders(HttpTransfer& http)
     wait.wakeOn(&http, &HttpTransfer::headersReceived);
     QVERIFY(wait.run(10000));
 }
-
-// The body as the callers read it, in pieces of at most 1 KiB.
-QByteArray readBody(HttpTransfer& http)
-{
-    QByteArray body;
-    for (QByteArray chunk = http.getChunk(1024); !chunk.isEmpty(); chunk = http.getChunk(1024)) {
-        [&] { QVERIFY(chunk.size() <= 1024); }();
-        body += chunk;
-    }
-    return body;
-}
 } // namespace
 
 class TstPlatform : public QObject {
@@ -45,18 +32,6 @@ class TstPlatform : public QObject {
     TestCertificate m_cert;
 
 private slots:
-    void localWaitEndsOnConditionOrBound()
-    {
-        bool done = false;
-        QTimer trigger;
-        connect(&trigger, &QTimer::timeout, this, [&] { done = true; });
-        LocalWait wait([&] { return done; });
-        wait.wakeOn(&trigger, &QTimer::timeout);
-        trigger.start(10);
-        QVERIFY(wait.run(5000));
-        QVERIFY(!LocalWait([] { return false; }).run(20));
-    }
-
     void endpointRouterReadsRoutes_data()
     {
         columns<QString, QString>("route", "endpoint"); // where WHOIS.Example.net:43 goes; empty: refused
@@ -105,16 +80,19 @@ private slots:
         QCOMPARE(table->addressOf(u"A.example"_s) + table->addressOf(QString()), a + dottedToBytes(u"127.0.0.1"_s));
     }
 
-    // Two copies of the program would both report every message: a later start hands over to the first.
+    // Two copies would both report every message: a later start calls the first, ending its wait; a wait ends at
+    // its bound when its condition never holds.
     void aSecondStartCallsTheFirst()
     {
         QTemporaryDir dir;
         SingleInstance first(dir.path()), second(dir.path());
-        QVERIFY(first.claim());
-        QSignalSpy called(&first, &SingleInstance::called);
-        QVERIFY(!second.claim());
-        QVERIFY(second.callFirst());
-        QVERIFY(called.wait());
+        QVERIFY(first.claim() && !second.claim());
+        bool called = false;
+        connect(&first, &SingleInstance::called, this, [&] { called = true; });
+        LocalWait wait([&] { return called; });
+        wait.wakeOn(&first, &SingleInstance::called);
+        QVERIFY(second.callFirst() && wait.run(5000));
+        QVERIFY(!LocalWait([] { return false; }).run(20));
     }
 
     void initTestCase()
@@ -123,74 +101,71 @@ private slots:
         QVERIFY2(problem.isEmpty(), qPrintable(problem));
     }
 
-    // The pieces come with pauses between them. A good answer ends with the server's close; one that never
-    // ends a line or breaks the framing (then repeated up to 16 MiB by `flood`) ends the transfer with a
-    // reason after a few KiB, while the server holds the connection.
+    // Pieces come with pauses between them. A good answer ends with the server's close; one that never ends a line
+    // or breaks the framing (`flood` repeated up to 16 MiB) ends the transfer with a reason, the server holding on.
     void answers_data()
     {
-        columns<Pieces, QByteArray, QByteArray, qint64, bool, QString>("pieces", "flood", "body", "length", "complete",
-                                                                       "failure");
-        const QByteArray ok = "HTTP/1.1 200 OK\r\n", chunked = ok + "Transfer-Encoding: chunked\r\n\r\n";
-        const QByteArray kilo(1000, 'k');
-        const QString longLine = u"The server sent a line longer than 8192 bytes."_s;
+        // end: "complete", empty for a body cut short, or the failure
+        columns<Pieces, QByteArray, QString, int, QString>("pieces", "flood", "body", "length", "end");
+        using B = QByteArray;
+        const B ok = "HTTP/1.1 200 OK\r\n", chunked = ok + "Transfer-Encoding: chunked\r\n\r\n", kilo(1000, 'k'), none;
+        const QString longLine = u"The server sent a line longer than 8192 bytes."_s, complete = u"complete"_s;
         row("content length, extra bytes ignored", Pieces{ok + "Content-Length: 2000\r\n\r\n" + kilo, kilo + "EXTRA"},
-            QByteArray(), kilo + kilo, qint64(2000), true, QString());
+            none, QString::fromLatin1(kilo + kilo), 2000, complete);
         row("chunked, split inside size and data",
-            Pieces{chunked + "5\r\nhe", "llo\r\n1", "0;x=y\r\n", QByteArray(16, 'a') + "\r\n0\r\n\r\n"}, QByteArray(),
-            QByteArray("hello" + QByteArray(16, 'a')), qint64(-1), true, QString());
-        row("chunked wins over a length",
-            Pieces{ok + "Content-Length: 99\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nok\r\n0\r\n\r\n"}, QByteArray(),
-            QByteArray("ok"), qint64(-1), true, QString());
-        row("ends when the server closes", Pieces{"HTTP/1.0 200 OK\r\n\r\nall of it"}, QByteArray(),
-            QByteArray("all of it"), qint64(-1), true, QString());
+            Pieces{chunked + "5\r\nhe", "llo\r\n1", "0;x=y\r\n", B(16, 'a') + "\r\n0\r\n\r\n"}, none,
+            u"hello"_s + QString(16, u'a'), -1, complete);
+        row("chunked wins over a length, even a malformed one",
+            Pieces{ok + "Content-Length: 99, 99\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nok\r\n0\r\n\r\n"}, none, "ok",
+            -1, complete);
+        row("ends when the server closes", Pieces{"HTTP/1.0 200 OK\r\n\r\nall of it"}, none, "all of it", -1, complete);
         row("header split across packets",
-            Pieces{"HTTP/1.1 206 Part", "ial Content\r\nContent-Length: 2\r\n", "\r\nok"}, QByteArray(),
-            QByteArray("ok"), qint64(2), true, QString());
-        row("closed before the length", Pieces{ok + "Content-Length: 10\r\n\r\nabc"}, QByteArray(), QByteArray("abc"),
-            qint64(10), false, QString());
-        row("closed before the last chunk", Pieces{chunked + "3\r\nabc\r\n"}, QByteArray(), QByteArray("abc"),
-            qint64(-1), false, QString());
-        row("status line without end", Pieces{}, QByteArray(4096, 'H'), QByteArray(), qint64(-1), false, longLine);
-        row("endless header of short lines", Pieces{ok}, QByteArray("X-A: b\r\n").repeated(512), QByteArray(),
-            qint64(-1), false, u"The server sent a header larger than 65536 bytes."_s);
-        row("chunk-size line without end", Pieces{chunked + "5\r\nhello\r\n"}, QByteArray(4096, '1'),
-            QByteArray("hello"), qint64(-1), false, longLine);
-        row("invalid chunk size", Pieces{chunked + "5\r\nhello\r\nzz\r\n"}, QByteArray(), QByteArray("hello"),
-            qint64(-1), false, u"The server sent an invalid chunk size."_s);
-        row("chunk longer than its size", Pieces{chunked + "2\r\nabc\r\n"}, QByteArray(), QByteArray("ab"), qint64(-1),
-            false, u"The server sent a chunk that does not end where its size says."_s);
-        row("invalid length", Pieces{ok + "Content-Length: 12abc\r\n\r\n"}, QByteArray(), QByteArray(), qint64(-1),
-            false, u"The server sent an invalid Content-Length."_s);
+            Pieces{"HTTP/1.1 206 Part", "ial Content\r\nContent-Length: 2\r\n", "\r\nok"}, none, "ok", 2, complete);
+        row("closed before the length", Pieces{ok + "Content-Length: 10\r\n\r\nabc"}, none, "abc", 10, "");
+        row("closed before the last chunk", Pieces{chunked + "3\r\nabc\r\n"}, none, "abc", -1, "");
+        row("status line without end", Pieces{}, B(4096, 'H'), "", -1, longLine);
+        row("endless header of short lines", Pieces{ok}, B("X-A: b\r\n").repeated(512), "", -1,
+            "The server sent a header larger than 65536 bytes.");
+        row("chunk-size line without end", Pieces{chunked + "5\r\nhello\r\n"}, B(4096, '1'), "hello", -1, longLine);
+        row("invalid chunk size", Pieces{chunked + "5\r\nhello\r\nzz\r\n"}, none, "hello", -1,
+            "The server sent an invalid chunk size.");
+        row("chunk longer than its size", Pieces{chunked + "2\r\nabc\r\n"}, none, "ab", -1,
+            "The server sent a chunk that does not end where its size says.");
+        row("invalid length", Pieces{ok + "Content-Length: 12abc\r\n\r\n"}, none, "", -1,
+            "The server sent an invalid Content-Length.");
     }
     void answers()
     {
-        const auto [pieces, flood, body, length, complete, failure] =
-            fetch<Pieces, QByteArray, QByteArray, qint64, bool, QString>("pieces", "flood", "body", "length",
-                                                                         "complete", "failure");
+        const auto [pieces, flood, body, length, end] =
+            fetch<Pieces, QByteArray, QString, int, QString>("pieces", "flood", "body", "length", "end");
+        const bool failed = !end.isEmpty() && end != u"complete"_s;
         QList<ScriptedPeer::Step> script{ScriptedPeer::readUntil("\r\n\r\n")};
         for (const QByteArray& piece : pieces)
             script << ScriptedPeer::send(piece) << ScriptedPeer::pause(30);
         if (!flood.isEmpty())
             script << ScriptedPeer::flood(flood, 16 << 20);
-        script << (failure.isEmpty() ? ScriptedPeer::close() : ScriptedPeer::hold());
+        script << (failed ? ScriptedPeer::hold() : ScriptedPeer::close());
         ScriptedPeer peer(script);
         HttpTransfer http;
         http.setInactivityTimeout(5000);
         http.execute(u"http://%1/x?q=a%20b"_s.arg(peer.endpoint()));
         waitForHeaders(http);
-        if (failure.isEmpty())
+        if (!failed)
             QVERIFY(http.responseHeaders().startsWith(QString::fromLatin1(pieces.join()).section(u'\n', 0, 0)) &&
                     http.remoteHost() == u"127.0.0.1"_s);
-        QCOMPARE(http.contentLength(), length);
-        QCOMPARE(readBody(http), body);
-        QCOMPARE(http.bodyComplete(), complete);
-        QCOMPARE(http.failure(), failure);
+        QCOMPARE(http.contentLength(), qint64(length));
+        QByteArray read; // as the callers read it, in pieces of at most 1 KiB
+        for (QByteArray chunk = http.getChunk(1024); !chunk.isEmpty(); chunk = http.getChunk(1024)) {
+            QVERIFY(chunk.size() <= 1024);
+            read += chunk;
+        }
+        QCOMPARE(QString::fromLatin1(read), body);
+        QCOMPARE(http.bodyComplete() ? u"complete"_s + http.failure() : http.failure(), end);
         QTRY_COMPARE(peer.disconnections(), 1);
         QVERIFY(peer.lines().at(0).startsWith("GET /x?q=a%20b HTTP/1.1\r\nHost: 127.0.0.1:"));
     }
 
-    // A statistics request keeps nothing of the answer: the connection ends with its header, however
-    // much body the server has to send.
+    // A statistics request keeps nothing of the answer: the connection ends with its header, however long the body.
     void fetchEndsWithTheHeader()
     {
         ScriptedPeer peer({ScriptedPeer::readUntil("\r\n\r\n"),
@@ -201,9 +176,8 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(peer.disconnections(), 1, 10000);
     }
 
-    // Nothing to read from a refused, silent or untrusted server: the header is a bare line end. A refusal
-    // ends the wait at once, only silence waits for the inactivity bound, and an untrusted certificate
-    // ends the transfer with the reason before the request is sent.
+    // Nothing to read from a refused, silent or untrusted server: the header is a bare line end; only silence waits
+    // for the idle bound, and an untrusted certificate ends the transfer with the reason before the request.
     void noAnswerGivesBareLineEnd_data()
     {
         columns<int, QString>("server", "failure"); // server: 0 refuses, 1 is silent, 2 has an untrusted certificate

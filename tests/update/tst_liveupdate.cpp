@@ -69,63 +69,12 @@ struct Rig {
         return titles;
     }
 };
-
-// The resume tests cut a file of kSize bytes at kCut; the client asks again 4096 bytes before the cut.
-constexpr int kSize = 100000;
-constexpr int kCut = 60000;
-constexpr int kResumeFrom = kCut - 4096;
-
-// The first `width` characters fit a label.
-std::function<bool(const QString&)> fitsIn(qsizetype width)
-{
-    return [width](const QString& text) { return text.size() <= width; };
-}
 } // namespace
 
 class TstLiveUpdate : public QObject {
     Q_OBJECT
 
 private slots:
-    void localVersionsComeFromTheTables_data()
-    {
-        columns<QByteArray, QString>("rir", "version");
-        row("comment first line", QByteArray("# ranges 104\r\n1.0.0.0\t...\r\n"), "104");
-        row("LF file", QByteArray("# ranges 7a9\n"), "7a9");
-        row("no comment first line", QByteArray("1.0.0.0\t1.255.255.255\r\n"), "");
-        row("missing file", QByteArray(), "");
-    }
-    void localVersionsComeFromTheTables()
-    {
-        const auto [rir, version] = fetch<QByteArray, QString>("rir", "version");
-        Sandbox box;
-        if (!rir.isEmpty())
-            box.writeFile(u"whois.rir"_s, rir);
-        const UpdateList list = LiveUpdate::BuildUpdateList();
-        QCOMPARE(list.size(), 16);
-        QCOMPARE(list.mid(0, 4),
-                 (UpdateList{
-                     {u"nettlewright.exe"_s, u"201"_s}, {u"whois.rir"_s, version}, {u"whois.srv"_s, QString()}, {}}));
-    }
-
-    void versionsCompare_data()
-    {
-        columns<QString, QString, bool>("local", "offered", "current");
-        row("leading zeros of the local version", "0099", "100", false);
-        row("leading zeros of the offered version", "100", "0099", true);
-        row("more digits is newer", "999", "1000", false);
-        row("fewer digits is older", "1000", "999", true);
-        row("dotted, part by part", "2.9", "2.10", false);
-        row("missing part is zero", "2.0", "2", true);
-        row("not digits: text order", "7b0", "7a9", true);
-        row("one side not digits: text order", "99", "100a", true);
-        row("empty local is older", "", "1", false);
-    }
-    void versionsCompare()
-    {
-        const auto [local, offered, current] = fetch<QString, QString, bool>("local", "offered", "current");
-        QCOMPARE(LiveUpdate::versionIsCurrent(local, offered), current);
-    }
-
     void catalogRunDownloadsWhatIsNewer()
     {
         QString why;
@@ -164,116 +113,100 @@ private slots:
                  newRir + newSrv + help);
         QCOMPARE(rig.titles(), QStringList{u"Download Update"_s} + QStringList(6, u"Checking Updates"_s));
         QCOMPARE(box.prompts().shown().first().text, u"Extra tools\r\nDownload Update?"_s);
-        // Over plain HTTP nothing is opened, and nothing is left outside the program folder, nor a catalog,
-        // open list or partial file in it.
-        QCOMPARE(rig.opened, QStringList());
-        QCOMPARE(rig.files(), (QStringList{u"docs/help.htm"_s, u"whois.rir"_s, u"whois.srv"_s}));
+        // Over plain HTTP nothing is opened; nothing is left outside the program folder, nor a catalog or part.
+        QCOMPARE(rig.opened + rig.files(), (QStringList{u"docs/help.htm"_s, u"whois.rir"_s, u"whois.srv"_s}));
         QVERIFY(!QFile::exists(box.programFolder() + u"/../evil.txt"_s) && !QFile::exists(u"/tmp/evil.txt"_s));
     }
 
-    // One answer to a download: only a body that ended where its framing says is complete; anything else
-    // leaves no partial file, keeps the file it was to replace and shows at most one message. Without a
-    // length the progress says the size is unknown.
-    void downloadEnds_data()
+    // Only a body that ended where its framing says is complete; anything else keeps the file it was to replace,
+    // leaves no part and shows one message at most, unless retried: then a download broken after kCut bytes
+    // resumes 4096 bytes before the cut, and starts again where the range does not fit.
+    void downloads_data()
     {
-        // answer: empty, the connection is refused; closes: or the server holds it until the idle bound;
-        // old: what the target held before; text: contained in the message; timeLeft: the last progress text
-        columns<QByteArray, bool, QByteArray, bool, QString, QString, QString>("answer", "closes", "old", "complete",
-                                                                               "title", "text", "timeLeft");
+        // answers: one per connection, none: refused; holds: held until the idle bound, not closed; file: the
+        // target after; ranges: each request's Range; progress: the last caption|the end of the last time left
+        columns<QList<QByteArray>, bool, QByteArray, QByteArray, QString, QString, QString, QString>(
+            "answers", "holds", "old", "file", "titles", "text", "ranges", "progress");
+        // A file of kSize bytes cut at kCut; the client asks again 4096 bytes before the cut.
+        constexpr int kSize = 100000, kCut = 60000, kResumeFrom = kCut - 4096;
         const QByteArray body(1025, 'b'), chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
-        const QByteArray none, old = "# old table 104\r\n";
-        const QString unknown = u"Unknown (1 KB copied, size unknown)"_s, incomplete = u"Download Incomplete"_s;
-        const QString error = u"Error Downloading File"_s, u = u"(Approximate time remaining: Unknown)"_s;
-        row("last chunk of one byte completes", httpHead("200 OK", 1025) + body, false, none, true, "", "", "");
-        row("one byte short of the size asks", httpHead("200 OK", 1026) + body, false, none, false, incomplete, "", "");
-        row("cut replacement keeps the old table", httpHead("200 OK", 50000) + body, true, old, false, incomplete, "",
+        const QByteArray none, old = "# old table 104\r\n", big = randomBytes(kSize);
+        const QString unknown = u"1 KB of whois.rir Completed|Unknown (1 KB copied, size unknown)"_s;
+        const QString incomplete = u"Download Incomplete"_s, error = u"Error Downloading File"_s;
+        const QString unable = incomplete + u"|Unable to Resume Download"_s, resumed = u"0- %1-"_s.arg(kResumeFrom);
+        const QString reset = u"The connection with the server was reset.\r\rClick \"Retry\" to resume"_s;
+        const QString whole = u"100% of whois.rir Completed|(98 KB of 98 KB copied)"_s;
+        const QByteArray cut = httpHead("206 Partial Content", kSize) + big.left(kCut),
+                         all = httpHead("200 OK", kSize) + big;
+        const auto range = [&](int first, int total) { // total 0: no Content-Range
+            const QByteArray bytes = QByteArray::number(first) + '-' + QByteArray::number(kSize - 1);
+            return httpHead("206 Partial Content", kSize - first,
+                            total ? "Content-Range: bytes " + bytes + '/' + QByteArray::number(total) + "\r\n" : "") +
+                   big.mid(first);
+        };
+        using A = QList<QByteArray>;
+        row("last chunk of one byte completes", A{httpHead("200 OK", 1025) + body}, true, none, body, "", "", "0-", "");
+        row("one byte short of the size asks", A{httpHead("200 OK", 1026) + body}, true, none, none, incomplete, "",
+            "0-", "");
+        row("cut replacement keeps the old table", A{httpHead("200 OK", 50000) + body}, false, old, old, incomplete, "",
+            "0-", "");
+        row("chunked", A{chunked + "401\r\n" + body + "\r\n0\r\n\r\n"}, false, none, body, "", "", "0-", unknown);
+        row("chunked, cut before the last chunk", A{chunked + "401\r\n" + body + "\r\n"}, false, none, none, incomplete,
+            "(Approximate time remaining: Unknown)", "0-", unknown);
+        row("401", A{httpHead("401 Unauthorized", 0)}, false, old, old, "Unauthorized", "Authorization failed!", "0-",
             "");
-        row("chunked", chunked + "401\r\n" + body + "\r\n0\r\n\r\n", true, none, true, "", "", unknown);
-        row("chunked, cut before the last chunk", chunked + "401\r\n" + body + "\r\n", true, none, false, incomplete, u,
-            unknown);
-        row("401", httpHead("401 Unauthorized", 0), true, old, false, "Unauthorized", "Authorization failed!", "");
-        row("204", httpHead("204 No Content", 0), true, none, false, "No Content", "Nothing to download!", "");
-        row("500", httpHead("500 Internal Server Error", 0), true, none, false, error,
-            "The server returned the following response:\r\rHTTP/1.1 500 Internal Server Error", "");
-        row("404 is silent", httpHead("404 Not Found", 0), true, none, false, "", "", "");
-        row("endless chunk-size line", chunked + QByteArray(9000, '1'), true, none, false, error,
-            "The download failed:\r\rThe server sent a line longer than 8192 bytes.", "");
-        row("refused connection", QByteArray(), true, none, false, "Cannot Establish Connection", "", "");
+        row("204", A{httpHead("204 No Content", 0)}, false, none, none, "No Content", "Nothing to download!", "0-", "");
+        row("500", A{httpHead("500 Internal Server Error", 0)}, false, none, none, error,
+            "The server returned the following response:\r\rHTTP/1.1 500 Internal Server Error", "0-", "");
+        row("404 is silent", A{httpHead("404 Not Found", 0)}, false, none, none, "", "", "0-", "");
+        row("endless chunk-size line", A{chunked + QByteArray(9000, '1')}, false, none, none, error,
+            "The download failed:\r\rThe server sent a line longer than 8192 bytes.", "0-", "");
+        row("refused connection", A{}, false, none, none, "Cannot Establish Connection", "", "", "");
+        row("resumed 4096 bytes early", A{cut, range(kResumeFrom, kSize)}, false, none, big, incomplete, reset, resumed,
+            whole);
+        row("server ignores the range", A{cut, all}, false, none, big, unable, reset, resumed, whole);
+        row("range starts elsewhere", A{cut, range(kResumeFrom - 1000, kSize), all}, false, none, big, unable, reset,
+            resumed + u" 0-"_s, whole);
+        row("partial answer without a range", A{cut, range(kResumeFrom, 0), all}, false, none, big, unable, reset,
+            resumed + u" 0-"_s, whole);
+        row("range of another size", A{cut, range(kResumeFrom, 2 * kSize), all}, false, none, big, unable, reset,
+            resumed + u" 0-"_s, whole);
     }
-    void downloadEnds()
+    void downloads()
     {
-        const auto [answer, closes, old, complete, title, text, timeLeft] =
-            fetch<QByteArray, bool, QByteArray, bool, QString, QString, QString>("answer", "closes", "old", "complete",
-                                                                                 "title", "text", "timeLeft");
+        const auto [answers, holds, old, file, titles, text, ranges, progress] =
+            fetch<QList<QByteArray>, bool, QByteArray, QByteArray, QString, QString, QString, QString>(
+                "answers", "holds", "old", "file", "titles", "text", "ranges", "progress");
         Rig rig;
-        ScriptedPeer peer({ScriptedPeer::readUntil("\r\n\r\n"), ScriptedPeer::send(answer),
-                           closes ? ScriptedPeer::close() : ScriptedPeer::hold()});
-        rig.box.prompts().setNextAnswers({PromptAnswer::Cancel});
+        ScriptedPeer peer({});
+        for (int i = 0; i < answers.size(); ++i)
+            peer.setScriptFor(i, {ScriptedPeer::readUntil("\r\n\r\n"), ScriptedPeer::send(answers.at(i)),
+                                  ScriptedPeer::pause(100), holds ? ScriptedPeer::hold() : ScriptedPeer::close()});
+        // A broken download is retried and, where the range does not fit, started again; anything else cancelled.
+        rig.box.prompts().setNextAnswers(answers.size() > 1 ? QList{PromptAnswer::Retry, PromptAnswer::Yes}
+                                                            : QList{PromptAnswer::Cancel});
         rig.update.transfer().setInactivityTimeout(500);
         const QString target = rig.box.path(u"whois.rir"_s);
         if (!old.isEmpty())
             rig.box.writeFile(u"whois.rir"_s, old);
-        const quint16 port = answer.isEmpty() ? ScriptedPeer::closedPort() : peer.port();
-        QCOMPARE(rig.update.DownloadFile(u"http://127.0.0.1:%1/whois.rir"_s.arg(port), target, {}, {}), complete);
-        QCOMPARE(rig.titles(), title.isEmpty() ? QStringList() : QStringList{title});
-        if (!title.isEmpty())
-            QVERIFY2(rig.box.prompts().shown().at(0).text.contains(text), qPrintable(rig.box.prompts().texts().at(0)));
-        QCOMPARE(rig.files(), complete || !old.isEmpty() ? QStringList{u"whois.rir"_s} : QStringList());
-        QCOMPARE(fileBytes(target), complete ? QByteArray(1025, 'b') : old);
-        if (!answer.isEmpty())
-            QVERIFY(peer.lines().at(0).contains("Range: bytes=0-\r\n"));
-        if (!timeLeft.isEmpty())
-            QCOMPARE(rig.view.timeLefts.last() + u' ' + rig.view.captions.last(),
-                     timeLeft + u" 1 KB of whois.rir Completed"_s);
-    }
-
-    // The first connection breaks after kCut bytes; the resume request is answered by `second`, and a
-    // request from the start, where one follows, with the whole file.
-    void brokenDownloadResumes_data()
-    {
-        columns<QByteArray, int, QStringList>("second", "from", "titles"); // from: where the body sent after it starts
-        const QStringList incomplete{u"Download Incomplete"_s},
-            unable = incomplete + QStringList{u"Unable to Resume Download"_s};
-        const auto range = [](int first, int total) {
-            return httpHead("206 Partial Content", kSize - first,
-                            "Content-Range: bytes " + QByteArray::number(first) + '-' + QByteArray::number(kSize - 1) +
-                                '/' + QByteArray::number(total) + "\r\n");
-        };
-        row("resumed 4096 bytes early", range(kResumeFrom, kSize), kResumeFrom, incomplete);
-        row("server ignores the range", httpHead("200 OK", kSize), 0, unable);
-        row("range starts elsewhere", range(kResumeFrom - 1000, kSize), kResumeFrom - 1000, unable);
-        row("partial answer without a range", httpHead("206 Partial Content", kSize - kResumeFrom), kResumeFrom,
-            unable);
-        row("range of another size", range(kResumeFrom, 2 * kSize), kResumeFrom, unable);
-    }
-    void brokenDownloadResumes()
-    {
-        const auto [second, from, titles] = fetch<QByteArray, int, QStringList>("second", "from", "titles");
-        Rig rig;
-        const QByteArray body = randomBytes(kSize);
-        ScriptedPeer peer({ScriptedPeer::readUntil("\r\n\r\n"), ScriptedPeer::send(httpHead("200 OK", kSize) + body),
-                           ScriptedPeer::close()});
-        peer.setScriptFor(0, {ScriptedPeer::readUntil("\r\n\r\n"),
-                              ScriptedPeer::send(httpHead("206 Partial Content", kSize) + body.left(kCut)),
-                              ScriptedPeer::pause(100), ScriptedPeer::close()});
-        peer.setScriptFor(1, {ScriptedPeer::readUntil("\r\n\r\n"), ScriptedPeer::send(second + body.mid(from)),
-                              ScriptedPeer::close()});
-        rig.box.prompts().setNextAnswers({PromptAnswer::Retry, PromptAnswer::Yes});
-        const QString target = rig.box.path(u"big.bin"_s);
-        QVERIFY(rig.update.DownloadFile(u"http://%1/big.bin"_s.arg(peer.endpoint()), target, {}, {}));
-        QCOMPARE(fileBytes(target), body);
-        QCOMPARE(rig.titles(), titles);
-        // A range that does not fit is asked for again from the start.
-        QVERIFY(peer.lines().at(1).contains("Range: bytes=" + QByteArray::number(kResumeFrom) + "-\r\n"));
-        const bool again = titles.size() > 1 && second.startsWith("HTTP/1.1 206");
-        QCOMPARE(peer.connections(), again ? 3 : 2);
-        if (again)
-            QVERIFY(peer.lines().at(2).contains("Range: bytes=0-\r\n"));
-        QVERIFY(rig.box.prompts().texts().at(0).startsWith(
-            u"The connection with the server was reset.\r\rClick \"Retry\" to resume"_s));
-        QVERIFY(rig.view.statuses.contains(u"Resuming download..."_s));
-        QCOMPARE(QStringList({rig.view.statuses.last(), rig.view.captions.last(), rig.view.timeLefts.last().right(23)}),
-                 QStringList({u"Download completed!"_s, u"100% of big.bin Completed"_s, u"(98 KB of 98 KB copied)"_s}));
+        const quint16 port = answers.isEmpty() ? ScriptedPeer::closedPort() : peer.port();
+        QCOMPARE(rig.update.DownloadFile(u"http://127.0.0.1:%1/whois.rir"_s.arg(port), target, {}, {}), file != old);
+        QCOMPARE(fileBytes(target), file);
+        QCOMPARE(rig.files(), file.isEmpty() ? QStringList() : QStringList{u"whois.rir"_s});
+        QCOMPARE(rig.titles().join(u'|'), titles);
+        if (!titles.isEmpty())
+            QVERIFY2(rig.box.prompts().texts().at(0).contains(text), qPrintable(rig.box.prompts().texts().at(0)));
+        const QStringList asked = ranges.split(u' ', Qt::SkipEmptyParts);
+        QCOMPARE(peer.lines().size(), asked.size());
+        for (qsizetype i = 0; i < asked.size(); ++i)
+            QVERIFY(peer.lines().at(i).contains("Range: bytes=" + asked.at(i).toLatin1() + "\r\n"));
+        QCOMPARE(rig.view.statuses.contains(u"Resuming download..."_s), asked.size() > 1);
+        if (file != old)
+            QCOMPARE(rig.view.statuses.last(), u"Download completed!"_s);
+        if (!progress.isEmpty())
+            QCOMPARE(rig.view.captions.last() + u'|' +
+                         rig.view.timeLefts.last().right(progress.section(u'|', 1).size()),
+                     progress);
     }
 
     // Over https the catalog and its files come through verified TLS, and only then is a file opened.
@@ -282,27 +215,57 @@ private slots:
         TestCertificate cert;
         const QString problem = cert.make();
         QVERIFY2(problem.isEmpty(), qPrintable(problem));
-        const QByteArray catalog = "tool.bin,tool.bin,app,1,no,yes,Tool\r\n", tool = randomBytes(5000);
+        const QList<QByteArray> bodies{"tool.bin,tool.bin,app,1,no,yes,Tool\r\n", randomBytes(5000)}; // catalog, file
         ScriptedPeer peer({});
         peer.useTls(cert.serverConfiguration());
-        int connection = 0;
-        for (const QByteArray& body : {catalog, tool})
-            peer.setScriptFor(connection++,
-                              {ScriptedPeer::readUntil("\r\n\r\n"),
-                               ScriptedPeer::send(httpHead("200 OK", body.size()) + body), ScriptedPeer::close()});
+        for (int i = 0; i < 2; ++i)
+            peer.setScriptFor(i, {ScriptedPeer::readUntil("\r\n\r\n"),
+                                  ScriptedPeer::send(httpHead("200 OK", bodies[i].size()) + bodies[i]),
+                                  ScriptedPeer::close()});
         Rig rig(u"https://127.0.0.1:%1/liveupdate/"_s.arg(peer.port()));
         rig.update.transfer().addCaCertificates(cert.certificates());
         rig.update.run();
         const QString path = rig.box.path(u"tool.bin"_s);
-        QCOMPARE(fileBytes(path), tool);
-        QCOMPARE(rig.opened, QStringList{path});
-        QVERIFY(rig.box.prompts().shown().isEmpty());
+        QCOMPARE(fileBytes(path), bodies[1]);
+        QCOMPARE(rig.opened + rig.box.prompts().texts(), QStringList{path}); // and no message
     }
 
-    // The texts the download window shows.
+    // The texts the download window shows, the local versions, and whether an offered version is no newer.
     void formats_data()
     {
         columns<QString, QString>("text", "expected");
+        const auto listed = [](const QByteArray& rir) { // the update list beside a range table of this text
+            Sandbox box;
+            if (!rir.isEmpty())
+                box.writeFile(u"whois.rir"_s, rir);
+            QString text = QString::number(LiveUpdate::BuildUpdateList().size());
+            for (const auto& [name, version] : LiveUpdate::BuildUpdateList().mid(0, 4))
+                text += u' ' + name + u'=' + version;
+            return text;
+        };
+        const auto with = [](const char* rir) {
+            return u"16 nettlewright.exe=201 whois.rir=%1 whois.srv= ="_s.arg(QLatin1String(rir));
+        };
+        row("comment first line", listed("# ranges 104\r\n1.0.0.0\t...\r\n"), with("104"));
+        row("LF file", listed("# ranges 7a9\n"), with("7a9"));
+        row("no comment first line", listed("1.0.0.0\t1.255.255.255\r\n"), with(""));
+        row("missing file", listed({}), with(""));
+        const auto fitsIn = [](qsizetype width) {
+            return [width](const QString& text) { return text.size() <= width; };
+        };
+        const auto current = [](const char* local, const char* offered) {
+            return LiveUpdate::versionIsCurrent(QLatin1String(local), QLatin1String(offered)) ? u"current"_s
+                                                                                              : u"older"_s;
+        };
+        row("leading zeros of the local version", current("0099", "100"), "older");
+        row("leading zeros of the offered version", current("100", "0099"), "current");
+        row("more digits is newer", current("999", "1000"), "older");
+        row("fewer digits is older", current("1000", "999"), "current");
+        row("dotted, part by part", current("2.9", "2.10"), "older");
+        row("missing part is zero", current("2.0", "2"), "current");
+        row("not digits: text order", current("7b0", "7a9"), "current");
+        row("one side not digits: text order", current("99", "100a"), "current");
+        row("empty local is older", current("", "1"), "older");
         row("optional digits drop a zero whole part", formatNumber(0.5, u"###.0"_s), u".5"_s);
         row("required digit keeps it", formatNumber(0.5, u"###0.0"_s), u"0.5"_s);
         row("rounds half away from zero", formatNumber(2.25, u"###0.0"_s), u"2.3"_s);
@@ -363,8 +326,7 @@ private slots:
         QVERIFY(!esc.isActive());
         QCOMPARE(peer.connections(), 1);
         QVERIFY(peer.lines().at(0).startsWith("GET /liveupdate/Nettlewright.upd "));
-        QVERIFY(box.prompts().shown().isEmpty());
-        QVERIFY(!QFile::exists(box.path(u"Nettlewright.upd"_s)) &&
+        QVERIFY(box.prompts().shown().isEmpty() && !QFile::exists(box.path(u"Nettlewright.upd"_s)) &&
                 !QFile::exists(box.path(u"Nettlewright.upd.download"_s)));
     }
 };
