@@ -89,11 +89,10 @@ Nettlewright 2.0.1
 // The prompts shown, each with its icon in front unless it has none.
 QStringList promptsOf(const RecordingPrompts& prompts)
 {
+    const char* const icons[] = {"", "[critical] ", "[question] ", "[exclamation] ", "[information] "};
     QStringList shown;
-    for (const Prompt& p : prompts.shown()) {
-        const char* const icons[] = {"", "[critical] ", "[question] ", "[exclamation] ", "[information] "};
+    for (const Prompt& p : prompts.shown())
         shown << QString::fromLatin1(icons[int(p.icon)]) + p.text;
-    }
     return shown;
 }
 

