@@ -1,6 +1,5 @@
 #include "errors/RuntimeError.h"
 #include "mail/Complaint.h"
-#include "mail/MailComposer.h"
 #include "mail/SendMail.h"
 #include "platform/Resolver.h"
 #include "platform/SettingsStore.h"
