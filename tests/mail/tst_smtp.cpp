@@ -306,8 +306,7 @@ private slots:
     // STARTTLS or TLS from the first byte, with or without a login; where a send must stop, no credentials left.
     void secureSend_data()
     {
-        // server: its security and the logins it offers; password: empty for no login; error: the start of the
-        // error shown, empty: sent; attempts: the logins the server saw
+        // server: security and logins offered; password: empty for none; error: the error's start, empty: sent
         columns<QString, int, QString, QString, QString>("server", "mode", "password", "error", "attempts");
         const QString untrusted = u"The server's certificate could not be verified: "_s;
         const int none = int(Mode::None), startTls = int(Mode::StartTls), tls = int(Mode::Tls);
