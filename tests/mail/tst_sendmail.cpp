@@ -115,9 +115,8 @@ private slots:
     void initTestCase() { QVERIFY2(m_sink.start(), qPrintable(m_sink.error())); }
     void cleanupTestCase() { m_sink.stop(); }
 
-    // The window shows the stored sender and blind copy; the questions, then the status line, decide whether
-    // what a row types goes; what does not go stays in the fields. Then a valid message from another sender
-    // goes as typed, whatever the first send left behind, and empties the window.
+    // The window shows the stored sender and blind copy; the questions decide whether what a row types goes, else
+    // it stays. Then a valid message from another sender goes as typed, whatever the first left, and empties it.
     void sendFromTheWindow_data()
     {
         columns<Fields, QList<PromptAnswer>, QStringList, QByteArray>("fields", "answers", "shown", "subjectLine");
