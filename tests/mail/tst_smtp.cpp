@@ -1,5 +1,4 @@
 #include "app/Settings.h"
-#include "mail/SMTP.h"
 #include "mail/SmtpSettings.h"
 #include "platform/Keychain.h"
 #include "platform/SettingsStore.h"
@@ -12,11 +11,8 @@
 #include "support/TestCertificate.h"
 #include "support/TestMain.h"
 
-#include <QRegularExpression>
-#include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QTimer>
 
 using namespace Qt::StringLiterals;
 using namespace nw;
@@ -32,7 +28,6 @@ struct EventLog : QObject {
         connect(&smtp, &SMTP::Error, this, [this](const QString& t) { events << u"Error: "_s + t; });
     }
     QStringList events;
-    QStringList errors() const { return events.filter(u"Error: "_s); }
 };
 
 // A message from me@example.org to abuse@example.net through the loopback server on this port.
@@ -46,29 +41,13 @@ void address(SMTP& smtp, quint16 port)
     smtp.replyTimeoutMs = smtp.dataEndTimeoutMs = 10000;
 }
 
-using Mode = SmtpSecurity::Mode;
-
-const QString kUser = u"reporter"_s;
-const QString kPassword = u"s3cret-pa55"_s;
-
-QStringList serverOptions(const QString& security, const TestCertificate& cert, const QString& mechanisms = {})
-{
-    QStringList options{u"--security"_s, security};
-    if (security != u"none"_s)
-        options << u"--cert"_s << cert.certPath() << u"--key"_s << cert.keyPath();
-    if (!mechanisms.isEmpty())
-        options << u"--user"_s << kUser << u"--password"_s << kPassword << u"--mechanisms"_s << mechanisms;
-    return options;
-}
+const QString kUser = u"reporter"_s, kPassword = u"s3cret-pa55"_s;
 
 using P = ScriptedPeer;
 using Script = QList<ScriptedPeer::Step>;
 
-const QStringList kFailedAtServer{u"Status: Error"_s,
-                                  u"Error: Failed at server side. Check the SMTP.Log property for more details"_s};
-
-// A server that greets with the first answer, answers each line it reads with the next one, then plays `end`.
-// Every answer goes out in pieces: one byte, then the rest after a gap.
+// A server that greets with the first answer, answers each line it reads with the next one (each in two pieces
+// 20 ms apart), then plays `end`.
 Script answers(const QList<QByteArray>& replies, const Script& end = {P::hold()})
 {
     Script s;
@@ -77,18 +56,9 @@ Script answers(const QList<QByteArray>& replies, const Script& end = {P::hold()}
     return s.mid(1) + end;
 }
 
-// A server that takes the message and then plays `ending`.
-Script happyScript(const QByteArray& greeting, const QByteArray& heloReply, const Script& ending)
-{
-    // Date, Message-ID, From, To, Subject, X-Mailer, blank, body, blank, the data's end
-    return answers({greeting, heloReply, "250 ok\r\n", "250 ok\r\n", "354 go\r\n"},
-                   (Script(11, P::readLine()) << P::send("250 queued\r\n")) + ending);
-}
-
 } // namespace
 
-// Against Debian's aiosmtpd (what a real server receives, also over STARTTLS or TLS with a login) and against
-// scripted peers (replies a real server will not give on demand).
+// Against Debian's aiosmtpd (what a real server receives) and scripted peers (replies it will not give on demand).
 class TstSmtp : public QObject {
     Q_OBJECT
 
@@ -99,14 +69,12 @@ private slots:
     // Strict like many submission servers: bare envelope addresses and a message without Date are refused.
     void initTestCase()
     {
-        const QString problem = m_cert.make();
-        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+        QCOMPARE(m_cert.make(), QString());
         QVERIFY2(m_sink.start({u"--strict"_s}), qPrintable(m_sink.error()));
     }
     void cleanupTestCase() { m_sink.stop(); }
 
-    // Every header a complaint can carry and a body with all that must change on the wire arrive as sent;
-    // afterwards only server, port, mailer and log are kept, as the next message shows.
+    // Every header a complaint can carry and a body with all that must change on the wire arrive as sent.
     void messageArrivesAsSent()
     {
         QTemporaryDir dir;
@@ -123,26 +91,19 @@ private slots:
         // Dots and line ends inside the file, too; whole lines of 45 bytes: an empty line ends them.
         const QByteArray bytes = ".\n.\r\n" + randomBytes(45 * 23 - 5);
         QVERIFY(writeBytes(smtp.Attachment, bytes));
-        QSignalSpy completed(&smtp, &SMTP::MailCompleted);
-        QSignalSpy connected(&smtp, &SMTP::Connected);
-        QSignalSpy sentData(&smtp, &SMTP::SentData);
-        QSignalSpy receivedData(&smtp, &SMTP::ReceivedData);
-        EventLog log(smtp);
+        QSignalSpy sentData(&smtp, &SMTP::SentData), receivedData(&smtp, &SMTP::ReceivedData);
         QVERIFY(smtp.SendMail());
-        QCOMPARE(completed.count(), 1);
-        QCOMPARE(connected.first().at(1).toInt(), int(m_sink.port()));
-        QCOMPARE(log.errors() << log.events.last(), QStringList{u"Status: Idle"_s});
-        // Every line of the table, each once, without the CR LF that goes after it.
+        // Every line of the table, each once, without the CR LF that goes after it; then the server's farewell.
         QStringList sent;
-        for (const auto& args : sentData)
-            sent << args.first().toString();
-        QCOMPARE((QStringList{sent.first(), sent.at(4), sent.at(16), sent.value(17), sent.value(18)}),
-                 (QStringList{u"HELO 127.0.0.1"_s, u"RCPT TO:<b@example.org>"_s, u"\r\n."_s, u"QUIT"_s, {}}));
-        QVERIFY(receivedData.last().first().toString().endsWith(u"221 Bye\r\n"_s));
+        for (int i : {0, 4, 16, 17, 18})
+            sent << sentData.value(i).value(0).toString();
+        QCOMPARE(sent << receivedData.last().first().toString().right(9),
+                 (QStringList{
+                     u"HELO 127.0.0.1"_s, u"RCPT TO:<b@example.org>"_s, u"\r\n."_s, u"QUIT"_s, {}, u"221 Bye\r\n"_s}));
 
-        const auto first = m_sink.messages().last();
-        QCOMPARE(first.rcptTos, (QStringList{u"abuse@example.net"_s, u"c@example.org"_s, u"b@example.org"_s}));
-        const QByteArray data = maskStamps(first.data);
+        const auto message = m_sink.messages().last();
+        QCOMPARE(message.rcptTos, (QStringList{u"abuse@example.net"_s, u"c@example.org"_s, u"b@example.org"_s}));
+        const QByteArray data = maskStamps(message.data);
         const QByteArray head = "X-Report: 1\r\n" + QByteArray(kMaskedStamps) +
                                 "From:me@example.org\r\nTo:abuse@example.net\r\nCc:c@example.org\r\n"
                                 "Subject:Hi Bcc: victim@example.com\r\nX-Mailer: M <powered by WrenSMTP (1.0)>\r\n\r\n"
@@ -154,18 +115,6 @@ private slots:
         QVERIFY(writeBytes(decoded, QByteArray(2000, 'x'))); // a longer file is cut
         SMTP::UUDecodeToFile(QString::fromLatin1(data.mid(head.size(), end + 13 - head.size())), decoded);
         QCOMPARE(fileBytes(decoded), bytes);
-
-        smtp.MailFrom = u"other@example.org"_s;
-        smtp.MailTo = u"second@example.net"_s;
-        QVERIFY(smtp.SendMail());
-        const auto second = m_sink.messages().last();
-        QCOMPARE(second.rcptTos, QStringList{u"second@example.net"_s});
-        QCOMPARE(maskStamps(second.data),
-                 kMaskedStamps + QByteArray("From:other@example.org\r\nTo:second@example.net\r\n"
-                                            "Subject:\r\nX-Mailer: M <powered by WrenSMTP "
-                                            "(1.0)>\r\n\r\n\r\n\r\n\r\n"));
-        const auto id = [](const QByteArray& d) { return d.mid(d.indexOf("Message-ID: "), 60); };
-        QVERIFY(id(first.data) != id(second.data));
     }
 
     // The send command as users run it: exit status, each status once, then the dialogue.
@@ -196,286 +145,225 @@ private slots:
         const QStringList out = QString::fromLatin1(run.out).split(u'\n');
         for (const QString& line : lines)
             QVERIFY2(out.contains(line), qPrintable(line + u" missing in:\n"_s + out.join(u'\n')));
-        const QStringList statuses = out.filter(QRegularExpression(u"^Status: "_s));
-        QCOMPARE(QSet<QString>(statuses.begin(), statuses.end()).size(), statuses.size());
+        QStringList statuses = out.filter(u"Status: "_s);
+        QCOMPARE(statuses.removeDuplicates(), 0);
         QCOMPARE(m_sink.messages().size(), before + (exitCode == 0 ? 1 : 0));
         if (exitCode == 0)
             QVERIFY(m_sink.messages().last().data.endsWith("\r\n\r\nfirst\r\n.\r\ncaf\xe9\r\n\r\n\r\n\r\n"));
     }
-    // Sends that stop before any dialogue: the address kept for another try, and the events in order.
+    // Sends that stop before any dialogue: the events in order, the port used and the address kept for another try.
     void stopsBeforeTheDialogue_data()
     {
-        // setup: server, port, sender, recipient, attachment
-        columns<QStringList, QStringList, QString>("setup", "events", "portAfter");
-        const QString from = u"me@example.org"_s, to = u"abuse@example.net"_s, h = u"127.0.0.1"_s;
-        const QStringList start{u"Status: Preparing"_s, u"Status: Error"_s},
-            connecting{u"Status: Preparing"_s, u"Status: Connecting"_s};
-        const QStringList tail{u"Error: Couldn't connect to server"_s,
-                               u"Status: Failed : Couldn't connect to server"_s};
-        const QString closed = QString::number(ScriptedPeer::closedPort());
-        row("no server", QStringList{{}, {}, from, to}, start + QStringList{u"Error: No SMTP server specified"_s},
-            QString());
-        row("no sender, port set to 25", QStringList{h, {}, {}, to},
-            start + QStringList{u"Error: Sender address not specified"_s}, u"25"_s);
-        row("no recipient", QStringList{h, {}, from, {}},
-            start + QStringList{u"Error: Receipient address not specified"_s}, u"25"_s);
-        row("refused", QStringList{h, closed, from, to},
-            connecting + QStringList{u"Status: Error"_s, u"Error: Connection refused"_s} + tail, closed);
-        row("port not a number", QStringList{h, u"smtp"_s, from, to},
-            connecting + QStringList{u"Error: Connect failed"_s} + tail, u"smtp"_s);
+        columns<QString, QString, QString>("setup", "events", "portAfter"); // setup: server|port|from|to|attachment
+        const QString to = u"|me@example.org|abuse@example.net"_s, closed = QString::number(P::closedPort());
+        const QString start = u"Status: Preparing|Status: Error|Error: "_s,
+                      connecting = u"Status: Preparing|Status: Connecting|"_s,
+                      tail = u"|Error: Couldn't connect to server|Status: Failed : Couldn't connect to server"_s;
+        row("no server", u"|"_s + to, start + u"No SMTP server specified"_s, QString());
+        row("no sender, port set to 25", u"127.0.0.1|||abuse@example.net"_s, start + u"Sender address not specified"_s,
+            u"25"_s);
+        row("no recipient", u"127.0.0.1||me@example.org|"_s, start + u"Receipient address not specified"_s, u"25"_s);
+        row("refused", u"127.0.0.1|"_s + closed + to, connecting + u"Status: Error|Error: Connection refused"_s + tail,
+            closed);
+        row("port not a number", u"127.0.0.1|smtp"_s + to, connecting + u"Error: Connect failed"_s + tail, u"smtp"_s);
         // A closed port: had it tried to connect, the refusal would show among the events.
-        row("unreadable attachment connects nowhere", QStringList{h, closed, from, to, u"/nonexistent/evidence.txt"_s},
-            QStringList{u"Status: Preparing"_s, u"Status: Encoding attachment"_s, u"Error: Send Failed"_s}, closed);
+        row("unreadable attachment connects nowhere", u"127.0.0.1|"_s + closed + to + u"|/nonexistent/evidence.txt"_s,
+            u"Status: Preparing|Status: Encoding attachment|Error: Send Failed"_s, closed);
     }
     void stopsBeforeTheDialogue()
     {
-        const auto [setup, events, portAfter] =
-            fetch<QStringList, QStringList, QString>("setup", "events", "portAfter");
+        const auto [setup, events, portAfter] = fetch<QString, QString, QString>("setup", "events", "portAfter");
         SMTP smtp;
-        smtp.Server = setup.at(0);
-        smtp.Port = setup.at(1);
-        smtp.MailFrom = setup.at(2);
-        smtp.MailTo = setup.at(3);
-        smtp.Attachment = setup.value(4);
+        QString* const fields[] = {&smtp.Server, &smtp.Port, &smtp.MailFrom, &smtp.MailTo, &smtp.Attachment};
+        for (int i = 0; i < 5; ++i)
+            *fields[i] = setup.section(u'|', i, i);
         EventLog log(smtp);
         QVERIFY(!smtp.SendMail());
-        QCOMPARE(log.events, events);
-        QCOMPARE(smtp.Port + u'|' + smtp.MailTo, portAfter + u'|' + setup.at(3));
+        QCOMPARE(log.events.join(u'|') + u" / "_s + smtp.Port + u'|' + smtp.MailTo,
+                 events + u" / "_s + portAfter + u'|' + setup.section(u'|', 3, 3));
     }
 
-    // The server refuses, falls silent or goes away before it took the message: the send fails, keeps the
-    // message, and goes no further than the refused step.
-    void failedDialogue_data()
+    // Replies in pieces and in every form are read whole. Once the server took the data with 250 the message is
+    // sent, whatever becomes of the QUIT (else the complaint goes twice); a server that refuses, falls silent or
+    // goes away before fails the send at that step, and what it sends later must not pile up in the log.
+    void dialogue_data()
     {
-        columns<Script, int, QString>("script", "timeoutMs", "logEnd");
-        const QByteArray hi("220 hi\r\n");
-        row("550 to RCPT: no DATA", answers({hi, "250 hello\r\n", "250 ok\r\n", "550 no such user\r\n"}), 600000,
+        columns<Script, int, bool, QString>("script", "timeoutMs", "sent", "logEnd");
+        const QByteArray hi("220 hi\r\n"), hello("250 hello\r\n");
+        // Date, Message-ID, From, To, Subject, X-Mailer, blank, body, blank, the data's end
+        const auto accepted = [](const QByteArray& greeting, const QByteArray& heloReply, const Script& ending) {
+            return answers({greeting, heloReply, "250 ok\r\n", "250 ok\r\n", "354 go\r\n"},
+                           (Script(11, P::readLine()) << P::send("250 queued\r\n")) + ending);
+        };
+        const Script quit{P::readLine(), P::send("221 bye\r\n"), P::close()};
+        row("multi-line greeting and HELO reply",
+            accepted("220-first\r\n220-second\r\n220 last\r\n", "250-a\r\n250-b\r\n250 c\r\n", quit), 10000, true,
+            u"221 bye\r\n"_s);
+        row("bare LF ends", accepted("220 hi\n", "250 hello\n", quit), 10000, true, u"221 bye\r\n"_s);
+        row("closed with the 250", accepted(hi, hello, {P::close()}), 10000, true, u"QUIT\r\n"_s);
+        row("closed without answering QUIT", accepted(hi, hello, {P::readLine(), P::close()}), 10000, true,
+            u"QUIT\r\n"_s);
+        row("QUIT never answered", accepted(hi, hello, {P::readLine(), P::hold()}), 10000, true, u"QUIT\r\n"_s);
+        row("550 to RCPT: no DATA", answers({hi, hello, "250 ok\r\n", "550 no such user\r\n"}), 600000, false,
             u"RCPT TO:<abuse@example.net>\r\n550 no such user\r\n"_s);
-        row("bad greeting", answers({"554 go away\r\n"}), 600000, u"554 go away\r\n"_s);
+        row("bad greeting", answers({"554 go away\r\n"}), 600000, false, u"554 go away\r\n"_s);
         row("multi-line reply judged by its final line",
-            answers({hi, "250-hello\r\n"}, {P::pause(30), P::send("550 but no\r\n"), P::hold()}), 600000,
+            answers({hi, "250-hello\r\n"}, {P::pause(30), P::send("550 but no\r\n"), P::hold()}), 600000, false,
             u"250-hello\r\n550 but no\r\n"_s);
-        row("silence after connect", answers({}), 300, QString());
+        row("silence after connect", answers({}), 300, false, QString());
         row("silence after the data's end",
             answers({hi, "250 a\r\n", "250 b\r\n", "250 c\r\n", "354 d\r\n"}, {P::readUntil("\r\n.\r\n"), P::hold()}),
-            300, QString());
-        row("reset mid-dialogue", answers({hi}, {P::readLine(), P::reset()}), 600000, QString());
-        row("closed mid-dialogue", answers({hi, "250 a\r\n"}, {P::close()}), 600000, QString());
+            300, false, QString());
+        row("reset mid-dialogue", answers({hi}, {P::readLine(), P::reset()}), 600000, false, QString());
+        row("closed mid-dialogue", answers({hi, "250 a\r\n"}, {P::close()}), 600000, false, QString());
+        row("endless greeting", Script{P::flood("220-an endless greeting\r\n", 4 << 20), P::readLine(), P::close()},
+            10000, false, QString());
     }
-    void failedDialogue()
+    void dialogue()
     {
-        const auto [script, timeoutMs, logEnd] = fetch<Script, int, QString>("script", "timeoutMs", "logEnd");
+        const auto [script, timeoutMs, sent, logEnd] =
+            fetch<Script, int, bool, QString>("script", "timeoutMs", "sent", "logEnd");
         ScriptedPeer peer(script);
-        SMTP smtp;
-        address(smtp, peer.port());
-        smtp.Body = u"b"_s;
-        smtp.replyTimeoutMs = smtp.dataEndTimeoutMs = timeoutMs;
-        // The program stays responsive while the send waits.
-        int ticks = 0;
-        QTimer tick;
-        connect(&tick, &QTimer::timeout, this, [&ticks] { ++ticks; });
-        tick.start(10);
-        EventLog log(smtp);
-        QVERIFY(!smtp.SendMail());
-        QCOMPARE(log.events.mid(log.events.size() - 2), kFailedAtServer);
-        QVERIFY(timeoutMs > 1000 || ticks > 0);
-        // Nothing went out after the step the server refused.
-        QCOMPARE(peer.received(), peer.lines().join());
-        QVERIFY2(smtp.Log.endsWith(logEnd), qPrintable(smtp.Log));
-        QCOMPARE(smtp.Body, u"b"_s);
-    }
-
-    // Replies in pieces and in every form are read whole; and once the server took the data with 250 the
-    // message is sent, whatever becomes of the QUIT: counting it as failed would send the complaint again.
-    void acceptedMessageIsSent_data()
-    {
-        columns<QByteArray, QByteArray, Script>("greeting", "heloReply", "ending");
-        const QByteArray hi("220 hi\r\n"), hello("250 hello\r\n");
-        const Script quit{P::readLine(), P::send("221 bye\r\n"), P::close()};
-        row("multi-line greeting and HELO reply", QByteArray("220-first\r\n220-second\r\n220 last\r\n"),
-            QByteArray("250-a\r\n250-b\r\n250 c\r\n"), quit);
-        row("bare LF ends", QByteArray("220 hi\n"), QByteArray("250 hello\n"), quit);
-        row("closed with the 250", hi, hello, Script{P::close()});
-        row("closed without answering QUIT", hi, hello, Script{P::readLine(), P::close()});
-        row("QUIT never answered", hi, hello, Script{P::readLine(), P::hold()});
-    }
-    void acceptedMessageIsSent()
-    {
-        const auto [greeting, heloReply, ending] =
-            fetch<QByteArray, QByteArray, Script>("greeting", "heloReply", "ending");
-        ScriptedPeer peer(happyScript(greeting, heloReply, ending));
-        SMTP smtp;
-        address(smtp, peer.port());
-        smtp.quitTimeoutMs = 200;
-        QSignalSpy completed(&smtp, &SMTP::MailCompleted);
-        EventLog log(smtp);
-        QVERIFY2(smtp.SendMail(), qPrintable(log.events.join(u'\n')));
-        QCOMPARE(completed.count(), 1);
-        QCOMPARE(log.errors() << log.events.last(), QStringList{u"Status: Idle"_s});
-        QVERIFY(smtp.MailTo.isEmpty());
-    }
-
-    // A greeting without end fails the send; the connection stays open for the next send to close, and what
-    // the server goes on sending meanwhile belongs to no dialogue: it must not pile up in the log.
-    void endlessServerFillsNothingAfterTheFailure()
-    {
-        constexpr qint64 total = 4 * 1024 * 1024;
-        ScriptedPeer peer({P::flood("220-an endless greeting\r\n", total), P::close()});
         QSignalSpy finished(&peer, &ScriptedPeer::scriptFinished);
         SMTP smtp;
         address(smtp, peer.port());
-        QVERIFY(!smtp.SendMail());
-        QVERIFY(finished.wait(30000));
-        QVERIFY2(smtp.Log.size() < total / 8, qPrintable(QString::number(smtp.Log.size())));
+        smtp.replyTimeoutMs = smtp.dataEndTimeoutMs = timeoutMs;
+        smtp.quitTimeoutMs = 200;
+        QSignalSpy completed(&smtp, &SMTP::MailCompleted);
+        EventLog log(smtp);
+        // A send started while one runs is refused and goes nowhere.
+        QString inner;
+        connect(&smtp, &SMTP::Connected, this,
+                [&](const QString&, qint32 port) { inner = u"%1 %2"_s.arg(port).arg(smtp.SendMail()); });
+        QCOMPARE(smtp.SendMail(), sent);
+        if (script.last().kind != P::Step::Hold)
+            QTRY_VERIFY_WITH_TIMEOUT(!finished.isEmpty(), 30000);
+        QVERIFY2(smtp.Log.endsWith(logEnd) && smtp.Log.size() < 512 * 1024, qPrintable(smtp.Log.right(200)));
+        // Nothing went out after a step the server refused.
+        QVERIFY(completed.count() == int(sent) && peer.connections() == 1 &&
+                (sent || peer.received() == peer.lines().join()));
+        // Once sent, only the server, port, mailer and log are kept; a failed send keeps the message.
+        const QString failed = u"Error: Failed at server side. Check the SMTP.Log property for more details"_s;
+        QStringList end =
+            sent ? QStringList{u"Status: Closing SMTP connection"_s, u"Status: Idle"_s, u"Error: Send Failed"_s}
+                 : QStringList{u"Status: Error"_s, failed, failed};
+        end << u"%1 0|127.0.0.1:%1 "_s.arg(peer.port()) + (sent ? QString() : u"abuse@example.net"_s);
+        QCOMPARE(log.events.mid(log.events.size() - 2)
+                     << log.events.filter(u"Error: "_s).last()
+                     << inner + u'|' + smtp.Server + u':' + smtp.Port + u' ' + smtp.MailTo,
+                 end);
     }
 
-    void sendingDuringASendIsRefused()
-    {
-        ScriptedPeer peer(happyScript("220 hi\r\n", "250 hello\r\n", {P::readLine(), P::send("221 bye\r\n")}));
-        SMTP smtp;
-        address(smtp, peer.port());
-        QStringList inner;
-        connect(&smtp, &SMTP::Connected, this, [&] {
-            EventLog log(smtp);
-            inner << QString::number(smtp.SendMail()) << log.errors();
-        });
-        QVERIFY(smtp.SendMail());
-        QCOMPARE(inner, (QStringList{u"0"_s, u"Error: Send Failed"_s}));
-        QCOMPARE(peer.connections(), 1);
-    }
-
-    // The stored settings and keychain as the senders read them.
-    // Every send parses the server setting afresh: the port follows each change at once, and nothing of an
-    // earlier send (its port, header names a failed send filled in) stays.
+    // The stored settings and keychain as the senders read them. Every send parses the server setting afresh:
+    // the port follows each change at once, and of an earlier send only the mailer stays.
     void prepareSendFollowsTheSettings_data()
     {
-        columns<QString, QString, QString>("server", "portSetting", "expected"); // expected: "host|port"
-        row("host alone: 25", u"mail.example.org"_s, QString(), u"mail.example.org|25"_s);
-        row("HOST:PORT", u"mail.example.org:2525"_s, QString(), u"mail.example.org|2525"_s);
-        row("the Port setting wins", u"mail.example.org:2525"_s, u"587"_s, u"mail.example.org|587"_s);
-        row("spaces around", u" mail.example.org:2525 "_s, QString(), u"mail.example.org|2525"_s);
-        row("IPv6 literal and port", u"[2001:db8::1]:2525"_s, QString(), u"2001:db8::1|2525"_s);
-        row("IPv6 literal alone", u"[2001:db8::1]"_s, QString(), u"2001:db8::1|25"_s);
-        row("bare IPv6 address is all host", u"2001:db8::1"_s, QString(), u"2001:db8::1|25"_s);
+        // stored: port|security|user, empty: unset; expected: host|port|mode|user|password
+        columns<QString, QString, QString>("server", "stored", "expected");
+        row("host alone: 25, the plain dialogue", u"mail.example.org"_s, u"||"_s, u"mail.example.org|25|none||"_s);
+        row("HOST:PORT, starttls and login", u"mail.example.org:2525"_s, u"|starttls|reporter"_s,
+            u"mail.example.org|2525|starttls|reporter|s3cret-pa55"_s);
+        row("the Port setting wins; spaces and case do not count", u" mail.example.org:2525 "_s,
+            u" 465 | TLS | reporter "_s, u"mail.example.org|465|tls|reporter|s3cret-pa55"_s);
+        row("IPv6 and port; unknown security: none", u"[2001:db8::1]:2525"_s, u"|ssl3|"_s,
+            u"2001:db8::1|2525|none||"_s);
+        row("IPv6 alone; a user with no password stored", u"[2001:db8::1]"_s, u"|tls|someone-else"_s,
+            u"2001:db8::1|25|tls|someone-else|"_s);
+        row("bare IPv6 address is all host", u"2001:db8::1"_s, u"||"_s, u"2001:db8::1|25|none||"_s);
     }
     void prepareSendFollowsTheSettings()
     {
-        const auto [server, portSetting, expected] =
-            fetch<QString, QString, QString>("server", "portSetting", "expected");
-        SMTP smtp;
-        prepareSend(smtp, u"old.example.org:2626"_s, {u"1111"_s});
-        smtp.NameFrom = smtp.NameTo = smtp.BCC = u"old@example.org"_s; // a failed send's leftovers
-        prepareSend(smtp, server, {portSetting});
-        QCOMPARE(smtp.Server + u'|' + smtp.Port + smtp.NameFrom + smtp.NameTo + smtp.BCC, expected);
-    }
-
-    void readSmtpSecurity_data()
-    {
-        // stored: port, security, user; "-" leaves a value unset. expected: port|mode|user|password
-        columns<QStringList, QString>("stored", "expected");
-        row("nothing stored: the plain dialogue", QStringList{u"-"_s, u"-"_s, u"-"_s}, u"|none||"_s);
-        row("submission port with starttls and login", QStringList{u"587"_s, u"starttls"_s, kUser},
-            u"587|starttls|reporter|s3cret-pa55"_s);
-        row("read without regard to case or spaces", QStringList{u" 465 "_s, u" TLS "_s, u" reporter "_s},
-            u"465|tls|reporter|s3cret-pa55"_s);
-        row("unknown security reads as none", QStringList{u"-"_s, u"ssl3"_s, u"-"_s}, u"|none||"_s);
-        row("a user with no password stored", QStringList{u"-"_s, u"tls"_s, u"someone-else"_s},
-            u"|tls|someone-else|"_s);
-    }
-    void readSmtpSecurity()
-    {
-        const auto [stored, expected] = fetch<QStringList, QString>("stored", "expected");
+        const auto [server, stored, expected] = fetch<QString, QString, QString>("server", "stored", "expected");
         Sandbox sandbox;
         SettingsStore store;
         const Setting* names[] = {&settings::SmtpPort, &settings::SmtpSecurityMode, &settings::SmtpUser};
         for (int i = 0; i < 3; ++i)
-            if (stored.at(i) != u"-"_s)
-                saveSetting(store, *names[i], stored.at(i));
+            if (!stored.section(u'|', i, i).isEmpty())
+                saveSetting(store, *names[i], stored.section(u'|', i, i));
         // A password the keychain could store replaces the one kept for this run.
         MemoryKeychain system;
         SessionKeychain keychain(system);
         keychain.keepForThisRun(smtpPasswordKey(kUser), u"old"_s);
         QVERIFY(keychain.write(smtpPasswordKey(kUser), kPassword));
-        const SmtpSecurity s = nw::readSmtpSecurity(store, keychain);
-        QCOMPARE((QStringList{s.port, securityModeText(s.mode), s.user, s.password}).join(u'|'), expected);
+        SMTP smtp;
+        prepareSend(smtp, u"old.example.org:2626"_s, {u"1111"_s});
+        QString* const message[] = {&smtp.Attachment, &smtp.BCC,     &smtp.Body,     &smtp.CCC,
+                                    &smtp.MailFrom,   &smtp.MailTo,  &smtp.NameFrom, &smtp.NameTo,
+                                    &smtp.Subject,    &smtp.XHeader, &smtp.XMailer};
+        for (QString* field : message)
+            *field = u"M"_s; // a failed send's leftovers, and the mailer
+        prepareSend(smtp, server, nw::readSmtpSecurity(store, keychain));
+        const SmtpSecurity& s = smtp.security();
+        QStringList state{smtp.Server, smtp.Port, securityModeText(s.mode), s.user, s.password, {}};
+        for (QString* field : message)
+            state.last() += *field;
+        QCOMPARE(state.join(u'|'), expected + u"|M"_s);
     }
 
-    // Sends through aiosmtpd speaking STARTTLS or TLS from the first byte: the same bytes as without security
-    // where they go, and where they must stop, that no credentials left the program before.
+    // STARTTLS or TLS from the first byte, with or without a login; where a send must stop, no credentials left.
     void secureSend_data()
     {
-        // error: the start of the clear error text, empty: sent; attempts: logins the server saw; logEnd: how the log
-        // ends
-        columns<QStringList, int, QString, QString, bool, QString, QStringList, QString>(
-            "server", "mode", "user", "password", "trusted", "error", "attempts", "logEnd");
+        // server: security and logins offered; password: empty for none; error: the error's start, empty: sent
+        columns<QString, QString, QString, QString, QString>("server", "mode", "password", "error", "attempts");
         const QString untrusted = u"The server's certificate could not be verified: "_s;
-        const QStringList starttls = serverOptions(u"starttls"_s, m_cert, u"PLAIN,LOGIN"_s);
-        const int startTls = int(Mode::StartTls);
-        row("starttls, PLAIN preferred", starttls, startTls, kUser, kPassword, true, QString(),
-            QStringList{u"PLAIN reporter ok"_s}, QString());
-        row("starttls, only LOGIN offered", serverOptions(u"starttls"_s, m_cert, u"LOGIN"_s), startTls, kUser,
-            kPassword, true, QString(), QStringList{u"LOGIN reporter ok"_s}, QString());
-        row("tls from the start, PLAIN", serverOptions(u"tls"_s, m_cert, u"PLAIN"_s), int(Mode::Tls), kUser, kPassword,
-            true, QString(), QStringList{u"PLAIN reporter ok"_s}, QString());
-        row("starttls without a login", serverOptions(u"starttls"_s, m_cert), startTls, QString(), kPassword, true,
-            QString(), QStringList{}, QString());
-        row("wrong password: server's reply logged", starttls, startTls, kUser, u"wrong"_s, true,
-            u"The server did not accept the user name and password"_s, QStringList{u"PLAIN reporter bad"_s},
-            u"535 5.7.8 Authentication credentials invalid\r\n"_s);
-        row("untrusted certificate, starttls: no login sent", starttls, startTls, kUser, kPassword, false, untrusted,
-            QStringList{}, u"220 Ready to start TLS\r\n"_s);
-        row("untrusted certificate, tls from the start", serverOptions(u"tls"_s, m_cert, u"PLAIN,LOGIN"_s),
-            int(Mode::Tls), kUser, kPassword, false, untrusted, QStringList{}, QString());
-        row("security none with a user: password never sent in clear",
-            serverOptions(u"none"_s, m_cert, u"PLAIN,LOGIN"_s), int(Mode::None), kUser, kPassword, true,
-            u"The password is never sent over an unencrypted connection"_s, QStringList{}, QString());
-        row("starttls asked of a server without it", serverOptions(u"none"_s, m_cert), startTls, kUser, kPassword, true,
-            u"Failed at server side"_s, QStringList{}, QString());
+        const QString none = u"none"_s, startTls = u"starttls"_s, tls = u"tls"_s;
+        row("starttls, PLAIN preferred", u"starttls PLAIN,LOGIN"_s, startTls, kPassword, QString(),
+            u"PLAIN reporter ok"_s);
+        row("starttls, only LOGIN offered", u"starttls LOGIN"_s, startTls, kPassword, QString(),
+            u"LOGIN reporter ok"_s);
+        row("tls from the start, PLAIN", u"tls PLAIN"_s, tls, kPassword, QString(), u"PLAIN reporter ok"_s);
+        row("starttls without a login", u"starttls"_s, startTls, QString(), QString(), QString());
+        row("wrong password", u"starttls PLAIN,LOGIN"_s, startTls, u"wrong"_s,
+            u"The server did not accept the user name and password"_s, u"PLAIN reporter bad"_s);
+        row("untrusted certificate, starttls: no login sent", u"starttls PLAIN,LOGIN"_s, startTls, kPassword, untrusted,
+            QString());
+        row("untrusted certificate, tls from the start", u"tls PLAIN,LOGIN"_s, tls, kPassword, untrusted, QString());
+        row("security none with a user: password never sent in clear", u"none PLAIN,LOGIN"_s, none, kPassword,
+            u"The password is never sent over an unencrypted connection"_s, QString());
+        row("starttls asked of a server without it", u"none"_s, startTls, kPassword, u"Failed at server side"_s,
+            QString());
     }
     void secureSend()
     {
-        const auto [server, mode, user, password, trusted, error, attempts, logEnd] =
-            fetch<QStringList, int, QString, QString, bool, QString, QStringList, QString>(
-                "server", "mode", "user", "password", "trusted", "error", "attempts", "logEnd");
+        const auto [server, mode, password, error, attempts] =
+            fetch<QString, QString, QString, QString, QString>("server", "mode", "password", "error", "attempts");
+        const QStringList offer = server.split(u' ');
+        QStringList options{u"--security"_s, offer.first()};
+        if (offer.first() != u"none"_s)
+            options << u"--cert"_s << m_cert.certPath() << u"--key"_s << m_cert.keyPath();
+        if (offer.size() > 1)
+            options << u"--user"_s << kUser << u"--password"_s << kPassword << u"--mechanisms"_s << offer.last();
         SmtpSink sink;
+        QVERIFY2(sink.start(options), qPrintable(sink.error()));
+        const bool trusted = !error.startsWith(u"The server's certificate"_s);
         SMTP smtp;
-        QVERIFY2(sink.start(server), qPrintable(sink.error()));
-        smtp.setSecurity({{}, Mode(mode), user, password, trusted ? m_cert.certificates() : QList<QSslCertificate>()});
+        smtp.setSecurity({{},
+                          securityModeFromText(mode),
+                          password.isEmpty() ? QString() : kUser,
+                          password,
+                          trusted ? m_cert.certificates() : QList<QSslCertificate>()});
         address(smtp, sink.port());
-        smtp.Subject = u"Spam from 192.0.2.7"_s;
         smtp.Body = u"line one\r\n.\r\nline three"_s; // a line "." in the body
         EventLog log(smtp);
         QCOMPARE(smtp.SendMail(), error.isEmpty());
-        QCOMPARE(sink.authAttempts(), attempts);
-        QVERIFY2(smtp.Log.endsWith(logEnd), qPrintable(smtp.Log));
+        QCOMPARE(sink.authAttempts().join(u','), attempts);
         // Neither the password nor an encoding of it reaches the log.
-        const QString plainBlob =
-            QString::fromLatin1(QByteArray('\0' + kUser.toUtf8() + '\0' + kPassword.toUtf8()).toBase64());
-        for (const QString& secret : {kPassword, QString::fromLatin1(kPassword.toUtf8().toBase64()), plainBlob})
-            QVERIFY2(!smtp.Log.contains(secret), qPrintable(smtp.Log));
+        const QByteArray secret = kPassword.toUtf8(), plain = '\0' + kUser.toUtf8() + '\0' + secret;
+        for (const QByteArray& hidden : {secret, secret.toBase64(), plain.toBase64()})
+            QVERIFY2(!smtp.Log.contains(QString::fromLatin1(hidden)), qPrintable(smtp.Log));
+        const QString shown = log.events.filter(u"Error: "_s).join(u'\n');
+        QVERIFY2(error.isEmpty() ? shown.isEmpty() : shown.contains(u"Error: "_s + error), qPrintable(shown));
         if (error.isEmpty()) {
-            QVERIFY2(log.errors().isEmpty(), qPrintable(log.errors().join(u'\n')));
-            QCOMPARE(sink.messages().size(), 1);
-            QCOMPARE(maskStamps(sink.messages().first().data),
-                     kMaskedStamps + QByteArray("From:me@example.org\r\nTo:abuse@example.net\r\nSubject:Spam from "
-                                                "192.0.2.7\r\nX-Mailer:  <powered by WrenSMTP (1.0)>\r\n\r\nline "
-                                                "one\r\n.\r\nline three\r\n\r\n\r\n"));
+            QVERIFY(sink.messages().value(0).data.endsWith("\r\n\r\nline one\r\n.\r\nline three\r\n\r\n\r\n"));
             QVERIFY(smtp.Log.contains(u"EHLO 127.0.0.1\r\n"_s) && !smtp.Log.contains(u"HELO "_s));
             return;
         }
-        const QStringList shown = log.errors().filter(u"Error: "_s + error);
-        QVERIFY2(!shown.isEmpty(), qPrintable(log.errors().join(u'\n')));
-        QVERIFY(sink.messages().isEmpty());
-        QVERIFY2(Mode(mode) != Mode::None || smtp.Log.isEmpty(), qPrintable(smtp.Log)); // not even connected
-        QCOMPARE(smtp.MailFrom, u"me@example.org"_s);                                   // kept for a retry
-        if (!trusted) {
-            QVERIFY(!smtp.Log.contains(u"AUTH"_s));
-            // The user can judge the certificate from the error text alone.
-            const QString fingerprint = QString::fromLatin1(
-                m_cert.certificates().first().digest(QCryptographicHash::Sha256).toHex(':').toUpper());
-            QVERIFY2(shown.first().contains(u"subject 127.0.0.1"_s) && shown.first().contains(fingerprint),
-                     qPrintable(shown.first()));
-        }
+        // The message kept for a retry; without security not even connected.
+        QCOMPARE(smtp.MailFrom + u'|' + (mode == u"none"_s ? smtp.Log : QString()), u"me@example.org|"_s);
+        // The user can judge a certificate from the error text alone.
+        const QString fingerprint =
+            QString::fromLatin1(m_cert.certificates().first().digest(QCryptographicHash::Sha256).toHex(':').toUpper());
+        QVERIFY2(trusted || (shown.contains(u"subject 127.0.0.1"_s) && shown.contains(fingerprint)), qPrintable(shown));
     }
 };
 NW_TEST_CLASS(TstSmtp)
