@@ -1,8 +1,6 @@
 #include "support/Cli.h"
-#include "support/Files.h"
-#include "support/Rows.h"
 #include "support/ScriptedPeer.h"
-#include "support/TestMain.h"
+#include "support/Test.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -12,9 +10,6 @@
 
 #include <fcntl.h>
 #include <unistd.h>
-
-using namespace nw::test;
-using namespace Qt::StringLiterals;
 
 class TstAnalyzeCommand : public QObject {
     Q_OBJECT

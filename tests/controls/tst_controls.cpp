@@ -4,17 +4,12 @@
 #include "controls/Icons.h"
 #include "controls/Splash.h"
 #include "controls/TaskPane.h"
-#include "support/Rows.h"
 #include "support/ScriptedPeer.h"
-#include "support/TestMain.h"
+#include "support/Test.h"
 
 #include <QLabel>
 #include <QPointer>
 #include <QSignalSpy>
-
-using namespace nw;
-using namespace nw::test;
-using namespace Qt::StringLiterals;
 
 class TstControls : public QObject {
     Q_OBJECT

@@ -2,11 +2,9 @@
 #include "errors/ErrorHandler.h"
 #include "errors/frmErrHandler.h"
 #include "platform/AppPaths.h"
-#include "support/Rows.h"
-#include "support/Sandbox.h"
 #include "support/SmtpSink.h"
+#include "support/Test.h"
 #include "support/TestCertificate.h"
-#include "support/TestMain.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -14,10 +12,6 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTimer>
-
-using namespace nw;
-using namespace nw::test;
-using namespace Qt::StringLiterals;
 
 namespace {
 

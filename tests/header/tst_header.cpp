@@ -7,9 +7,7 @@
 #include "header/SourceWalk.h"
 #include "header/Text.h"
 #include "platform/Resolver.h"
-#include "support/Rows.h"
-#include "support/Sandbox.h"
-#include "support/TestMain.h"
+#include "support/Test.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,10 +15,6 @@
 
 #include <sys/resource.h>
 #include <sys/stat.h>
-
-using namespace nw;
-using namespace nw::test;
-using namespace Qt::StringLiterals;
 
 namespace {
 

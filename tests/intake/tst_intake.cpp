@@ -6,20 +6,13 @@
 #include "intake/frmWebmail.h"
 #include "platform/AppId.h"
 #include "platform/AppPaths.h"
-#include "support/Files.h"
-#include "support/Rows.h"
-#include "support/Sandbox.h"
-#include "support/TestMain.h"
+#include "support/Test.h"
 
 #include <QDir>
 #include <QFile>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
-
-using namespace nw;
-using namespace nw::test;
-using namespace Qt::StringLiterals;
 
 class TstIntake : public QObject {
     Q_OBJECT

@@ -3,20 +3,14 @@
 #include "mail/SendMail.h"
 #include "platform/Resolver.h"
 #include "platform/SettingsStore.h"
-#include "support/Rows.h"
-#include "support/Sandbox.h"
 #include "support/ScriptedPeer.h"
 #include "support/SmtpSink.h"
-#include "support/TestMain.h"
+#include "support/Test.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-
-using namespace Qt::StringLiterals;
-using namespace nw;
-using namespace nw::test;
 
 namespace {
 
@@ -39,7 +33,6 @@ Please take the necessary steps to stop this type of unsolicited email from
 cluttering my inbox.
 
 ** Abuse Team ** please see bottom of message for further information regarding this analysis.
-
 
 -----------------
 IP Address: %1
@@ -77,7 +70,6 @@ NOT add to it.
      We produce a range of tools to help Internet Abuse teams quickly identify and
      deal with AUP violators.  If you would like tools customized to your procedures,
      please contact us at sales@nettlewright.org or visit http://www.nettlewright.org/isp/
-
 
 <-diagnostic info->
 Nettlewright 2.0.1

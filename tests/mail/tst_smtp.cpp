@@ -3,20 +3,13 @@
 #include "platform/Keychain.h"
 #include "platform/SettingsStore.h"
 #include "support/Cli.h"
-#include "support/Files.h"
-#include "support/Rows.h"
-#include "support/Sandbox.h"
 #include "support/ScriptedPeer.h"
 #include "support/SmtpSink.h"
+#include "support/Test.h"
 #include "support/TestCertificate.h"
-#include "support/TestMain.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
-
-using namespace Qt::StringLiterals;
-using namespace nw;
-using namespace nw::test;
 
 namespace {
 

@@ -3,17 +3,12 @@
 #include "platform/LocalWait.h"
 #include "platform/Resolver.h"
 #include "platform/SingleInstance.h"
-#include "support/Rows.h"
-#include "support/Sandbox.h"
 #include "support/ScriptedPeer.h"
+#include "support/Test.h"
 #include "support/TestCertificate.h"
-#include "support/TestMain.h"
 
 #include <QTemporaryDir>
 
-using namespace Qt::StringLiterals;
-using namespace nw;
-using namespace nw::test;
 using Pieces = QList<QByteArray>;
 
 namespace {

@@ -2,19 +2,13 @@
 #include "app/Settings.h"
 #include "road/Monitor.h"
 #include "support/Cli.h"
-#include "support/Files.h"
 #include "support/NginxServer.h"
 #include "support/RoadRig.h"
-#include "support/Rows.h"
 #include "support/ScriptedPeer.h"
-#include "support/TestMain.h"
+#include "support/Test.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
-
-using namespace nw;
-using namespace nw::test;
-using namespace Qt::StringLiterals;
 
 namespace {
 

@@ -6,14 +6,12 @@
 #include "RoadWorld.h"
 #include "app/Settings.h"
 #include "road/Monitor.h"
-#include "support/Files.h"
 #include "support/RoadRig.h"
 #include "support/ScriptedPeer.h"
-#include "support/TestMain.h"
+#include "support/Test.h"
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QTest>
 #include <QTimer>
 
 #include <algorithm>
@@ -22,9 +20,6 @@
 
 #include <unistd.h>
 
-using namespace nw;
-using namespace nw::test;
-using namespace Qt::StringLiterals;
 using P = ScriptedPeer;
 
 namespace {

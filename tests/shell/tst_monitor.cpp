@@ -1,10 +1,7 @@
 #include "app/AppState.h"
 #include "platform/AppPaths.h"
 #include "road/Monitor.h"
-#include "support/Files.h"
-#include "support/Rows.h"
-#include "support/Sandbox.h"
-#include "support/TestMain.h"
+#include "support/Test.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,10 +9,6 @@
 #include <QTimer>
 
 #include <functional>
-
-using namespace nw;
-using namespace nw::test;
-using namespace Qt::StringLiterals;
 
 namespace {
 

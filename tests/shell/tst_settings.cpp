@@ -3,18 +3,11 @@
 #include "platform/AppPaths.h"
 #include "platform/Autostart.h"
 #include "platform/SettingsStore.h"
-#include "support/Files.h"
-#include "support/Rows.h"
-#include "support/Sandbox.h"
-#include "support/TestMain.h"
+#include "support/Test.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-
-using namespace nw;
-using namespace nw::test;
-using namespace Qt::StringLiterals;
 
 class TstSettings : public QObject {
     Q_OBJECT

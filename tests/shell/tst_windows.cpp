@@ -14,11 +14,8 @@
 #include "shell/SysTray.h"
 #include "shell/frmFirstTimeSetup.h"
 #include "shell/frmMain.h"
-#include "support/Files.h"
-#include "support/Rows.h"
-#include "support/Sandbox.h"
 #include "support/SmtpSink.h"
-#include "support/TestMain.h"
+#include "support/Test.h"
 #include "support/UnavailableKeychain.h"
 #include "whois/frmWhois.h"
 
@@ -33,10 +30,6 @@
 #include <QPlainTextEdit>
 #include <QStackedWidget>
 #include <QSystemTrayIcon>
-
-using namespace nw;
-using namespace nw::test;
-using namespace Qt::StringLiterals;
 
 namespace {
 // Prompts as "title: text", with what a witness saw on screen when each came up.

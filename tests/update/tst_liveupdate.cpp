@@ -1,10 +1,7 @@
-#include "support/Files.h"
 #include "support/NginxServer.h"
-#include "support/Rows.h"
-#include "support/Sandbox.h"
 #include "support/ScriptedPeer.h"
+#include "support/Test.h"
 #include "support/TestCertificate.h"
-#include "support/TestMain.h"
 #include "update/LiveUpdate.h"
 #include "update/UpdateFormat.h"
 #include "update/frmLiveUpdate.h"
@@ -13,12 +10,7 @@
 #include <QLabel>
 #include <QPointer>
 #include <QSignalSpy>
-#include <QTest>
 #include <QTimer>
-
-using namespace Qt::StringLiterals;
-using namespace nw;
-using namespace nw::test;
 
 namespace {
 class RecordingView : public DownloadView {

@@ -1,10 +1,8 @@
 #include "errors/RuntimeError.h"
 #include "platform/AppPaths.h"
 #include "support/Cli.h"
-#include "support/Rows.h"
-#include "support/Sandbox.h"
 #include "support/ScriptedPeer.h"
-#include "support/TestMain.h"
+#include "support/Test.h"
 #include "whois/WhoIs.h"
 #include "whois/WhoisLookup.h"
 #include "whois/WhoisTables.h"
@@ -13,9 +11,6 @@
 #include <functional>
 #include <memory>
 
-using namespace Qt::StringLiterals;
-using namespace nw;
-using namespace nw::test;
 using Script = QList<ScriptedPeer::Step>;
 using Chunks = QList<QByteArray>;
 Q_DECLARE_METATYPE(Script)
