@@ -2,7 +2,6 @@
 
 #include <QString>
 
-// What the road's tests share: the user, a referral chain longer than a look-up may follow, the spam itself.
 namespace nw::test {
 
 inline const QString kUser = QStringLiteral("me@home-isp.net");
