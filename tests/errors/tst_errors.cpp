@@ -212,8 +212,7 @@ private slots:
         QTRY_COMPARE(dialog.pos(), start + QPoint(40, 20));
     }
 
-    // The report goes out through the program's settings: HOST:PORT as complaints take it, STARTTLS and a login;
-    // once per dialog.
+    // The report goes out once per dialog, through the program's settings: HOST:PORT, STARTTLS and a login.
     void sendMailsTheReportOnce()
     {
         TestCertificate cert;
