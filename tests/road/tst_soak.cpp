@@ -72,60 +72,6 @@ const char* const kBlocks[] = {"good",    "refer",    "silent",  "cut",       "g
                                "endless", "cutafter", "nomatch", "refsilent", "refused", "chain1"};
 const QByteArray kServers("# soak servers 100\nAny;*;whois.named.test;43\n");
 
-QByteArray ranges()
-{
-    QByteArray table("# soak ranges 100\n");
-    for (int i = 0; i < 12; ++i)
-        table += (i < 8 ? "192.0.2." : "203.0.113.") + QByteArray::number(i % 8 * 32) + "/27\twhois." + kBlocks[i] +
-                 ".test\n";
-    return table;
-}
-
-QHash<QString, QList<P::Step>> whoisScripts()
-{
-    constexpr qint64 endless = 3 * 1024 * 1024; // three times what the client keeps of an answer
-    // Bytes of every value but '@' (counted on from it, round to just below it), so that no mailbox is in them.
-    QByteArray garbage;
-    for (std::mt19937 random(7); garbage.size() < 4096;)
-        garbage += char(random() % 255 + '@' + 1);
-    return {
-        // Slower than the evaluation delay, as real servers often are.
-        {u"whois.good.test"_s,
-         {P::readLine(), P::pause(100),
-          P::send("NetRange: 192.0.2.0 - 192.0.2.31\nOrgAbuseEmail: abuse@good-isp.net\n"), P::close()}},
-        {u"whois.refer.test"_s, P::answer("NetRange: 192.0.2.32 - 192.0.2.63\nWhois Server: whois.second.test\n")},
-        {u"whois.second.test"_s, P::answer("OrgAbuseEmail: abuse@second-isp.net\n")},
-        {u"whois.silent.test"_s, {P::readLine(), P::hold()}},
-        {u"whois.cut.test"_s,
-         {P::readLine(), P::send("% Partial record\nNetRange: 192.0.2.96 - "), P::pause(20), P::reset()}},
-        {u"whois.garbage.test"_s, P::answer(garbage)},
-        {u"whois.filler.test"_s,
-         {P::readLine(), P::flood("% filler without any mailbox, line after line\n", endless), P::close()}},
-        {u"whois.endless.test"_s,
-         {P::readLine(), P::flood("OrgAbuseEmail: abuse@endless-isp.net\n", endless), P::close()}},
-        {u"whois.cutafter.test"_s,
-         {P::readLine(), P::send("OrgAbuseEmail: abuse@cut-isp.net\nNetRange: 192.0.2.224 - "), P::pause(20),
-          P::reset()}},
-        {u"whois.nomatch.test"_s, P::answer("No match found.\n")},
-        {u"whois.named.test"_s, P::answer("OrgAbuseEmail: abuse@named-isp.net\n")},
-        {u"whois.refsilent.test"_s, P::answer("Whois Server: whois.silent.test\n")},
-    };
-}
-
-// The scripted SMTP servers, in the order of `Smtp` from `Silent` on.
-QList<QList<P::Step>> smtpScripts()
-{
-    const auto reply = [](const char* text) { return QList<P::Step>{P::readLine(), P::send(text)}; };
-    const QList<P::Step> untilData = QList<P::Step>{P::send("220 soak\r\n")} + reply("250 hello\r\n") +
-                                     reply("250 sender ok\r\n") + reply("250 recipient ok\r\n") +
-                                     reply("354 go on\r\n") + QList<P::Step>{P::readUntil("\r\n.\r\n")};
-    return {{P::hold()},
-            untilData.first(5) + reply("550 no such mailbox\r\n") + QList<P::Step>{P::hold()},
-            untilData + QList<P::Step>{P::reset()},
-            {P::flood("220-an endless greeting\r\n", 512 * 1024), P::hold()},
-            untilData + QList<P::Step>{P::send("250 queued\r\n"), P::readLine(), P::close()}};
-}
-
 qint64 residentBytes()
 {
     QFile statm(u"/proc/self/statm"_s);
@@ -150,7 +96,33 @@ private slots:
         std::deque<P> peers; // where they stay put
         QHash<QString, quint16> whoisPorts;
         const auto peer = [&](const QList<P::Step>& script) { return &peers.emplace_back(script); };
-        const auto scripts = whoisScripts();
+        constexpr qint64 endless = 3 * 1024 * 1024; // three times what the client keeps of an answer
+        // Bytes of every value but '@' (counted on from it, round to just below it), so that no mailbox is in them.
+        QByteArray garbage;
+        for (std::mt19937 random(7); garbage.size() < 4096;)
+            garbage += char(random() % 255 + '@' + 1);
+        const QHash<QString, QList<P::Step>> scripts{
+            // Slower than the evaluation delay, as real servers often are.
+            {u"whois.good.test"_s,
+             {P::readLine(), P::pause(100),
+              P::send("NetRange: 192.0.2.0 - 192.0.2.31\nOrgAbuseEmail: abuse@good-isp.net\n"), P::close()}},
+            {u"whois.refer.test"_s, P::answer("NetRange: 192.0.2.32 - 192.0.2.63\nWhois Server: whois.second.test\n")},
+            {u"whois.second.test"_s, P::answer("OrgAbuseEmail: abuse@second-isp.net\n")},
+            {u"whois.silent.test"_s, {P::readLine(), P::hold()}},
+            {u"whois.cut.test"_s,
+             {P::readLine(), P::send("% Partial record\nNetRange: 192.0.2.96 - "), P::pause(20), P::reset()}},
+            {u"whois.garbage.test"_s, P::answer(garbage)},
+            {u"whois.filler.test"_s,
+             {P::readLine(), P::flood("% filler without any mailbox, line after line\n", endless), P::close()}},
+            {u"whois.endless.test"_s,
+             {P::readLine(), P::flood("OrgAbuseEmail: abuse@endless-isp.net\n", endless), P::close()}},
+            {u"whois.cutafter.test"_s,
+             {P::readLine(), P::send("OrgAbuseEmail: abuse@cut-isp.net\nNetRange: 192.0.2.224 - "), P::pause(20),
+              P::reset()}},
+            {u"whois.nomatch.test"_s, P::answer("No match found.\n")},
+            {u"whois.named.test"_s, P::answer("OrgAbuseEmail: abuse@named-isp.net\n")},
+            {u"whois.refsilent.test"_s, P::answer("Whois Server: whois.silent.test\n")},
+        };
         for (auto it = scripts.cbegin(); it != scripts.cend(); ++it)
             whoisPorts.insert(it.key(), peer(it.value())->port());
         whoisPorts.insert(u"whois.refused.test"_s, P::closedPort());
@@ -163,11 +135,25 @@ private slots:
         // Never asked while the bound holds; if it broke, the name must not reach a real resolver.
         whoisPorts.insert(chainServer(kChain + 1), P::closedPort());
         QStringList smtpServers{u"127.0.0.1:%1"_s.arg(m_sink.port()), u"127.0.0.1:%1"_s.arg(P::closedPort())};
-        for (const auto& script : smtpScripts())
+        // The scripted SMTP servers, in the order of `Smtp` from `Silent` on.
+        const auto reply = [](const char* text) { return QList<P::Step>{P::readLine(), P::send(text)}; };
+        const QList<P::Step> untilData = QList<P::Step>{P::send("220 soak\r\n")} + reply("250 hello\r\n") +
+                                         reply("250 sender ok\r\n") + reply("250 recipient ok\r\n") +
+                                         reply("354 go on\r\n") + QList<P::Step>{P::readUntil("\r\n.\r\n")};
+        for (const QList<P::Step>& script :
+             {QList<P::Step>{P::hold()},
+              untilData.first(5) + reply("550 no such mailbox\r\n") + QList<P::Step>{P::hold()},
+              untilData + QList<P::Step>{P::reset()},
+              QList<P::Step>{P::flood("220-an endless greeting\r\n", 512 * 1024), P::hold()},
+              untilData + QList<P::Step>{P::send("250 queued\r\n"), P::readLine(), P::close()}})
             smtpServers << peer(script)->endpoint();
         const P& dropsQuit = peers.back();
 
-        RoadRig rig(ranges(), kServers, whoisPorts);
+        QByteArray ranges("# soak ranges 100\n");
+        for (int i = 0; i < 12; ++i)
+            ranges += (i < 8 ? "192.0.2." : "203.0.113.") + QByteArray::number(i % 8 * 32) + "/27\twhois." +
+                      kBlocks[i] + ".test\n";
+        RoadRig rig(ranges, kServers, whoisPorts);
         rig.state.userAddress = kUser;
         saveSetting(rig.store, settings::CopyEmail, u"0"_s);
         // Short bounds: a silent server costs this much each time, and the run has to end within minutes.
