@@ -122,14 +122,13 @@ private slots:
         // press: index of the option button, or a key; -1: close the dialog; -2: the monitor runs
         columns<int, int, QStringList, int, int, bool>("mode", "press", "captions", "result", "exits", "filled");
         const QStringList ok{u"OK"_s}, three{u"Quit"_s, u"Retry"_s, u"Ignore"_s};
-        const int enter = Qt::Key_Return;
         row("0: Quit ends the program", 0, 0, QStringList{u"Quit"_s}, 0, 1, false);
         row("1: OK", 1, 0, ok, 1, 0, false);
         row("2: Quit ends the program, still filled", 2, 0, three, 0, 1, true);
         row("2: Ignore", 2, 2, three, 3, 0, false);
         row("2: closed without a button", 2, -1, three, 0, 0, false);
-        row("3: Enter takes OK", 3, enter, ok, 3, 0, false);
-        row("2: Enter takes Ignore, not Quit", 2, enter, three, 3, 0, false);
+        row("3: Enter takes OK", 3, int(Qt::Key_Return), ok, 3, 0, false);
+        row("2: Enter takes Ignore, not Quit", 2, int(Qt::Key_Return), three, 3, 0, false);
         row("2: Esc closes without a button", 2, int(Qt::Key_Escape), three, 0, 0, false);
         row("2 under the monitor: Ignore, no dialog", 2, -2, QStringList(), 3, 0, false);
         row("7: not shown, still filled", 7, -1, QStringList(), 0, 0, true);

@@ -63,7 +63,6 @@ struct Rig : Peers, RoadRig {
 };
 
 enum Registry { Answers, Resets, EndlessChain };
-enum Smtp { Accepts, Unset, Refused };
 
 } // namespace
 
@@ -129,25 +128,24 @@ private slots:
     // the error log and the tray tip, and the message is not taken up again in the same run.
     void monitorEndsEveryMessageOnce_data()
     {
-        // no outcome: another road has taken the message on; the last text told is also the tray tip
-        columns<int, int, QString, int, QStringList>("registry", "smtp", "outcome", "lookUps", "told");
-        row("registry resets the connection: kept", +Resets, +Accepts, u"kept"_s, 1, QStringList());
-        row("endless referral chain: ten servers asked, then sent and deleted", +EndlessChain, +Accepts, u"sent"_s, 10,
+        // smtp: its port, 0 for none set; no outcome: taken on by another road; the last text told is also the tip
+        columns<int, quint16, QString, int, QStringList>("registry", "smtp", "outcome", "lookUps", "told");
+        const quint16 sink = m_sink.port();
+        row("registry resets the connection: kept", +Resets, sink, u"kept"_s, 1, QStringList());
+        row("endless referral chain: ten servers asked, then sent and deleted", +EndlessChain, sink, u"sent"_s, 10,
             QStringList());
-        row("no SMTP server set: kept and told", +Answers, +Unset, u"kept"_s, 1,
+        row("no SMTP server set: kept and told", +Answers, quint16(0), u"kept"_s, 1,
             QStringList{ComplaintStage::noServerText()});
-        row("SMTP server refuses: kept and told", +Answers, +Refused, u"kept"_s, 1,
+        row("SMTP server refuses: kept and told", +Answers, ScriptedPeer::closedPort(), u"kept"_s, 1,
             QStringList{kRejected, ComplaintStage::sendFailedText()});
-        row("taken on by another road: left alone", +Answers, +Accepts, QString(), 0, QStringList());
+        row("taken on by another road: left alone", +Answers, sink, QString(), 0, QStringList());
     }
     void monitorEndsEveryMessageOnce()
     {
         const auto [registry, smtp, outcome, lookUps, told] =
-            fetch<int, int, QString, int, QStringList>("registry", "smtp", "outcome", "lookUps", "told");
+            fetch<int, quint16, QString, int, QStringList>("registry", "smtp", "outcome", "lookUps", "told");
         const QString abuse = u"abuse@once-isp.net"_s;
-        Rig rig("OrgAbuseEmail: abuse@once-isp.net\n", smtp == Accepts   ? m_sink.port()
-                                                       : smtp == Refused ? ScriptedPeer::closedPort()
-                                                                         : 0);
+        Rig rig("OrgAbuseEmail: abuse@once-isp.net\n", smtp);
         if (registry == Resets)
             rig.registry.setScriptFor(0, {ScriptedPeer::readLine(), ScriptedPeer::reset()});
         for (int n = 0; registry == EndlessChain && n < kChain; ++n)
