@@ -101,37 +101,35 @@ private slots:
         QByteArray garbage;
         for (std::mt19937 random(7); garbage.size() < 4096;)
             garbage += char(random() % 255 + '@' + 1);
-        const QHash<QString, QList<P::Step>> scripts{
-            // Slower than the evaluation delay, as real servers often are.
-            {u"whois.good.test"_s,
-             {P::readLine(), P::pause(100),
-              P::send("NetRange: 192.0.2.0 - 192.0.2.31\nOrgAbuseEmail: abuse@good-isp.net\n"), P::close()}},
-            {u"whois.refer.test"_s, P::answer("NetRange: 192.0.2.32 - 192.0.2.63\nWhois Server: whois.second.test\n")},
-            {u"whois.second.test"_s, P::answer("OrgAbuseEmail: abuse@second-isp.net\n")},
-            {u"whois.silent.test"_s, {P::readLine(), P::hold()}},
-            {u"whois.cut.test"_s,
-             {P::readLine(), P::send("% Partial record\nNetRange: 192.0.2.96 - "), P::pause(20), P::reset()}},
-            {u"whois.garbage.test"_s, P::answer(garbage)},
-            {u"whois.filler.test"_s,
-             {P::readLine(), P::flood("% filler without any mailbox, line after line\n", endless), P::close()}},
-            {u"whois.endless.test"_s,
-             {P::readLine(), P::flood("OrgAbuseEmail: abuse@endless-isp.net\n", endless), P::close()}},
-            {u"whois.cutafter.test"_s,
-             {P::readLine(), P::send("OrgAbuseEmail: abuse@cut-isp.net\nNetRange: 192.0.2.224 - "), P::pause(20),
-              P::reset()}},
-            {u"whois.nomatch.test"_s, P::answer("No match found.\n")},
-            {u"whois.named.test"_s, P::answer("OrgAbuseEmail: abuse@named-isp.net\n")},
-            {u"whois.refsilent.test"_s, P::answer("Whois Server: whois.silent.test\n")},
+        const auto serve = [&](const QString& name, const QList<P::Step>& script) {
+            whoisPorts.insert(name, peer(script)->port());
+            return &peers.back();
         };
-        for (auto it = scripts.cbegin(); it != scripts.cend(); ++it)
-            whoisPorts.insert(it.key(), peer(it.value())->port());
+        // Slower than the evaluation delay, as real servers often are.
+        serve(u"whois.good.test"_s,
+              {P::readLine(), P::pause(100),
+               P::send("NetRange: 192.0.2.0 - 192.0.2.31\nOrgAbuseEmail: abuse@good-isp.net\n"), P::close()});
+        serve(u"whois.refer.test"_s, P::answer("NetRange: 192.0.2.32 - 192.0.2.63\nWhois Server: whois.second.test\n"));
+        serve(u"whois.second.test"_s, P::answer("OrgAbuseEmail: abuse@second-isp.net\n"));
+        serve(u"whois.silent.test"_s, {P::readLine(), P::hold()});
+        serve(u"whois.cut.test"_s,
+              {P::readLine(), P::send("% Partial record\nNetRange: 192.0.2.96 - "), P::pause(20), P::reset()});
+        serve(u"whois.garbage.test"_s, P::answer(garbage));
+        serve(u"whois.filler.test"_s,
+              {P::readLine(), P::flood("% filler without any mailbox, line after line\n", endless), P::close()});
+        serve(u"whois.endless.test"_s,
+              {P::readLine(), P::flood("OrgAbuseEmail: abuse@endless-isp.net\n", endless), P::close()});
+        serve(u"whois.cutafter.test"_s,
+              {P::readLine(), P::send("OrgAbuseEmail: abuse@cut-isp.net\nNetRange: 192.0.2.224 - "), P::pause(20),
+               P::reset()});
+        serve(u"whois.nomatch.test"_s, P::answer("No match found.\n"));
+        serve(u"whois.named.test"_s, P::answer("OrgAbuseEmail: abuse@named-isp.net\n"));
+        serve(u"whois.refsilent.test"_s, P::answer("Whois Server: whois.silent.test\n"));
         whoisPorts.insert(u"whois.refused.test"_s, P::closedPort());
         QList<P*> chain;
-        for (int n = 1; n <= kChain; ++n) {
-            chain << peer(
-                P::answer("OrgAbuseEmail: abuse@chain-isp.net\nWhois Server: " + chainServer(n + 1).toLatin1() + "\n"));
-            whoisPorts.insert(chainServer(n), chain.last()->port());
-        }
+        for (int n = 1; n <= kChain; ++n)
+            chain << serve(chainServer(n), P::answer("OrgAbuseEmail: abuse@chain-isp.net\nWhois Server: " +
+                                                     chainServer(n + 1).toLatin1() + "\n"));
         // Never asked while the bound holds; if it broke, the name must not reach a real resolver.
         whoisPorts.insert(chainServer(kChain + 1), P::closedPort());
         QStringList smtpServers{u"127.0.0.1:%1"_s.arg(m_sink.port()), u"127.0.0.1:%1"_s.arg(P::closedPort())};
