@@ -18,9 +18,9 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// 192.0.2.0/24 has a registry; 198.51.100.0/24 has none. Names under .test go to the registry's server,
-// names under .zero to a server entry of "0" (none known).
-const QByteArray kRanges("# road ranges 100\n192.0.2.0/24\twhois.first.test\n");
+// 192.0.2.0/24 has a registry, 203.0.113.0/24 one that cannot be reached, 198.51.100.0/24 none. Names under
+// .test go to the registry's server, names under .zero to a server entry of "0" (none known).
+const QByteArray kRanges("# road ranges 100\n192.0.2.0/24\twhois.first.test\n203.0.113.0/24\twhois.closed.test\n");
 const QByteArray kServers("# road servers 100\nZero;ZERO;0;43\nAny;*;whois.first.test;43\n");
 const QString kRejected = u"The SMTP Server has rejected your connection."_s;
 
@@ -31,6 +31,7 @@ struct Peers {
 QHash<QString, quint16> routes(quint16 registry, quint16 second)
 {
     QHash<QString, quint16> to{{u"whois.first.test"_s, registry}, {u"whois.second.test"_s, second}};
+    to.insert(u"whois.closed.test"_s, ScriptedPeer::closedPort());
     for (int n = 1; n <= kChain; ++n)
         to.insert(chainServer(n), registry);
     return to;
@@ -70,9 +71,10 @@ class TstRoad : public RoadTestCase {
     Q_OBJECT
 
 private slots:
-    // One run over a referred message, one without a header, one no registry holds and one whose top hop is the
-    // user's own filter: with the mode on, that one reaches the registry by the IPv4 address its 6to4 address
-    // carries; with it off, the walk stops at the filter and it is given up.
+    // One run over a message whose look-up fails (kept, and the run goes on without it), a referred one, one
+    // without a header, one no registry holds and one whose top hop is the user's own filter: with the mode on,
+    // that one reaches the registry by the IPv4 address its 6to4 address carries; with it off, the walk stops at
+    // the filter and it is given up.
     void monitorRunReportsEveryMessage_data()
     {
         columns<QString>("copyEmailAndSkipOwnHops");
@@ -89,6 +91,7 @@ private slots:
         rig.registry.setScriptFor(1, ScriptedPeer::answer("OrgAbuseEmail: " + abuse.toLatin1() + "\n"));
         saveSetting(rig.store, settings::CopyEmail, mode);
         saveSetting(rig.store, settings::SkipOwnHops, mode);
+        rig.drop(u"0-unreachable.eml"_s, spam("203.0.113.9"));
         rig.drop(u"a-good.eml"_s, spam("192.0.2.1"));
         rig.drop(u"b-no-header.txt"_s, "Just some text, no header at all.\r\n");
         rig.drop(u"c-no-registry.eml"_s, spam("198.51.100.7"));
@@ -100,7 +103,7 @@ private slots:
 
         QVERIFY(rig.runMonitor());
 
-        QCOMPARE(rig.files(), QStringList());
+        QCOMPARE(rig.files(), QStringList{u"0-unreachable.eml"_s});
         QCOMPARE(rig.registry.lines(), (QList<QByteArray>{"192.0.2.1\r\n", "192.0.2.2\r\n"}.first(ownHops ? 2 : 1)));
         const auto messages = m_sink.messages().mid(before);
         QCOMPARE(messages.size(), ownHops ? 2 : 1);
