@@ -11,7 +11,6 @@
 #include "support/ScriptedPeer.h"
 #include "support/TestMain.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QTest>
 #include <QTimer>
@@ -213,11 +212,9 @@ private slots:
         rss << residentBytes();
 
         // Still answering: a zero timer fires at once, and a fresh message goes the whole road.
-        QElapsedTimer clock;
-        clock.start();
-        qint64 zeroTimerMs = -1;
-        QTimer::singleShot(0, this, [&] { zeroTimerMs = clock.elapsed(); });
-        const bool timerFired = QTest::qWaitFor([&] { return zeroTimerMs >= 0; }, 5000);
+        bool fired = false;
+        QTimer::singleShot(0, this, [&] { fired = true; });
+        const bool timerFired = QTest::qWaitFor([&] { return fired; }, 1000);
         const QString fresh = rig.drop(u"fresh.eml"_s, spam("192.0.2.5", "soak-token-fresh-end"));
         const bool freshTaken = QTest::qWaitFor([&] { return !QFile::exists(fresh); }, 60000);
         monitor.trayOpen();
@@ -257,7 +254,7 @@ private slots:
         QVERIFY(rss.size() >= 2 && rss.first() > 0);
         QVERIFY2(rss.last() - rss.first() < 8 * 1024 * 1024,
                  qPrintable(u"memory grew from %1 to %2 bytes"_s.arg(rss.first()).arg(rss.last())));
-        QVERIFY2(timerFired && zeroTimerMs < 1000, "the event loop did not run a zero timer within a second");
+        QVERIFY2(timerFired, "the event loop did not run a zero timer within a second");
         QVERIFY2(freshTaken, "a message dropped afterwards was not taken up within a minute");
         QCOMPARE(sinkData.count("soak-token-fresh-end"), 1);
         QCOMPARE(rig.files().size(), std::count_if(messages.cbegin(), messages.cend(),
