@@ -1,7 +1,7 @@
 // The monitor over 500 generated messages with every server on loopback, some of them misbehaving, and list
 // clicks while messages are in process. Every message must end where its designed fate puts it, in one outcome
 // (kept ones once per run that tried them), no complaint may arrive twice, memory must level off, and the
-// program must still answer. Minutes long: only with `ctest -L soak`.
+// program must still answer.
 
 #include "RoadWorld.h"
 #include "app/Settings.h"
@@ -10,12 +10,11 @@
 #include "support/ScriptedPeer.h"
 #include "support/Test.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QTimer>
 
 #include <algorithm>
-#include <numeric>
+#include <deque>
 #include <random>
 
 #include <unistd.h>
@@ -25,7 +24,7 @@ using P = ScriptedPeer;
 namespace {
 
 enum class Fate { Sent, Deleted, Kept };
-enum Smtp { Sink, Refused, Silent, Rejecting, CutInData, EndlessGreeting, DropsQuit, SmtpKinds };
+enum Smtp { Sink, Refused, Silent, Rejecting, CutInData, EndlessGreeting, DropsQuit };
 
 // A kind of message: its originating network and first host there (none: no header at all), whether that
 // address has a reverse name, which SMTP server takes its complaint, and what must become of it.
@@ -60,82 +59,12 @@ const Kind kKinds[] = {
     {"SMTP connection cut in the data", "192.0.2.", 5, 0, false, CutInData, Fate::Kept},
     {"endless SMTP greeting", "192.0.2.", 5, 0, false, EndlessGreeting, Fate::Kept},
 };
-constexpr int kMessages = 500;
 
 // One /27 block each, in order: 192.0.2.0/27 on, then 203.0.113.0/27 on. Host names are looked up at the
 // server for their domain.
 const char* const kBlocks[] = {"good",    "refer",    "silent",  "cut",       "garbage", "filler",
                                "endless", "cutafter", "nomatch", "refsilent", "refused", "chain1"};
 const QByteArray kServers("# soak servers 100\nAny;*;whois.named.test;43\n");
-
-QByteArray ranges()
-{
-    QByteArray table("# soak ranges 100\n");
-    for (int i = 0; i < 12; ++i)
-        table += (i < 8 ? "192.0.2." : "203.0.113.") + QByteArray::number(i % 8 * 32) + "/27\twhois." + kBlocks[i] +
-                 ".test\n";
-    return table;
-}
-
-QList<P::Step> cutAfter(const QByteArray& partial)
-{
-    return {P::readLine(), P::send(partial), P::pause(20), P::reset()};
-}
-
-// Bytes of every value but '@', so that no mailbox can appear in them.
-QByteArray garbage()
-{
-    std::mt19937 random(7);
-    QByteArray bytes;
-    while (bytes.size() < 4096)
-        if (const char c = char(random() & 0xff); c != '@')
-            bytes += c;
-    return bytes;
-}
-
-QHash<QString, QList<P::Step>> whoisScripts()
-{
-    constexpr qint64 endless = 3 * 1024 * 1024; // three times what the client keeps of an answer
-    return {
-        // Slower than the evaluation delay, as real servers often are.
-        {u"whois.good.test"_s,
-         {P::readLine(), P::pause(100),
-          P::send("NetRange: 192.0.2.0 - 192.0.2.31\nOrgAbuseEmail: abuse@good-isp.net\n"), P::close()}},
-        {u"whois.refer.test"_s, P::answer("NetRange: 192.0.2.32 - 192.0.2.63\nWhois Server: whois.second.test\n")},
-        {u"whois.second.test"_s, P::answer("OrgAbuseEmail: abuse@second-isp.net\n")},
-        {u"whois.silent.test"_s, {P::readLine(), P::hold()}},
-        {u"whois.cut.test"_s, cutAfter("% Partial record\nNetRange: 192.0.2.96 - ")},
-        {u"whois.garbage.test"_s, P::answer(garbage())},
-        {u"whois.filler.test"_s,
-         {P::readLine(), P::flood("% filler without any mailbox, line after line\n", endless), P::close()}},
-        {u"whois.endless.test"_s,
-         {P::readLine(), P::flood("OrgAbuseEmail: abuse@endless-isp.net\n", endless), P::close()}},
-        {u"whois.cutafter.test"_s, cutAfter("OrgAbuseEmail: abuse@cut-isp.net\nNetRange: 192.0.2.224 - ")},
-        {u"whois.nomatch.test"_s, P::answer("No match found.\n")},
-        {u"whois.named.test"_s, P::answer("OrgAbuseEmail: abuse@named-isp.net\n")},
-        {u"whois.refsilent.test"_s, P::answer("Whois Server: whois.silent.test\n")},
-    };
-}
-
-QList<P::Step> smtpScript(Smtp smtp)
-{
-    const auto reply = [](const char* text) { return QList<P::Step>{P::readLine(), P::send(text)}; };
-    const QList<P::Step> untilData = QList<P::Step>{P::send("220 soak\r\n")} + reply("250 hello\r\n") +
-                                     reply("250 sender ok\r\n") + reply("250 recipient ok\r\n") +
-                                     reply("354 go on\r\n") + QList<P::Step>{P::readUntil("\r\n.\r\n")};
-    switch (smtp) {
-    case Rejecting:
-        return untilData.first(5) + reply("550 no such mailbox\r\n") + QList<P::Step>{P::hold()};
-    case CutInData:
-        return untilData + QList<P::Step>{P::reset()};
-    case EndlessGreeting:
-        return {P::flood("220-an endless greeting\r\n", 512 * 1024), P::hold()};
-    case DropsQuit:
-        return untilData + QList<P::Step>{P::send("250 queued\r\n"), P::readLine(), P::close()};
-    default:
-        return {P::hold()};
-    }
-}
 
 qint64 residentBytes()
 {
@@ -155,42 +84,68 @@ struct Message {
 class TstSoak : public RoadTestCase {
     Q_OBJECT
 
-    // Every complaint the SMTP server took, one after another.
-    QByteArray complaints() const
-    {
-        QByteArray all;
-        for (const auto& mail : m_sink.messages())
-            all += mail.data;
-        return all;
-    }
-
 private slots:
     void everyMessageIsAccountedFor()
     {
-        std::vector<std::unique_ptr<P>> peers;
+        std::deque<P> peers; // where they stay put
         QHash<QString, quint16> whoisPorts;
-        const auto peer = [&](const QList<P::Step>& script) {
-            peers.push_back(std::make_unique<P>(script));
-            return peers.back().get();
+        const auto peer = [&](const QList<P::Step>& script) { return &peers.emplace_back(script); };
+        constexpr qint64 endless = 3 * 1024 * 1024; // three times what the client keeps of an answer
+        // Bytes of every value but '@' (counted on from it, round to just below it), so that no mailbox is in them.
+        QByteArray garbage;
+        for (std::mt19937 random(7); garbage.size() < 4096;)
+            garbage += char(random() % 255 + '@' + 1);
+        const auto serve = [&](const QString& name, const QList<P::Step>& script) {
+            whoisPorts.insert(name, peer(script)->port());
+            return &peers.back();
         };
-        const auto scripts = whoisScripts();
-        for (auto it = scripts.cbegin(); it != scripts.cend(); ++it)
-            whoisPorts.insert(it.key(), peer(it.value())->port());
+        // Slower than the evaluation delay, as real servers often are.
+        serve(u"whois.good.test"_s,
+              {P::readLine(), P::pause(100),
+               P::send("NetRange: 192.0.2.0 - 192.0.2.31\nOrgAbuseEmail: abuse@good-isp.net\n"), P::close()});
+        serve(u"whois.refer.test"_s, P::answer("NetRange: 192.0.2.32 - 192.0.2.63\nWhois Server: whois.second.test\n"));
+        serve(u"whois.second.test"_s, P::answer("OrgAbuseEmail: abuse@second-isp.net\n"));
+        serve(u"whois.silent.test"_s, {P::readLine(), P::hold()});
+        serve(u"whois.cut.test"_s,
+              {P::readLine(), P::send("% Partial record\nNetRange: 192.0.2.96 - "), P::pause(20), P::reset()});
+        serve(u"whois.garbage.test"_s, P::answer(garbage));
+        serve(u"whois.filler.test"_s,
+              {P::readLine(), P::flood("% filler without any mailbox, line after line\n", endless), P::close()});
+        serve(u"whois.endless.test"_s,
+              {P::readLine(), P::flood("OrgAbuseEmail: abuse@endless-isp.net\n", endless), P::close()});
+        serve(u"whois.cutafter.test"_s,
+              {P::readLine(), P::send("OrgAbuseEmail: abuse@cut-isp.net\nNetRange: 192.0.2.224 - "), P::pause(20),
+               P::reset()});
+        serve(u"whois.nomatch.test"_s, P::answer("No match found.\n"));
+        serve(u"whois.named.test"_s, P::answer("OrgAbuseEmail: abuse@named-isp.net\n"));
+        serve(u"whois.refsilent.test"_s, P::answer("Whois Server: whois.silent.test\n"));
         whoisPorts.insert(u"whois.refused.test"_s, P::closedPort());
         QList<P*> chain;
-        for (int n = 1; n <= kChain; ++n) {
-            chain << peer(
-                P::answer("OrgAbuseEmail: abuse@chain-isp.net\nWhois Server: " + chainServer(n + 1).toLatin1() + "\n"));
-            whoisPorts.insert(chainServer(n), chain.last()->port());
-        }
+        for (int n = 1; n <= kChain; ++n)
+            chain << serve(chainServer(n), P::answer("OrgAbuseEmail: abuse@chain-isp.net\nWhois Server: " +
+                                                     chainServer(n + 1).toLatin1() + "\n"));
         // Never asked while the bound holds; if it broke, the name must not reach a real resolver.
         whoisPorts.insert(chainServer(kChain + 1), P::closedPort());
         QStringList smtpServers{u"127.0.0.1:%1"_s.arg(m_sink.port()), u"127.0.0.1:%1"_s.arg(P::closedPort())};
-        for (int s = Silent; s < SmtpKinds; ++s)
-            smtpServers << peer(smtpScript(Smtp(s)))->endpoint();
-        const P* dropsQuit = peers.back().get();
+        // The scripted SMTP servers, in the order of `Smtp` from `Silent` on.
+        const auto reply = [](const char* text) { return QList<P::Step>{P::readLine(), P::send(text)}; };
+        const QList<P::Step> untilData = QList<P::Step>{P::send("220 soak\r\n")} + reply("250 hello\r\n") +
+                                         reply("250 sender ok\r\n") + reply("250 recipient ok\r\n") +
+                                         reply("354 go on\r\n") + QList<P::Step>{P::readUntil("\r\n.\r\n")};
+        for (const QList<P::Step>& script :
+             {QList<P::Step>{P::hold()},
+              untilData.first(5) + reply("550 no such mailbox\r\n") + QList<P::Step>{P::hold()},
+              untilData + QList<P::Step>{P::reset()},
+              QList<P::Step>{P::flood("220-an endless greeting\r\n", 512 * 1024), P::hold()},
+              untilData + QList<P::Step>{P::send("250 queued\r\n"), P::readLine(), P::close()}})
+            smtpServers << peer(script)->endpoint();
+        const P& dropsQuit = peers.back();
 
-        RoadRig rig(ranges(), kServers, whoisPorts);
+        QByteArray ranges("# soak ranges 100\n");
+        for (int i = 0; i < 12; ++i)
+            ranges += (i < 8 ? "192.0.2." : "203.0.113.") + QByteArray::number(i % 8 * 32) + "/27\twhois." +
+                      kBlocks[i] + ".test\n";
+        RoadRig rig(ranges, kServers, whoisPorts);
         rig.state.userAddress = kUser;
         saveSetting(rig.store, settings::CopyEmail, u"0"_s);
         // Short bounds: a silent server costs this much each time, and the run has to end within minutes.
@@ -203,11 +158,10 @@ private slots:
         QList<const Kind*> order;
         for (const Kind& kind : kKinds)
             order.insert(order.size(), kind.count, &kind);
-        QCOMPARE(order.size(), kMessages);
         std::shuffle(order.begin(), order.end(), std::mt19937(2024));
         QList<Message> messages;
         QHash<QString, Smtp> smtpOf;
-        for (int n = 0; n < kMessages; ++n) {
+        for (int n = 0; n < order.size(); ++n) {
             const Kind& kind = *order.at(n);
             const QByteArray ip = kind.network + QByteArray::number(kind.firstHost + 1 + n % 30);
             const QByteArray hostName =
@@ -253,20 +207,19 @@ private slots:
         rss << residentBytes();
 
         // Still answering: a zero timer fires at once, and a fresh message goes the whole road.
-        QElapsedTimer clock;
-        clock.start();
-        qint64 zeroTimerMs = -1;
-        QTimer::singleShot(0, this, [&] { zeroTimerMs = clock.elapsed(); });
-        const bool timerFired = QTest::qWaitFor([&] { return zeroTimerMs >= 0; }, 5000);
+        bool fired = false;
+        QTimer::singleShot(0, this, [&] { fired = true; });
+        const bool timerFired = QTest::qWaitFor([&] { return fired; }, 1000);
         const QString fresh = rig.drop(u"fresh.eml"_s, spam("192.0.2.5", "soak-token-fresh-end"));
         const bool freshTaken = QTest::qWaitFor([&] { return !QFile::exists(fresh); }, 60000);
-        const qsizetype freshComplaints = complaints().count("soak-token-fresh-end");
         monitor.trayOpen();
         QTRY_VERIFY_WITH_TIMEOUT(!monitor.running(), 60000);
 
         // Each message as "complaints|file|outcomes": sent once and gone, nothing to report and gone, or kept byte
         // for byte with only "kept" outcomes.
-        const QByteArray sinkData = complaints() + dropsQuit->received();
+        QByteArray sinkData = dropsQuit.received(); // and every complaint the SMTP server took
+        for (const auto& mail : m_sink.messages())
+            sinkData += mail.data;
         QHash<QString, QStringList> outcomes;
         for (const QString& line : RoadRig::outcomes())
             outcomes[line.section(u'\t', 0, 0)] << line.section(u'\t', 1, 1);
@@ -296,13 +249,11 @@ private slots:
         QVERIFY(rss.size() >= 2 && rss.first() > 0);
         QVERIFY2(rss.last() - rss.first() < 8 * 1024 * 1024,
                  qPrintable(u"memory grew from %1 to %2 bytes"_s.arg(rss.first()).arg(rss.last())));
-        QVERIFY2(timerFired && zeroTimerMs < 1000, "the event loop did not run a zero timer within a second");
+        QVERIFY2(timerFired, "the event loop did not run a zero timer within a second");
         QVERIFY2(freshTaken, "a message dropped afterwards was not taken up within a minute");
-        QCOMPARE(freshComplaints, 1);
-        QCOMPARE(rig.files().size(), std::accumulate(std::begin(kKinds), std::end(kKinds), 0, [](int n, const Kind& k) {
-                     return n + (k.fate == Fate::Kept ? k.count : 0);
-                 }));
-        QVERIFY(!rig.state.busyProcessing());
+        QCOMPARE(sinkData.count("soak-token-fresh-end"), 1);
+        QCOMPARE(rig.files().size(), std::count_if(messages.cbegin(), messages.cend(),
+                                                   [](const Message& m) { return m.kind->fate == Fate::Kept; }));
         // A look-up asks ten servers at most, and nobody is there to answer a dialog while the monitor runs.
         for (int n = 11; n <= kChain; ++n)
             QCOMPARE(chain.at(n - 1)->connections(), 0);
