@@ -144,24 +144,27 @@ private slots:
                  menu->groupHeader(u"Settings"_s)->parentWidget());
         QCOMPARE(w.activeChild(), static_cast<QWidget*>(w.window->junkChute));
         QVERIFY(w.window->IconEvent->InTray());
-    }
-
-    void itemKeysIgnoreCase_data()
-    {
-        columns<QString, QString, QString>("group", "item", "shown");
-        row("mixed-case web mail", u"actions"_s, u"WebMail"_s, u"Webmail Conversion"_s);
-        row("unknown item does nothing", u"Main"_s, u"Nothing"_s, u"JunkChute"_s);
-        row("item under the wrong group does nothing", u"Actions"_s, u"JunkChute"_s, u"JunkChute"_s);
-    }
-    void itemKeysIgnoreCase()
-    {
-        const auto [group, item, shown] = fetch<QString, QString, QString>("group", "item", "shown");
-        World w;
-        w.load();
-        w.window->xpBMenu_ItemClick(u"Actions"_s, u"Webmail"_s);
-        w.window->xpBMenu_ItemClick(u"Main"_s, u"JunkChute"_s);
-        w.window->xpBMenu_ItemClick(group, item);
-        QCOMPARE(w.activeChild()->windowTitle(), shown);
+        // Item keys ignore case; an unknown item, or one under another group, leaves the view as it is.
+        QStringList shown;
+        for (const auto& [group, item] :
+             {std::pair(u"actions"_s, u"WebMail"_s), std::pair(u"Main"_s, u"Nothing"_s),
+              std::pair(u"Actions"_s, u"JunkChute"_s), std::pair(u"Main"_s, u"JunkChute"_s)}) {
+            w.window->xpBMenu_ItemClick(group, item);
+            shown << w.activeChild()->windowTitle();
+        }
+        QCOMPARE(shown, (QStringList{u"Webmail Conversion"_s, u"Webmail Conversion"_s, u"Webmail Conversion"_s,
+                                     u"JunkChute"_s}));
+        // Tray clicks reach the window as buttons; the middle one raises nothing; the menu's default item is Open.
+        SysTray* tray = w.window->IconEvent;
+        QStringList seen;
+        connect(tray, &SysTray::MouseDown, this, [&](int button) { seen << u"down %1"_s.arg(button); });
+        connect(tray, &SysTray::MouseDblClick, this, [&](int button) { seen << u"double %1"_s.arg(button); });
+        connect(tray, &SysTray::MenuClick, this, [&](int item) { seen << u"menu %1"_s.arg(item); });
+        for (auto reason : {QSystemTrayIcon::DoubleClick, QSystemTrayIcon::Context, QSystemTrayIcon::MiddleClick,
+                            QSystemTrayIcon::Trigger})
+            emit tray->icon()->activated(reason);
+        w.window->TrayMenu->defaultAction()->trigger();
+        QCOMPARE(seen.join(u','), u"double 1,down 2,down 1,menu 0"_s);
     }
 
     void tabFollowsTheScreen_data()
@@ -303,26 +306,24 @@ private slots:
                  (QStringList{u"starttls"_s, u"587"_s, u"pa55-word"_s}));
     }
 
-    void withoutAKeychainThePasswordIsKeptForThisRunOnlyWhenAsked_data()
-    {
-        columns<int, QString>("answer", "kept");
-        row("yes: kept for this run", int(PromptAnswer::Yes), u"pa55-word"_s);
-        row("no: kept nowhere", int(PromptAnswer::No), QString());
-    }
+    // Asked each time: "no" keeps it nowhere, "yes" for this run only.
     void withoutAKeychainThePasswordIsKeptForThisRunOnlyWhenAsked()
     {
-        const auto [answer, kept] = fetch<int, QString>("answer", "kept");
         World w;
         w.state.useKeychain(std::make_unique<UnavailableKeychain>());
         saveSetting(w.store, settings::SmtpUser, u"reporter"_s);
         w.load();
-        w.prompts.setNextAnswers({PromptAnswer(answer)});
-        w.window->txtSMTPPassword->setText(u"pa55-word"_s);
-        w.window->txtSMTPPassword->setModified(true);
-        emit w.window->txtSMTPPassword->editingFinished();
-        QCOMPARE(w.prompts.told, QStringList{u"Nettlewright: The system keychain could not store the password (no "
-                                             u"keychain service). Keep it for this run only?"_s});
-        QCOMPARE(w.state.smtpSecurity.password, kept);
+        w.prompts.setNextAnswers({PromptAnswer::No, PromptAnswer::Yes});
+        QStringList kept;
+        for (int answer = 0; answer < 2; ++answer) {
+            w.window->txtSMTPPassword->setText(u"pa55-word"_s);
+            w.window->txtSMTPPassword->setModified(true);
+            emit w.window->txtSMTPPassword->editingFinished();
+            kept << w.state.smtpSecurity.password;
+        }
+        QCOMPARE(w.prompts.told, QStringList(2, u"Nettlewright: The system keychain could not store the password (no "
+                                                u"keychain service). Keep it for this run only?"_s));
+        QCOMPARE(kept, (QStringList{QString(), u"pa55-word"_s}));
         QVERIFY(!w.box.settingsFiles().contains("pa55-word"));
     }
 
@@ -349,12 +350,10 @@ private slots:
         emit w.window->hlnkTestMessage->clicked();
         QCOMPARE(w.prompts.told, QStringList{shown});
         QCOMPARE(readSetting(w.store, settings::Smtp), u"127.0.0.1"_s);
-        if (!serverUp)
-            return;
-        const auto messages = sink.messages();
-        QCOMPARE(messages.size(), 1);
-        QCOMPARE(messages.first().rcptTos, QStringList{u"me@example.org"_s});
-        QVERIFY(messages.first().data.contains("Subject:Nettlewright test message\r\n"));
+        QCOMPARE(sink.messages().size(), int(serverUp));
+        for (const auto& message : sink.messages())
+            QVERIFY(message.rcptTos == QStringList{u"me@example.org"_s} &&
+                    message.data.contains("Subject:Nettlewright test message\r\n"));
     }
 
     void everyWayOutAsksOnce_data()
@@ -380,9 +379,9 @@ private slots:
             w.window->close();
         QCOMPARE(w.prompts.told, QStringList{u"Exit Nettlewright: Exiting will disable the JunkChute Monitor.\r\n"
                                              u"Exit anyway?"_s});
-        QCOMPARE(w.prompts.shown().at(0).buttons, PromptButtons::YesNo);
-        QCOMPARE(std::tuple(w.exits, w.window->IconEvent->InTray(), w.window->isVisible()),
-                 std::tuple(int(yes), !yes, !yes || way != u"close"_s));
+        QCOMPARE(
+            std::tuple(w.prompts.shown().at(0).buttons, w.exits, w.window->IconEvent->InTray(), w.window->isVisible()),
+            std::tuple(PromptButtons::YesNo, int(yes), !yes, !yes || way != u"close"_s));
     }
 
     // The offscreen desktop has no notification area: a hidden window could not be reached again.
@@ -403,32 +402,6 @@ private slots:
         }
         QCOMPARE(w.prompts.told.size(), 1);
         QVERIFY(w.prompts.told.at(0).contains(u"no notification area"_s));
-    }
-
-    void trayEventsReachTheWindow_data()
-    {
-        columns<int, QString>("reason", "events");
-        row("left double-click", int(QSystemTrayIcon::DoubleClick), u"double 1"_s);
-        row("right button", int(QSystemTrayIcon::Context), u"down 2"_s);
-        row("left click", int(QSystemTrayIcon::Trigger), u"down 1"_s);
-        row("middle button raises nothing", int(QSystemTrayIcon::MiddleClick), QString());
-        row("the menu's default item is Open", -1, u"menu 0"_s);
-    }
-    void trayEventsReachTheWindow()
-    {
-        const auto [reason, events] = fetch<int, QString>("reason", "events");
-        World w;
-        w.load();
-        SysTray* tray = w.window->IconEvent;
-        QStringList seen;
-        connect(tray, &SysTray::MouseDown, this, [&](int button) { seen << u"down %1"_s.arg(button); });
-        connect(tray, &SysTray::MouseDblClick, this, [&](int button) { seen << u"double %1"_s.arg(button); });
-        connect(tray, &SysTray::MenuClick, this, [&](int item) { seen << u"menu %1"_s.arg(item); });
-        if (reason < 0)
-            w.window->TrayMenu->defaultAction()->trigger();
-        else
-            emit tray->icon()->activated(QSystemTrayIcon::ActivationReason(reason));
-        QCOMPARE(seen.join(u','), events);
     }
 
     // The wizard comes first only while no server is stored; the connection warning after the window is shown.
@@ -466,62 +439,51 @@ private slots:
         QCOMPARE(program.window->isVisible(), !blocked);
     }
 
-    void pagesMoveTextAndFocus_data()
-    {
-        columns<int, QString>("page", "textStart");
-        row("page 0", 0, u"It appears that Nettlewright has not yet been setup.  "_s);
-        row("page 1", 1, u"Nettlewright requires an SMTP mail server"_s);
-        row("page 2", 2, u"Your email address is required"_s);
-        row("page 3", 3, u"Would you like Nettlewright to send a copy"_s);
-        row("page 4", 4, u"Would you like to include your return"_s);
-        row("page 5", 5, u"Would you like Nettlewright to start up"_s);
-        row("page 6", 6, u"Nettlewright setup is now complete."_s);
-        row("page 7", 7, u"Thank you for making the effort"_s);
-    }
-    void pagesMoveTextAndFocus()
-    {
-        const auto [page, textStart] = fetch<int, QString>("page", "textStart");
-        Wizard w;
-        // Enter, wherever the keyboard is, acts as "Next".
-        for (int i = 0; i < page; ++i)
-            QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &w.wizard, Qt::Key_Return);
-        QCOMPARE(w.wizard.page(), page);
-        QCOMPARE(w.wizard.hlnkPrevious->text(), page ? u"Previous"_s : u"Cancel"_s);
-        const QString shown = w.wizard.pages->currentWidget()->findChild<QLabel*>(u"instructions"_s)->text();
-        QVERIFY2(shown.startsWith(textStart), qPrintable(shown));
-        QTRY_COMPARE(QApplication::focusWidget(), w.focusOf(page));
-        // Back, the previous page's control takes the keyboard again; back from the first page cancels.
-        QTest::mouseClick(w.wizard.hlnkPrevious, Qt::LeftButton);
-        QCOMPARE(w.wizard.page(), page - 1);
-        if (page)
-            QCOMPARE(QApplication::focusWidget(), w.focusOf(page - 1));
-        else
-            QCOMPARE(std::pair(w.wizard.isVisible(), w.wizard.result()), std::pair(false, int(QDialog::Rejected)));
-    }
-
-    void storesAsTheUserWorksAndEndsAccepted()
+    // Forward with Enter, which acts as "Next" wherever the keyboard is, storing as the user works; then back, the
+    // previous page's control taking the keyboard again, until back from the first page cancels.
+    void wizardWalksForwardAndBack()
     {
         Wizard w;
-        w.wizard.Next();
-        QTest::keyClicks(w.wizard.txtSMTP, u" mail.example.net"_s);
-        w.wizard.Next(); // the server box loses the focus
-        QTest::keyClicks(w.wizard.txtEmail, u"me@example.net"_s);
-        w.wizard.Next();
-        tick(w.wizard.chkCopy);
-        w.wizard.Next();
-        tick(w.wizard.chkReturnAddress);
-        w.wizard.Next();
-        tick(w.wizard.chkAutoStart);
+        QStringList texts;
+        for (int page = 0; page < 8; ++page) {
+            QCOMPARE(std::pair(w.wizard.page(), w.wizard.hlnkPrevious->text()),
+                     std::pair(page, page ? u"Previous"_s : u"Cancel"_s));
+            texts << w.wizard.pages->currentWidget()->findChild<QLabel*>(u"instructions"_s)->text().section(u' ', 0, 5);
+            QTRY_COMPARE(QApplication::focusWidget(), w.focusOf(page));
+            if (page == 1 || page == 2)
+                QTest::keyClicks(QApplication::focusWidget(), page == 1 ? u" mail.example.net"_s : u"me@example.net"_s);
+            else if (page == 3 || page == 4)
+                tick(w.focusOf(page));
+            if (page == 5) {
+                tick(w.wizard.chkAutoStart);
+                QVERIFY(QFile::exists(Autostart::entryPath()));
+                tick(w.wizard.chkAutoStart);
+                QVERIFY(!QFile::exists(Autostart::entryPath()));
+            }
+            if (page < 7)
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        }
+        QCOMPARE(texts.join(u'|'), u"It appears that Nettlewright has not|Nettlewright requires an SMTP mail server|"
+                                   u"Your email address is required for|Would you like Nettlewright to send|"
+                                   u"Would you like to include your|Would you like Nettlewright to start|"
+                                   u"Nettlewright setup is now complete. |Thank you for making the effort"_s);
         QCOMPARE(stored(w.store, {settings::Smtp, settings::ReturnAddress, settings::CopyEmail, settings::UseMyReturn}),
                  (QStringList{u" mail.example.net"_s, u"me@example.net"_s, u"1"_s, u"0"_s}));
-        QVERIFY(QFile::exists(Autostart::entryPath()));
         // The wizard's autostart box is not a stored setting.
         QCOMPARE(w.store.get(u"Nettlewright"_s, u"Setup"_s, u"LoadWithWindows"_s, u"missing"_s), u"missing"_s);
-        tick(w.wizard.chkAutoStart);
-        QVERIFY(!QFile::exists(Autostart::entryPath()));
-        for (int page = 5; page < 8; ++page)
-            w.wizard.Next();
-        QCOMPARE(std::tuple(w.wizard.page(), w.wizard.isVisible(), w.wizard.result()),
+        for (int page = 6; page >= -1; --page) {
+            QTest::mouseClick(w.wizard.hlnkPrevious, Qt::LeftButton);
+            QCOMPARE(w.wizard.page(), page);
+            if (page >= 0)
+                QCOMPARE(QApplication::focusWidget(), w.focusOf(page));
+        }
+        QCOMPARE(std::pair(w.wizard.isVisible(), w.wizard.result()), std::pair(false, int(QDialog::Rejected)));
+        // Next on the last page ends the wizard accepted.
+        frmFirstTimeSetup again{w.store};
+        again.show();
+        for (int page = 0; page < 8; ++page)
+            again.Next();
+        QCOMPARE(std::tuple(again.page(), again.isVisible(), again.result()),
                  std::tuple(8, false, int(QDialog::Accepted)));
     }
 };
