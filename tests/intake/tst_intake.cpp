@@ -25,27 +25,22 @@ class TstIntake : public QObject {
     Q_OBJECT
 
 private slots:
-    void folderIsMadeWithItsIcon_data()
-    {
-        columns<bool>("existing");
-        row("fresh folder", false);
-        row("existing folder", true);
-    }
     void folderIsMadeWithItsIcon()
     {
-        const auto [existing] = fetch<bool>("existing");
         Sandbox box;
         AppState state;
         const QString folder = box.desktopFolder() + u"/JunkChute"_s;
-        if (existing)
-            for (const QString& name : {u"waiting.msg"_s, u"a"_s, u"Desktop.INI"_s, u".claim"_s, u"sub/x"_s})
-                QVERIFY(QDir().mkpath(folder + u"/sub"_s) && writeBytes(folder + u'/' + name, "x"));
         QVERIFY(CreateJunkChute(state));
         QCOMPARE(state.junkChuteFolder(), folder);
-        QCOMPARE(fileBytes(folder + u"/.directory"_s),
-                 existing ? QByteArray() : "[Desktop Entry]\nIcon=" + folderIconName().toUtf8() + "\n");
-        // Only ordinary files are messages: not the folder's own entries, hidden claims or folders.
-        QCOMPARE(junkChuteFiles(folder), (existing ? QStringList{u"a"_s, u"waiting.msg"_s} : QStringList()));
+        QCOMPARE(fileBytes(folder + u"/.directory"_s), "[Desktop Entry]\nIcon=" + folderIconName().toUtf8() + "\n");
+        // An existing folder is left as it is. Only ordinary files are messages: not the folder's own entries, hidden
+        // claims or folders.
+        QVERIFY(QFile::remove(folder + u"/.directory"_s));
+        for (const QString& name : {u"waiting.msg"_s, u"a"_s, u"Desktop.INI"_s, u".claim"_s, u"sub/x"_s})
+            QVERIFY(QDir().mkpath(folder + u"/sub"_s) && writeBytes(folder + u'/' + name, "x"));
+        QVERIFY(CreateJunkChute(state));
+        QCOMPARE(std::pair(QFile::exists(folder + u"/.directory"_s), junkChuteFiles(folder)),
+                 std::pair(false, QStringList{u"a"_s, u"waiting.msg"_s}));
         QVERIFY(junkChuteFiles(QString()).isEmpty() && box.prompts().shown().isEmpty());
         QString path;
         QCOMPARE(saveWebmail(folder + u"/missing"_s, u"text"_s, &path), WebmailSave::WriteFailed);
