@@ -23,33 +23,24 @@ using namespace nw;
 using namespace nw::test;
 using namespace Qt::StringLiterals;
 
-namespace {
-
-QString tipFor(int minutes)
-{
-    return u"Nettlewright (fires in: %1 min)"_s.arg(minutes);
-}
-
-QStringList firstArguments(const QSignalSpy& spy)
-{
-    QStringList texts;
-    for (const QList<QVariant>& arguments : spy)
-        texts << arguments.at(0).toString();
-    return texts;
-}
-
-} // namespace
-
 class TstShell : public QObject {
     Q_OBJECT
 
 private:
+    static QString tipFor(int minutes) { return u"Nettlewright (fires in: %1 min)"_s.arg(minutes); }
+
+    static QStringList firstArguments(const QSignalSpy& spy)
+    {
+        QStringList texts;
+        for (const QList<QVariant>& arguments : spy)
+            texts << arguments.at(0).toString();
+        return texts;
+    }
     struct World : DropFolderProcessing {
         enum class Outcome { Finish, KeepFile, NeverFinish, UserOpensWindow };
         Sandbox box;
         AppState state;
-        Monitor instance{state, *this};
-        Monitor* monitor = &instance;
+        Monitor monitor{state, *this};
         Outcome outcome = Outcome::Finish;
         // Run starts, messages taken (with the icon and the monitor flag at that moment) and messages given up.
         QStringList seen;
@@ -64,14 +55,14 @@ private:
         void processMessage() override
         {
             const QString file = refreshFileList().value(0);
-            seen << file + (monitor->green() ? u" green"_s : u""_s) + (state.monitorActive() ? u" active"_s : u""_s);
+            seen << file + (monitor.green() ? u" green"_s : u""_s) + (state.monitorActive() ? u" active"_s : u""_s);
             state.setBusyProcessing(true);
             // The later stages finish a message from the event loop, never inside the press.
-            QTimer::singleShot(0, monitor, [this, file] {
+            QTimer::singleShot(0, &monitor, [this, file] {
                 if (outcome == Outcome::Finish)
                     QFile::remove(AppPaths::join(box.desktopFolder(), file));
                 if (outcome == Outcome::UserOpensWindow)
-                    monitor->trayOpen();
+                    monitor.trayOpen();
                 else if (outcome != Outcome::NeverFinish)
                     state.setBusyProcessing(false);
             });
@@ -83,11 +74,10 @@ private:
         }
         QString now() const
         {
-            return u"%1 %2 %3 %4 %5 | %6"_s.arg(state.monitorActive() ? u"active"_s : u"off"_s,
-                                                state.busyProcessing() ? u"busy"_s : u"idle"_s,
-                                                monitor->green() ? u"green"_s : u"grey"_s,
-                                                monitor->tmrActivate.isActive() ? u"ticking"_s : u"stopped"_s,
-                                                monitor->windowShown() ? u"shown"_s : u"hidden"_s, monitor->trayTip());
+            return u"%1 %2 %3 %4 %5 | %6"_s.arg(
+                state.monitorActive() ? u"active"_s : u"off"_s, state.busyProcessing() ? u"busy"_s : u"idle"_s,
+                monitor.green() ? u"green"_s : u"grey"_s, monitor.tmrActivate.isActive() ? u"ticking"_s : u"stopped"_s,
+                monitor.windowShown() ? u"shown"_s : u"hidden"_s, monitor.trayTip());
         }
     };
 
@@ -96,9 +86,9 @@ private slots:
     {
         World w;
         w.drop({u"1.msg"_s, u"2.eml"_s, u"3.txt"_s});
-        QSignalSpy greens(w.monitor, &Monitor::greenChanged);
-        QSignalSpy hides(w.monitor, &Monitor::hideWindowRequested);
-        w.monitor->resized(Monitor::WindowState::Minimized);
+        QSignalSpy greens(&w.monitor, &Monitor::greenChanged);
+        QSignalSpy hides(&w.monitor, &Monitor::hideWindowRequested);
+        w.monitor.resized(Monitor::WindowState::Minimized);
         QCOMPARE(hides.count(), 1);
         // One run start: it gives failed messages another chance, once within the run.
         QCOMPARE(w.seen,
@@ -107,10 +97,10 @@ private slots:
         QCOMPARE(greens.count(), 2);
         QCOMPARE(w.now(), u"active idle grey ticking hidden | "_s + tipFor(0));
 
-        QSignalSpy tips(w.monitor, &Monitor::trayTipChanged);
-        w.monitor->tmrActivate.setInterval(10);
+        QSignalSpy tips(&w.monitor, &Monitor::trayTipChanged);
+        w.monitor.tmrActivate.setInterval(10);
         QTRY_VERIFY(tips.count() >= 2);
-        w.monitor->tmrActivate.stop();
+        w.monitor.tmrActivate.stop();
         QCOMPARE(firstArguments(tips).mid(0, 2), (QStringList{tipFor(58), tipFor(57)}));
     }
 
@@ -132,9 +122,9 @@ private slots:
         World w;
         w.drop({u"1.msg"_s, u"2.msg"_s});
         w.outcome = World::Outcome(outcome);
-        w.monitor->messageWaitMs = 200;
-        w.monitor->resized(Monitor::WindowState::Minimized);
-        w.monitor->resized(Monitor::WindowState::Minimized);
+        w.monitor.messageWaitMs = 200;
+        w.monitor.resized(Monitor::WindowState::Minimized);
+        w.monitor.resized(Monitor::WindowState::Minimized);
         QCOMPARE(w.seen.join(u','), seen);
         QCOMPARE(w.now(), after + u" | "_s + tipFor(0));
     }
@@ -151,10 +141,10 @@ private slots:
     {
         const auto [way, shows, after] = fetch<int, QString, QString>("way", "shows", "after");
         World w;
-        w.monitor->resized(Monitor::WindowState::Minimized);
-        QSignalSpy requests(w.monitor, &Monitor::showWindowRequested);
+        w.monitor.resized(Monitor::WindowState::Minimized);
+        QSignalSpy requests(&w.monitor, &Monitor::showWindowRequested);
         w.state.setBusyProcessing(shows.isEmpty());
-        Monitor& m = *w.monitor;
+        Monitor& m = w.monitor;
         const QList<std::function<void()>> ways{[&] { m.resized(Monitor::WindowState::Maximized); },
                                                 [&] { m.resized(Monitor::WindowState::Normal); }, [&] { m.trayOpen(); },
                                                 [&] { m.trayDoubleClick(); }};
@@ -168,27 +158,27 @@ private slots:
     void activateThenTellKeptMessagesSummedUp()
     {
         World w;
-        QSignalSpy minimise(w.monitor, &Monitor::minimizeRequested);
-        w.monitor->activate();
+        QSignalSpy minimise(&w.monitor, &Monitor::minimizeRequested);
+        w.monitor.activate();
         QCOMPARE(minimise.count(), 1);
         QCOMPARE(w.now(), u"active idle green stopped shown | Nettlewright"_s);
-        w.monitor->resized(Monitor::WindowState::Minimized);
-        w.monitor->tmrActivate.stop();
-        QSignalSpy told(w.monitor, &Monitor::notification);
-        w.monitor->tmrNotify.setInterval(100);
-        w.monitor->messageEnded(nw::Outcome::kept(u"the server is down"_s));
-        w.monitor->messageEnded(nw::Outcome::sent(u"abuse@isp.net"_s));
-        w.monitor->messageEnded(nw::Outcome::kept(u"no reply"_s));
-        w.monitor->messageEnded(nw::Outcome::kept(u"the mail server refused the login"_s));
+        w.monitor.resized(Monitor::WindowState::Minimized);
+        w.monitor.tmrActivate.stop();
+        QSignalSpy told(&w.monitor, &Monitor::notification);
+        w.monitor.tmrNotify.setInterval(100);
+        w.monitor.messageEnded(nw::Outcome::kept(u"the server is down"_s));
+        w.monitor.messageEnded(nw::Outcome::sent(u"abuse@isp.net"_s));
+        w.monitor.messageEnded(nw::Outcome::kept(u"no reply"_s));
+        w.monitor.messageEnded(nw::Outcome::kept(u"the mail server refused the login"_s));
         QCOMPARE(told.size(), 1);
         QTRY_COMPARE(told.size(), 2);
         QCOMPARE(firstArguments(told), (QStringList{u"1 message kept: the server is down"_s,
                                                     u"2 messages kept: the mail server refused the login"_s}));
         w.state.notify(u"The complaint could not be sent."_s);
-        w.monitor->tmrActivate_Timer();
-        QCOMPARE(w.monitor->trayTip(), tipFor(58) + u"\nThe complaint could not be sent."_s);
-        w.monitor->resized(Monitor::WindowState::Maximized);
-        QCOMPARE(w.monitor->trayTip(), u"Nettlewright"_s);
+        w.monitor.tmrActivate_Timer();
+        QCOMPARE(w.monitor.trayTip(), tipFor(58) + u"\nThe complaint could not be sent."_s);
+        w.monitor.resized(Monitor::WindowState::Maximized);
+        QCOMPARE(w.monitor.trayTip(), u"Nettlewright"_s);
     }
 
     void storedSwitchesConvertLikeACheckBoxValue_data()
