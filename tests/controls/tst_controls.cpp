@@ -20,24 +20,19 @@ class TstControls : public QObject {
     Q_OBJECT
 
 private slots:
-    void linkClicksFromMouseAndKeyboard_data()
-    {
-        columns<int, int>("key", "clicks");
-        row("Enter", int(Qt::Key_Return), 1);
-        row("keypad Enter", int(Qt::Key_Enter), 1);
-        row("Space", int(Qt::Key_Space), 1);
-        row("other keys do nothing", int(Qt::Key_A), 0);
-    }
     void linkClicksFromMouseAndKeyboard()
     {
-        const auto [key, clicks] = fetch<int, int>("key", "clicks");
         Hyperlink link(u"Process Message"_s);
         QSignalSpy spy(&link, &Hyperlink::clicked);
-        QTest::keyClick(&link, Qt::Key(key));
+        // Enter, keypad Enter and Space click; another key and the right button do not; the left button does.
+        QString clicks;
+        for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space, Qt::Key_A}) {
+            QTest::keyClick(&link, Qt::Key(key));
+            clicks += QString::number(spy.count());
+        }
         QTest::mouseClick(&link, Qt::RightButton);
-        QCOMPARE(spy.count(), clicks);
         QTest::mouseClick(&link, Qt::LeftButton);
-        QCOMPARE(spy.count(), clicks + 1);
+        QCOMPARE(clicks + QString::number(spy.count()), u"12334"_s);
         // Under the mouse the link changes, and goes back when the mouse leaves.
         const QColor normal = link.palette().color(link.foregroundRole());
         QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
