@@ -33,8 +33,7 @@ private slots:
         QVERIFY(CreateJunkChute(state));
         QCOMPARE(state.junkChuteFolder(), folder);
         QCOMPARE(fileBytes(folder + u"/.directory"_s), "[Desktop Entry]\nIcon=" + folderIconName().toUtf8() + "\n");
-        // An existing folder is left as it is. Only ordinary files are messages: not the folder's own entries, hidden
-        // claims or folders.
+        // An existing folder is left as it is; only its ordinary, visible files are messages.
         QVERIFY(QFile::remove(folder + u"/.directory"_s));
         for (const QString& name : {u"waiting.msg"_s, u"a"_s, u"Desktop.INI"_s, u".claim"_s, u"sub/x"_s})
             QVERIFY(QDir().mkpath(folder + u"/sub"_s) && writeBytes(folder + u'/' + name, "x"));

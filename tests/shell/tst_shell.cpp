@@ -93,7 +93,6 @@ private slots:
         // One run start: it gives failed messages another chance, once within the run.
         QCOMPARE(w.seen,
                  (QStringList{u"run"_s, u"1.msg green active"_s, u"2.eml green active"_s, u"3.txt green active"_s}));
-        // Green once for the run, back to the window's icon after it.
         QCOMPARE(greens.count(), 2);
         QCOMPARE(w.now(), u"active idle grey ticking hidden | "_s + tipFor(0));
 
@@ -153,8 +152,7 @@ private slots:
         QCOMPARE(w.now(), after);
     }
 
-    // The menu's Activate turns green and asks to minimise. Kept messages are told at most once a minute, summed
-    // up; a failure stays in the tip until the window opens.
+    // Activate turns green and asks to minimise; kept messages are told summed up, at most once a minute.
     void activateThenTellKeptMessagesSummedUp()
     {
         World w;
@@ -219,8 +217,7 @@ private slots:
         QCOMPARE(store.get(u"nettlewright"_s, u"Setup"_s, u"UseMyReturn"_s, u"1"_s), u"0"_s);
     }
 
-    // Disabling on a new account stores nothing; enabling twice makes one entry; disabling parks it; enabling again
-    // takes it out of parking. Each entry starts the program where it is, whatever its folder is called.
+    // Off on a new account: nothing; on twice: one entry, starting the program where it is; off: parked; on: back.
     void entryMovesBetweenStartAndParking()
     {
         Sandbox box;
