@@ -99,6 +99,7 @@ private:
         }
         QWidget* activeChild() const { return window->mdiArea->activeSubWindow()->widget(); }
     };
+
 private slots:
     void menuAndTrayReachTheWindow()
     {
@@ -127,8 +128,7 @@ private slots:
             w.window->xpBMenu_ItemClick(group, item);
             shown << w.activeChild()->windowTitle();
         }
-        QCOMPARE(shown, (QStringList{u"Webmail Conversion"_s, u"Webmail Conversion"_s, u"Webmail Conversion"_s,
-                                     u"JunkChute"_s}));
+        QCOMPARE(shown.join(u'|'), u"Webmail Conversion|Webmail Conversion|Webmail Conversion|JunkChute"_s);
         // Tray clicks reach the window as buttons; the middle one raises nothing; the menu's default item is Open.
         SysTray* tray = w.window->IconEvent;
         QStringList seen;
@@ -163,8 +163,7 @@ private slots:
         w.showSettings();
         frmMain& window = *w.window;
         for (QWidget* start :
-             {static_cast<QWidget*>(window.txtSMTP), static_cast<QWidget*>(window.junkChute->txtSpamFile),
-              static_cast<QWidget*>(window.webmail->txtSpamFile)}) {
+             QList<QWidget*>{window.txtSMTP, window.junkChute->txtSpamFile, window.webmail->txtSpamFile}) {
             QWidget* scope = start == window.txtSMTP ? static_cast<QWidget*>(window.settingsPanel) : window.xpBMenu;
             if (start == window.webmail->txtSpamFile)
                 window.xpBMenu_ItemClick(u"Actions"_s, u"Webmail"_s);
