@@ -25,7 +25,7 @@ class TstIntake : public QObject {
     Q_OBJECT
 
 private slots:
-    void folderIsMadeWithItsIcon()
+    void folderIsMadeWithItsIconAndShown()
     {
         Sandbox box;
         AppState state;
@@ -43,23 +43,19 @@ private slots:
         QVERIFY(junkChuteFiles(QString()).isEmpty() && box.prompts().shown().isEmpty());
         QString path;
         QCOMPARE(saveWebmail(folder + u"/missing"_s, u"text"_s, &path), WebmailSave::WriteFailed);
-    }
 
-    void clickedFileIsLoadedIntoTheView()
-    {
-        Sandbox box;
-        AppState state;
+        // A clicked file is loaded into the view.
         frmJunkChute window(state);
         QVERIFY(window.Form_Load());
         QVERIFY(!window.cmdProcess->isEnabled());
-        QVERIFY(writeBytes(state.junkChuteFolder() + u"/spam.msg"_s,
+        QVERIFY(writeBytes(folder + u"/spam.msg"_s,
                            "Return-Path: <x@example.com>\nReceived: from a.example by b.example\nSubject: hi\n"));
-        QTRY_COMPARE(window.filJunkChute->count(), 1);
+        QTRY_COMPARE(window.filJunkChute->count(), 3);
         int processed = 0;
         window.setProcessAction([&] { ++processed; });
-        window.filJunkChute->setCurrentRow(0);
+        window.filJunkChute->setCurrentRow(1);
         window.filJunkChute_Click();
-        QCOMPARE(state.currentMessageFile(), AppPaths::join(state.junkChuteFolder(), u"spam.msg"_s));
+        QCOMPARE(state.currentMessageFile(), AppPaths::join(folder, u"spam.msg"_s));
         // The header from its first received line on, with the CR LF line ends the analysis reads.
         QCOMPARE(window.spamFileView.text(), u"Received: from a.example by b.example\r\nSubject: hi\r\n"_s);
         QCOMPARE(window.txtSpamFile->toPlainText(), u"Received: from a.example by b.example\nSubject: hi\n"_s);
@@ -69,7 +65,7 @@ private slots:
         QCOMPARE(processed, 2);
         // The list follows the folder without a refresh.
         QFile::remove(state.currentMessageFile());
-        QTRY_COMPARE(window.filJunkChute->count(), 0);
+        QTRY_COMPARE(window.filJunkChute->count(), 2);
     }
 
     // Pasted text is saved under the first free name up to Webmail100, and cleared; else it stays in the box.
