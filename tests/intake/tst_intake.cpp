@@ -18,47 +18,37 @@ class TstIntake : public QObject {
     Q_OBJECT
 
 private slots:
-    void folderIsMadeWithItsIcon_data()
+    void folderIsMadeWithItsIconAndShown()
     {
-        columns<bool>("existing");
-        row("fresh folder", false);
-        row("existing folder", true);
-    }
-    void folderIsMadeWithItsIcon()
-    {
-        const auto [existing] = fetch<bool>("existing");
         Sandbox box;
         AppState state;
         const QString folder = box.desktopFolder() + u"/JunkChute"_s;
-        if (existing)
-            for (const QString& name : {u"waiting.msg"_s, u"a"_s, u"Desktop.INI"_s, u".claim"_s, u"sub/x"_s})
-                QVERIFY(QDir().mkpath(folder + u"/sub"_s) && writeBytes(folder + u'/' + name, "x"));
         QVERIFY(CreateJunkChute(state));
         QCOMPARE(state.junkChuteFolder(), folder);
-        QCOMPARE(fileBytes(folder + u"/.directory"_s),
-                 existing ? QByteArray() : "[Desktop Entry]\nIcon=" + folderIconName().toUtf8() + "\n");
-        // Only ordinary files are messages: not the folder's own entries, hidden claims or folders.
-        QCOMPARE(junkChuteFiles(folder), (existing ? QStringList{u"a"_s, u"waiting.msg"_s} : QStringList()));
+        QCOMPARE(fileBytes(folder + u"/.directory"_s), "[Desktop Entry]\nIcon=" + folderIconName().toUtf8() + "\n");
+        // An existing folder is left as it is; only its ordinary, visible files are messages.
+        QVERIFY(QFile::remove(folder + u"/.directory"_s));
+        for (const QString& name : {u"waiting.msg"_s, u"a"_s, u"Desktop.INI"_s, u".claim"_s, u"sub/x"_s})
+            QVERIFY(QDir().mkpath(folder + u"/sub"_s) && writeBytes(folder + u'/' + name, "x"));
+        QVERIFY(CreateJunkChute(state));
+        QCOMPARE(std::pair(QFile::exists(folder + u"/.directory"_s), junkChuteFiles(folder)),
+                 std::pair(false, QStringList{u"a"_s, u"waiting.msg"_s}));
         QVERIFY(junkChuteFiles(QString()).isEmpty() && box.prompts().shown().isEmpty());
         QString path;
         QCOMPARE(saveWebmail(folder + u"/missing"_s, u"text"_s, &path), WebmailSave::WriteFailed);
-    }
 
-    void clickedFileIsLoadedIntoTheView()
-    {
-        Sandbox box;
-        AppState state;
+        // A clicked file is loaded into the view.
         frmJunkChute window(state);
         QVERIFY(window.Form_Load());
         QVERIFY(!window.cmdProcess->isEnabled());
-        QVERIFY(writeBytes(state.junkChuteFolder() + u"/spam.msg"_s,
+        QVERIFY(writeBytes(folder + u"/spam.msg"_s,
                            "Return-Path: <x@example.com>\nReceived: from a.example by b.example\nSubject: hi\n"));
-        QTRY_COMPARE(window.filJunkChute->count(), 1);
+        QTRY_COMPARE(window.filJunkChute->count(), 3);
         int processed = 0;
         window.setProcessAction([&] { ++processed; });
-        window.filJunkChute->setCurrentRow(0);
+        window.filJunkChute->setCurrentRow(1);
         window.filJunkChute_Click();
-        QCOMPARE(state.currentMessageFile(), AppPaths::join(state.junkChuteFolder(), u"spam.msg"_s));
+        QCOMPARE(state.currentMessageFile(), AppPaths::join(folder, u"spam.msg"_s));
         // The header from its first received line on, with the CR LF line ends the analysis reads.
         QCOMPARE(window.spamFileView.text(), u"Received: from a.example by b.example\r\nSubject: hi\r\n"_s);
         QCOMPARE(window.txtSpamFile->toPlainText(), u"Received: from a.example by b.example\nSubject: hi\n"_s);
@@ -68,44 +58,34 @@ private slots:
         QCOMPARE(processed, 2);
         // The list follows the folder without a refresh.
         QFile::remove(state.currentMessageFile());
-        QTRY_COMPARE(window.filJunkChute->count(), 0);
+        QTRY_COMPARE(window.filJunkChute->count(), 2);
     }
 
-    void webmailSave_data()
-    {
-        columns<QList<int>, QString, QString>("present", "pasted", "saved");
-        QList<int> all;
-        for (int n = 1; n <= 100; ++n)
-            all << n;
-        const QString full = u"Received: from mx\nSubject: x"_s;
-        row("only 2 present", QList<int>{2}, full, u"Webmail1.msg"_s);
-        row("99 taken, 100 free", all.mid(0, 99), full, u"Webmail100.msg"_s);
-        row("every name taken keeps the text", all, full, QString());
-        row("no header shows No Header", QList<int>{}, u"Subject: x"_s, QString());
-    }
+    // Pasted text is saved under the first free name up to Webmail100, and cleared; else it stays in the box.
     void webmailSave()
     {
-        const auto [present, pasted, saved] = fetch<QList<int>, QString, QString>("present", "pasted", "saved");
         Sandbox box;
         AppState state;
         frmWebmail window(state);
         QVERIFY(window.Form_Load());
         const QString folder = state.junkChuteFolder();
-        for (int n : present)
+        const auto save = [&](const QString& text) {
+            window.txtSpamFile->setPlainText(text);
+            QTest::mouseClick(window.hlnkProcessMessage, Qt::LeftButton);
+            return u"%1 %2"_s.arg(junkChuteFiles(folder).size()).arg(window.txtSpamFile->toPlainText().size());
+        };
+        const QString full = u"Received: from mx\nSubject: x"_s;
+        QVERIFY(writeBytes(folder + u"/Webmail2.msg"_s, "x"));
+        QStringList steps{save(full), save(u"Subject: x"_s)};
+        for (int n = 3; n < 100; ++n)
             QVERIFY(writeBytes(folder + u"/Webmail%1.msg"_s.arg(n), "x"));
-        window.txtSpamFile->setPlainText(pasted);
-        QTest::mouseClick(window.hlnkProcessMessage, Qt::LeftButton);
-        QCOMPARE(window.txtSpamFile->toPlainText().isEmpty(), !saved.isEmpty());
-        QCOMPARE(junkChuteFiles(folder).size(), present.size() + int(!saved.isEmpty()));
-        if (!saved.isEmpty())
-            QCOMPARE(fileBytes(folder + u'/' + saved), QString(pasted).replace(u'\n', u"\r\n"_s).toLatin1() + "\r\n");
-        QStringList told;
-        for (const Prompt& prompt : box.prompts().shown())
-            told << prompt.title + u": "_s + prompt.text;
-        QCOMPARE(told,
-                 pasted.startsWith(u"Received"_s)
-                     ? QStringList()
-                     : QStringList{u"No Header: This message does not appear to contain the full email header!"_s});
+        steps << save(full) << save(full);
+        QCOMPARE(steps, (QStringList{u"2 0"_s, u"2 10"_s, u"100 0"_s, u"100 28"_s}));
+        for (const QString& name : {u"/Webmail1.msg"_s, u"/Webmail100.msg"_s})
+            QCOMPARE(fileBytes(folder + name), "Received: from mx\r\nSubject: x\r\n");
+        QCOMPARE(box.prompts().shown().size(), 1);
+        QCOMPARE(box.prompts().shown().at(0).title + u": "_s + box.prompts().shown().at(0).text,
+                 u"No Header: This message does not appear to contain the full email header!"_s);
     }
 };
 

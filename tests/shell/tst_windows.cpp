@@ -31,45 +31,38 @@
 #include <QStackedWidget>
 #include <QSystemTrayIcon>
 
-namespace {
-// Prompts as "title: text", with what a witness saw on screen when each came up.
-class WitnessPrompts : public RecordingPrompts {
-public:
-    std::function<QString()> witness = [] { return QString(); };
-    QStringList told;
-    PromptAnswer ask(const Prompt& prompt) override
-    {
-        told << prompt.title + u": "_s + prompt.text + witness();
-        return RecordingPrompts::ask(prompt);
-    }
-};
-
-// A click on the box itself: a wide check box does not take clicks right of its caption.
-void tick(QWidget* box)
-{
-    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(4, box->height() / 2));
-}
-
-void type(QLineEdit* box, const QString& text)
-{
-    box->setFocus();
-    QTest::keyClicks(box, text);
-}
-
-QStringList stored(const SettingsStore& store, std::initializer_list<Setting> names)
-{
-    QStringList values;
-    for (const Setting& setting : names)
-        values << readSetting(store, setting);
-    return values;
-}
-
-} // namespace
-
 class TstMainWindow : public QObject {
     Q_OBJECT
 
 private:
+    // Prompts as "title: text", with what a witness saw on screen when each came up.
+    class WitnessPrompts : public RecordingPrompts {
+    public:
+        std::function<QString()> witness = [] { return QString(); };
+        QStringList told;
+        PromptAnswer ask(const Prompt& prompt) override
+        {
+            told << prompt.title + u": "_s + prompt.text + witness();
+            return RecordingPrompts::ask(prompt);
+        }
+    };
+
+    // A click on the box itself: a wide check box does not take clicks right of its caption.
+    static void tick(QWidget* box) { QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(4, box->height() / 2)); }
+
+    static void type(QLineEdit* box, const QString& text)
+    {
+        box->setFocus();
+        QTest::keyClicks(box, text);
+    }
+
+    static QStringList stored(const SettingsStore& store, std::initializer_list<Setting> names)
+    {
+        QStringList values;
+        for (const Setting& setting : names)
+            values << readSetting(store, setting);
+        return values;
+    }
     struct World {
         Sandbox box;
         AppState state;
@@ -99,25 +92,9 @@ private:
         }
         QWidget* activeChild() const { return window->mdiArea->activeSubWindow()->widget(); }
     };
-    struct Wizard {
-        Sandbox box;
-        SettingsStore store;
-        frmFirstTimeSetup wizard{store};
-        Wizard()
-        {
-            wizard.show();
-            QVERIFY(QTest::qWaitForWindowActive(&wizard));
-        }
-        QWidget* focusOf(int page) const
-        {
-            const QList<QWidget*> controls{wizard.hlnkNext, wizard.txtSMTP,          wizard.txtEmail,
-                                           wizard.chkCopy,  wizard.chkReturnAddress, wizard.chkAutoStart};
-            return controls.value(page, wizard.hlnkNext);
-        }
-    };
 
 private slots:
-    void menuIsBuiltInOrder()
+    void menuAndTrayReachTheWindow()
     {
         World w;
         w.load();
@@ -136,73 +113,80 @@ private slots:
         QCOMPARE(w.window->settingsPanel->parentWidget()->parentWidget(),
                  menu->groupHeader(u"Settings"_s)->parentWidget());
         QCOMPARE(w.activeChild(), static_cast<QWidget*>(w.window->junkChute));
-        QVERIFY(w.window->IconEvent->InTray());
+        // Item keys ignore case; an unknown item, or one under another group, leaves the view as it is.
+        QStringList shown;
+        for (const auto& [group, item] :
+             {std::pair(u"actions"_s, u"WebMail"_s), std::pair(u"Main"_s, u"Nothing"_s),
+              std::pair(u"Actions"_s, u"JunkChute"_s), std::pair(u"Main"_s, u"JunkChute"_s)}) {
+            w.window->xpBMenu_ItemClick(group, item);
+            shown << w.activeChild()->windowTitle();
+        }
+        QCOMPARE(shown.join(u'|'), u"Webmail Conversion|Webmail Conversion|Webmail Conversion|JunkChute"_s);
+        // Tray clicks reach the window as buttons; the middle one raises nothing; the menu's default item is Open.
+        SysTray* tray = w.window->IconEvent;
+        QStringList seen;
+        connect(tray, &SysTray::MouseDown, this, [&](int button) { seen << u"down %1"_s.arg(button); });
+        connect(tray, &SysTray::MouseDblClick, this, [&](int button) { seen << u"double %1"_s.arg(button); });
+        connect(tray, &SysTray::MenuClick, this, [&](int item) { seen << u"menu %1"_s.arg(item); });
+        for (auto reason : {QSystemTrayIcon::DoubleClick, QSystemTrayIcon::Context, QSystemTrayIcon::MiddleClick,
+                            QSystemTrayIcon::Trigger})
+            emit tray->icon()->activated(reason);
+        w.window->TrayMenu->defaultAction()->trigger();
+        QCOMPARE(seen.join(u','), u"double 1,down 2,down 1,menu 0"_s);
+        // The offscreen desktop has no notification area: a hidden window could not be reached again.
+        QVERIFY(!SysTray::hostAvailable());
+        w.window->show();
+        for (int round = 0; round < 2; ++round) {
+            w.window->showMinimized();
+            QTRY_VERIFY(w.state.monitorActive());
+            QVERIFY(w.window->isVisible());
+            QCOMPARE(w.window->monitor->trayTip(), u"Nettlewright (fires in: 0 min)"_s);
+            w.window->showNormal();
+            QTRY_VERIFY(w.window->monitor->windowShown());
+            w.state.setMonitorActive(false);
+        }
+        QCOMPARE(w.prompts.told.size(), 1);
+        QVERIFY(w.prompts.told.at(0).contains(u"no notification area"_s));
     }
 
-    void itemKeysIgnoreCase_data()
-    {
-        columns<QString, QString, QString>("group", "item", "shown");
-        row("mixed-case web mail", u"actions"_s, u"WebMail"_s, u"Webmail Conversion"_s);
-        row("unknown item does nothing", u"Main"_s, u"Nothing"_s, u"JunkChute"_s);
-        row("item under the wrong group does nothing", u"Actions"_s, u"JunkChute"_s, u"JunkChute"_s);
-    }
-    void itemKeysIgnoreCase()
-    {
-        const auto [group, item, shown] = fetch<QString, QString, QString>("group", "item", "shown");
-        World w;
-        w.load();
-        w.window->xpBMenu_ItemClick(u"Actions"_s, u"Webmail"_s);
-        w.window->xpBMenu_ItemClick(u"Main"_s, u"JunkChute"_s);
-        w.window->xpBMenu_ItemClick(group, item);
-        QCOMPARE(w.activeChild()->windowTitle(), shown);
-    }
-
-    void tabFollowsTheScreen_data()
-    {
-        columns<int>("from");
-        row("settings panel, top to bottom", 0);
-        row("out of the JunkChute view, every menu item", 1);
-        row("out of the web-mail view, every menu item", 2);
-    }
+    // Tab walks the settings panel top to bottom, and every menu item out of either view.
     void tabFollowsTheScreen()
     {
-        const auto [from] = fetch<int>("from");
         World w;
         w.showSettings();
         frmMain& window = *w.window;
-        QWidget* start =
-            QList<QWidget*>{window.txtSMTP, window.junkChute->txtSpamFile, window.webmail->txtSpamFile}.at(from);
-        QWidget* scope = from ? static_cast<QWidget*>(window.xpBMenu) : window.settingsPanel;
-        if (from == 2)
-            window.xpBMenu_ItemClick(u"Actions"_s, u"Webmail"_s);
-        QList<QWidget*> stops;
-        for (QWidget* child : scope->findChildren<QWidget*>())
-            if (child->isVisibleTo(&window) && child->isEnabled() && (child->focusPolicy() & Qt::TabFocus))
-                stops << child;
-        std::sort(stops.begin(), stops.end(), [&](QWidget* a, QWidget* b) {
-            const QPoint pa = a->mapTo(&window, QPoint()), pb = b->mapTo(&window, QPoint());
-            return pa.y() != pb.y() ? pa.y() < pb.y() : pa.x() < pb.x();
-        });
-        QVERIFY(stops.size() >= 2);
-        start->setFocus();
-        QTRY_COMPARE(QApplication::focusWidget(), start);
-        // From outside the scope, the first Tab must land on its first stop.
-        QList<QWidget*> visited;
-        if (stops.contains(start))
-            visited << start;
-        for (int i = 0; i < 400 && visited.size() < stops.size(); ++i) {
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-            QWidget* now = QApplication::focusWidget();
-            if (stops.contains(now) && !visited.contains(now))
-                visited << now;
+        for (QWidget* start :
+             QList<QWidget*>{window.txtSMTP, window.junkChute->txtSpamFile, window.webmail->txtSpamFile}) {
+            QWidget* scope = start == window.txtSMTP ? static_cast<QWidget*>(window.settingsPanel) : window.xpBMenu;
+            if (start == window.webmail->txtSpamFile)
+                window.xpBMenu_ItemClick(u"Actions"_s, u"Webmail"_s);
+            QList<QWidget*> stops;
+            for (QWidget* child : scope->findChildren<QWidget*>())
+                if (child->isVisibleTo(&window) && child->isEnabled() && (child->focusPolicy() & Qt::TabFocus))
+                    stops << child;
+            std::sort(stops.begin(), stops.end(), [&](QWidget* a, QWidget* b) {
+                const QPoint pa = a->mapTo(&window, QPoint()), pb = b->mapTo(&window, QPoint());
+                return pa.y() != pb.y() ? pa.y() < pb.y() : pa.x() < pb.x();
+            });
+            QVERIFY(stops.size() >= 2);
+            start->setFocus();
+            QTRY_COMPARE(QApplication::focusWidget(), start);
+            // From outside the scope, the first Tab must land on its first stop.
+            QList<QWidget*> visited;
+            if (stops.contains(start))
+                visited << start;
+            for (int i = 0; i < 400 && visited.size() < stops.size(); ++i) {
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+                QWidget* now = QApplication::focusWidget();
+                if (stops.contains(now) && !visited.contains(now))
+                    visited << now;
+            }
+            QCOMPARE(visited, stops);
+            // F1 opens the help that comes with the program, without going on line.
+            QTest::keyClick(start, Qt::Key_F1);
+            QCOMPARE(w.activeChild(), static_cast<QWidget*>(window.help()));
+            QVERIFY(window.help()->shownText().contains(u"attach the error log"_s));
         }
-        QCOMPARE(visited, stops);
-        if (auto* view = qobject_cast<QPlainTextEdit*>(start))
-            QVERIFY(!view->toPlainText().contains(QLatin1Char('\t')));
-        // F1 opens the help that comes with the program, without going on line.
-        QTest::keyClick(start, Qt::Key_F1);
-        QCOMPARE(w.activeChild(), static_cast<QWidget*>(window.help()));
-        QVERIFY(window.help()->shownText().contains(u"attach the error log"_s));
     }
 
     void textsShowAsTheyAre()
@@ -294,60 +278,46 @@ private slots:
         again.MDIForm_Load();
         QCOMPARE((QStringList{again.cboSMTPSecurity->currentText(), again.txtSMTPPort->text(), security.password}),
                  (QStringList{u"starttls"_s, u"587"_s, u"pa55-word"_s}));
-    }
 
-    void withoutAKeychainThePasswordIsKeptForThisRunOnlyWhenAsked_data()
-    {
-        columns<int, QString>("answer", "kept");
-        row("yes: kept for this run", int(PromptAnswer::Yes), u"pa55-word"_s);
-        row("no: kept nowhere", int(PromptAnswer::No), QString());
-    }
-    void withoutAKeychainThePasswordIsKeptForThisRunOnlyWhenAsked()
-    {
-        const auto [answer, kept] = fetch<int, QString>("answer", "kept");
-        World w;
+        // Without a keychain, asked each time: "no" keeps the password nowhere, "yes" for this run only.
         w.state.useKeychain(std::make_unique<UnavailableKeychain>());
-        saveSetting(w.store, settings::SmtpUser, u"reporter"_s);
-        w.load();
-        w.prompts.setNextAnswers({PromptAnswer(answer)});
-        w.window->txtSMTPPassword->setText(u"pa55-word"_s);
-        w.window->txtSMTPPassword->setModified(true);
-        emit w.window->txtSMTPPassword->editingFinished();
-        QCOMPARE(w.prompts.told, QStringList{u"Nettlewright: The system keychain could not store the password (no "
-                                             u"keychain service). Keep it for this run only?"_s});
-        QCOMPARE(w.state.smtpSecurity.password, kept);
-        QVERIFY(!w.box.settingsFiles().contains("pa55-word"));
+        w.prompts.setNextAnswers({PromptAnswer::No, PromptAnswer::Yes});
+        QStringList kept;
+        for (int answer = 0; answer < 2; ++answer) {
+            again.txtSMTPPassword->setText(u"new-pa55"_s);
+            again.txtSMTPPassword->setModified(true);
+            emit again.txtSMTPPassword->editingFinished();
+            kept << security.password;
+        }
+        QCOMPARE(w.prompts.told, QStringList(2, u"Nettlewright: The system keychain could not store the password (no "
+                                                u"keychain service). Keep it for this run only?"_s));
+        QCOMPARE(kept, (QStringList{QString(), u"new-pa55"_s}));
+        QVERIFY(!w.box.settingsFiles().contains("new-pa55"));
     }
 
-    void testMessageLinkSendsToTheUserAndSaysSo_data()
-    {
-        columns<bool, QString>("serverUp", "shown");
-        row("server answers", true, u"Nettlewright: The test message was sent to me@example.org."_s);
-        row("server down", false,
-            u"Nettlewright: The test message could not be sent:\nConnection refused\nCouldn't connect to server"_s);
-    }
+    // The link saves the fields first, then sends to the user and says how it went.
     void testMessageLinkSendsToTheUserAndSaysSo()
     {
-        const auto [serverUp, shown] = fetch<bool, QString>("serverUp", "shown");
-        SmtpSink sink;
-        QVERIFY2(sink.start(), qPrintable(sink.error()));
-        const QString port = QString::number(sink.port());
-        if (!serverUp)
-            sink.stop();
         World w;
         w.load();
-        w.window->txtSMTPPort->setText(port); // not yet saved: the link saves it first
-        w.window->txtSMTP->setText(u"127.0.0.1"_s);
-        w.window->txtEmail->setText(u"me@example.org"_s);
-        emit w.window->hlnkTestMessage->clicked();
-        QCOMPARE(w.prompts.told, QStringList{shown});
-        QCOMPARE(readSetting(w.store, settings::Smtp), u"127.0.0.1"_s);
-        if (!serverUp)
-            return;
-        const auto messages = sink.messages();
-        QCOMPARE(messages.size(), 1);
-        QCOMPARE(messages.first().rcptTos, QStringList{u"me@example.org"_s});
-        QVERIFY(messages.first().data.contains("Subject:Nettlewright test message\r\n"));
+        for (bool serverUp : {false, true}) {
+            SmtpSink sink;
+            QVERIFY2(sink.start(), qPrintable(sink.error()));
+            w.window->txtSMTPPort->setText(QString::number(sink.port()));
+            if (!serverUp)
+                sink.stop();
+            w.window->txtSMTP->setText(u"127.0.0.1"_s);
+            w.window->txtEmail->setText(u"me@example.org"_s);
+            emit w.window->hlnkTestMessage->clicked();
+            QCOMPARE(readSetting(w.store, settings::Smtp), u"127.0.0.1"_s);
+            QCOMPARE(sink.messages().size(), int(serverUp));
+            for (const auto& message : sink.messages())
+                QVERIFY(message.rcptTos == QStringList{u"me@example.org"_s} &&
+                        message.data.contains("Subject:Nettlewright test message\r\n"));
+        }
+        QCOMPARE(w.prompts.told, (QStringList{u"Nettlewright: The test message could not be sent:\nConnection "
+                                              u"refused\nCouldn't connect to server"_s,
+                                              u"Nettlewright: The test message was sent to me@example.org."_s}));
     }
 
     void everyWayOutAsksOnce_data()
@@ -373,55 +343,9 @@ private slots:
             w.window->close();
         QCOMPARE(w.prompts.told, QStringList{u"Exit Nettlewright: Exiting will disable the JunkChute Monitor.\r\n"
                                              u"Exit anyway?"_s});
-        QCOMPARE(w.prompts.shown().at(0).buttons, PromptButtons::YesNo);
-        QCOMPARE(std::tuple(w.exits, w.window->IconEvent->InTray(), w.window->isVisible()),
-                 std::tuple(int(yes), !yes, !yes || way != u"close"_s));
-    }
-
-    // The offscreen desktop has no notification area: a hidden window could not be reached again.
-    void withoutATrayTheWindowStaysReachable()
-    {
-        World w;
-        w.load();
-        QVERIFY(!SysTray::hostAvailable());
-        w.window->show();
-        for (int round = 0; round < 2; ++round) {
-            w.window->showMinimized();
-            QTRY_VERIFY(w.state.monitorActive());
-            QVERIFY(w.window->isVisible());
-            QCOMPARE(w.window->monitor->trayTip(), u"Nettlewright (fires in: 0 min)"_s);
-            w.window->showNormal();
-            QTRY_VERIFY(w.window->monitor->windowShown());
-            w.state.setMonitorActive(false);
-        }
-        QCOMPARE(w.prompts.told.size(), 1);
-        QVERIFY(w.prompts.told.at(0).contains(u"no notification area"_s));
-    }
-
-    void trayEventsReachTheWindow_data()
-    {
-        columns<int, QString>("reason", "events");
-        row("left double-click", int(QSystemTrayIcon::DoubleClick), u"double 1"_s);
-        row("right button", int(QSystemTrayIcon::Context), u"down 2"_s);
-        row("left click", int(QSystemTrayIcon::Trigger), u"down 1"_s);
-        row("middle button raises nothing", int(QSystemTrayIcon::MiddleClick), QString());
-        row("the menu's default item is Open", -1, u"menu 0"_s);
-    }
-    void trayEventsReachTheWindow()
-    {
-        const auto [reason, events] = fetch<int, QString>("reason", "events");
-        World w;
-        w.load();
-        SysTray* tray = w.window->IconEvent;
-        QStringList seen;
-        connect(tray, &SysTray::MouseDown, this, [&](int button) { seen << u"down %1"_s.arg(button); });
-        connect(tray, &SysTray::MouseDblClick, this, [&](int button) { seen << u"double %1"_s.arg(button); });
-        connect(tray, &SysTray::MenuClick, this, [&](int item) { seen << u"menu %1"_s.arg(item); });
-        if (reason < 0)
-            w.window->TrayMenu->defaultAction()->trigger();
-        else
-            emit tray->icon()->activated(QSystemTrayIcon::ActivationReason(reason));
-        QCOMPARE(seen.join(u','), events);
+        QCOMPARE(
+            std::tuple(w.prompts.shown().at(0).buttons, w.exits, w.window->IconEvent->InTray(), w.window->isVisible()),
+            std::tuple(PromptButtons::YesNo, int(yes), !yes, !yes || way != u"close"_s));
     }
 
     // The wizard comes first only while no server is stored; the connection warning after the window is shown.
@@ -459,62 +383,52 @@ private slots:
         QCOMPARE(program.window->isVisible(), !blocked);
     }
 
-    void pagesMoveTextAndFocus_data()
+    // Enter acts as "Next" wherever the keyboard is; back from the first page cancels, Next from the last accepts.
+    void wizardWalksForwardAndBack()
     {
-        columns<int, QString>("page", "textStart");
-        row("page 0", 0, u"It appears that Nettlewright has not yet been setup.  "_s);
-        row("page 1", 1, u"Nettlewright requires an SMTP mail server"_s);
-        row("page 2", 2, u"Your email address is required"_s);
-        row("page 3", 3, u"Would you like Nettlewright to send a copy"_s);
-        row("page 4", 4, u"Would you like to include your return"_s);
-        row("page 5", 5, u"Would you like Nettlewright to start up"_s);
-        row("page 6", 6, u"Nettlewright setup is now complete."_s);
-        row("page 7", 7, u"Thank you for making the effort"_s);
-    }
-    void pagesMoveTextAndFocus()
-    {
-        const auto [page, textStart] = fetch<int, QString>("page", "textStart");
-        Wizard w;
-        // Enter, wherever the keyboard is, acts as "Next".
-        for (int i = 0; i < page; ++i)
-            QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &w.wizard, Qt::Key_Return);
-        QCOMPARE(w.wizard.page(), page);
-        QCOMPARE(w.wizard.hlnkPrevious->text(), page ? u"Previous"_s : u"Cancel"_s);
-        const QString shown = w.wizard.pages->currentWidget()->findChild<QLabel*>(u"instructions"_s)->text();
-        QVERIFY2(shown.startsWith(textStart), qPrintable(shown));
-        QTRY_COMPARE(QApplication::focusWidget(), w.focusOf(page));
-        // Back, the previous page's control takes the keyboard again; back from the first page cancels.
-        QTest::mouseClick(w.wizard.hlnkPrevious, Qt::LeftButton);
-        QCOMPARE(w.wizard.page(), page - 1);
-        if (page)
-            QCOMPARE(QApplication::focusWidget(), w.focusOf(page - 1));
-        else
-            QCOMPARE(std::pair(w.wizard.isVisible(), w.wizard.result()), std::pair(false, int(QDialog::Rejected)));
-    }
-
-    void storesAsTheUserWorksAndEndsAccepted()
-    {
-        Wizard w;
-        w.wizard.Next();
-        QTest::keyClicks(w.wizard.txtSMTP, u" mail.example.net"_s);
-        w.wizard.Next(); // the server box loses the focus
-        QTest::keyClicks(w.wizard.txtEmail, u"me@example.net"_s);
-        w.wizard.Next();
-        tick(w.wizard.chkCopy);
-        w.wizard.Next();
-        tick(w.wizard.chkReturnAddress);
-        w.wizard.Next();
-        tick(w.wizard.chkAutoStart);
-        QCOMPARE(stored(w.store, {settings::Smtp, settings::ReturnAddress, settings::CopyEmail, settings::UseMyReturn}),
+        Sandbox box;
+        SettingsStore store;
+        frmFirstTimeSetup wizard{store};
+        wizard.show();
+        QVERIFY(QTest::qWaitForWindowActive(&wizard));
+        const QList<QWidget*> focus{wizard.hlnkNext,         wizard.txtSMTP,      wizard.txtEmail, wizard.chkCopy,
+                                    wizard.chkReturnAddress, wizard.chkAutoStart, wizard.hlnkNext, wizard.hlnkNext};
+        QStringList texts;
+        for (int page = 0; page < 8; ++page) {
+            QCOMPARE(std::pair(wizard.page(), wizard.hlnkPrevious->text()),
+                     std::pair(page, page ? u"Previous"_s : u"Cancel"_s));
+            texts << wizard.pages->currentWidget()->findChild<QLabel*>(u"instructions"_s)->text().section(u' ', 0, 5);
+            QTRY_COMPARE(QApplication::focusWidget(), focus.at(page));
+            if (page == 1 || page == 2)
+                QTest::keyClicks(QApplication::focusWidget(), page == 1 ? u" mail.example.net"_s : u"me@example.net"_s);
+            else if (page >= 3 && page <= 5)
+                tick(focus.at(page));
+            if (page < 7)
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        }
+        QCOMPARE(texts.join(u'|'), u"It appears that Nettlewright has not|Nettlewright requires an SMTP mail server|"
+                                   u"Your email address is required for|Would you like Nettlewright to send|"
+                                   u"Would you like to include your|Would you like Nettlewright to start|"
+                                   u"Nettlewright setup is now complete. |Thank you for making the effort"_s);
+        QCOMPARE(stored(store, {settings::Smtp, settings::ReturnAddress, settings::CopyEmail, settings::UseMyReturn}),
                  (QStringList{u" mail.example.net"_s, u"me@example.net"_s, u"1"_s, u"0"_s}));
+        // The wizard's autostart box is not a stored setting: it makes or removes the entry at once.
+        QCOMPARE(store.get(u"Nettlewright"_s, u"Setup"_s, u"LoadWithWindows"_s, u"missing"_s), u"missing"_s);
         QVERIFY(QFile::exists(Autostart::entryPath()));
-        // The wizard's autostart box is not a stored setting.
-        QCOMPARE(w.store.get(u"Nettlewright"_s, u"Setup"_s, u"LoadWithWindows"_s, u"missing"_s), u"missing"_s);
-        tick(w.wizard.chkAutoStart);
+        wizard.chkAutoStart->click();
         QVERIFY(!QFile::exists(Autostart::entryPath()));
-        for (int page = 5; page < 8; ++page)
-            w.wizard.Next();
-        QCOMPARE(std::tuple(w.wizard.page(), w.wizard.isVisible(), w.wizard.result()),
+        for (int page = 6; page >= -1; --page) {
+            QTest::mouseClick(wizard.hlnkPrevious, Qt::LeftButton);
+            QCOMPARE(wizard.page(), page);
+            if (page >= 0)
+                QCOMPARE(QApplication::focusWidget(), focus.at(page));
+        }
+        QCOMPARE(std::pair(wizard.isVisible(), wizard.result()), std::pair(false, int(QDialog::Rejected)));
+        frmFirstTimeSetup again{store};
+        again.show();
+        for (int page = 0; page < 8; ++page)
+            again.Next();
+        QCOMPARE(std::tuple(again.page(), again.isVisible(), again.result()),
                  std::tuple(8, false, int(QDialog::Accepted)));
     }
 };
