@@ -253,37 +253,9 @@ private slots:
         }
     }
 
-    // `fails` says which step of the name service fails; every message has the program's title, OK and `icon`.
-    void reverseLookUpAndItsMessages_data()
-    {
-        columns<QString, QString, QString, QStringList, PromptIcon>("ip", "fails", "name", "messages", "icon");
-        const QString invalid = u"String passed is an invalid IP."_s;
-        const QString cleanup = u"Windows Sockets error occurred in Cleanup."_s;
-        const PromptIcon exclamation = PromptIcon::Exclamation;
-        row("known address", "192.0.2.1", "", "a.example", QStringList(), exclamation);
-        row("empty text", "", "", "", QStringList{invalid}, exclamation);
-        row("a name", "mail.example", "", "", QStringList{invalid}, exclamation);
-        row("name service does not start", "192.0.2.1", "start", "", QStringList{u"Sockets failed to initialize."_s},
-            PromptIcon::Critical);
-        row("release fails after an answer", "192.0.2.1", "stop", "a.example", QStringList{cleanup}, exclamation);
-        row("release fails after an invalid text", "", "stop", "", QStringList{invalid, cleanup}, exclamation);
-    }
-    void reverseLookUpAndItsMessages()
-    {
-        const auto [ip, fails, name, messages, icon] =
-            fetch<QString, QString, QString, QStringList, PromptIcon>("ip", "fails", "name", "messages", "icon");
-        Sandbox box;
-        CountingResolver resolver({u"192.0.2.1 a.example"_s});
-        resolver.failStart = fails == u"start"_s;
-        resolver.failStop = fails == u"stop"_s;
-        QCOMPARE(GetHostNameFromIP(resolver, ip), name);
-        QCOMPARE(box.prompts().texts(), messages);
-        for (const Prompt& p : box.prompts().shown())
-            QCOMPARE(std::tuple(p.title, p.buttons, p.icon), std::tuple(u"Nettlewright"_s, PromptButtons::Ok, icon));
-    }
-
     // `chosen` is the hop whose line and stamp the analysis gets, 0 for none: then nothing is touched.
-    // `result` is "ip|hostName|look-ups|messages".
+    // `result` is "ip|hostName|look-ups|messages"; "!start" or "!stop" among the names fails that step of the name
+    // service.
     void walksTheHops_data()
     {
         columns<QString, QString, int, QString>("header", "names", "chosen", "result");
@@ -319,6 +291,15 @@ private slots:
         row("a Received-by line takes a hop's place",
             a1 + u"Received: (qmail 1 invoked by uid 2); Mon, 01 Jan 2001 12:05:00 +0000\r\n"_s + b2, both, 1,
             "192.0.2.1|a.example|1|");
+        row("name service does not start", a1, u"!start"_s, 1, "192.0.2.1||0|Sockets failed to initialize.");
+        row("release fails after an answer", a1, both + u",!stop"_s, 1,
+            "192.0.2.1|a.example|1|Windows Sockets error occurred in Cleanup.");
+        row("release fails after an invalid address",
+            u"Received: from  by mx.example; Mon, 01 Jan 2001 12:07:00 +0000\r\n"_s, u"!stop"_s, 7,
+            "||0|String passed is an invalid IP.;Windows Sockets error occurred in Cleanup.");
+        // inet_addr reads the broadcast address as its error value.
+        row("broadcast address", hop(u"b.example"_s, u"255.255.255.255"_s, u"mx.example"_s, 1), both, 1,
+            "255.255.255.255||0|String passed is an invalid IP.");
         row("no lines", "", both, 0, "0|old|0|");
         row("Received: by only", "Received: by mx.example; Mon, 01 Jan 2001\r\n", both, 0, "0|old|0|");
     }
@@ -328,6 +309,8 @@ private slots:
             fetch<QString, QString, int, QString>("header", "names", "chosen", "result");
         Sandbox box;
         CountingResolver resolver(names.split(u',', Qt::SkipEmptyParts));
+        resolver.failStart = names.contains(u"!start"_s);
+        resolver.failStop = names.contains(u"!stop"_s);
         HeaderAnalysis analysis{u"old"_s, u"old"_s, u"old"_s, u"old"_s, u"old"_s};
         const QString ip = OriginatingIP(resolver, header, analysis);
         QCOMPARE(
@@ -340,6 +323,10 @@ private slots:
                      analysis.receivedLine.contains(stamp),
                  qPrintable(analysis.receivedLine));
         QCOMPARE(analysis.ip + analysis.ipHostName, u"oldold"_s); // the caller stores the result
+        for (const Prompt& p : box.prompts().shown())
+            QCOMPARE(std::tuple(p.title, p.buttons, p.icon),
+                     std::tuple(u"Nettlewright"_s, PromptButtons::Ok,
+                                p.text.startsWith(u"Sockets"_s) ? PromptIcon::Critical : PromptIcon::Exclamation));
     }
 
     // Forward look-ups: addresses come back as text, zero bytes as one digit and high bytes unsigned; an unknown
@@ -523,8 +510,8 @@ private slots:
     // What each routine reads from a text: "ip" finds an IPv4 address (one is what it keeps whole); "ips" and
     // "addresses" keep the valid IPv4 and mail addresses among words, "literal" the addresses received lines
     // write, in canonical form; "list" and "unique list" extract mail addresses, "pick" chooses a complaint
-    // address; "own hosts" reads "LIST > PROBE" and says whether the address or name PROBE is in the list, and
-    // which entries it left out. Empty: none.
+    // address; "own hosts" reads "LIST > PROBES" and says for each address or name whether it is in the list,
+    // then which entries it left out. Empty: none.
     void readsAddresses_data()
     {
         columns<QString, QString, QString>("routine", "text", "result");
@@ -541,15 +528,13 @@ private slots:
             "1.2.3.4 001.002.003.004 255.255.255.255 1.2.3 1.2.3.4. 256.1.1.1 1.2.3.99999999999999999999 1..2.34 "
             "a.b.c.d 100.200.30",
             "1.2.3.4 001.002.003.004 255.255.255.255");
-        row("comma and angle brackets", "unique list", "mail a@b.com, then <abuse@example.net> now",
-            "a@b.com\r\nabuse@example.net\r\n");
+        row("delimiters: comma, angle brackets, tab, CR LF; empty labels; numeric domain 239", "unique list",
+            "mail a@b.com, then <abuse@example.net>\tnoc@x.de\r\na@b..com x@239.1.1.1",
+            "a@b.com\r\nabuse@example.net\r\nnoc@x.de\r\na@b..com\r\nx@239.1.1.1\r\n");
         row("INFO, 240, a bracketed domain, a double at sign", "unique list",
             "x@example.info x@240.1.1.1 x@[192.0.2.1] a@@b.com", "");
-        row("numeric domain 239", "unique list", "x@239.1.1.1", "x@239.1.1.1\r\n");
         row("substring of earlier is left out", "unique list", "ab@c.com bb@c.com b@c.com", "ab@c.com\r\nbb@c.com\r\n");
         row("duplicates kept when not unique", "list", "a@c.com a@c.com", "a@c.com\r\na@c.com\r\n");
-        row("tab and CRLF delimit", "unique list", "\tnoc@x.de\r\n", "noc@x.de\r\n");
-        row("empty labels allowed", "unique list", "a@b..com", "a@b..com\r\n");
         row("a megabyte of at signs is passed over at once", "unique list",
             QString(1 << 20, u'@') + u" abuse@example.com"_s, "abuse@example.com\r\n");
         // Not valid: an at sign first or none, an empty last label, four numeric parts above 255, three (then the
@@ -558,25 +543,20 @@ private slots:
             u"abuse@example.com a@b.uk a&b@c.com @example.com example.com a@b.com. a@1.2.3.256 a@1.2.3 a+b@c.com "
             u"postmaster\u0000\u0007\u0008@evil.net abuse@ev\u007fil.net abuse\u001f@evil.net"_s,
             "abuse@example.com a@b.uk a&b@c.com");
-        row("Sendmail's and Postfix's IPv6 tag", "literal", "[IPv6:2001:db8::1]", "2001:db8::1");
-        row("bracketed, upper case", "literal", "[2001:DB8::1]", "2001:db8::1");
-        row("uncompressed", "literal", "2001:db8:0:0:0:0:0:1", "2001:db8::1");
-        row("zone suffix", "literal", "fe80::1%eth0", "fe80::1");
-        row("IPv6 with a port after the bracket", "literal", "[2001:db8::1]:25", "2001:db8::1");
-        row("IPv4 with a port after the bracket", "literal", "[192.0.2.1]:54321", "192.0.2.1");
-        row("IPv4 with a port", "literal", "192.0.2.1:25", "192.0.2.1");
-        row("qmail's identified client", "literal", "user@198.51.100.7", "198.51.100.7");
-        row("IPv4-mapped, tagged", "literal", "[IPv6:::ffff:192.0.2.1]", "192.0.2.1");
-        row("IPv4-mapped", "literal", "::ffff:192.0.2.1", "192.0.2.1");
+        row("IPv6: a tag, brackets and upper case, uncompressed, a zone", "literal",
+            "[IPv6:2001:db8::1] [2001:DB8::1] 2001:db8:0:0:0:0:0:1 fe80::1%eth0",
+            "2001:db8::1 2001:db8::1 2001:db8::1 fe80::1");
+        row("ports after brackets or an IPv4 address", "literal", "[2001:db8::1]:25 [192.0.2.1]:54321 192.0.2.1:25",
+            "2001:db8::1 192.0.2.1 192.0.2.1");
+        row("qmail's identified client, IPv4-mapped with and without a tag", "literal",
+            "user@198.51.100.7 [IPv6:::ffff:192.0.2.1] ::ffff:192.0.2.1", "198.51.100.7 192.0.2.1 192.0.2.1");
         row("three parts, unclosed, a name, not hexadecimal, a server version", "literal",
             "192.0.2 [192.0.2.1 mail.example.com 2001:db8::zz 15.20.6178.19", "");
         row("name, case and final dot ignored", "own hosts", "mail.example.com > MAIL.example.com.", "own");
-        row("a name stands for the hosts below it", "own hosts", "example.com > mx1.example.com", "own");
-        row("but not for a name that merely ends alike", "own hosts", "example.com > badexample.com", "other");
-        row("IPv4 prefix, inside", "own hosts", "203.0.113.0/24 > 203.0.113.9", "own");
-        row("IPv4 prefix, outside", "own hosts", "203.0.113.0/24 > 203.0.114.1", "other");
-        row("IPv6 prefix among commas", "own hosts", "3fff::/20,2001:db8::25 > 3fff:0:1::1", "own");
-        row("IPv6 address alone", "own hosts", "3fff::/20, 2001:db8::25 > 2001:db8::26", "other");
+        row("names stand for the hosts below them, not ones that merely end alike; IPv4 prefixes", "own hosts",
+            "example.com,203.0.113.0/24 > mx1.example.com badexample.com 203.0.113.9 203.0.114.1",
+            "own other own other");
+        row("IPv6 prefix and address", "own hosts", "3fff::/20, 2001:db8::25 > 3fff:0:1::1 2001:db8::26", "own other");
         row("bad entries left out and named", "own hosts", "10.0.0.0/33 foo/bar\tmx.example.com > mx.example.com",
             "own 10.0.0.0/33 foo/bar");
         row("spam before abuse", "pick", "noc@x.com\r\nnospam@x.com\r\nabuse@x.com\r\n", "nospam@x.com");
@@ -607,10 +587,12 @@ private slots:
         } else if (routine == u"own hosts"_s) {
             QStringList bad;
             const OwnHosts hosts = OwnHosts::parse(text.section(u" > "_s, 0, 0), &bad);
-            const QString probe = text.section(u" > "_s, 1);
-            const auto address = addressFromLiteral(probe);
-            const bool own = address ? hosts.containsAddress(*address) : hosts.containsName(probe);
-            read = (QStringList{own ? u"own"_s : u"other"_s} + bad).join(u' ');
+            for (const QString& probe : text.section(u" > "_s, 1).split(u' ')) {
+                const auto address = addressFromLiteral(probe);
+                kept << ((address ? hosts.containsAddress(*address) : hosts.containsName(probe)) ? u"own"_s
+                                                                                                 : u"other"_s);
+            }
+            kept += bad;
         } else if (routine == u"pick"_s) {
             read = PickAbuseAddress(text);
         } else {
