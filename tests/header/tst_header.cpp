@@ -22,12 +22,6 @@ const QString kMarker = u"\r\n<----MESSAGE TRUNCATED---->"_s;
 const QByteArray kHop =
     "Received: from a.example (a.example [192.0.2.1])\r\n\tby mx.example with SMTP; Mon, 1 Jan 2001\r\n";
 
-// A header line of exactly `length` characters including its CR LF.
-QByteArray headerOfLength(int length)
-{
-    return "Received: from " + QByteArray(length - 17, 'a') + "\r\n";
-}
-
 // Keeps every pointer change, so a load that fails still shows it restored.
 class RecordingSink : public StringSink {
 public:
@@ -86,12 +80,11 @@ private slots:
         static constexpr char nulAndHigh[] = "Received: from \0\xe9\xff x\n";
         bytes("NUL and high bytes pass unchanged", QByteArray(nulAndHigh, sizeof nulAndHigh - 1),
               u"Received: from \0\u00e9\u00ff x\r\n"_s);
-        bytes("1301 characters are cut and marked", headerOfLength(1301),
-              QString::fromLatin1(headerOfLength(1301).left(1300)) + kMarker);
         bytes("1300 bytes with LF ends make 1301 characters", "Received: from " + QByteArray(1284, 'a') + "\n",
               u"Received: from "_s + QString(1284, u'a') + u"\r"_s + kMarker);
         bytes("1300 characters shown unchanged, counted from the header, not the file",
-              QByteArray(5000, 'p') + headerOfLength(1300), QString::fromLatin1(headerOfLength(1300)));
+              QByteArray(5000, 'p') + "Received: from " + QByteArray(1283, 'a') + "\r\n",
+              u"Received: from "_s + QString(1283, u'a') + u"\r\n"_s);
         bytes("text without a header is cut too", QByteArray(2000, 'z'), QString(1300, u'z') + kMarker);
         // The first received line's position is 16-bit: beyond 32,767 the load overflows and the view keeps
         // the text loaded so far.
@@ -198,7 +191,6 @@ private slots:
         static constexpr char nulNames[] = "Received: from a\0.example (a\0.example [192.0.2.1])\r\n"
                                            "\tby mx\0.example with SMTP; Mon\0\r\n";
         binary("NUL bytes in names", QByteArray(nulNames, sizeof nulNames - 1), u"192.0.2.1"_s);
-        binary("only NUL bytes", QByteArray(5000, '\0'), QString());
         // Only the first lines reach the walk; the first hop has no reverse name.
         QByteArray many;
         for (int i = 1; i <= 10000; ++i)
@@ -219,12 +211,9 @@ private slots:
         for (qint64 written = 0; written < size;)
             written += file.write(block.left(qMin<qint64>(block.size(), size - written)));
         file.close();
-        const auto peak = [] {
-            rusage usage{};
-            getrusage(RUSAGE_SELF, &usage);
-            return qint64(usage.ru_maxrss) * 1024;
-        };
-        const qint64 before = peak();
+        rusage usage{};
+        getrusage(RUSAGE_SELF, &usage);
+        const long before = usage.ru_maxrss; // in kilobytes
         StringSink view;
         LoadMessageHeader(file.fileName(), view);
         TableResolver resolver;
@@ -233,18 +222,16 @@ private slots:
         QCOMPARE(view.text().size() > 1300 + kMarker.size(), overflow);
         QCOMPARE(box.prompts().texts().contains(u"Overflow"_s), overflow);
         QCOMPARE(analysis.ip, ip);
-        QVERIFY2(peak() - before < 5 << 20, qPrintable(QString::number(peak() - before)));
+        getrusage(RUSAGE_SELF, &usage);
+        QVERIFY2(usage.ru_maxrss - before < 5 << 10, qPrintable(QString::number(usage.ru_maxrss - before)));
     }
 
     // Each routine walks the line a bounded number of times: lines of a megabyte with no delimiter (letters,
     // digits and dots, opening brackets, spaces, semicolons) finish at once or not at all.
     void linesWithoutDelimiters()
     {
-        const QString m(1 << 20, u'a');
-        for (const QString& line :
-             {u"Received: from "_s + m, u"Received: from "_s + QString(m).fill(u'1').replace(u"1111"_s, u"1.1."_s),
-              u"Received: from "_s + QString(m).fill(u'['), u"Received: from "_s + QString(m).fill(u' '),
-              u"Received: from x"_s + QString(m).fill(u';')}) {
+        for (const QString& fill : {u"a"_s, u"1.1."_s, u"["_s, u" "_s, u";"_s}) {
+            const QString line = u"Received: from x"_s + fill.repeated((1 << 20) / fill.size());
             const ReceivedHop hop = splitReceivedLine(line);
             QVERIFY(hop.fromHost.size() <= line.size() && hop.byHost.isEmpty() && hop.timeStamp.size() <= 31);
             QVERIFY(hop.ip.isEmpty() || IsIPAddress(hop.ip));
@@ -263,10 +250,8 @@ private slots:
         const QString b2 = hop(u"b.example"_s, u"192.0.2.2"_s, u"a.example"_s, 2);
         const QString both = u"192.0.2.1 a.example,192.0.2.2 b.example"_s;
         const QString noAddress = hop(u"localhost"_s, QString(), u"mx.example"_s, 1);
-        row("b: one line, name matches, last hop", a1, both, 1, "192.0.2.1|a.example|1|");
         row("b: one line, name differs, blamed on itself", a1, u"192.0.2.1 other.example"_s, 1,
             "192.0.2.1|other.example|1|");
-        row("b: one line, no reverse name", a1, QString(), 1, "192.0.2.1||1|");
         row("b: consistent chain reaches the last hop", a1 + b2, both, 2, "192.0.2.2|b.example|2|");
         row("b: mismatch at hop 2 blames hop 1", a1 + b2, u"192.0.2.1 a.example,192.0.2.2 x.example"_s, 1,
             "192.0.2.1|a.example|2|");
