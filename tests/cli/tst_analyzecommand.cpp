@@ -18,7 +18,9 @@ private slots:
     {
         columns<QStringList, int, QByteArray, QByteArray>("args", "status", "stdoutHas", "stderrHas");
         const auto command = [](const char* name, const QString& args, int status, const QByteArray& out,
-                                const QByteArray& err) { row(name, args.split(u'|'), status, out, err); };
+                                const QByteArray& err) {
+            row(name, args.split(u'|', Qt::SkipEmptyParts), status, out, err);
+        };
         // Analysed like the drop folder; without names the first hop is blamed.
         command("chain to a dial-up host", u"analyze|--resolver|%S/resolver.txt|%S/pharmacy.eml"_s, 0,
                 R"("ip":"203.0.113.77","hostName":"dsl-203-0-113-77.pool.example","timeStamp":"")", {});
@@ -36,8 +38,7 @@ private slots:
         // The walk takes hop 2 unseen; the address's own name is looked up after it.
         command("the address's name apart from the hop's", u"analyze|--resolver|tabs.txt|hop2.eml"_s, 0,
                 R"("ipHostName":"relay.example"})", {});
-        command("first received line past a 16-bit position", u"analyze|far.eml"_s, 1, {},
-                "cannot read far.eml: Overflow");
+        command("received line past a 16-bit position", u"analyze|far.eml"_s, 1, {}, "cannot read far.eml: Overflow");
         command("no command", {}, 2, {}, "usage: nettlewright-cli COMMAND");
         command("analyze: help", u"analyze|--help"_s, 0, "--no-dns", {});
         command("analyze: no files", u"analyze|--no-dns"_s, 2, {}, "no message file");
@@ -55,12 +56,9 @@ private slots:
         command("send: unknown option", u"send|--frob"_s, 2, {}, "Unknown option 'frob'");
         command("report: unknown option", u"report|--frob|x.eml"_s, 2, {}, "'--frob'");
         command("report: no file", u"report|--no-dns"_s, 2, {}, "at least one message file");
-        command("report: brackets are no pattern", u"report|--no-dns|br[1].eml"_s, 2, {},
-                "br[1].eml: not a full header");
-        command("report: a trailing blank is kept", u"report|--no-dns|trail.eml "_s, 2, {},
-                "trail.eml : not a full header");
-        command("report: a pattern names no file", u"report|--no-dns|*.eml"_s, 1, {},
-                "*.eml: cannot read: File not found");
+        command("report: brackets no pattern", u"report|--no-dns|br[1].eml"_s, 2, {}, "br[1].eml: not a full header");
+        command("report: blank kept", u"report|--no-dns|trail.eml "_s, 2, {}, "trail.eml : not a full header");
+        command("report: * is no pattern", u"report|--no-dns|*.eml"_s, 1, {}, "*.eml: cannot read: File not found");
         command("report: a folder cannot be read", u"report|--no-dns|."_s, 1, {}, ".: cannot read: Not a regular file");
         // The name comes from the table only; the header quoted in the complaint goes on after the NUL.
         command("analyze: control and non-ASCII characters escaped", u"analyze|--no-dns|caf\u00e9.eml"_s, 0,
@@ -88,8 +86,6 @@ private slots:
         ScriptedPeer peer(ScriptedPeer::answer("OrgAbuseEmail: abuse@example.net\n"));
         for (QString& arg : args)
             arg.replace(u"%P"_s, QString::number(peer.port())).replace(u"%S"_s, QStringLiteral(NW_SAMPLES_DIR));
-        if (args == QStringList{QString()})
-            args.clear();
         const CliRun run = runCli(args, dir.path());
         QCOMPARE(run.exitCode, status);
         QVERIFY2(run.out.contains(stdoutHas), run.out.constData());
