@@ -19,8 +19,6 @@
 namespace {
 
 const QString kMarker = u"\r\n<----MESSAGE TRUNCATED---->"_s;
-const QByteArray kHop =
-    "Received: from a.example (a.example [192.0.2.1])\r\n\tby mx.example with SMTP; Mon, 1 Jan 2001\r\n";
 
 // Keeps every pointer change, so a load that fails still shows it restored.
 class RecordingSink : public StringSink {
@@ -54,6 +52,8 @@ QString hop(const QString& from, const QString& ip, const QString& by, int minut
                                                                    kStamp.arg(minute, 2, 10, QLatin1Char('0')));
 }
 
+const QByteArray kHop = hop(u"a.example"_s, u"192.0.2.1"_s, u"mx.example"_s, 1).toLatin1();
+
 } // namespace
 
 // Reading a saved message, taking its received lines and fields apart, and finding where it came from.
@@ -70,10 +70,8 @@ private slots:
         };
         bytes("lines above Received: from are dropped", "X: 1\r\nReceived: from x\r\nS: s\r\n",
               u"Received: from x\r\nS: s\r\n"_s);
-        bytes("LF line ends become CR LF", "Received: from x\nb\n\nc\n", u"Received: from x\r\nb\r\n\r\nc\r\n"_s);
-        bytes("last line without line end gets one", "Received: from x\r\nend", u"Received: from x\r\nend\r\n"_s);
-        bytes("a lone CR is not a line end", "Received: from a\rb\n", u"Received: from a\rb\r\n"_s);
-        bytes("CR CR LF keeps the first CR", "Received: from a\r\r\n", u"Received: from a\r\r\n"_s);
+        bytes("LF ends become CR LF, the last one too", "Received: from x\n\nc", u"Received: from x\r\n\r\nc\r\n"_s);
+        bytes("a CR alone or before CR LF ends no line", "Received: from a\rb\r\r\n", u"Received: from a\rb\r\r\n"_s);
         bytes("lower case starts no header", "X: 1\nreceived: from x\n", u"X: 1\r\nreceived: from x\r\n"_s);
         bytes("empty file", {}, {});
         static constexpr char nulAndHigh[] = "Received: from \0\xe9\xff x\n";
@@ -132,13 +130,11 @@ private slots:
         row("fewer lines than n", three, 3, "1|2|");
         row("n of zero", three, 0, "1|2|");
         row("empty", "", 1, "0|0|");
-        row("lower case counts", "received: from a\r\nreceived: from b\r\n", 1, "1|2|received: from a\r");
         row("line break after from: counted, not full", "Received: from\r\na", 1, "0|1|Received: from\r");
         row("adjacent occurrences", "RECEIVED: FROMRECEIVED: FROM ", 2, "1|2|RECEIVED: FRO");
         row("no space after the colon", "Received:from a", 1, "0|0|");
         row("occurrence at 32766", QString(32765, u' ') + u"Received: from x"_s, 1, "1|1|Received: from");
-        row("occurrence at 32767 overflows the next search", QString(32766, u' ') + u"Received: from x"_s, 1,
-            "1|0|Received: from");
+        row("32767 overflows the next search", QString(32766, u' ') + u"Received: from x"_s, 1, "1|0|Received: from");
         row("Message-ID first", "Received: from a\r\nMessage-Id: <1>\r\nFrom: z\r\n", 1, "1|1|Received: from a\r");
         row("From: first", "Received: from a\r\nX: y\r\nfrom: z\r\nMessage-ID: <1>\r\n", 1,
             "1|1|Received: from a\r\nX: y\r");
@@ -237,12 +233,12 @@ private slots:
     void walksTheHops_data()
     {
         columns<QString, QString, int, QString>("header", "names", "chosen", "result");
-        const QString a1 = hop(u"a.example"_s, u"192.0.2.1"_s, u"mx.example"_s, 1);
+        const QString a1 = QString::fromLatin1(kHop);
         const QString b2 = hop(u"b.example"_s, u"192.0.2.2"_s, u"a.example"_s, 2);
         const QString both = u"192.0.2.1 a.example,192.0.2.2 b.example"_s;
         const QString noAddress = hop(u"localhost"_s, QString(), u"mx.example"_s, 1);
-        row("b: one line, name differs, blamed on itself", a1, u"192.0.2.1 other.example"_s, 1,
-            "192.0.2.1|other.example|1|");
+        row("b: one line, name differs, blamed on itself (the release fails)", a1, u"192.0.2.1 other.example,!stop"_s,
+            1, "192.0.2.1|other.example|1|Windows Sockets error occurred in Cleanup.");
         row("b: consistent chain reaches the last hop", a1 + b2, both, 2, "192.0.2.2|b.example|2|");
         row("b: mismatch at hop 2 blames hop 1", a1 + b2, u"192.0.2.1 a.example,192.0.2.2 x.example"_s, 1,
             "192.0.2.1|a.example|2|");
@@ -254,9 +250,9 @@ private slots:
         row("a: empty sender at hop 2 chooses hop 1",
             a1 + u"Received: from [192.0.2.9] by a.example; Mon, 01 Jan 2001 12:09:00 +0000\r\n"_s, both, 1,
             "192.0.2.1|a.example|1|");
-        row("a: no sender and no address asks about an empty address",
-            u"Received: from  by mx.example; Mon, 01 Jan 2001 12:07:00 +0000\r\n"_s, both, 7,
-            "||0|String passed is an invalid IP.");
+        row("a: no sender and no address asks about an empty address (the release fails)",
+            u"Received: from  by mx.example; Mon, 01 Jan 2001 12:07:00 +0000\r\n"_s, both + u",!stop"_s, 7,
+            "||0|String passed is an invalid IP.;Windows Sockets error occurred in Cleanup.");
         row("c: first hop without address, hop 2 chosen unseen", noAddress + b2, both, 2, "192.0.2.2||0|");
         row("c: single hop without address", noAddress, both, 1, "||0|");
         row("c: address-less last hop leaves the hop above", a1 + hop(u"localhost"_s, QString(), u"a.example"_s, 2),
@@ -268,11 +264,6 @@ private slots:
             a1 + u"Received: (qmail 1 invoked by uid 2); Mon, 01 Jan 2001 12:05:00 +0000\r\n"_s + b2, both, 1,
             "192.0.2.1|a.example|1|");
         row("name service does not start", a1, u"!start"_s, 1, "192.0.2.1||0|Sockets failed to initialize.");
-        row("release fails after an answer", a1, both + u",!stop"_s, 1,
-            "192.0.2.1|a.example|1|Windows Sockets error occurred in Cleanup.");
-        row("release fails after an invalid address",
-            u"Received: from  by mx.example; Mon, 01 Jan 2001 12:07:00 +0000\r\n"_s, u"!stop"_s, 7,
-            "||0|String passed is an invalid IP.;Windows Sockets error occurred in Cleanup.");
         // inet_addr reads the broadcast address as its error value.
         row("broadcast address", hop(u"b.example"_s, u"255.255.255.255"_s, u"mx.example"_s, 1), both, 1,
             "255.255.255.255||0|String passed is an invalid IP.");
@@ -502,8 +493,7 @@ private slots:
         row("delimiters: comma, angle brackets, tab, CR LF; empty labels; numeric domain 239", "unique list",
             "mail a@b.com, then <abuse@example.net>\tnoc@x.de\r\na@b..com x@239.1.1.1",
             "a@b.com\r\nabuse@example.net\r\nnoc@x.de\r\na@b..com\r\nx@239.1.1.1\r\n");
-        row("INFO, 240, a bracketed domain, a double at sign", "unique list",
-            "x@example.info x@240.1.1.1 x@[192.0.2.1] a@@b.com", "");
+        row("INFO, 240, [literal], @@", "unique list", "x@example.info x@240.1.1.1 x@[192.0.2.1] a@@b.com", "");
         row("substring of earlier is left out", "unique list", "ab@c.com bb@c.com b@c.com", "ab@c.com\r\nbb@c.com\r\n");
         row("duplicates kept when not unique", "list", "a@c.com a@c.com", "a@c.com\r\na@c.com\r\n");
         row("a megabyte of at signs is passed over at once", "unique list",
