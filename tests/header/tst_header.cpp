@@ -295,10 +295,9 @@ private slots:
                                 p.text.startsWith(u"Sockets"_s) ? PromptIcon::Critical : PromptIcon::Exclamation));
     }
 
-    // Forward look-ups: addresses come back as text, zero bytes as one digit and high bytes unsigned; an unknown
-    // name gives nothing, no name this machine. The drop folder's analysis: not a full header sets nothing, an
-    // address gets its reverse name, without one (or with the overflow's "0") the old name stays. Files: names
-    // are trimmed, wildcards match, hidden files and folders do not count.
+    // Forward look-ups: zero bytes read as one digit, high bytes unsigned; no name means this machine. Analysis:
+    // not a full header sets nothing, an address gets its reverse name, without one (or with the overflow's "0")
+    // the old name stays. Files: names are trimmed, wildcards match, hidden files and folders do not count.
     void lookUpsAndFiles()
     {
         Sandbox box;
@@ -451,8 +450,7 @@ private slots:
             "a|||Mon, 01 Jan 2001 12:34:56 +0000");
         row("stamp without a weekday initial", "from a by b; 1 Jan 2001 12:34:56 -0500", "a|||");
         row("stamp from a weekday initial", "from a by b; 1 Oct 2001 12:34:56 -0500", "a|||t 2001 12:34:56 -0500");
-        row("stamp ends at the line break", "from a by b; Tue, 2 Jan 2001 10:00:00 +0000\r\nX: y",
-            "a|||Tue, 2 Jan 2001 10:00:00 +0000");
+        row("stamp ends at the line break", "from a by b; Tue, 2 Jan 2001\r\nX: y", "a|||Tue, 2 Jan 2001");
         row("last physical line keeps its CR", "from a\r\n by b; Tue, 2 Jan 2001\r", "a|||Tue, 2 Jan 2001\r");
         row("line break right after the semicolon", "from a by b;\r\n Mon, 1 Jan 2001", "a|||");
         row("character after the semicolon is skipped", "from a by b;Mon, 01 Jan 2001", "a|||");
@@ -469,11 +467,10 @@ private slots:
                  fields + u'|' + line);
     }
 
-    // What each routine reads from a text: "ip" finds an IPv4 address (one is what it keeps whole); "ips" and
-    // "addresses" keep the valid IPv4 and mail addresses among words, "literal" the addresses received lines
-    // write, in canonical form; "list" and "unique list" extract mail addresses, "pick" chooses a complaint
-    // address; "own hosts" reads "LIST > PROBES" and says for each address or name whether it is in the list,
-    // then which entries it left out. Empty: none.
+    // What each routine reads: "ip" finds an IPv4 address (one is what it keeps whole); "ips", "addresses" and
+    // "literal" keep the valid IPv4, mail and received-line addresses among words (canonical); "list" and
+    // "unique list" extract mail addresses, "pick" chooses one; "own hosts" reads "LIST > PROBES": for each
+    // probe whether the list holds it, then the entries left out. Empty: none.
     void readsAddresses_data()
     {
         columns<QString, QString, QString>("routine", "text", "result");
@@ -515,11 +512,9 @@ private slots:
             "192.0.2 [192.0.2.1 mail.example.com 2001:db8::zz 15.20.6178.19", "");
         row("name, case and final dot ignored", "own hosts", "mail.example.com > MAIL.example.com.", "own");
         row("names stand for the hosts below them, not ones that merely end alike; IPv4 prefixes", "own hosts",
-            "example.com,203.0.113.0/24 > mx1.example.com badexample.com 203.0.113.9 203.0.114.1",
-            "own other own other");
+            "example.com,192.0.2.0/24 > x.example.com badexample.com 192.0.2.9 192.0.3.1", "own other own other");
         row("IPv6 prefix and address", "own hosts", "3fff::/20, 2001:db8::25 > 3fff:0:1::1 2001:db8::26", "own other");
-        row("bad entries left out and named", "own hosts", "10.0.0.0/33 foo/bar\tmx.example.com > mx.example.com",
-            "own 10.0.0.0/33 foo/bar");
+        row("bad entries left out and named", "own hosts", "10.0.0.0/33 foo/bar\tmx > mx", "own 10.0.0.0/33 foo/bar");
         row("spam before abuse", "pick", "noc@x.com\r\nnospam@x.com\r\nabuse@x.com\r\n", "nospam@x.com");
         row("case-insensitive abuse", "pick", "a@x.com\r\nABUSE@x.com\r\n", "ABUSE@x.com");
         row("admin in second pass", "pick", "noc@x.com\r\nnetadmin@x.com\r\n", "netadmin@x.com");
