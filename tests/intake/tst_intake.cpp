@@ -59,20 +59,16 @@ private slots:
         // The list follows the folder without a refresh.
         QFile::remove(state.currentMessageFile());
         QTRY_COMPARE(window.filJunkChute->count(), 2);
-    }
 
-    // Pasted text is saved under the first free name up to Webmail100, and cleared; else it stays in the box.
-    void webmailSave()
-    {
-        Sandbox box;
-        AppState state;
-        frmWebmail window(state);
-        QVERIFY(window.Form_Load());
-        const QString folder = state.junkChuteFolder();
+        // Pasted text is saved under the first free name up to Webmail100, and cleared; else it stays in the box.
+        for (const QString& name : junkChuteFiles(folder))
+            QVERIFY(QFile::remove(folder + u'/' + name));
+        frmWebmail webmail(state);
+        QVERIFY(webmail.Form_Load());
         const auto save = [&](const QString& text) {
-            window.txtSpamFile->setPlainText(text);
-            QTest::mouseClick(window.hlnkProcessMessage, Qt::LeftButton);
-            return u"%1 %2"_s.arg(junkChuteFiles(folder).size()).arg(window.txtSpamFile->toPlainText().size());
+            webmail.txtSpamFile->setPlainText(text);
+            QTest::mouseClick(webmail.hlnkProcessMessage, Qt::LeftButton);
+            return u"%1 %2"_s.arg(junkChuteFiles(folder).size()).arg(webmail.txtSpamFile->toPlainText().size());
         };
         const QString full = u"Received: from mx\nSubject: x"_s;
         QVERIFY(writeBytes(folder + u"/Webmail2.msg"_s, "x"));
