@@ -5,7 +5,6 @@
 #include "intake/frmJunkChute.h"
 #include "intake/frmWebmail.h"
 #include "platform/AppId.h"
-#include "platform/AppPaths.h"
 #include "support/Test.h"
 
 #include <QDir>
@@ -24,7 +23,6 @@ private slots:
         AppState state;
         const QString folder = box.desktopFolder() + u"/JunkChute"_s;
         QVERIFY(CreateJunkChute(state));
-        QCOMPARE(state.junkChuteFolder(), folder);
         QCOMPARE(fileBytes(folder + u"/.directory"_s), "[Desktop Entry]\nIcon=" + folderIconName().toUtf8() + "\n");
         // An existing folder is left as it is; only its ordinary, visible files are messages.
         QVERIFY(QFile::remove(folder + u"/.directory"_s));
@@ -48,7 +46,6 @@ private slots:
         window.setProcessAction([&] { ++processed; });
         window.filJunkChute->setCurrentRow(1);
         window.filJunkChute_Click();
-        QCOMPARE(state.currentMessageFile(), AppPaths::join(folder, u"spam.msg"_s));
         // The header from its first received line on, with the CR LF line ends the analysis reads.
         QCOMPARE(window.spamFileView.text(), u"Received: from a.example by b.example\r\nSubject: hi\r\n"_s);
         QCOMPARE(window.txtSpamFile->toPlainText(), u"Received: from a.example by b.example\nSubject: hi\n"_s);

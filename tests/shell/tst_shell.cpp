@@ -180,9 +180,15 @@ private slots:
         QCOMPARE(store.get(u"nettlewright"_s, u"Setup"_s, u"UseMyReturn"_s, u"1"_s), u"0"_s);
     }
 
+    // Read back as desktop entries are: string escapes first, then the argument's quoting, then field codes.
     // Off on a new account: nothing; on twice: one entry, starting the program where it is; off: parked; on: back.
-    void entryMovesBetweenStartAndParking()
+    void entryIsQuotedAndMovesBetweenStartAndParking()
     {
+        const QString odd = u"/home/a b/x;y&(z)#~*?<>|'/100%f/\"q\"`c`$HOME/a\\b/a\nb\tc/nw"_s;
+        QCOMPARE(Autostart::desktopExec(odd),
+                 u"\"/home/a b/x;y&(z)#~*?<>|'/100%%f/\\\\\"q\\\\\"\\\\`c\\\\`\\\\$HOME/a\\\\\\\\b/a\\nb\\tc/nw\""_s);
+        // The Windows Run value, computed here though only Windows writes it.
+        QCOMPARE(Autostart::runValue(odd), u'"' + odd + u'"');
         Sandbox box;
         const QString program = box.desktopFolder() + u"/Program Files $HOME 100%"_s;
         QDir().mkpath(program);
@@ -199,16 +205,6 @@ private slots:
         QCOMPARE(files, (QStringList{QString(), u"nettlewright.desktop runs"_s, u"nettlewright.desktop runs"_s,
                                      u"nettlewright.desktop.parked"_s, u"nettlewright.desktop runs"_s}));
         QVERIFY(box.prompts().shown().isEmpty());
-    }
-
-    // Read back as desktop entries are: string escapes first, then the argument's quoting, then field codes.
-    void execValueIsQuotedAndEscaped()
-    {
-        const QString program = u"/home/a b/x;y&(z)#~*?<>|'/100%f/\"q\"`c`$HOME/a\\b/a\nb\tc/nw"_s;
-        QCOMPARE(Autostart::desktopExec(program),
-                 u"\"/home/a b/x;y&(z)#~*?<>|'/100%%f/\\\\\"q\\\\\"\\\\`c\\\\`\\\\$HOME/a\\\\\\\\b/a\\nb\\tc/nw\""_s);
-        // The Windows Run value, computed here though only Windows writes it.
-        QCOMPARE(Autostart::runValue(program), u'"' + program + u'"');
     }
 };
 
