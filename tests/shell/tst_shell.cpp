@@ -103,13 +103,11 @@ private slots:
         QSignalSpy tips(&w.monitor, &Monitor::trayTipChanged);
         w.monitor.tmrActivate.setInterval(10);
         QTRY_VERIFY(tips.count() >= 2);
-        w.monitor.tmrActivate.stop();
         QCOMPARE(firstArguments(tips).mid(0, 2), (QStringList{tipFor(58), tipFor(57)}));
     }
 
-    // Activate turns green and asks to minimise; kept messages are told summed up, at most once a minute.
-    // Maximised shows the plain tip, normal keeps the last; the tray's Open asks to maximise, its double-click to
-    // restore. Each way back from a fresh minimise.
+    // Activate turns green and asks to minimise; kept messages are told summed up, at most once a minute. From a fresh
+    // minimise: maximised shows the plain tip, normal keeps the last; tray Open maximises, its double-click restores.
     void activateThenWindowComesBack()
     {
         World w;
@@ -119,7 +117,6 @@ private slots:
         QCOMPARE(minimise.count(), 1);
         QCOMPARE(w.now(), u"active idle green stopped shown | Nettlewright"_s);
         m.resized(Monitor::WindowState::Minimized);
-        m.tmrActivate.stop();
         QSignalSpy told(&m, &Monitor::notification);
         m.tmrNotify.setInterval(100);
         m.messageEnded(nw::Outcome::kept(u"the server is down"_s));
