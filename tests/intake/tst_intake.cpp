@@ -17,7 +17,7 @@ class TstIntake : public QObject {
     Q_OBJECT
 
 private slots:
-    void folderIsMadeWithItsIconAndShown()
+    void folderIsMadeShownAndFedFromWebmail()
     {
         Sandbox box;
         AppState state;

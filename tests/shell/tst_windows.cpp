@@ -29,6 +29,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
+#include <QStackedWidget>
 #include <QSystemTrayIcon>
 
 class TstMainWindow : public QObject {
@@ -367,8 +368,9 @@ private slots:
         const QList<QWidget*> focus{wizard.hlnkNext,         wizard.txtSMTP,      wizard.txtEmail, wizard.chkCopy,
                                     wizard.chkReturnAddress, wizard.chkAutoStart, wizard.hlnkNext, wizard.hlnkNext};
         for (int page = 0; page < 8; ++page) {
-            QCOMPARE(std::pair(wizard.page(), wizard.hlnkPrevious->text()),
-                     std::pair(page, page ? u"Previous"_s : u"Cancel"_s));
+            const auto* text = wizard.pages->currentWidget()->findChild<QLabel*>(u"instructions"_s);
+            QCOMPARE(std::tuple(wizard.page(), wizard.hlnkPrevious->text(), text->text()),
+                     std::tuple(page, page ? u"Previous"_s : u"Cancel"_s, frmFirstTimeSetup::instructions(page)));
             QTRY_COMPARE(QApplication::focusWidget(), focus.at(page));
             if (page == 1 || page == 2)
                 QTest::keyClicks(QApplication::focusWidget(), page == 1 ? u" mail.example.net"_s : u"me@example.net"_s);
@@ -395,8 +397,7 @@ private slots:
         again.show();
         for (int page = 0; page < 8; ++page)
             again.Next();
-        QCOMPARE(std::tuple(again.page(), again.isVisible(), again.result()),
-                 std::tuple(8, false, int(QDialog::Accepted)));
+        QCOMPARE(std::pair(again.isVisible(), again.result()), std::pair(false, int(QDialog::Accepted)));
     }
 };
 
