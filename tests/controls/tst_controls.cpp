@@ -1,13 +1,10 @@
 #include "controls/HelpPage.h"
 #include "controls/HelpWindow.h"
 #include "controls/Hyperlink.h"
-#include "controls/Icons.h"
 #include "controls/Splash.h"
-#include "controls/TaskPane.h"
 #include "support/ScriptedPeer.h"
 #include "support/Test.h"
 
-#include <QLabel>
 #include <QPointer>
 #include <QSignalSpy>
 
@@ -38,25 +35,6 @@ private slots:
         QVERIFY(!link.hovered() && link.palette().color(link.foregroundRole()) == normal);
     }
 
-    // Items and their clicks are seen through the main window's menu; here what it does not use.
-    void taskPaneGroupsFold()
-    {
-        TaskPane pane;
-        pane.SetImageList(menuIcons());
-        pane.AddGroup(u"Details"_s, u"Details"_s);
-        pane.AddItem(u"Missing"_s, u"X"_s, u"nowhere"_s, 1);
-        QVERIFY(pane.itemKeys(u"Missing"_s).isEmpty());
-        auto* panel = new QLabel(u"panel"_s);
-        pane.SetGroupChild(u"Details"_s, panel);
-        pane.show();
-        QSignalSpy groups(&pane, &TaskPane::GroupClick);
-        QTest::mouseClick(pane.groupHeader(u"Details"_s), Qt::LeftButton);
-        QVERIFY(!pane.isExpanded(u"Details"_s) && !panel->isVisible());
-        QTest::mouseClick(pane.groupHeader(u"Details"_s), Qt::LeftButton);
-        QVERIFY(pane.isExpanded(u"Details"_s) && panel->isVisible());
-        QCOMPARE(groups.count(), 2);
-    }
-
     // After its time, at a key press, on its product name.
     void splashCloses()
     {
@@ -81,7 +59,6 @@ private slots:
             u"Drag spam in."_s);
         row("not found", QByteArray("HTTP/1.0 404 Not Found\r\nContent-Length: 0\r\n\r\n"), u"could not be loaded"_s);
         row("empty page", QByteArray("HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n"), u"empty page"_s);
-        row("nothing listening", QByteArray(), u"could not be loaded"_s);
         row("server silent", QByteArray("hold"), u"could not be loaded"_s);
     }
     void helpPageOrAClearLocalOne()
@@ -90,8 +67,7 @@ private slots:
         const bool online = shown.startsWith(u"Drag"_s);
         const bool silent = answer == "hold";
         ScriptedPeer peer(silent ? QList{ScriptedPeer::hold()} : ScriptedPeer::answer(answer));
-        const quint16 port = answer.isEmpty() ? ScriptedPeer::closedPort() : peer.port();
-        frmHelp help(QUrl(u"http://127.0.0.1:%1/help"_s.arg(port)));
+        frmHelp help(QUrl(u"http://127.0.0.1:%1/help"_s.arg(peer.port())));
         help.findChild<HelpPage*>()->timeoutMs = 200;
         QSignalSpy pages(&help, &frmHelp::pageShown);
         help.reload();
@@ -100,7 +76,7 @@ private slots:
         QVERIFY2(help.shownText().contains(shown), qPrintable(help.shownText()));
         // Without the vendor's page the help that came with the program is there, whole.
         QCOMPARE(help.shownText().contains(u"attach the error log"_s), !online);
-        QCOMPARE(peer.lines().value(0), answer.isEmpty() || silent ? QByteArray() : "GET /help HTTP/1.1\r\n");
+        QCOMPARE(peer.lines().value(0), silent ? QByteArray() : "GET /help HTTP/1.1\r\n");
     }
 };
 

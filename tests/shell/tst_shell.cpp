@@ -103,16 +103,35 @@ private slots:
         QSignalSpy tips(&w.monitor, &Monitor::trayTipChanged);
         w.monitor.tmrActivate.setInterval(10);
         QTRY_VERIFY(tips.count() >= 2);
-        w.monitor.tmrActivate.stop();
         QCOMPARE(firstArguments(tips).mid(0, 2), (QStringList{tipFor(58), tipFor(57)}));
     }
 
-    // Maximised shows the plain tip, normal keeps the last; the tray's Open asks to maximise, its double-click to
-    // restore. Each way back from a fresh minimise.
-    void windowComesBack()
+    // Activate turns green and asks to minimise; kept messages are told summed up, at most once a minute. From a fresh
+    // minimise: maximised shows the plain tip, normal keeps the last; tray Open maximises, its double-click restores.
+    void activateThenWindowComesBack()
     {
         World w;
         Monitor& m = w.monitor;
+        QSignalSpy minimise(&m, &Monitor::minimizeRequested);
+        m.activate();
+        QCOMPARE(minimise.count(), 1);
+        QCOMPARE(w.now(), u"active idle green stopped shown | Nettlewright"_s);
+        m.resized(Monitor::WindowState::Minimized);
+        QSignalSpy told(&m, &Monitor::notification);
+        m.tmrNotify.setInterval(100);
+        m.messageEnded(nw::Outcome::kept(u"the server is down"_s));
+        m.messageEnded(nw::Outcome::sent(u"abuse@isp.net"_s));
+        m.messageEnded(nw::Outcome::kept(u"no reply"_s));
+        m.messageEnded(nw::Outcome::kept(u"the mail server refused the login"_s));
+        QCOMPARE(told.size(), 1);
+        QTRY_COMPARE(told.size(), 2);
+        QCOMPARE(firstArguments(told), (QStringList{u"1 message kept: the server is down"_s,
+                                                    u"2 messages kept: the mail server refused the login"_s}));
+        w.state.notify(u"The complaint could not be sent."_s);
+        m.tmrActivate_Timer();
+        QCOMPARE(m.trayTip(), tipFor(58) + u"\nThe complaint could not be sent."_s);
+        m.resized(Monitor::WindowState::Maximized);
+        QCOMPARE(m.trayTip(), u"Nettlewright"_s);
         QSignalSpy requests(&m, &Monitor::showWindowRequested);
         const QList<std::function<void()>> ways{[&] { m.resized(Monitor::WindowState::Maximized); },
                                                 [&] { m.resized(Monitor::WindowState::Normal); }, [&] { m.trayOpen(); },
@@ -132,33 +151,6 @@ private slots:
                                      u"false off idle grey stopped hidden | "_s + tipFor(0)}));
     }
 
-    // Activate turns green and asks to minimise; kept messages are told summed up, at most once a minute.
-    void activateThenTellKeptMessagesSummedUp()
-    {
-        World w;
-        QSignalSpy minimise(&w.monitor, &Monitor::minimizeRequested);
-        w.monitor.activate();
-        QCOMPARE(minimise.count(), 1);
-        QCOMPARE(w.now(), u"active idle green stopped shown | Nettlewright"_s);
-        w.monitor.resized(Monitor::WindowState::Minimized);
-        w.monitor.tmrActivate.stop();
-        QSignalSpy told(&w.monitor, &Monitor::notification);
-        w.monitor.tmrNotify.setInterval(100);
-        w.monitor.messageEnded(nw::Outcome::kept(u"the server is down"_s));
-        w.monitor.messageEnded(nw::Outcome::sent(u"abuse@isp.net"_s));
-        w.monitor.messageEnded(nw::Outcome::kept(u"no reply"_s));
-        w.monitor.messageEnded(nw::Outcome::kept(u"the mail server refused the login"_s));
-        QCOMPARE(told.size(), 1);
-        QTRY_COMPARE(told.size(), 2);
-        QCOMPARE(firstArguments(told), (QStringList{u"1 message kept: the server is down"_s,
-                                                    u"2 messages kept: the mail server refused the login"_s}));
-        w.state.notify(u"The complaint could not be sent."_s);
-        w.monitor.tmrActivate_Timer();
-        QCOMPARE(w.monitor.trayTip(), tipFor(58) + u"\nThe complaint could not be sent."_s);
-        w.monitor.resized(Monitor::WindowState::Maximized);
-        QCOMPARE(w.monitor.trayTip(), u"Nettlewright"_s);
-    }
-
     // Blanks around are trimmed; a half rounds to even (2 is greyed); 3 and the 16-bit bounds are no check box value;
     // a word or NaN is a type mismatch; beyond 16 bits overflows.
     void storedSwitchesConvertLikeACheckBoxValue()
@@ -173,24 +165,26 @@ private slots:
             }
         }
         QCOMPARE(got.join(u','), u"0,1,2,error 380,error 13,error 13,error 6,error 380,error 380"_s);
-    }
-
-    void missingSettingsReadTheirDefaults()
-    {
+        // Missing switches read their defaults.
         Sandbox box;
         SettingsStore store;
-        QCOMPARE((QStringList{readSetting(store, settings::Smtp), readSetting(store, settings::ReturnAddress),
-                              readSetting(store, settings::CopyEmail), readSetting(store, settings::UseMyReturn),
-                              readSetting(store, settings::LoadWithWindows)}),
-                 (QStringList{QString(), QString(), u"0"_s, u"1"_s, u"0"_s}));
+        QCOMPARE(readSetting(store, settings::CopyEmail) + readSetting(store, settings::UseMyReturn) +
+                     readSetting(store, settings::LoadWithWindows),
+                 u"010"_s);
         saveSetting(store, settings::UseMyReturn, u"0"_s);
         // The mail composition control's lower-case application name reads the same store.
         QCOMPARE(store.get(u"nettlewright"_s, u"Setup"_s, u"UseMyReturn"_s, u"1"_s), u"0"_s);
     }
 
+    // Read back as desktop entries are: string escapes first, then the argument's quoting, then field codes.
     // Off on a new account: nothing; on twice: one entry, starting the program where it is; off: parked; on: back.
-    void entryMovesBetweenStartAndParking()
+    void entryIsQuotedAndMovesBetweenStartAndParking()
     {
+        const QString odd = u"/home/a b/x;y&(z)#~*?<>|'/100%f/\"q\"`c`$HOME/a\\b/a\nb\tc/nw"_s;
+        QCOMPARE(Autostart::desktopExec(odd),
+                 u"\"/home/a b/x;y&(z)#~*?<>|'/100%%f/\\\\\"q\\\\\"\\\\`c\\\\`\\\\$HOME/a\\\\\\\\b/a\\nb\\tc/nw\""_s);
+        // The Windows Run value, computed here though only Windows writes it.
+        QCOMPARE(Autostart::runValue(odd), u'"' + odd + u'"');
         Sandbox box;
         const QString program = box.desktopFolder() + u"/Program Files $HOME 100%"_s;
         QDir().mkpath(program);
@@ -207,16 +201,6 @@ private slots:
         QCOMPARE(files, (QStringList{QString(), u"nettlewright.desktop runs"_s, u"nettlewright.desktop runs"_s,
                                      u"nettlewright.desktop.parked"_s, u"nettlewright.desktop runs"_s}));
         QVERIFY(box.prompts().shown().isEmpty());
-    }
-
-    // Read back as desktop entries are: string escapes first, then the argument's quoting, then field codes.
-    void execValueIsQuotedAndEscaped()
-    {
-        const QString program = u"/home/a b/x;y&(z)#~*?<>|'/100%f/\"q\"`c`$HOME/a\\b/a\nb\tc/nw"_s;
-        QCOMPARE(Autostart::desktopExec(program),
-                 u"\"/home/a b/x;y&(z)#~*?<>|'/100%%f/\\\\\"q\\\\\"\\\\`c\\\\`\\\\$HOME/a\\\\\\\\b/a\\nb\\tc/nw\""_s);
-        // The Windows Run value, computed here though only Windows writes it.
-        QCOMPARE(Autostart::runValue(program), u'"' + program + u'"');
     }
 };
 
