@@ -34,6 +34,7 @@ cluttering my inbox.
 
 ** Abuse Team ** please see bottom of message for further information regarding this analysis.
 
+
 -----------------
 IP Address: %1
 Hostname:   %2
@@ -70,6 +71,7 @@ NOT add to it.
      We produce a range of tools to help Internet Abuse teams quickly identify and
      deal with AUP violators.  If you would like tools customized to your procedures,
      please contact us at sales@nettlewright.org or visit http://www.nettlewright.org/isp/
+
 
 <-diagnostic info->
 Nettlewright 2.0.1
