@@ -57,8 +57,8 @@ const QString kInvalidTo = u"The TO: email address appears to be invalid!\r\nSen
 const QString kNoSubject = u"[question] You didn't enter the message subject. \r\nWould you like to send it anyway?"_s;
 const QString kNoText = u"[question] You didn't enter the message text. \r\nWould you like to send it anyway?"_s;
 
-// The fixed letter and analysis labels; %1 to %4 are the analysis, %5 the header text.
-const char* const kHead = R"(Hello,
+// The letter: %1 to %4 the analysis, %5 the header text, %6 the local address, %7 - %8 the whois address and server.
+const char* const kLetter = R"(Hello,
 I have received this unsolicited email message that appears to have originated
 or passed through an IP address or Domain under your control.
 
@@ -85,9 +85,7 @@ Suspect Received Line:
 
 --- EMAIL HEADER ---
 
-)";
-
-const char* const kTail = R"(
+%5
 
 --- ATTENTION ABUSE ---
 This Internet email header analysis was produced automatically by Nettlewright 2.
@@ -114,8 +112,8 @@ NOT add to it.
 <-diagnostic info->
 Nettlewright 2.0.1
 -04194304 - 1 - 5120
-%1
-%2 - %3)";
+%6
+%7 - %8)";
 
 // What the user types into the window; a valid message unless a row says otherwise.
 struct Fields {
@@ -391,11 +389,10 @@ private slots:
         QVERIFY2(sink.start(options), qPrintable(sink.error()));
         const bool trusted = !error.startsWith(u"The server's certificate"_s);
         Client smtp(sink.port());
-        smtp.setSecurity({{},
-                          securityModeFromText(mode),
-                          password.isEmpty() ? QString() : kUser,
-                          password,
-                          trusted ? m_cert.certificates() : QList<QSslCertificate>()});
+        SmtpSecurity security{{}, securityModeFromText(mode), password.isEmpty() ? QString() : kUser, password, {}};
+        if (trusted)
+            security.extraCaCertificates = m_cert.certificates();
+        smtp.setSecurity(security);
         smtp.Body = u"line one\r\n.\r\nline three"_s; // a line "." in the body
         QCOMPARE(smtp.SendMail(), error.isEmpty());
         QCOMPARE(sink.authAttempts().join(u','), attempts);
@@ -474,7 +471,6 @@ private slots:
         };
         const auto before = m_sink.messages().size();
         send(fields);
-        // Each prompt with its icon in front unless it has none.
         const char* const icons[] = {"", "[critical] ", "[question] ", "[exclamation] ", "[information] "};
         QStringList prompts;
         for (const Prompt& p : box.prompts().shown())
@@ -504,12 +500,11 @@ private slots:
         const HeaderAnalysis found{u"192.0.2.7"_s, u"mail.spam.example"_s, u"Tue, 3 Mar 2026 10:00:00 +0000"_s,
                                    u"from mail.spam.example ([192.0.2.7]) by mx.example\r"_s, u"mail.spam.example"_s};
         const QString header = u"Received: from mail.spam.example\r\nSubject: win\r\n"_s;
-        const auto crlf = [](const char* text) { return QString::fromLatin1(text).replace(u'\n', u"\r\n"_s); };
-        const QString expected = crlf(kHead).arg(found.ip, found.hostName, found.timeStamp, found.receivedLine) +
-                                 header + crlf(kTail).arg(u"10.0.0.5"_s, u"192.0.2.7"_s, u"whois.arin.net"_s);
+        const QString letter = QString::fromLatin1(kLetter).replace(u'\n', u"\r\n"_s);
         QCOMPARE(CreateComplaint({found, header, u"192.0.2.7"_s, u"whois.arin.net"_s, u"Nettlewright"_s, 2, 0, 1,
                                   4194304, 1, 5120, u"10.0.0.5"_s}),
-                 expected);
+                 letter.arg(found.ip, found.hostName, found.timeStamp, found.receivedLine, header, u"10.0.0.5"_s,
+                            u"192.0.2.7"_s, u"whois.arin.net"_s));
         TableResolver resolver; // first without an answer for this machine
         QVERIFY(CreateComplaint(complaintInputs({}, {}, {}, {}, resolver)).endsWith(u"\r\n\r\n - "_s));
         resolver.add(u"10.1.2.3"_s, u"localhost"_s);
