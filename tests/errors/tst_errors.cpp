@@ -119,7 +119,6 @@ private slots:
         row("1: OK", 1, 0, ok, 1, 0, false);
         row("2: Quit ends the program, still filled", 2, 0, three, 0, 1, true);
         row("2: Ignore", 2, 2, three, 3, 0, false);
-        row("2: closed without a button", 2, -1, three, 0, 0, false);
         row("3: Enter takes OK", 3, int(Qt::Key_Return), ok, 3, 0, false);
         row("2: Enter takes Ignore, not Quit", 2, int(Qt::Key_Return), three, 3, 0, false);
         row("2: Esc closes without a button", 2, int(Qt::Key_Escape), three, 0, 0, false);
