@@ -54,7 +54,6 @@ struct Rig : Peers, RoadRig {
     }
     // The requests the statistics service saw with `query`.
     static int requests(const QByteArray& query) { return int(NginxServer::accessLog().count(query)); }
-    static int sentTo(const QString& abuse) { return requests("sent=" + QUrl::toPercentEncoding(abuse)); }
 };
 
 enum Registry { Answers, Resets, EndlessChain };
@@ -93,7 +92,6 @@ private slots:
                                  "with ESMTP id 1A; Mon, 1 Jan 2024 10:00:02 +0000\r\n" +
                                      spam("IPv6:2002:c000:202::1"));
         const qsizetype before = m_sink.messages().size();
-        const int sentBefore = Rig::sentTo(abuse);
 
         QVERIFY(rig.runMonitor());
 
@@ -113,7 +111,6 @@ private slots:
         for (const char* part : {"\r\nIP Address: 192.0.2.1\r\n", "\r\nFrom: winner@lottery.example\r\n",
                                  "\r\n192.0.2.1 - whois.first.test"})
             QVERIFY2(mail.data.contains(part), part);
-        QTRY_COMPARE(Rig::sentTo(abuse), sentBefore + int(messages.size()));
         QTRY_VERIFY(Rig::requests("IP1=198.51.100.7") >= 1);
         if (!ownHops)
             QTRY_VERIFY(Rig::requests("IP1=127.0.0.1") >= 1);
@@ -139,7 +136,7 @@ private slots:
     {
         const auto [registry, smtp, outcome, lookUps, told] =
             fetch<int, quint16, QString, int, QStringList>("registry", "smtp", "outcome", "lookUps", "told");
-        const QString abuse = u"abuse@once-isp.net"_s;
+        const QByteArray sentTo = "sent=abuse%40once-isp.net"; // what the statistics service is told of a complaint
         Rig rig("OrgAbuseEmail: abuse@once-isp.net\n", smtp);
         if (registry == Resets)
             rig.registry.setScriptFor(0, {ScriptedPeer::readLine(), ScriptedPeer::reset()});
@@ -152,7 +149,7 @@ private slots:
         if (outcome.isEmpty())
             QVERIFY(other.claim());
         const qsizetype before = m_sink.messages().size();
-        const int sentBefore = Rig::sentTo(abuse);
+        const int sentBefore = Rig::requests(sentTo);
         QSignalSpy notices(&rig.state, &AppState::notice);
 
         QVERIFY(rig.runMonitor());
@@ -168,7 +165,7 @@ private slots:
         if (!told.isEmpty())
             QCOMPARE(notices.first().first().toString(), told.last());
         QCOMPARE(rig.box.prompts().texts(), QStringList());
-        QTRY_COMPARE(Rig::sentTo(abuse), sentBefore + (sent ? 1 : 0));
+        QTRY_COMPARE(Rig::requests(sentTo), sentBefore + (sent ? 1 : 0));
     }
 
     // By hand the message taken on is the one reported and the one deleted, whatever happens in the folder
@@ -193,7 +190,6 @@ private slots:
         const QString t = rig.drop(u"t.eml"_s, mine); // after o.eml in the list
         const QString o = rig.drop(u"o.eml"_s, other);
         const qsizetype before = m_sink.messages().size();
-        const int sentBefore = Rig::sentTo(abuse);
         rig.folder->select(u"t.eml"_s);
         rig.road->cmdProcess_Click();
         QTRY_COMPARE_WITH_TIMEOUT(rig.road->complaint.txtTo(), abuse, 15000);
@@ -221,7 +217,6 @@ private slots:
                  qPrintable(prompts.join(u'\n')));
         QCOMPARE(rig.road->complaint.txtTo(), accepting ? QString() : abuse);
         QVERIFY(!rig.state.busyProcessing());
-        QTRY_COMPARE(Rig::sentTo(abuse), sentBefore + (accepting ? 1 : 0));
     }
 
     // Look-ups typed into the WHOIS window; the message the view shows is no part of them. The registry goes on
