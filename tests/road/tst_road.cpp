@@ -41,6 +41,7 @@ struct Rig : Peers, RoadRig {
         if (smtpPort != 0)
             state.smtpServer = u"127.0.0.1:%1"_s.arg(smtpPort);
         road->whois.Whois1.setAnswerTimeout(10000);
+        road->complaint.yields = 10;
     }
 
     // One monitor run, started minimised as at log-on, then the window opened again; false when it did not end.
@@ -185,7 +186,6 @@ private slots:
         const auto [change, accepting, outcomes] = fetch<int, bool, QStringList>("change", "accepting", "outcomes");
         const QString abuse = u"abuse@fixed-isp.net"_s;
         Rig rig("OrgAbuseEmail: abuse@fixed-isp.net\n", accepting ? m_sink.port() : ScriptedPeer::closedPort());
-        rig.road->complaint.yields = 10;
         const QByteArray mine = spam("192.0.2.5"), other = spam("192.0.2.6");
         const QString t = rig.drop(u"t.eml"_s, mine); // after o.eml in the list
         const QString o = rig.drop(u"o.eml"_s, other);
@@ -205,9 +205,8 @@ private slots:
         QCOMPARE(Rig::outcomes().replaceInStrings(rig.state.junkChuteFolder() + u'/', QString()), outcomes);
         const bool tSent = outcomes.contains(u"t.eml\tsent"_s), oSent = outcomes.contains(u"o.eml\tsent"_s);
         QCOMPARE(m_sink.messages().size(), before + (accepting ? 1 : 0));
-        QVERIFY(!accepting ||
-                m_sink.messages().last().data.contains(change == 2 ? "Subject:SPAM Report from 192.0.2.6 / "
-                                                                   : "Subject:SPAM Report from 192.0.2.5 / "));
+        QVERIFY(!accepting || m_sink.messages().last().data.contains("Subject:SPAM Report from 192.0.2." +
+                                                                     QByteArray(change == 2 ? "6 / " : "5 / ")));
         QCOMPARE(fileBytes(t), tSent ? QByteArray() : change == 1 ? other : mine);
         QCOMPARE(fileBytes(o), oSent ? QByteArray() : other);
         const QStringList prompts = rig.box.prompts().texts();
@@ -240,7 +239,6 @@ private slots:
         rig.registry.setScriptFor(lookUps,
                                   {ScriptedPeer::readLine(), ScriptedPeer::pause(300),
                                    ScriptedPeer::send("OrgAbuseEmail: abuse@slow-isp.net\n"), ScriptedPeer::close()});
-        rig.road->complaint.yields = 10;
         const QString shown = rig.drop(u"shown.eml"_s, spam("192.0.2.1"));
         rig.state.setCurrentMessageFile(shown);
         const int before = Rig::requests(request);
