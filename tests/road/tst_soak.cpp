@@ -1,7 +1,6 @@
-// The monitor over 500 generated messages with every server on loopback, some of them misbehaving, and list
-// clicks while messages are in process. Every message must end where its designed fate puts it, in one outcome
-// (kept ones once per run that tried them), no complaint may arrive twice, memory must level off, and the
-// program must still answer.
+// The monitor over 500 messages with every server on loopback, some of them misbehaving, and list clicks while
+// messages are in process. Every message must end where its fate puts it, in one outcome (kept ones once per run
+// that tried them), no complaint may arrive twice, memory must level off, and the program must still answer.
 
 #include "RoadWorld.h"
 #include "app/Settings.h"
