@@ -63,8 +63,7 @@ private slots:
         columns<int, QVariantList, QByteArray, QByteArray, bool, bool>("number", "parameters", "numberText",
                                                                        "parameterLines", "tracking", "logging");
         const QByteArray none("                  None\r\n\r\n");
-        row("negative number has no blank", -2147221504, QVariantList(), QByteArray("-2147221504"), none, true, true);
-        row("two parameters, two empty lines", 5, QVariantList{u"a.msg"_s, 42}, QByteArray(" 5"),
+        row("negative number, two parameters", -2147221504, QVariantList{u"a.msg"_s, 42}, QByteArray("-2147221504"),
             QByteArray("                  a.msg\r\n                  42\r\n\r\n\r\n"), true, true);
         row("no logging: stack only", 5, QVariantList(), QByteArray(" 5"), none, true, false);
         row("no tracking: record only", 5, QVariantList(), QByteArray(" 5"), none, false, true);
@@ -120,7 +119,6 @@ private slots:
         row("1: OK", 1, 0, ok, 1, 0, false);
         row("2: Quit ends the program, still filled", 2, 0, three, 0, 1, true);
         row("2: Ignore", 2, 2, three, 3, 0, false);
-        row("2: closed without a button", 2, -1, three, 0, 0, false);
         row("3: Enter takes OK", 3, int(Qt::Key_Return), ok, 3, 0, false);
         row("2: Enter takes Ignore, not Quit", 2, int(Qt::Key_Return), three, 3, 0, false);
         row("2: Esc closes without a button", 2, int(Qt::Key_Escape), three, 0, 0, false);
@@ -137,7 +135,6 @@ private slots:
         QCOMPARE(HandleError(RuntimeError(5), u"Invalid procedure call or argument"_s, 2), 1);
         m_state->setMonitorActive(press == -2);
         QSignalSpy notices(m_state.get(), &AppState::notice);
-        const QString folded = dialog.cmdSendError->text();
         QStringList shown;
         pressWhenShown(dialog, [&] {
             for (const QPushButton* b : dialog.cmdOption)
@@ -157,7 +154,6 @@ private slots:
         QCOMPARE(std::pair(m_box->exits(), m_box->prompts().texts().contains(u"Exiting Program"_s)),
                  std::pair(exits, exits > 0));
         QCOMPARE(dialog.txtStack->toPlainText().isEmpty(), !filled);
-        QCOMPARE(dialog.cmdSendError->text(), folded);
     }
 
     // The report button needs a server and the user's address; folding it out changes the height only, and the
@@ -166,14 +162,13 @@ private slots:
     void sendMailsTheReportOnce()
     {
         frmErrHandler& dialog = *m_dialog;
-        for (const auto& [server, address] : {std::pair{u"mx"_s, QString()}, {QString(), u"me@example.org"_s}}) {
+        for (const auto& [server, address] : {std::pair{u"mx"_s, QString()}, {QString(), u"me@example.net"_s}}) {
             m_state->smtpServer = server;
             m_state->userAddress = address;
             dialog.setError(u" 5"_s, u"Invalid procedure call or argument"_s);
             QVERIFY(dialog.cmdSendError->isHidden());
             dialog.unload();
         }
-        m_state->userAddress = u"me@example.net"_s;
         TestCertificate cert;
         const QString problem = cert.make();
         QVERIFY2(problem.isEmpty(), qPrintable(problem));

@@ -41,6 +41,7 @@ struct Rig : Peers, RoadRig {
         if (smtpPort != 0)
             state.smtpServer = u"127.0.0.1:%1"_s.arg(smtpPort);
         road->whois.Whois1.setAnswerTimeout(10000);
+        road->complaint.yields = 10;
     }
 
     // One monitor run, started minimised as at log-on, then the window opened again; false when it did not end.
@@ -54,7 +55,6 @@ struct Rig : Peers, RoadRig {
     }
     // The requests the statistics service saw with `query`.
     static int requests(const QByteArray& query) { return int(NginxServer::accessLog().count(query)); }
-    static int sentTo(const QString& abuse) { return requests("sent=" + QUrl::toPercentEncoding(abuse)); }
 };
 
 enum Registry { Answers, Resets, EndlessChain };
@@ -65,10 +65,9 @@ class TstRoad : public RoadTestCase {
     Q_OBJECT
 
 private slots:
-    // One run over a message whose look-up fails (kept, and the run goes on without it), a referred one, one
-    // without a header, one no registry holds and one whose top hop is the user's own filter: with the mode on,
-    // that one reaches the registry by the IPv4 address its 6to4 address carries; with it off, the walk stops at
-    // the filter and it is given up.
+    // One run over a message whose look-up fails (kept; the run goes on without it), a referred one, one without
+    // a header, one no registry holds and one whose top hop is the user's own filter: with the mode on, it reaches
+    // the registry by the IPv4 address in its 6to4 address; off, the walk stops at the filter and it is given up.
     void monitorRunReportsEveryMessage_data()
     {
         columns<QString>("copyEmailAndSkipOwnHops");
@@ -93,7 +92,6 @@ private slots:
                                  "with ESMTP id 1A; Mon, 1 Jan 2024 10:00:02 +0000\r\n" +
                                      spam("IPv6:2002:c000:202::1"));
         const qsizetype before = m_sink.messages().size();
-        const int sentBefore = Rig::sentTo(abuse);
 
         QVERIFY(rig.runMonitor());
 
@@ -113,7 +111,6 @@ private slots:
         for (const char* part : {"\r\nIP Address: 192.0.2.1\r\n", "\r\nFrom: winner@lottery.example\r\n",
                                  "\r\n192.0.2.1 - whois.first.test"})
             QVERIFY2(mail.data.contains(part), part);
-        QTRY_COMPARE(Rig::sentTo(abuse), sentBefore + int(messages.size()));
         QTRY_VERIFY(Rig::requests("IP1=198.51.100.7") >= 1);
         if (!ownHops)
             QTRY_VERIFY(Rig::requests("IP1=127.0.0.1") >= 1);
@@ -128,11 +125,10 @@ private slots:
         columns<int, quint16, QString, int, QStringList>("registry", "smtp", "outcome", "lookUps", "told");
         const quint16 sink = m_sink.port();
         row("registry resets the connection: kept", +Resets, sink, u"kept"_s, 1, QStringList());
-        row("endless referral chain: ten servers asked, then sent and deleted", +EndlessChain, sink, u"sent"_s, 10,
-            QStringList());
-        row("no SMTP server set: kept and told", +Answers, quint16(0), u"kept"_s, 1,
+        row("endless referral chain: ten asked, then sent", +EndlessChain, sink, u"sent"_s, 10, QStringList());
+        row("no SMTP server: kept, told", +Answers, quint16(0), u"kept"_s, 1,
             QStringList{ComplaintStage::noServerText()});
-        row("SMTP server refuses: kept and told", +Answers, ScriptedPeer::closedPort(), u"kept"_s, 1,
+        row("SMTP server refuses: kept, told", +Answers, ScriptedPeer::closedPort(), u"kept"_s, 1,
             QStringList{kRejected, ComplaintStage::sendFailedText()});
         row("taken on by another road: left alone", +Answers, sink, QString(), 0, QStringList());
     }
@@ -140,7 +136,7 @@ private slots:
     {
         const auto [registry, smtp, outcome, lookUps, told] =
             fetch<int, quint16, QString, int, QStringList>("registry", "smtp", "outcome", "lookUps", "told");
-        const QString abuse = u"abuse@once-isp.net"_s;
+        const QByteArray sentTo = "sent=abuse%40once-isp.net"; // what the statistics service is told of a complaint
         Rig rig("OrgAbuseEmail: abuse@once-isp.net\n", smtp);
         if (registry == Resets)
             rig.registry.setScriptFor(0, {ScriptedPeer::readLine(), ScriptedPeer::reset()});
@@ -153,7 +149,7 @@ private slots:
         if (outcome.isEmpty())
             QVERIFY(other.claim());
         const qsizetype before = m_sink.messages().size();
-        const int sentBefore = Rig::sentTo(abuse);
+        const int sentBefore = Rig::requests(sentTo);
         QSignalSpy notices(&rig.state, &AppState::notice);
 
         QVERIFY(rig.runMonitor());
@@ -169,7 +165,7 @@ private slots:
         if (!told.isEmpty())
             QCOMPARE(notices.first().first().toString(), told.last());
         QCOMPARE(rig.box.prompts().texts(), QStringList());
-        QTRY_COMPARE(Rig::sentTo(abuse), sentBefore + (sent ? 1 : 0));
+        QTRY_COMPARE(Rig::requests(sentTo), sentBefore + (sent ? 1 : 0));
     }
 
     // By hand the message taken on is the one reported and the one deleted, whatever happens in the folder
@@ -189,12 +185,10 @@ private slots:
         const auto [change, accepting, outcomes] = fetch<int, bool, QStringList>("change", "accepting", "outcomes");
         const QString abuse = u"abuse@fixed-isp.net"_s;
         Rig rig("OrgAbuseEmail: abuse@fixed-isp.net\n", accepting ? m_sink.port() : ScriptedPeer::closedPort());
-        rig.road->complaint.yields = 10;
         const QByteArray mine = spam("192.0.2.5"), other = spam("192.0.2.6");
         const QString t = rig.drop(u"t.eml"_s, mine); // after o.eml in the list
         const QString o = rig.drop(u"o.eml"_s, other);
         const qsizetype before = m_sink.messages().size();
-        const int sentBefore = Rig::sentTo(abuse);
         rig.folder->select(u"t.eml"_s);
         rig.road->cmdProcess_Click();
         QTRY_COMPARE_WITH_TIMEOUT(rig.road->complaint.txtTo(), abuse, 15000);
@@ -210,9 +204,8 @@ private slots:
         QCOMPARE(Rig::outcomes().replaceInStrings(rig.state.junkChuteFolder() + u'/', QString()), outcomes);
         const bool tSent = outcomes.contains(u"t.eml\tsent"_s), oSent = outcomes.contains(u"o.eml\tsent"_s);
         QCOMPARE(m_sink.messages().size(), before + (accepting ? 1 : 0));
-        QVERIFY(!accepting ||
-                m_sink.messages().last().data.contains(change == 2 ? "Subject:SPAM Report from 192.0.2.6 / "
-                                                                   : "Subject:SPAM Report from 192.0.2.5 / "));
+        QVERIFY(!accepting || m_sink.messages().last().data.contains("Subject:SPAM Report from 192.0.2." +
+                                                                     QByteArray(change == 2 ? "6 / " : "5 / ")));
         QCOMPARE(fileBytes(t), tSent ? QByteArray() : change == 1 ? other : mine);
         QCOMPARE(fileBytes(o), oSent ? QByteArray() : other);
         const QStringList prompts = rig.box.prompts().texts();
@@ -221,9 +214,7 @@ private slots:
                                  prompts.at(1).contains(ComplaintStage::sendFailedText()),
                  qPrintable(prompts.join(u'\n')));
         QCOMPARE(rig.road->complaint.txtTo(), accepting ? QString() : abuse);
-        QVERIFY(accepting || !rig.road->complaint.txtBody().isEmpty());
         QVERIFY(!rig.state.busyProcessing());
-        QTRY_COMPARE(Rig::sentTo(abuse), sentBefore + (accepting ? 1 : 0));
     }
 
     // Look-ups typed into the WHOIS window; the message the view shows is no part of them. The registry goes on
@@ -233,10 +224,9 @@ private slots:
     {
         columns<QString, QString, int, QByteArray>("typed", "hostName", "lookUps", "request");
         row("no server known: IP1 instead of a query", u"host.zero"_s, QString(), 0, QByteArray("IP1=host.zero"));
-        row("no address: one look-up by host name, then IP2", u"192.0.2.77"_s, u"relay77.first.test"_s, 2,
+        row("no address: by host name, then IP2", u"192.0.2.77"_s, u"relay77.first.test"_s, 2,
             QByteArray("IP2=relay77.first.test"));
-        row("no address and no host name: IP2 for the address", u"192.0.2.78"_s, QString(), 1,
-            QByteArray("IP2=192.0.2.78"));
+        row("no address, no host name: IP2", u"192.0.2.78"_s, QString(), 1, QByteArray("IP2=192.0.2.78"));
     }
     void lookUpByHand()
     {
@@ -248,7 +238,6 @@ private slots:
         rig.registry.setScriptFor(lookUps,
                                   {ScriptedPeer::readLine(), ScriptedPeer::pause(300),
                                    ScriptedPeer::send("OrgAbuseEmail: abuse@slow-isp.net\n"), ScriptedPeer::close()});
-        rig.road->complaint.yields = 10;
         const QString shown = rig.drop(u"shown.eml"_s, spam("192.0.2.1"));
         rig.state.setCurrentMessageFile(shown);
         const int before = Rig::requests(request);
@@ -267,38 +256,34 @@ private slots:
         QVERIFY(!rig.state.busyProcessing());
     }
 
-    // The command-line road: the shipped tables send 192.0.2.0/24 to the server named "private".
-    void reportCommandSends_data()
-    {
-        columns<bool>("accepting");
-        row("accepted: sent, then the file deleted", true);
-        row("refused: the file kept, and the exit code says so", false);
-    }
+    // The command-line road: the shipped tables send 192.0.2.0/24 to the server named "private". Accepted: sent,
+    // then the file deleted; refused: the file kept, and the exit code says so.
     void reportCommandSends()
     {
-        const auto [accepting] = fetch<bool>("accepting");
         const QByteArray abuse = "abuse@cli-isp.net";
         ScriptedPeer peer(ScriptedPeer::answer("OrgAbuseEmail: " + abuse + "\n"));
         QTemporaryDir dir;
         QVERIFY(QDir(dir.path()).mkpath(u"nettlewright"_s));
-        const quint16 smtpPort = accepting ? m_sink.port() : ScriptedPeer::closedPort();
-        QVERIFY(writeBytes(dir.filePath(u"nettlewright/nettlewright.conf"_s),
-                           "[Setup]\nSMTP=127.0.0.1:" + QByteArray::number(smtpPort) +
-                               "\nReturnAddress=" + kUser.toLatin1() + "\n"));
         const QString file = dir.filePath(u"spam.eml"_s);
-        QVERIFY(writeBytes(file, spam("192.0.2.1")));
-        const qsizetype before = m_sink.messages().size();
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(u"XDG_CONFIG_HOME"_s, dir.path());
-        const CliRun cli = runCli({u"report"_s, u"--no-dns"_s, u"--delay"_s, u"50"_s, u"--route"_s,
-                                   u"private="_s + peer.endpoint(), u"--send"_s, file},
-                                  {}, env);
-        QCOMPARE(cli.exitCode, accepting ? 0 : 1);
-        QVERIFY(cli.out.contains("To: " + abuse + "\nSubject: SPAM Report from 192.0.2.1 / \n"));
-        QCOMPARE(QFile::exists(file), !accepting);
-        QCOMPARE(m_sink.messages().size(), before + (accepting ? 1 : 0));
-        if (accepting)
-            QCOMPARE(m_sink.messages().last().rcptTos, QStringList{QString::fromLatin1(abuse)});
+        for (const bool accepting : {true, false}) {
+            const quint16 smtpPort = accepting ? m_sink.port() : ScriptedPeer::closedPort();
+            QVERIFY(writeBytes(dir.filePath(u"nettlewright/nettlewright.conf"_s),
+                               "[Setup]\nSMTP=127.0.0.1:" + QByteArray::number(smtpPort) +
+                                   "\nReturnAddress=" + kUser.toLatin1() + "\n"));
+            QVERIFY(writeBytes(file, spam("192.0.2.1")));
+            const qsizetype before = m_sink.messages().size();
+            const CliRun cli = runCli({u"report"_s, u"--no-dns"_s, u"--delay"_s, u"50"_s, u"--route"_s,
+                                       u"private="_s + peer.endpoint(), u"--send"_s, file},
+                                      {}, env);
+            QCOMPARE(cli.exitCode, accepting ? 0 : 1);
+            QVERIFY(cli.out.contains("To: " + abuse + "\nSubject: SPAM Report from 192.0.2.1 / \n"));
+            QCOMPARE(QFile::exists(file), !accepting);
+            QCOMPARE(m_sink.messages().size(), before + (accepting ? 1 : 0));
+            if (accepting)
+                QCOMPARE(m_sink.messages().last().rcptTos, QStringList{QString::fromLatin1(abuse)});
+        }
     }
 };
 
