@@ -13,9 +13,20 @@
 #include <QTimer>
 
 namespace {
-class RecordingView : public DownloadView {
-public:
-    QStringList statuses, captions, timeLefts;
+QByteArray httpHead(const QByteArray& status, qint64 length, const QByteArray& extra = {})
+{
+    return "HTTP/1.1 " + status + "\r\nContent-Length: " + QByteArray::number(length) + "\r\n" + extra + "\r\n";
+}
+
+// A run against the update folder at `base`, in a sandboxed program folder, recording what it opens and shows.
+struct Rig : DownloadView {
+    Sandbox box;
+    QStringList opened, statuses, captions, timeLefts;
+    LiveUpdate update;
+    explicit Rig(const QString& base = QString())
+        : update{*this, base, box.programFolder(), [this](const QString& path) { opened << path; }}
+    {
+    }
     void setStatus(const QString& t) override { statuses << t; }
     void setSource(const QString&) override {}
     void setDestination(const QString&) override {}
@@ -26,30 +37,12 @@ public:
     void startAnimation() override {}
     void stopAnimation() override {}
     void showCentred() override {}
-};
-
-QByteArray httpHead(const QByteArray& status, qint64 length, const QByteArray& extra = {})
-{
-    return "HTTP/1.1 " + status + "\r\nContent-Length: " + QByteArray::number(length) + "\r\n" + extra + "\r\n";
-}
-
-// A run against the update folder at `base`, in a sandboxed program folder, recording what it opens.
-struct Rig {
-    Sandbox box;
-    RecordingView view;
-    QStringList opened;
-    LiveUpdate update;
-    explicit Rig(const QString& base = QString())
-        : update{view, base, box.programFolder(), [this](const QString& path) { opened << path; }}
-    {
-    }
-    // Every file under the program folder, sorted.
     QStringList files() const
     {
         QStringList files;
-        QDirIterator it(box.programFolder(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-        while (it.hasNext())
-            files << QDir(box.programFolder()).relativeFilePath(it.next());
+        for (QDirIterator it(box.programFolder(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+             it.hasNext();)
+            files << it.next().mid(box.programFolder().size() + 1);
         files.sort();
         return files;
     }
@@ -77,11 +70,12 @@ private slots:
         box.writeFile(u"whois.srv"_s, "# servers 999\r\n");
         const QByteArray newRir = "# ranges 105\r\n" + randomBytes(5000), newSrv = "# servers 1000\r\n";
         const QByteArray help = randomBytes(3000);
-        NginxServer::put(u"liveupdate/rir-105"_s, newRir);
-        NginxServer::put(u"liveupdate/srv-1000"_s, newSrv);
-        NginxServer::put(u"liveupdate/help.htm"_s, help);
-        NginxServer::put(u"liveupdate/extra.txt"_s, "extra");
-        NginxServer::put(u"liveupdate/evil"_s, "evil");
+        for (const auto& [name, bytes] : {std::pair{"rir-105", newRir},
+                                          {"srv-1000", newSrv},
+                                          {"help.htm", help},
+                                          {"extra.txt", QByteArray("extra")},
+                                          {"evil", QByteArray("evil")}})
+            NginxServer::put(u"liveupdate/"_s + QLatin1String(name), bytes);
         NginxServer::put(u"liveupdate/Nettlewright.upd"_s,
                          "rir-105,whois.rir,app,105,no,no,Range table\r\n"
                          "rir-105,whois.rir,APP,104,no,no,Same version\r\n"
@@ -110,16 +104,16 @@ private slots:
         QVERIFY(!QFile::exists(box.programFolder() + u"/../evil.txt"_s) && !QFile::exists(u"/tmp/evil.txt"_s));
     }
 
-    // Only a body that ended where its framing says is complete; anything else keeps the file it was to replace,
-    // leaves no part and shows one message at most, unless retried: then a download broken after kCut bytes
-    // resumes 4096 bytes before the cut, and starts again where the range does not fit.
+    // Only a body that ended where its framing says is complete; anything else keeps the file it replaces, leaves
+    // no part and shows one message at most, unless retried: then the download resumes or starts again.
     void downloads_data()
     {
         // answers: one per connection, none: refused; holds: held until the idle bound, not closed; file: the
         // target after; ranges: each request's Range; progress: the last caption|the end of the last time left
         columns<QList<QByteArray>, bool, QByteArray, QByteArray, QString, QString, QString, QString>(
             "answers", "holds", "old", "file", "titles", "text", "ranges", "progress");
-        // A file of kSize bytes cut at kCut; the client asks again 4096 bytes before the cut.
+        // A file of kSize bytes cut at kCut; the client asks again 4096 bytes before the cut, or from the start
+        // where the range does not fit.
         constexpr int kSize = 100000, kCut = 60000, kResumeFrom = kCut - 4096;
         const QByteArray body(1025, 'b'), chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
         const QByteArray none, old = "# old table 104\r\n", big = randomBytes(kSize);
@@ -192,12 +186,11 @@ private slots:
         QCOMPARE(peer.lines().size(), asked.size());
         for (qsizetype i = 0; i < asked.size(); ++i)
             QVERIFY(peer.lines().at(i).contains("Range: bytes=" + asked.at(i).toLatin1() + "\r\n"));
-        QCOMPARE(rig.view.statuses.contains(u"Resuming download..."_s), asked.size() > 1);
+        QCOMPARE(rig.statuses.contains(u"Resuming download..."_s), asked.size() > 1);
         if (file != old)
-            QCOMPARE(rig.view.statuses.last(), u"Download completed!"_s);
+            QCOMPARE(rig.statuses.last(), u"Download completed!"_s);
         if (!progress.isEmpty())
-            QCOMPARE(rig.view.captions.last() + u'|' +
-                         rig.view.timeLefts.last().right(progress.section(u'|', 1).size()),
+            QCOMPARE(rig.captions.last() + u'|' + rig.timeLefts.last().right(progress.section(u'|', 1).size()),
                      progress);
     }
 
@@ -205,8 +198,7 @@ private slots:
     void httpsUpdateOpensWhatItFetched()
     {
         TestCertificate cert;
-        const QString problem = cert.make();
-        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+        QCOMPARE(cert.make(), QString());
         const QList<QByteArray> bodies{"tool.bin,tool.bin,app,1,no,yes,Tool\r\n", randomBytes(5000)}; // catalog, file
         ScriptedPeer peer({});
         peer.useTls(cert.serverConfiguration());
@@ -252,7 +244,6 @@ private slots:
         row("leading zeros of the local version", current("0099", "100"), "older");
         row("leading zeros of the offered version", current("100", "0099"), "current");
         row("more digits is newer", current("999", "1000"), "older");
-        row("fewer digits is older", current("1000", "999"), "current");
         row("dotted, part by part", current("2.9", "2.10"), "older");
         row("missing part is zero", current("2.0", "2"), "current");
         row("not digits: text order", current("7b0", "7a9"), "current");
@@ -318,8 +309,8 @@ private slots:
         QVERIFY(!esc.isActive());
         QCOMPARE(peer.connections(), 1);
         QVERIFY(peer.lines().at(0).startsWith("GET /liveupdate/Nettlewright.upd "));
-        QVERIFY(box.prompts().shown().isEmpty() && !QFile::exists(box.path(u"Nettlewright.upd"_s)) &&
-                !QFile::exists(box.path(u"Nettlewright.upd.download"_s)));
+        QCOMPARE(QDir(box.programFolder()).entryList(QDir::Files | QDir::Hidden) + box.prompts().texts(),
+                 QStringList());
     }
 };
 
