@@ -21,7 +21,6 @@ const QByteArray kRanges("# test ranges 100\n192.0.2.0/24\twhois.first.test\n10.
 const QByteArray kServers("# test servers 100\nJapan;JP;whois.jp.test;\nInterNIC;COM;whois.internic.net;\n"
                           "Second;test;whois.second.test;4343;SECOND\nAny;*;whois.first.test;\n");
 const QString kAddress = u"192.0.2.1"_s;
-const QString kFirst = u"whois.first.test"_s, kSecond = u"whois.second.test"_s;
 
 // A sandbox with the test tables and a client whose server names lead to two loopback peers playing `first`
 // and `second`; an empty script stands for a server that refuses the connection.
@@ -72,7 +71,7 @@ private slots:
         const auto held = [](const Chunks& chunks) { return chunked(chunks, ScriptedPeer::waitRelease()); };
         const auto then = [](const ScriptedPeer::Step& step) { return Script{ScriptedPeer::readLine(), step}; };
         const Script refuses;
-        const QString a = kFirst + u":43"_s, ab = a + u' ' + kSecond + u":4343"_s,
+        const QString a = u"whois.first.test:43"_s, ab = a + u" whois.second.test:4343"_s,
                       referral = u"Whois Server: whois.second.test"_s;
         const QStringList ok{WhoIs::doneText()}, failed{WhoIs::connectionErrorText()}, twice = ok + ok;
         row("referral followed, answers in order", answer("Registrar WHOIS Server: whois.second.test\n"),
