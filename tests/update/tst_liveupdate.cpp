@@ -13,9 +13,23 @@
 #include <QTimer>
 
 namespace {
-class RecordingView : public DownloadView {
-public:
-    QStringList statuses, captions, timeLefts;
+// A file of kSize bytes whose first answer is cut after kCut; the client asks again 4096 bytes before the cut.
+constexpr int kSize = 100000, kCut = 60000, kResumeFrom = kCut - 4096;
+
+QByteArray httpHead(const QByteArray& status, qint64 length, const QByteArray& extra = {})
+{
+    return "HTTP/1.1 " + status + "\r\nContent-Length: " + QByteArray::number(length) + "\r\n" + extra + "\r\n";
+}
+
+// A run against the update folder at `base`, in a sandboxed program folder, recording what it opens and shows.
+struct Rig : DownloadView {
+    Sandbox box;
+    QStringList opened, statuses, captions, timeLefts;
+    LiveUpdate update;
+    explicit Rig(const QString& base = QString())
+        : update{*this, base, box.programFolder(), [this](const QString& path) { opened << path; }}
+    {
+    }
     void setStatus(const QString& t) override { statuses << t; }
     void setSource(const QString&) override {}
     void setDestination(const QString&) override {}
@@ -26,30 +40,12 @@ public:
     void startAnimation() override {}
     void stopAnimation() override {}
     void showCentred() override {}
-};
-
-QByteArray httpHead(const QByteArray& status, qint64 length, const QByteArray& extra = {})
-{
-    return "HTTP/1.1 " + status + "\r\nContent-Length: " + QByteArray::number(length) + "\r\n" + extra + "\r\n";
-}
-
-// A run against the update folder at `base`, in a sandboxed program folder, recording what it opens.
-struct Rig {
-    Sandbox box;
-    RecordingView view;
-    QStringList opened;
-    LiveUpdate update;
-    explicit Rig(const QString& base = QString())
-        : update{view, base, box.programFolder(), [this](const QString& path) { opened << path; }}
-    {
-    }
-    // Every file under the program folder, sorted.
     QStringList files() const
     {
         QStringList files;
-        QDirIterator it(box.programFolder(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-        while (it.hasNext())
-            files << QDir(box.programFolder()).relativeFilePath(it.next());
+        for (QDirIterator it(box.programFolder(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+             it.hasNext();)
+            files << it.next().mid(box.programFolder().size() + 1);
         files.sort();
         return files;
     }
@@ -77,11 +73,12 @@ private slots:
         box.writeFile(u"whois.srv"_s, "# servers 999\r\n");
         const QByteArray newRir = "# ranges 105\r\n" + randomBytes(5000), newSrv = "# servers 1000\r\n";
         const QByteArray help = randomBytes(3000);
-        NginxServer::put(u"liveupdate/rir-105"_s, newRir);
-        NginxServer::put(u"liveupdate/srv-1000"_s, newSrv);
-        NginxServer::put(u"liveupdate/help.htm"_s, help);
-        NginxServer::put(u"liveupdate/extra.txt"_s, "extra");
-        NginxServer::put(u"liveupdate/evil"_s, "evil");
+        for (const auto& [name, bytes] : {std::pair{"rir-105", newRir},
+                                          {"srv-1000", newSrv},
+                                          {"help.htm", help},
+                                          {"extra.txt", QByteArray("extra")},
+                                          {"evil", QByteArray("evil")}})
+            NginxServer::put(u"liveupdate/"_s + QLatin1String(name), bytes);
         NginxServer::put(u"liveupdate/Nettlewright.upd"_s,
                          "rir-105,whois.rir,app,105,no,no,Range table\r\n"
                          "rir-105,whois.rir,APP,104,no,no,Same version\r\n"
@@ -110,22 +107,19 @@ private slots:
         QVERIFY(!QFile::exists(box.programFolder() + u"/../evil.txt"_s) && !QFile::exists(u"/tmp/evil.txt"_s));
     }
 
-    // Only a body that ended where its framing says is complete; anything else keeps the file it was to replace,
-    // leaves no part and shows one message at most, unless retried: then a download broken after kCut bytes
-    // resumes 4096 bytes before the cut, and starts again where the range does not fit.
+    // Only a body that ended where its framing says is complete; anything else keeps the file it replaces, leaves
+    // no part and shows one message at most, unless retried: then the download resumes or starts again.
     void downloads_data()
     {
         // answers: one per connection, none: refused; holds: held until the idle bound, not closed; file: the
-        // target after; ranges: each request's Range; progress: the last caption|the end of the last time left
-        columns<QList<QByteArray>, bool, QByteArray, QByteArray, QString, QString, QString, QString>(
-            "answers", "holds", "old", "file", "titles", "text", "ranges", "progress");
-        // A file of kSize bytes cut at kCut; the client asks again 4096 bytes before the cut.
-        constexpr int kSize = 100000, kCut = 60000, kResumeFrom = kCut - 4096;
+        // target after; progress: the last caption|the end of the last time left
+        columns<QList<QByteArray>, bool, QByteArray, QByteArray, QString, QString, QString>(
+            "answers", "holds", "old", "file", "titles", "text", "progress");
         const QByteArray body(1025, 'b'), chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
         const QByteArray none, old = "# old table 104\r\n", big = randomBytes(kSize);
         const QString unknown = u"1 KB of whois.rir Completed|Unknown (1 KB copied, size unknown)"_s;
         const QString incomplete = u"Download Incomplete"_s, error = u"Error Downloading File"_s;
-        const QString unable = incomplete + u"|Unable to Resume Download"_s, resumed = u"0- %1-"_s.arg(kResumeFrom);
+        const QString unable = incomplete + u"|Unable to Resume Download"_s;
         const QString reset = u"The connection with the server was reset.\r\rClick \"Retry\" to resume"_s;
         const QString whole = u"100% of whois.rir Completed|(98 KB of 98 KB copied)"_s;
         const QByteArray cut = httpHead("206 Partial Content", kSize) + big.left(kCut),
@@ -137,38 +131,36 @@ private slots:
                    big.mid(first);
         };
         using A = QList<QByteArray>;
-        row("last chunk of one byte completes", A{httpHead("200 OK", 1025) + body}, true, none, body, "", "", "0-", "");
+        row("last chunk of one byte completes", A{httpHead("200 OK", 1025) + body}, true, none, body, "", "", "");
         row("one byte short of the size asks", A{httpHead("200 OK", 1026) + body}, true, none, none, incomplete, "",
-            "0-", "");
-        row("cut replacement keeps the old table", A{httpHead("200 OK", 50000) + body}, false, old, old, incomplete, "",
-            "0-", "");
-        row("chunked", A{chunked + "401\r\n" + body + "\r\n0\r\n\r\n"}, false, none, body, "", "", "0-", unknown);
-        row("chunked, cut before the last chunk", A{chunked + "401\r\n" + body + "\r\n"}, false, none, none, incomplete,
-            "(Approximate time remaining: Unknown)", "0-", unknown);
-        row("401", A{httpHead("401 Unauthorized", 0)}, false, old, old, "Unauthorized", "Authorization failed!", "0-",
             "");
-        row("204", A{httpHead("204 No Content", 0)}, false, none, none, "No Content", "Nothing to download!", "0-", "");
+        row("cut replacement keeps the old table", A{httpHead("200 OK", 50000) + body}, false, old, old, incomplete, "",
+            "");
+        row("chunked", A{chunked + "401\r\n" + body + "\r\n0\r\n\r\n"}, false, none, body, "", "", unknown);
+        row("chunked, cut before the last chunk", A{chunked + "401\r\n" + body + "\r\n"}, false, none, none, incomplete,
+            "(Approximate time remaining: Unknown)", unknown);
+        row("401", A{httpHead("401 Unauthorized", 0)}, false, old, old, "Unauthorized", "Authorization failed!", "");
+        row("204", A{httpHead("204 No Content", 0)}, false, none, none, "No Content", "Nothing to download!", "");
         row("500", A{httpHead("500 Internal Server Error", 0)}, false, none, none, error,
-            "The server returned the following response:\r\rHTTP/1.1 500 Internal Server Error", "0-", "");
-        row("404 is silent", A{httpHead("404 Not Found", 0)}, false, none, none, "", "", "0-", "");
+            "The server returned the following response:\r\rHTTP/1.1 500 Internal Server Error", "");
+        row("404 is silent", A{httpHead("404 Not Found", 0)}, false, none, none, "", "", "");
         row("endless chunk-size line", A{chunked + QByteArray(9000, '1')}, false, none, none, error,
-            "The download failed:\r\rThe server sent a line longer than 8192 bytes.", "0-", "");
-        row("refused connection", A{}, false, none, none, "Cannot Establish Connection", "", "", "");
-        row("resumed 4096 bytes early", A{cut, range(kResumeFrom, kSize)}, false, none, big, incomplete, reset, resumed,
-            whole);
-        row("server ignores the range", A{cut, all}, false, none, big, unable, reset, resumed, whole);
+            "The download failed:\r\rThe server sent a line longer than 8192 bytes.", "");
+        row("refused connection", A{}, false, none, none, "Cannot Establish Connection", "", "");
+        row("resumed 4096 bytes early", A{cut, range(kResumeFrom, kSize)}, false, none, big, incomplete, reset, whole);
+        row("server ignores the range", A{cut, all}, false, none, big, unable, reset, whole);
         row("range starts elsewhere", A{cut, range(kResumeFrom - 1000, kSize), all}, false, none, big, unable, reset,
-            resumed + u" 0-"_s, whole);
+            whole);
         row("partial answer without a range", A{cut, range(kResumeFrom, 0), all}, false, none, big, unable, reset,
-            resumed + u" 0-"_s, whole);
+            whole);
         row("range of another size", A{cut, range(kResumeFrom, 2 * kSize), all}, false, none, big, unable, reset,
-            resumed + u" 0-"_s, whole);
+            whole);
     }
     void downloads()
     {
-        const auto [answers, holds, old, file, titles, text, ranges, progress] =
-            fetch<QList<QByteArray>, bool, QByteArray, QByteArray, QString, QString, QString, QString>(
-                "answers", "holds", "old", "file", "titles", "text", "ranges", "progress");
+        const auto [answers, holds, old, file, titles, text, progress] =
+            fetch<QList<QByteArray>, bool, QByteArray, QByteArray, QString, QString, QString>(
+                "answers", "holds", "old", "file", "titles", "text", "progress");
         Rig rig;
         ScriptedPeer peer({});
         for (int i = 0; i < answers.size(); ++i)
@@ -188,16 +180,16 @@ private slots:
         QCOMPARE(rig.titles().join(u'|'), titles);
         if (!titles.isEmpty())
             QVERIFY2(rig.box.prompts().texts().at(0).contains(text), qPrintable(rig.box.prompts().texts().at(0)));
-        const QStringList asked = ranges.split(u' ', Qt::SkipEmptyParts);
-        QCOMPARE(peer.lines().size(), asked.size());
-        for (qsizetype i = 0; i < asked.size(); ++i)
-            QVERIFY(peer.lines().at(i).contains("Range: bytes=" + asked.at(i).toLatin1() + "\r\n"));
-        QCOMPARE(rig.view.statuses.contains(u"Resuming download..."_s), asked.size() > 1);
+        // Asked from the start; once retried, from kResumeFrom; where that range does not fit, from the start again.
+        const QList<QByteArray> asked{"0-", QByteArray::number(kResumeFrom) + '-', "0-"};
+        QCOMPARE(peer.lines().size(), answers.size());
+        for (qsizetype i = 0; i < answers.size(); ++i)
+            QVERIFY(peer.lines().at(i).contains("Range: bytes=" + asked.at(i) + "\r\n"));
+        QCOMPARE(rig.statuses.contains(u"Resuming download..."_s), answers.size() > 1);
         if (file != old)
-            QCOMPARE(rig.view.statuses.last(), u"Download completed!"_s);
+            QCOMPARE(rig.statuses.last(), u"Download completed!"_s);
         if (!progress.isEmpty())
-            QCOMPARE(rig.view.captions.last() + u'|' +
-                         rig.view.timeLefts.last().right(progress.section(u'|', 1).size()),
+            QCOMPARE(rig.captions.last() + u'|' + rig.timeLefts.last().right(progress.section(u'|', 1).size()),
                      progress);
     }
 
@@ -205,8 +197,7 @@ private slots:
     void httpsUpdateOpensWhatItFetched()
     {
         TestCertificate cert;
-        const QString problem = cert.make();
-        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+        QCOMPARE(cert.make(), QString());
         const QList<QByteArray> bodies{"tool.bin,tool.bin,app,1,no,yes,Tool\r\n", randomBytes(5000)}; // catalog, file
         ScriptedPeer peer({});
         peer.useTls(cert.serverConfiguration());
@@ -252,7 +243,6 @@ private slots:
         row("leading zeros of the local version", current("0099", "100"), "older");
         row("leading zeros of the offered version", current("100", "0099"), "current");
         row("more digits is newer", current("999", "1000"), "older");
-        row("fewer digits is older", current("1000", "999"), "current");
         row("dotted, part by part", current("2.9", "2.10"), "older");
         row("missing part is zero", current("2.0", "2"), "current");
         row("not digits: text order", current("7b0", "7a9"), "current");
@@ -318,8 +308,8 @@ private slots:
         QVERIFY(!esc.isActive());
         QCOMPARE(peer.connections(), 1);
         QVERIFY(peer.lines().at(0).startsWith("GET /liveupdate/Nettlewright.upd "));
-        QVERIFY(box.prompts().shown().isEmpty() && !QFile::exists(box.path(u"Nettlewright.upd"_s)) &&
-                !QFile::exists(box.path(u"Nettlewright.upd.download"_s)));
+        QCOMPARE(QDir(box.programFolder()).entryList(QDir::Files | QDir::Hidden) + box.prompts().texts(),
+                 QStringList());
     }
 };
 

@@ -21,7 +21,6 @@ const QByteArray kRanges("# test ranges 100\n192.0.2.0/24\twhois.first.test\n10.
 const QByteArray kServers("# test servers 100\nJapan;JP;whois.jp.test;\nInterNIC;COM;whois.internic.net;\n"
                           "Second;test;whois.second.test;4343;SECOND\nAny;*;whois.first.test;\n");
 const QString kAddress = u"192.0.2.1"_s;
-const QString kFirst = u"whois.first.test"_s, kSecond = u"whois.second.test"_s;
 
 // A sandbox with the test tables and a client whose server names lead to two loopback peers playing `first`
 // and `second`; an empty script stands for a server that refuses the connection.
@@ -41,8 +40,6 @@ struct Rig {
         for (const char* name : {"whois.second.test", "whois.other.test"})
             router.add(QLatin1String(name), u"127.0.0.1"_s, second.isEmpty() ? ScriptedPeer::closedPort() : b.port());
         whois = std::make_unique<WhoIs>(router);
-        whois->setReferralDelay(10);
-        whois->setAnswerTimeout(10000);
         QObject::connect(whois.get(), &WhoIs::Status, whois.get(), [this](const QString& text) { statuses << text; });
         QObject::connect(whois.get(), &WhoIs::serverAsked, whois.get(),
                          [this](const QString& server, int port) { chain << u"%1:%2"_s.arg(server).arg(port); });
@@ -74,7 +71,7 @@ private slots:
         const auto held = [](const Chunks& chunks) { return chunked(chunks, ScriptedPeer::waitRelease()); };
         const auto then = [](const ScriptedPeer::Step& step) { return Script{ScriptedPeer::readLine(), step}; };
         const Script refuses;
-        const QString a = kFirst + u":43"_s, ab = a + u' ' + kSecond + u":4343"_s,
+        const QString a = u"whois.first.test:43"_s, ab = a + u" whois.second.test:4343"_s,
                       referral = u"Whois Server: whois.second.test"_s;
         const QStringList ok{WhoIs::doneText()}, failed{WhoIs::connectionErrorText()}, twice = ok + ok;
         row("referral followed, answers in order", answer("Registrar WHOIS Server: whois.second.test\n"),
@@ -123,21 +120,23 @@ private slots:
     void endlessAnswerIsCapped()
     {
         Rig rig({ScriptedPeer::readLine(), ScriptedPeer::flood(QByteArray(1000, 'x') + '\n', 64 << 20)});
-        const qsizetype cap = 200 * 1024;
-        rig.whois->setAnswerCap(cap);
+        rig.whois->setAnswerCap(200 * 1024);
         rig.whois->setAddress(kAddress);
         rig.whois->Query();
-        QTRY_COMPARE_WITH_TIMEOUT(rig.results().size(), cap, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.results().size(), 200 * 1024, 20000);
         QTRY_COMPARE(rig.a.disconnections(), 1); // the client stopped reading
         rig.statuses.removeDuplicates();
         QCOMPARE(rig.statuses, QStringList{WhoIs::doneText()});
     }
 
+    // A client selects by the address its server and query; while running, the design-time properties refuse
+    // writes and keep their values (a fresh client shows them), the others take theirs.
     void serverSelection_data()
     {
         // expected: Server|Port|Domain|Mask|Range|TLD|CmdPrefix|Handle; no server: the address is unmatched
         columns<QString, QString, QString>("previous", "address", "expected");
         const QString inSlash24 = u"whois.first.test|43|192.0.2.1|-256|192.0.2.0/24|0||0"_s;
+        row("fresh client", "", "", "0|0|0|0|0|0|0|0");
         row("address in a /24", "", kAddress, inSlash24);
         row("address in a /8: mask as signed number", "", "10.9.8.7",
             "whois.first.test|43|10.9.8.7|-16777216|10.0.0.0/8|0|n +|0");
@@ -150,20 +149,6 @@ private slots:
     void serverSelection()
     {
         const auto [previous, address, expected] = fetch<QString, QString, QString>("previous", "address", "expected");
-        Rig rig;
-        rig.whois->setAddress(previous);
-        rig.whois->setAddress(address);
-        const WhoIs& w = *rig.whois;
-        QCOMPARE((QStringList{w.Server(), QString::number(w.Port()), w.Domain(), w.Mask(), w.Range(), w.TLD(),
-                              w.CmdPrefix(), w.Handle()}),
-                 expected.split(u'|'));
-        QCOMPARE(rig.statuses, expected.startsWith(u'|') ? QStringList{WhoIs::unmatchedText()} : QStringList{});
-        if (!address.isEmpty())
-            QCOMPARE(rig.whois->WhoisServer(address), expected.section(u'|', 0, 0));
-    }
-
-    void designTimePropertiesRefuseWritesWhileRunning()
-    {
         Rig rig;
         WhoIs& w = *rig.whois;
         const auto error = [](const std::function<void()>& write) {
@@ -178,9 +163,12 @@ private slots:
         for (auto set : {&WhoIs::setDomain, &WhoIs::setRange, &WhoIs::setMask, &WhoIs::setCmdPrefix,
                          &WhoIs::setCmdSuffix, &WhoIs::setDescription, &WhoIs::setHandle})
             QCOMPARE(error([&] { (w.*set)(u"x"_s); }), 382);
-        QCOMPARE((QStringList{QString::number(w.Port()), w.Domain(), w.Range(), w.Mask(), w.CmdPrefix(), w.CmdSuffix(),
-                              w.Description(), w.Handle(), w.Results().toString()}),
-                 QStringList(9, u"0"_s));
+        w.setAddress(previous);
+        w.setAddress(address);
+        QCOMPARE((QStringList{w.Server(), QString::number(w.Port()), w.Domain(), w.Mask(), w.Range(), w.TLD(),
+                              w.CmdPrefix(), w.Handle()}),
+                 expected.split(u'|'));
+        QCOMPARE(rig.statuses, expected.startsWith(u'|') ? QStringList{WhoIs::unmatchedText()} : QStringList{});
         w.setServer(u"s"_s);
         w.setTLD(u"t"_s);
         w.setUserMode(false);
@@ -196,10 +184,8 @@ private slots:
         const Chunks ok{"ok\n"};
         row("abuse mailbox chosen over the first address", kAddress,
             Chunks{"tech: noc@example.org\n", "abuse: abuse@example.org\n"}, "192.0.2.1\r\n", "abuse@example.org");
-        row("registry mailboxes only", kAddress, Chunks{"hostmaster@ripe.net\n"}, "192.0.2.1\r\n", "");
         row("Japanese name asks for English", "www.example.jp", ok, "example.jp /e\r\n", "");
         row("InterNIC asked for the domain", "mail.example.com", ok, "domain example.com\r\n", "");
-        row("other names as the registered name", "a.b.example.org", ok, "example.org\r\n", "");
         row("no registry", "198.51.100.1", Chunks{}, "", WhoIs::unmatchedText());
         row("connection refused", kAddress, Chunks{}, "", WhoIs::connectionErrorText());
     }
@@ -216,8 +202,6 @@ private slots:
         QCOMPARE(outcome.result, chunks.isEmpty() ? R::Failed : chosen.isEmpty() ? R::NoneChosen : R::Chosen);
         QCOMPARE(chunks.isEmpty() ? outcome.message : outcome.address, chosen);
         QCOMPARE(QString::fromLatin1(rig.a.lines().join()), line);
-        if (!chunks.isEmpty())
-            QCOMPARE(outcome.results + outcome.chain.join(u' '), rig.results() + rig.chain.join(u' '));
     }
 
     // Dotted addresses: whether a quad, and the value; labels: whether a name matches a pattern.
@@ -233,14 +217,12 @@ private slots:
         };
         row("four octets, top bit set", quad("255.255.255.254"), "quad fffffffe");
         row("short text is no quad, trailing octets count 0", quad("1.2.3"), "no 1020300");
-        row("one part stands for a /8", quad("10"), "no a000000");
         row("five parts, fifth ignored by the value", quad("1.2.3.4.5"), "no 1020304");
         row("octet above 255", quad("1.2.3.256"), "no 0");
         row("letters", quad("a.b.c.d"), "no 0");
         row("empty fourth part", quad("10.20.30."), "no 0");
         row("minus sign rejected", quad("1.2.3.-4"), "no 0");
         row("many leading zeros", quad("001.002.003.000000004"), "quad 1020304");
-        row("all zero is a quad of value 0", quad("0.0.0.0"), "quad 0");
         row("case ignored", labels("MAIL.Example.Co.Uk", "co.uk"), "match");
         row("differs in second label", labels("example.ac.uk", "CO.UK"), "no match");
         row("star inside a pattern", labels("x.gov.za", "*.ZA"), "match");
@@ -253,9 +235,8 @@ private slots:
         QCOMPARE(text, expected);
     }
 
-    // What a range or server table finds: the range's server, or the server line's domain and port. A missing
-    // table is reported; a corrupt one is refused whole, naming the file, the reason and the line (layout A quotes
-    // it on a line of its own).
+    // What a table finds: a range's server, or a server line's domain and port. A missing table is reported; a
+    // corrupt one is refused whole, naming the file, the reason and the line (layout A quotes it on its own line).
     void tables_data()
     {
         // file: empty, missing; found: index|what it found; with no query, the refusal: reason|line|layout
@@ -353,10 +334,10 @@ private slots:
         QVERIFY2(box.prompts().shown().isEmpty(), qPrintable(box.prompts().texts().join(u'\n')));
         QStringList servers;
         for (const char* address : {"172.16.5.4", "2001:400::1", "2c0f:ffff:ffff:ffff:ffff:ffff:ffff:ffff",
-                                    "2001:db8::1", "::ffff:41.1.2.3", "fd00::1", "host.example.invalid"})
+                                    "2001:db8::1", "fd00::1", "host.example.invalid"})
             servers << whois.WhoisServer(QLatin1String(address));
         QCOMPARE(servers, (QStringList{u"private"_s, u"whois.arin.net"_s, u"whois.afrinic.net"_s, u"private"_s,
-                                       u"whois.afrinic.net"_s, QString(), u"whois.iana.org"_s}));
+                                       QString(), u"whois.iana.org"_s}));
         const QStringList registries{u"whois.arin.net"_s, u"whois.ripe.net"_s, u"whois.apnic.net"_s,
                                      u"whois.lacnic.net"_s, u"whois.afrinic.net"_s};
         // IANA reserves 0/8, 10/8, 127/8 and everything from 224/8 up.
@@ -375,21 +356,20 @@ private slots:
     // The command-line tool as a user runs it, beside the shipped tables, every server routed to loopback peers.
     void whoisCommand_data()
     {
-        // args: %R stands for routes to the two peers, %C for a closed port; stdoutHas: texts apart by |
+        // args: after routes to the two peers, %C stands for a closed port; stdoutHas: texts apart by |
         columns<QString, QString, int, QString, QString>("args", "registryAnswer", "exitCode", "stdoutHas", "lastLine");
-        row("referral followed, abuse address chosen", "%R 8.8.8.8",
-            "ReferralServer\nWhois Server: whois.example.net\n", 0,
+        row("referral followed, abuse address chosen", "8.8.8.8", "ReferralServer\nWhois Server: whois.example.net\n",
+            0,
             "Servers asked: whois.arin.net:43 -> whois.example.net:43|noc@example.net|Whois Server: whois.example.net",
             "abuse@example.net");
-        row("no address: empty last line", "%R 8.8.4.4", "NetName: X\n", 2, "NetName: X", "");
-        row("no registry for the address", "%R 10.1.2.3", "", 1, "", "Servers asked: ");
+        row("registry mailboxes only: empty last line", "8.8.4.4", "NetName: X\nhostmaster@ripe.net\n", 2, "NetName: X",
+            "");
+        row("no registry for the address", "10.1.2.3", "", 1, "", "Servers asked: ");
         row("refused connection", "--route whois.ripe.net=127.0.0.1:%C 193.0.6.139", "", 1, "",
             "Servers asked: whois.ripe.net:43");
         row("select only", "--select-only 8.8.8.8 10.1.2.3 www.example.co.uk", "", 2,
             u"8.8.8.8\twhois.arin.net\t43\t8.8.8.8|10.1.2.3\t"_s + nw::WhoIs::unmatchedText(),
             "www.example.co.uk\twhois.nic.uk\t43\texample.co.uk");
-        row("IPv6 address asked at its registry", "%R 2600:1f18::1", "OrgAbuseEmail: abuse@example.net\n", 0,
-            "Servers asked: whois.arin.net:43", "abuse@example.net");
         row("select only, IPv6: registry space, IPv4 inside by that address",
             "--select-only 2a00:1450:4001::1 ::ffff:41.1.2.3 2002:808:808::1", "", 0,
             "2a00:1450:4001::1\twhois.ripe.net\t43\t2a00:1450:4001::1|::ffff:41.1.2.3\twhois.afrinic.net\t43\t41.1.2.3",
@@ -404,17 +384,14 @@ private slots:
         ScriptedPeer registry(ScriptedPeer::answer(registryAnswer.toLatin1()));
         ScriptedPeer registrar(ScriptedPeer::answer("tech: noc@example.net\nabuse: abuse@example.net\n"));
         const QString routes =
-            u"--route whois.arin.net=127.0.0.1:%1 --route WHOIS.example.NET=127.0.0.1:%2 --delay 100"_s;
-        const CliRun cli =
-            runCli(QStringList{u"whois"_s} + QString(args)
-                                                 .replace(u"%R"_s, routes.arg(registry.port()).arg(registrar.port()))
-                                                 .replace(u"%C"_s, QString::number(ScriptedPeer::closedPort()))
-                                                 .split(u' '));
+            u"whois --route whois.arin.net=127.0.0.1:%1 --route WHOIS.example.NET=127.0.0.1:%2 --delay 100 "_s;
+        const CliRun cli = runCli((routes.arg(registry.port()).arg(registrar.port()) +
+                                   QString(args).replace(u"%C"_s, QString::number(ScriptedPeer::closedPort())))
+                                      .split(u' '));
         const QString out = QString::fromLocal8Bit(cli.out);
         QCOMPARE(cli.exitCode, exitCode);
         for (const QString& text : stdoutHas.split(u'|', Qt::SkipEmptyParts))
             QVERIFY2(out.contains(text), qPrintable(out));
-        QVERIFY2(out.endsWith(u'\n') || out.isEmpty(), qPrintable(out));
         QCOMPARE(out.isEmpty() ? QString() : out.chopped(1).section(u'\n', -1), lastLine);
         // Failures say why on stderr; a chosen address needs no message.
         if (exitCode != 2)
