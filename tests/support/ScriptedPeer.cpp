@@ -132,10 +132,7 @@ void ScriptedPeer::advance(Run* run)
             break;
         case Step::Close:
         case Step::Reset:
-            if (s.kind == Step::Close)
-                run->socket->disconnectFromHost();
-            else
-                run->socket->abort();
+            s.kind == Step::Close ? run->socket->disconnectFromHost() : run->socket->abort();
             run->step = run->script.size();
             emit scriptFinished();
             return;

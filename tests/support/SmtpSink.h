@@ -16,10 +16,7 @@ public:
         QByteArray data; // as received, transparency dots removed
     };
 
-    SmtpSink();
-    ~SmtpSink();
-    SmtpSink(const SmtpSink&) = delete;
-    SmtpSink& operator=(const SmtpSink&) = delete;
+    ~SmtpSink() { stop(); }
 
     // Starts the server; false (with `error()` saying why) when it did not come up within the bound.
     // `options` are smtp_sink.py's: security, certificate, user and password, mechanisms.
