@@ -26,6 +26,14 @@ class Store:
     def __init__(self, args):
         self.args, self.count = args, 0
 
+    def authenticate(self, server, session, envelope, mechanism, auth_data):
+        known = isinstance(auth_data, LoginPassword)
+        ok = known and (auth_data.login, auth_data.password) == (self.args.user.encode(), self.args.password.encode())
+        with open(os.path.join(self.args.folder, "auth.log"), "a") as f:
+            f.write("%s %s %s\n" % (mechanism, auth_data.login.decode(errors="replace") if known else "?",
+                                    "ok" if ok else "bad"))
+        return AuthResult(success=ok, handled=False)
+
     async def handle_DATA(self, server, session, envelope):
         content = envelope.original_content
         header = content.split(b"\r\n\r\n", 1)[0].split(b"\r\n")
@@ -48,31 +56,20 @@ class StrictSMTP(SMTP):
         return super()._getaddr(arg) if arg.lstrip().startswith("<") else (None, None)
 
 
-def authenticator(args):
-    def check(server, session, envelope, mechanism, auth_data):
-        known = isinstance(auth_data, LoginPassword)
-        ok = known and (auth_data.login, auth_data.password) == (args.user.encode(), args.password.encode())
-        with open(os.path.join(args.folder, "auth.log"), "a") as f:
-            f.write("%s %s %s\n" % (mechanism, auth_data.login.decode(errors="replace") if known else "?",
-                                    "ok" if ok else "bad"))
-        return AuthResult(success=ok, handled=False)
-    return check
-
-
 async def main(args):
     context = None
     if args.security != "none":
         context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
         context.load_cert_chain(args.cert, args.key)
+    store, server_class = Store(args), StrictSMTP if args.strict else SMTP
     options = {"hostname": "sink.test"}
     if args.security == "starttls":
         options.update(tls_context=context, require_starttls=True)
     if args.user:
         # Over TLS from the first byte aiosmtpd does not know the connection is encrypted.
-        options.update(authenticator=authenticator(args), auth_required=True,
+        options.update(authenticator=store.authenticate, auth_required=True,
                        auth_require_tls=args.security == "starttls",
                        auth_exclude_mechanism={"PLAIN", "LOGIN"} - set(args.mechanisms.split(",")))
-    store, server_class = Store(args), StrictSMTP if args.strict else SMTP
     server = await asyncio.get_running_loop().create_server(lambda: server_class(store, **options), "127.0.0.1", 0,
                                                             ssl=context if args.security == "tls" else None)
     print("PORT %d" % server.sockets[0].getsockname()[1], flush=True)
