@@ -25,13 +25,6 @@ ScriptedPeer::ScriptedPeer(QList<Step> script, QObject* parent) : QObject(parent
     connect(&m_server, &QTcpServer::newConnection, this, &ScriptedPeer::accept);
 }
 
-ScriptedPeer::~ScriptedPeer()
-{
-    for (const auto& run : m_runs)
-        if (run->socket)
-            run->socket->abort();
-}
-
 void ScriptedPeer::Server::incomingConnection(qintptr descriptor)
 {
     auto* socket = new QSslSocket(this);
