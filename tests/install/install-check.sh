@@ -61,11 +61,7 @@ log=$home/.local/state/nettlewright/Nettlewright.err
 # Started directly, not through run(), so that the process id is the program's own.
 "${as_user[@]}" env -i HOME="$home" PATH=/usr/bin:/bin QT_QPA_PLATFORM=offscreen "$prefix/bin/nettlewright" &
 desktop_pid=$!
-for _ in $(seq 300); do
-    grep -q -- '-- Stack --' "$log" 2>/dev/null && break
-    kill -0 "$desktop_pid" 2>/dev/null || break
-    sleep 0.1
-done
+timeout 30 bash -c 'until grep -qs -- "-- Stack --" "$1"; do sleep 0.1; done' _ "$log" || true
 # The record and the stack section both written: neither "Unable to Write Error Log" nor "Unable to Process
 # Stack Request" can have been shown.
 grep -q -- '-- Error --' "$log" && grep -q -- '-- Stack --' "$log" || fail "no error log in $log"

@@ -33,8 +33,4 @@ http {
 }
 CONF
 "$nginx" -c "$dir/nginx.conf" -p "$dir" -e "$dir/error.log"
-for _ in $(seq 50); do
-    /usr/bin/python3 -c "import socket; socket.create_connection(('127.0.0.1',$port),1)" 2>/dev/null && break
-    sleep 0.1
-done
 echo "$port" >"$dir/port"

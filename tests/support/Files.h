@@ -23,8 +23,7 @@ inline bool writeBytes(const QString& path, const QByteArray& bytes)
 inline QByteArray randomBytes(qsizetype size)
 {
     QByteArray bytes(size, Qt::Uninitialized);
-    for (char& c : bytes)
-        c = char(QRandomGenerator::global()->bounded(256));
+    QRandomGenerator::global()->generate(bytes.begin(), bytes.end());
     return bytes;
 }
 

@@ -19,7 +19,6 @@ public:
             *why = QStringLiteral("the nginx fixture is not running (run the test through ctest)");
         return ok;
     }
-    // "http://127.0.0.1:PORT"
     static QString baseUrl()
     {
         return QStringLiteral("http://127.0.0.1:") +

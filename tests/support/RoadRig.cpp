@@ -3,7 +3,6 @@
 #include "errors/ErrorHandler.h"
 #include "platform/AppInfo.h"
 #include "platform/AppPaths.h"
-#include "support/Files.h"
 #include "support/NginxServer.h"
 
 #include <QTest>
@@ -35,11 +34,6 @@ QString RoadRig::drop(const QString& name, const QByteArray& bytes) const
     return path;
 }
 
-QStringList RoadRig::files() const
-{
-    return QDir(state.junkChuteFolder()).entryList(QDir::Files);
-}
-
 QStringList RoadRig::outcomes()
 {
     QStringList lines =
@@ -54,11 +48,6 @@ void RoadTestCase::initTestCase()
     QString why;
     QVERIFY2(NginxServer::available(&why), qPrintable(why));
     QVERIFY2(m_sink.start(), qPrintable(m_sink.error()));
-}
-
-void RoadTestCase::cleanupTestCase()
-{
-    m_sink.stop();
 }
 
 } // namespace nw::test

@@ -30,7 +30,7 @@ public:
 
     // Writes a message file into the drop folder and returns its path.
     QString drop(const QString& name, const QByteArray& bytes) const;
-    QStringList files() const;
+    QStringList files() const { return QDir(state.junkChuteFolder()).entryList(QDir::Files); }
     // The outcome log's lines, each as "path<TAB>outcome".
     static QStringList outcomes();
 };
@@ -44,7 +44,6 @@ protected:
 
 private slots:
     void initTestCase();
-    void cleanupTestCase();
 };
 
 } // namespace nw::test

@@ -5,7 +5,6 @@
 #include "platform/Autostart.h"
 #include "platform/Connection.h"
 #include "platform/SettingsStore.h"
-#include "support/Files.h"
 
 #include <QDirIterator>
 
@@ -33,17 +32,6 @@ Sandbox::~Sandbox()
     SettingsStore::setRoot(QString());
     Autostart::setFolder(QString());
     setConnectionProbe({});
-}
-
-QString Sandbox::writeFile(const QString& name, const QByteArray& bytes) const
-{
-    writeBytes(path(name), bytes);
-    return path(name);
-}
-
-QByteArray Sandbox::errorLog() const
-{
-    return fileBytes(path(QStringLiteral("Nettlewright.err")));
 }
 
 QByteArray Sandbox::settingsFiles() const

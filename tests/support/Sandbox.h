@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Prompts.h"
+#include "support/Files.h"
 
 #include <QDateTime>
 #include <QTemporaryDir>
@@ -8,14 +9,12 @@
 namespace nw::test {
 
 // A clean world for one test: a temporary program folder, desktop, autostart folder and settings store, a
-// connection check that finds a connection, a fresh error handler whose
-// "Quit" is recorded instead of ending the process, and recording prompts.
+// connection check that finds a connection, a fresh error handler whose "Quit" is recorded instead of ending
+// the process, and recording prompts.
 class Sandbox {
 public:
     Sandbox();
     ~Sandbox();
-    Sandbox(const Sandbox&) = delete;
-    Sandbox& operator=(const Sandbox&) = delete;
 
     QString programFolder() const { return m_dir.filePath(QStringLiteral("program")); }
     QString desktopFolder() const { return m_dir.filePath(QStringLiteral("desktop")); }
@@ -24,10 +23,12 @@ public:
     RecordingPrompts& prompts() { return m_prompts; }
     int exits() const { return m_exits; }
 
-    // Writes bytes to a file in the program folder and returns its path.
-    QString writeFile(const QString& name, const QByteArray& bytes) const;
-    // The error log's bytes (empty when it does not exist).
-    QByteArray errorLog() const;
+    QString writeFile(const QString& name, const QByteArray& bytes) const
+    {
+        writeBytes(path(name), bytes);
+        return path(name);
+    }
+    QByteArray errorLog() const { return fileBytes(path(QStringLiteral("Nettlewright.err"))); }
     // Every byte the settings store has written, all files together.
     QByteArray settingsFiles() const;
 

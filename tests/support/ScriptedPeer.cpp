@@ -25,13 +25,6 @@ ScriptedPeer::ScriptedPeer(QList<Step> script, QObject* parent) : QObject(parent
     connect(&m_server, &QTcpServer::newConnection, this, &ScriptedPeer::accept);
 }
 
-ScriptedPeer::~ScriptedPeer()
-{
-    for (const auto& run : m_runs)
-        if (run->socket)
-            run->socket->abort();
-}
-
 void ScriptedPeer::Server::incomingConnection(qintptr descriptor)
 {
     auto* socket = new QSslSocket(this);
@@ -132,10 +125,7 @@ void ScriptedPeer::advance(Run* run)
             break;
         case Step::Close:
         case Step::Reset:
-            if (s.kind == Step::Close)
-                run->socket->disconnectFromHost();
-            else
-                run->socket->abort();
+            s.kind == Step::Close ? run->socket->disconnectFromHost() : run->socket->abort();
             run->step = run->script.size();
             emit scriptFinished();
             return;

@@ -38,7 +38,6 @@ public:
     static QList<Step> answer(const QByteArray& text) { return {readLine(), send(text), close()}; }
 
     explicit ScriptedPeer(QList<Step> script, QObject* parent = nullptr);
-    ~ScriptedPeer() override;
 
     // Speaks TLS with this configuration (certificate and key) on every later connection.
     void useTls(const QSslConfiguration& configuration) { m_server.tls = configuration; }

@@ -12,13 +12,6 @@ using namespace Qt::StringLiterals;
 
 namespace nw::test {
 
-SmtpSink::SmtpSink() = default;
-
-SmtpSink::~SmtpSink()
-{
-    stop();
-}
-
 bool SmtpSink::start(const QStringList& options)
 {
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);

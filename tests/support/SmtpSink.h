@@ -16,13 +16,10 @@ public:
         QByteArray data; // as received, transparency dots removed
     };
 
-    SmtpSink();
-    ~SmtpSink();
-    SmtpSink(const SmtpSink&) = delete;
-    SmtpSink& operator=(const SmtpSink&) = delete;
+    ~SmtpSink() { stop(); }
 
     // Starts the server; false (with `error()` saying why) when it did not come up within the bound.
-    // `options` are smtp_sink.py's: security, certificate, user and password, mechanisms.
+    // `options` are smtp_sink.py's: strictness, security, certificate, user and password, mechanisms.
     bool start(const QStringList& options = {});
     void stop();
     quint16 port() const { return m_port; }

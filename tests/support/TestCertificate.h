@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QFile>
+#include "support/Files.h"
+
 #include <QProcess>
 #include <QSslCertificate>
 #include <QSslConfiguration>
@@ -36,9 +37,7 @@ public:
     {
         QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
         configuration.setLocalCertificate(certificates().value(0));
-        QFile key(keyPath());
-        if (key.open(QIODevice::ReadOnly))
-            configuration.setPrivateKey(QSslKey(&key, QSsl::Ec));
+        configuration.setPrivateKey(QSslKey(fileBytes(keyPath()), QSsl::Ec));
         configuration.setPeerVerifyMode(QSslSocket::VerifyNone);
         return configuration;
     }

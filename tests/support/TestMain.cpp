@@ -9,24 +9,6 @@ using TestApplication = QCoreApplication;
 #endif
 #include <QTest>
 
-namespace nw::test {
-
-namespace {
-QList<std::pair<const char*, Factory>>& registry()
-{
-    static QList<std::pair<const char*, Factory>> list;
-    return list;
-}
-} // namespace
-
-bool registerTestClass(const char* name, Factory factory)
-{
-    registry().append({name, std::move(factory)});
-    return true;
-}
-
-} // namespace nw::test
-
 // Runs every registered class; "-class NAME" picks one, other arguments go to QTest.
 int main(int argc, char** argv)
 {
@@ -37,7 +19,7 @@ int main(int argc, char** argv)
     if (!only.isEmpty())
         args.removeAt(at);
     int failed = 0;
-    for (const auto& [name, factory] : nw::test::registry())
+    for (const auto& [name, factory] : nw::test::testClasses())
         if (only.isEmpty() || only == QLatin1String(name))
             failed += QTest::qExec(factory().get(), args);
     return failed == 0 ? 0 : 1;
