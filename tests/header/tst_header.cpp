@@ -11,7 +11,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QRandomGenerator>
 
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -94,14 +93,12 @@ private slots:
         firstAt("position 32768", QByteArray(32767, 'x'), true);
         // Each bare LF gains a CR, moving the position on: 10922 lines of "x\n" put it at 32767.
         firstAt("bare LFs counted: 32767", QByteArray("x\n").repeated(10922), false);
-        firstAt("bare LFs counted: 32770", QByteArray("x\n").repeated(10923), true);
         firstAt("a bare LF first in the file: 32768", "\n" + QByteArray("x\n").repeated(10921) + "xx", true);
         // Only the top of the file is held; the rest is searched in pieces, across their seams.
         firstAt("beyond what is held, across a seam", QByteArray(kHeaderReadLimit - 5, 'x'), true);
         row("missing", u"missing.eml"_s, QByteArray(), QString(), u"File not found"_s);
         // Opening one for reading would wait for a writer for ever.
         row("a FIFO", u"fifo.eml"_s, QByteArray(), QString(), u"Not a regular file"_s);
-        row("a device", u"/dev/zero"_s, QByteArray(), QString(), u"Not a regular file"_s);
     }
     void loadsHeader()
     {
@@ -141,7 +138,6 @@ private slots:
         row("neither: the end less two characters, trimmed", "Received: from a   xy", 1, "1|1|Received: from a");
         row("Received: by lines are lines too, but not counted", "Received: by x; d\r\nReceived: from y by z; d\r\n", 1,
             "1|1|Received: by x; d\r");
-        row("found in any case, cut as written", "RECEIVED: FROM A\r\nreceived: from b\r\n", 2, "1|2|received: from b");
         row("Received: without a space does not end a line", "Received: from a\r\nReceived:from b\r\n", 1,
             "1|1|Received: from a\r\nReceived:from b");
         row("from: inside the line itself ends it", "Received: from: spoof\r\n", 1, "0|1|Received:");
@@ -168,13 +164,10 @@ private slots:
         row("50 MB without any line end or header", QByteArray("x"), large, false, QString());
         row("50 MB, header far inside: overflow, the top is kept", QByteArray("body\r\n").repeated(1 << 17) + kHop,
             large, true, QString());
-        QRandomGenerator random(20230314);
-        QByteArray noise(1 << 20, '\0');
-        random.fillRange(reinterpret_cast<quint32*>(noise.data()), noise.size() / 4);
+        const QByteArray noise = randomBytes(1 << 20);
         const auto binary = [](const char* name, const QByteArray& bytes, const QString& ip) {
             row(name, bytes, qint64(bytes.size()), false, ip);
         };
-        binary("random bytes", noise, QString());
         binary("random bytes after a header", kHop + noise, u"192.0.2.1"_s);
         binary("random bytes inside received lines",
                "Received: from " + noise.left(400) + "\r\nReceived: from [" + noise.mid(400, 400) + "] by x\r\n",
@@ -267,7 +260,6 @@ private slots:
         // inet_addr reads the broadcast address as its error value.
         row("broadcast address", hop(u"b.example"_s, u"255.255.255.255"_s, u"mx.example"_s, 1), both, 1,
             "255.255.255.255||0|String passed is an invalid IP.");
-        row("no lines", "", both, 0, "0|old|0|");
         row("Received: by only", "Received: by mx.example; Mon, 01 Jan 2001\r\n", both, 0, "0|old|0|");
     }
     void walksTheHops()
@@ -279,11 +271,11 @@ private slots:
         resolver.failStart = names.contains(u"!start"_s);
         resolver.failStop = names.contains(u"!stop"_s);
         HeaderAnalysis analysis{u"old"_s, u"old"_s, u"old"_s, u"old"_s, u"old"_s};
-        const QString ip = OriginatingIP(resolver, header, analysis);
         const QString stamp = chosen ? kStamp.arg(chosen, 2, 10, QLatin1Char('0')) : u"old"_s;
         // The caller stores the address and its name.
-        QCOMPARE(QStringList({ip, analysis.hostName, QString::number(resolver.lookUps),
-                              box.prompts().texts().join(u';'), analysis.timeStamp, analysis.ip + analysis.ipHostName})
+        QCOMPARE(QStringList({OriginatingIP(resolver, header, analysis), analysis.hostName,
+                              QString::number(resolver.lookUps), box.prompts().texts().join(u';'), analysis.timeStamp,
+                              analysis.ip + analysis.ipHostName})
                      .join(u'|'),
                  result + u'|' + stamp + u"|oldold"_s);
         QVERIFY2(analysis.receivedLine.startsWith(chosen ? u"Received: "_s : stamp) &&
@@ -474,7 +466,6 @@ private slots:
     void readsAddresses_data()
     {
         columns<QString, QString, QString>("routine", "text", "result");
-        row("trailing dot removed", "ip", "x 192.0.2.100. y", "192.0.2.100");
         row("eight characters inside text: not found", "ip", "(10.0.0.1)", "");
         row("eight characters at the end: found", "ip", "[10.0.0.1", "10.0.0.1");
         row("nine characters inside text: found", "ip", "(192.0.2.1)", "192.0.2.1");
@@ -482,7 +473,6 @@ private slots:
         row("trailing dots kept at the end", "ip", "a 10.0.0.1...", "");
         row("a non-address run is passed over", "ip", "v 1.2.3.4.5 then 192.0.2.3 x", "192.0.2.3");
         row("the first address wins", "ip", "192.0.2.1 and 192.0.2.2", "192.0.2.1");
-        row("short run inside, address at the end", "ip", "1.2.3.4 5.6.7.8", "5.6.7.8");
         row("too short, a fifth part, above 255, an empty part, no number, three parts", "ips",
             "1.2.3.4 001.002.003.004 255.255.255.255 1.2.3 1.2.3.4. 256.1.1.1 1.2.3.99999999999999999999 1..2.34 "
             "a.b.c.d 100.200.30",
@@ -515,12 +505,10 @@ private slots:
             "example.com,192.0.2.0/24 > x.example.com badexample.com 192.0.2.9 192.0.3.1", "own other own other");
         row("IPv6 prefix and address", "own hosts", "3fff::/20, 2001:db8::25 > 3fff:0:1::1 2001:db8::26", "own other");
         row("bad entries left out and named", "own hosts", "10.0.0.0/33 foo/bar\tmx > mx", "own 10.0.0.0/33 foo/bar");
-        row("spam before abuse", "pick", "noc@x.com\r\nnospam@x.com\r\nabuse@x.com\r\n", "nospam@x.com");
-        row("case-insensitive abuse", "pick", "a@x.com\r\nABUSE@x.com\r\n", "ABUSE@x.com");
+        row("spam before abuse, in any case", "pick", "noc@x.com\r\nnoSPAM@x.com\r\nabuse@x.com\r\n", "noSPAM@x.com");
         row("admin in second pass", "pick", "noc@x.com\r\nnetadmin@x.com\r\n", "netadmin@x.com");
-        row("third pass skips registry", "pick", "hostmaster@ripe.net\r\nnoc@x.com\r\n", "noc@x.com");
         row("registry abuse taken first", "pick", "hostmaster@ripe.net\r\nabuse@iana.org\r\n", "abuse@iana.org");
-        row("exclusion is case-sensitive", "pick", "Hostmaster@ripe.net\r\n", "Hostmaster@ripe.net");
+        row("registry case-sensitive", "pick", "hostmaster@ripe.net\r\nHostmaster@ripe.net", "Hostmaster@ripe.net");
     }
     void readsAddresses()
     {
