@@ -126,7 +126,6 @@ private slots:
         row("last line ends before From:", three, 2, "1|2|Received: from c by d; date\r");
         row("fewer lines than n", three, 3, "1|2|");
         row("n of zero", three, 0, "1|2|");
-        row("empty", "", 1, "0|0|");
         row("line break after from: counted, not full", "Received: from\r\na", 1, "0|1|Received: from\r");
         row("adjacent occurrences", "RECEIVED: FROMRECEIVED: FROM ", 2, "1|2|RECEIVED: FRO");
         row("no space after the colon", "Received:from a", 1, "0|0|");
@@ -373,7 +372,6 @@ private slots:
             QVERIFY(analyzeMessage(resolver, view.text(), from, rules, a));
             QCOMPARE(QStringList({plain.ip, a.ip, a.hostName, a.ipHostName}).join(u'|'),
                      result + u'|' + result.section(u'|', 2));
-            // The other fields describe the chosen hop.
             QVERIFY2(a.ip.isEmpty() || (a.receivedLine.startsWith(u"Received: "_s) &&
                                         a.receivedLine.contains(a.ip, Qt::CaseInsensitive) && !a.timeStamp.isEmpty() &&
                                         a.receivedLine.simplified().contains(a.timeStamp.simplified())),
@@ -468,7 +466,6 @@ private slots:
         columns<QString, QString, QString>("routine", "text", "result");
         row("eight characters inside text: not found", "ip", "(10.0.0.1)", "");
         row("eight characters at the end: found", "ip", "[10.0.0.1", "10.0.0.1");
-        row("nine characters inside text: found", "ip", "(192.0.2.1)", "192.0.2.1");
         row("trailing dots make it long enough", "ip", "a 10.0.0.1...b", "10.0.0.1");
         row("trailing dots kept at the end", "ip", "a 10.0.0.1...", "");
         row("a non-address run is passed over", "ip", "v 1.2.3.4.5 then 192.0.2.3 x", "192.0.2.3");
@@ -485,8 +482,7 @@ private slots:
         row("duplicates kept when not unique", "list", "a@c.com a@c.com", "a@c.com\r\na@c.com\r\n");
         row("a megabyte of at signs is passed over at once", "unique list",
             QString(1 << 20, u'@') + u" abuse@example.com"_s, "abuse@example.com\r\n");
-        // Not valid: an at sign first or none, an empty last label, four numeric parts above 255, three (then the
-        // tld test fails), a plus, control characters.
+        // Not valid: an at sign first or none, an empty last label, numeric parts above 255 or three, a plus, controls.
         row("plain, a lower-case tld, an ampersand", "addresses",
             u"abuse@example.com a@b.uk a&b@c.com @example.com example.com a@b.com. a@1.2.3.256 a@1.2.3 a+b@c.com "
             u"postmaster\u0000\u0007\u0008@evil.net abuse@ev\u007fil.net abuse\u001f@evil.net"_s,
