@@ -1,5 +1,6 @@
 #pragma once
 
+#include "../support/Files.h"
 #include "errors/ErrorHandler.h"
 #include "platform/AppPaths.h"
 #include "platform/Prompts.h"
@@ -52,17 +53,14 @@ inline QString programFolder()
 inline QString writeFile(const QString& name, const QByteArray& bytes)
 {
     const QString path = AppPaths::join(programFolder(), name);
-    QFile file(path);
-    require(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size());
+    require(test::writeBytes(path, bytes));
     return path;
 }
 
 // An input whose first byte chooses how the rest is read (0 and nothing for an empty input).
 inline std::pair<uint8_t, QByteArray> split(const QByteArray& input)
 {
-    if (input.isEmpty())
-        return {0, {}};
-    return {uint8_t(input.at(0)), QByteArray::fromRawData(input.constData() + 1, input.size() - 1)};
+    return {input.isEmpty() ? uint8_t(0) : uint8_t(input.at(0)), input.mid(1)};
 }
 
 } // namespace nw::fuzz

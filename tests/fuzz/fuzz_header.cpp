@@ -16,12 +16,9 @@ NW_FUZZ_TARGET(input)
 {
     const qsizetype split = input.indexOf("\n#resolver\n");
     TableResolver resolver;
-    if (split >= 0)
-        for (const QByteArray& line : input.mid(split + 11).split('\n')) {
-            const QList<QByteArray> fields = line.trimmed().split(' ');
-            if (fields.size() == 2)
-                resolver.add(QString::fromLatin1(fields.at(0)), QString::fromLatin1(fields.at(1)));
-        }
+    for (const QByteArray& line : input.mid(split < 0 ? input.size() : split + 11).split('\n'))
+        if (const QList<QByteArray> fields = line.trimmed().split(' '); fields.size() == 2)
+            resolver.add(QString::fromLatin1(fields.at(0)), QString::fromLatin1(fields.at(1)));
     StringSink view;
     const QString path = writeFile(QStringLiteral("message.eml"), split < 0 ? input : input.left(split + 1));
     LoadMessageHeader(path, view);

@@ -3,7 +3,6 @@
 // program folder.
 #include "FuzzSupport.h"
 
-#include "platform/AppPaths.h"
 #include "update/LiveUpdate.h"
 
 #include <QDir>

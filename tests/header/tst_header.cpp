@@ -11,7 +11,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QRandomGenerator>
 
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -56,7 +55,6 @@ const QByteArray kHop = hop(u"a.example"_s, u"192.0.2.1"_s, u"mx.example"_s, 1).
 
 } // namespace
 
-// Reading a saved message, taking its received lines and fields apart, and finding where it came from.
 class TstHeader : public QObject {
     Q_OBJECT
 
@@ -94,14 +92,12 @@ private slots:
         firstAt("position 32768", QByteArray(32767, 'x'), true);
         // Each bare LF gains a CR, moving the position on: 10922 lines of "x\n" put it at 32767.
         firstAt("bare LFs counted: 32767", QByteArray("x\n").repeated(10922), false);
-        firstAt("bare LFs counted: 32770", QByteArray("x\n").repeated(10923), true);
         firstAt("a bare LF first in the file: 32768", "\n" + QByteArray("x\n").repeated(10921) + "xx", true);
         // Only the top of the file is held; the rest is searched in pieces, across their seams.
         firstAt("beyond what is held, across a seam", QByteArray(kHeaderReadLimit - 5, 'x'), true);
         row("missing", u"missing.eml"_s, QByteArray(), QString(), u"File not found"_s);
         // Opening one for reading would wait for a writer for ever.
         row("a FIFO", u"fifo.eml"_s, QByteArray(), QString(), u"Not a regular file"_s);
-        row("a device", u"/dev/zero"_s, QByteArray(), QString(), u"Not a regular file"_s);
     }
     void loadsHeader()
     {
@@ -129,7 +125,6 @@ private slots:
         row("last line ends before From:", three, 2, "1|2|Received: from c by d; date\r");
         row("fewer lines than n", three, 3, "1|2|");
         row("n of zero", three, 0, "1|2|");
-        row("empty", "", 1, "0|0|");
         row("line break after from: counted, not full", "Received: from\r\na", 1, "0|1|Received: from\r");
         row("adjacent occurrences", "RECEIVED: FROMRECEIVED: FROM ", 2, "1|2|RECEIVED: FRO");
         row("no space after the colon", "Received:from a", 1, "0|0|");
@@ -141,7 +136,6 @@ private slots:
         row("neither: the end less two characters, trimmed", "Received: from a   xy", 1, "1|1|Received: from a");
         row("Received: by lines are lines too, but not counted", "Received: by x; d\r\nReceived: from y by z; d\r\n", 1,
             "1|1|Received: by x; d\r");
-        row("found in any case, cut as written", "RECEIVED: FROM A\r\nreceived: from b\r\n", 2, "1|2|received: from b");
         row("Received: without a space does not end a line", "Received: from a\r\nReceived:from b\r\n", 1,
             "1|1|Received: from a\r\nReceived:from b");
         row("from: inside the line itself ends it", "Received: from: spoof\r\n", 1, "0|1|Received:");
@@ -168,13 +162,10 @@ private slots:
         row("50 MB without any line end or header", QByteArray("x"), large, false, QString());
         row("50 MB, header far inside: overflow, the top is kept", QByteArray("body\r\n").repeated(1 << 17) + kHop,
             large, true, QString());
-        QRandomGenerator random(20230314);
-        QByteArray noise(1 << 20, '\0');
-        random.fillRange(reinterpret_cast<quint32*>(noise.data()), noise.size() / 4);
+        const QByteArray noise = randomBytes(1 << 20);
         const auto binary = [](const char* name, const QByteArray& bytes, const QString& ip) {
             row(name, bytes, qint64(bytes.size()), false, ip);
         };
-        binary("random bytes", noise, QString());
         binary("random bytes after a header", kHop + noise, u"192.0.2.1"_s);
         binary("random bytes inside received lines",
                "Received: from " + noise.left(400) + "\r\nReceived: from [" + noise.mid(400, 400) + "] by x\r\n",
@@ -267,7 +258,6 @@ private slots:
         // inet_addr reads the broadcast address as its error value.
         row("broadcast address", hop(u"b.example"_s, u"255.255.255.255"_s, u"mx.example"_s, 1), both, 1,
             "255.255.255.255||0|String passed is an invalid IP.");
-        row("no lines", "", both, 0, "0|old|0|");
         row("Received: by only", "Received: by mx.example; Mon, 01 Jan 2001\r\n", both, 0, "0|old|0|");
     }
     void walksTheHops()
@@ -279,16 +269,15 @@ private slots:
         resolver.failStart = names.contains(u"!start"_s);
         resolver.failStop = names.contains(u"!stop"_s);
         HeaderAnalysis analysis{u"old"_s, u"old"_s, u"old"_s, u"old"_s, u"old"_s};
-        const QString ip = OriginatingIP(resolver, header, analysis);
         const QString stamp = chosen ? kStamp.arg(chosen, 2, 10, QLatin1Char('0')) : u"old"_s;
         // The caller stores the address and its name.
-        QCOMPARE(QStringList({ip, analysis.hostName, QString::number(resolver.lookUps),
-                              box.prompts().texts().join(u';'), analysis.timeStamp, analysis.ip + analysis.ipHostName})
+        QCOMPARE(QStringList({OriginatingIP(resolver, header, analysis), analysis.hostName,
+                              QString::number(resolver.lookUps), box.prompts().texts().join(u';'), analysis.timeStamp,
+                              analysis.ip + analysis.ipHostName})
                      .join(u'|'),
                  result + u'|' + stamp + u"|oldold"_s);
-        QVERIFY2(analysis.receivedLine.startsWith(chosen ? u"Received: "_s : stamp) &&
-                     analysis.receivedLine.contains(stamp),
-                 qPrintable(analysis.receivedLine));
+        QVERIFY(analysis.receivedLine.startsWith(chosen ? u"Received: "_s : stamp) &&
+                analysis.receivedLine.contains(stamp));
         for (const Prompt& p : box.prompts().shown())
             QCOMPARE(std::tuple(p.title, p.buttons, p.icon),
                      std::tuple(u"Nettlewright"_s, PromptButtons::Ok,
@@ -381,11 +370,9 @@ private slots:
             QVERIFY(analyzeMessage(resolver, view.text(), from, rules, a));
             QCOMPARE(QStringList({plain.ip, a.ip, a.hostName, a.ipHostName}).join(u'|'),
                      result + u'|' + result.section(u'|', 2));
-            // The other fields describe the chosen hop.
-            QVERIFY2(a.ip.isEmpty() || (a.receivedLine.startsWith(u"Received: "_s) &&
-                                        a.receivedLine.contains(a.ip, Qt::CaseInsensitive) && !a.timeStamp.isEmpty() &&
-                                        a.receivedLine.simplified().contains(a.timeStamp.simplified())),
-                     qPrintable(a.receivedLine + u'|' + a.timeStamp));
+            QVERIFY(a.ip.isEmpty() ||
+                    (a.receivedLine.startsWith(u"Received: "_s) && a.receivedLine.contains(a.ip, Qt::CaseInsensitive) &&
+                     !a.timeStamp.isEmpty() && a.receivedLine.simplified().contains(a.timeStamp.simplified())));
         }
         QVERIFY(box.prompts().texts().isEmpty());
     }
@@ -474,15 +461,12 @@ private slots:
     void readsAddresses_data()
     {
         columns<QString, QString, QString>("routine", "text", "result");
-        row("trailing dot removed", "ip", "x 192.0.2.100. y", "192.0.2.100");
         row("eight characters inside text: not found", "ip", "(10.0.0.1)", "");
         row("eight characters at the end: found", "ip", "[10.0.0.1", "10.0.0.1");
-        row("nine characters inside text: found", "ip", "(192.0.2.1)", "192.0.2.1");
         row("trailing dots make it long enough", "ip", "a 10.0.0.1...b", "10.0.0.1");
         row("trailing dots kept at the end", "ip", "a 10.0.0.1...", "");
         row("a non-address run is passed over", "ip", "v 1.2.3.4.5 then 192.0.2.3 x", "192.0.2.3");
         row("the first address wins", "ip", "192.0.2.1 and 192.0.2.2", "192.0.2.1");
-        row("short run inside, address at the end", "ip", "1.2.3.4 5.6.7.8", "5.6.7.8");
         row("too short, a fifth part, above 255, an empty part, no number, three parts", "ips",
             "1.2.3.4 001.002.003.004 255.255.255.255 1.2.3 1.2.3.4. 256.1.1.1 1.2.3.99999999999999999999 1..2.34 "
             "a.b.c.d 100.200.30",
@@ -495,8 +479,7 @@ private slots:
         row("duplicates kept when not unique", "list", "a@c.com a@c.com", "a@c.com\r\na@c.com\r\n");
         row("a megabyte of at signs is passed over at once", "unique list",
             QString(1 << 20, u'@') + u" abuse@example.com"_s, "abuse@example.com\r\n");
-        // Not valid: an at sign first or none, an empty last label, four numeric parts above 255, three (then the
-        // tld test fails), a plus, control characters.
+        // Not valid: an at sign first or none, an empty last label, numeric parts above 255 or three, a plus, controls.
         row("plain, a lower-case tld, an ampersand", "addresses",
             u"abuse@example.com a@b.uk a&b@c.com @example.com example.com a@b.com. a@1.2.3.256 a@1.2.3 a+b@c.com "
             u"postmaster\u0000\u0007\u0008@evil.net abuse@ev\u007fil.net abuse\u001f@evil.net"_s,
@@ -515,12 +498,10 @@ private slots:
             "example.com,192.0.2.0/24 > x.example.com badexample.com 192.0.2.9 192.0.3.1", "own other own other");
         row("IPv6 prefix and address", "own hosts", "3fff::/20, 2001:db8::25 > 3fff:0:1::1 2001:db8::26", "own other");
         row("bad entries left out and named", "own hosts", "10.0.0.0/33 foo/bar\tmx > mx", "own 10.0.0.0/33 foo/bar");
-        row("spam before abuse", "pick", "noc@x.com\r\nnospam@x.com\r\nabuse@x.com\r\n", "nospam@x.com");
-        row("case-insensitive abuse", "pick", "a@x.com\r\nABUSE@x.com\r\n", "ABUSE@x.com");
+        row("spam before abuse, in any case", "pick", "noc@x.com\r\nnoSPAM@x.com\r\nabuse@x.com\r\n", "noSPAM@x.com");
         row("admin in second pass", "pick", "noc@x.com\r\nnetadmin@x.com\r\n", "netadmin@x.com");
-        row("third pass skips registry", "pick", "hostmaster@ripe.net\r\nnoc@x.com\r\n", "noc@x.com");
         row("registry abuse taken first", "pick", "hostmaster@ripe.net\r\nabuse@iana.org\r\n", "abuse@iana.org");
-        row("exclusion is case-sensitive", "pick", "Hostmaster@ripe.net\r\n", "Hostmaster@ripe.net");
+        row("registry case-sensitive", "pick", "hostmaster@ripe.net\r\nHostmaster@ripe.net", "Hostmaster@ripe.net");
     }
     void readsAddresses()
     {
