@@ -177,7 +177,6 @@ private slots:
         QCOMPARE(Autostart::runValue(odd), u'"' + odd + u'"');
         Sandbox box;
         const QString program = box.desktopFolder() + u"/Program Files $HOME 100%"_s;
-        QDir().mkpath(program);
         AppPaths::setProgramFolder(program);
         const QString exec =
             Autostart::desktopExec(program + u'/' + QFileInfo(QCoreApplication::applicationFilePath()).fileName());
