@@ -35,7 +35,6 @@ private slots:
         QVERIFY(!link.hovered() && link.palette().color(link.foregroundRole()) == normal);
     }
 
-    // After its time, at a key press, on its product name.
     void splashCloses()
     {
         for (int how = 0; how < 3; ++how) {
@@ -64,8 +63,7 @@ private slots:
     {
         const auto [answer, shown] = fetch<QByteArray, QString>("answer", "shown");
         const bool online = shown.startsWith(u"Drag"_s);
-        const bool silent = answer == "hold";
-        ScriptedPeer peer(silent ? QList{ScriptedPeer::hold()} : ScriptedPeer::answer(answer));
+        ScriptedPeer peer(answer == "hold" ? QList{ScriptedPeer::hold()} : ScriptedPeer::answer(answer));
         frmHelp help(QUrl(u"http://127.0.0.1:%1/help"_s.arg(peer.port())));
         help.findChild<HelpPage*>()->timeoutMs = 200;
         QSignalSpy pages(&help, &frmHelp::pageShown);
@@ -75,7 +73,7 @@ private slots:
         QVERIFY2(help.shownText().contains(shown), qPrintable(help.shownText()));
         // Without the vendor's page the help that came with the program is there, whole.
         QCOMPARE(help.shownText().contains(u"attach the error log"_s), !online);
-        QCOMPARE(peer.lines().value(0), silent ? QByteArray() : "GET /help HTTP/1.1\r\n");
+        QCOMPARE(peer.lines().value(0), answer == "hold" ? QByteArray() : "GET /help HTTP/1.1\r\n");
     }
 };
 

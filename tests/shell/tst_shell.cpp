@@ -3,7 +3,6 @@
 #include "errors/RuntimeError.h"
 #include "platform/AppPaths.h"
 #include "platform/Autostart.h"
-#include "platform/SettingsStore.h"
 #include "road/Monitor.h"
 #include "support/Test.h"
 
@@ -159,11 +158,6 @@ private slots:
             }
         }
         QCOMPARE(got.join(u','), u"0,1,2,error 380,error 13,error 13,error 6,error 380,error 380"_s);
-        Sandbox box;
-        SettingsStore store;
-        saveSetting(store, settings::UseMyReturn, u"0"_s);
-        // The mail composition control's lower-case application name reads the same store.
-        QCOMPARE(store.get(u"nettlewright"_s, u"Setup"_s, u"UseMyReturn"_s, u"1"_s), u"0"_s);
     }
 
     // Read back as desktop entries are: string escapes first, then the argument's quoting, then field codes.

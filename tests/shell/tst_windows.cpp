@@ -254,6 +254,8 @@ private slots:
                          security.password, m.txtSMTPPassword->text()}),
             (QStringList{u"1"_s, u"0"_s, u"1"_s, u"587"_s, u"reporter"_s, u"starttls"_s, u"mail.example.org:2525"_s,
                          u"me@example.org"_s, u"587"_s, u"starttls"_s, u"pa55-word"_s, QString()}));
+        // The mail composition control's lower-case application name reads the same store.
+        QCOMPARE(w.store.get(u"nettlewright"_s, u"Setup"_s, u"UseMyReturn"_s, u"1"_s), u"0"_s);
         const SourceRules rules = readSourceRules(w.store);
         QVERIFY(rules.skipOwnHops && rules.ownHosts.containsName(u"mx.example.org"_s) &&
                 rules.ownHosts.containsAddress(QHostAddress(u"203.0.113.9"_s)));
