@@ -35,7 +35,6 @@ private slots:
         QVERIFY(!link.hovered() && link.palette().color(link.foregroundRole()) == normal);
     }
 
-    // After its time, at a key press, on its product name.
     void splashCloses()
     {
         for (int how = 0; how < 3; ++how) {
@@ -55,8 +54,7 @@ private slots:
     void helpPageOrAClearLocalOne_data()
     {
         columns<QByteArray, QString>("answer", "shown");
-        row("page served", QByteArray("HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<p>Drag spam in.</p>"),
-            u"Drag spam in."_s);
+        row("page served", QByteArray("HTTP/1.0 200 OK\r\n\r\n<p>Drag spam in.</p>"), u"Drag spam in."_s);
         row("not found", QByteArray("HTTP/1.0 404 Not Found\r\nContent-Length: 0\r\n\r\n"), u"could not be loaded"_s);
         row("empty page", QByteArray("HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n"), u"empty page"_s);
         row("server silent", QByteArray("hold"), u"could not be loaded"_s);
@@ -65,8 +63,7 @@ private slots:
     {
         const auto [answer, shown] = fetch<QByteArray, QString>("answer", "shown");
         const bool online = shown.startsWith(u"Drag"_s);
-        const bool silent = answer == "hold";
-        ScriptedPeer peer(silent ? QList{ScriptedPeer::hold()} : ScriptedPeer::answer(answer));
+        ScriptedPeer peer(answer == "hold" ? QList{ScriptedPeer::hold()} : ScriptedPeer::answer(answer));
         frmHelp help(QUrl(u"http://127.0.0.1:%1/help"_s.arg(peer.port())));
         help.findChild<HelpPage*>()->timeoutMs = 200;
         QSignalSpy pages(&help, &frmHelp::pageShown);
@@ -76,7 +73,7 @@ private slots:
         QVERIFY2(help.shownText().contains(shown), qPrintable(help.shownText()));
         // Without the vendor's page the help that came with the program is there, whole.
         QCOMPARE(help.shownText().contains(u"attach the error log"_s), !online);
-        QCOMPARE(peer.lines().value(0), silent ? QByteArray() : "GET /help HTTP/1.1\r\n");
+        QCOMPARE(peer.lines().value(0), answer == "hold" ? QByteArray() : "GET /help HTTP/1.1\r\n");
     }
 };
 

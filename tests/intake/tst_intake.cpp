@@ -35,7 +35,6 @@ private slots:
         QString path;
         QCOMPARE(saveWebmail(folder + u"/missing"_s, u"text"_s, &path), WebmailSave::WriteFailed);
 
-        // A clicked file is loaded into the view.
         frmJunkChute window(state);
         QVERIFY(window.Form_Load() && !window.cmdProcess->isEnabled());
         QVERIFY(writeBytes(folder + u"/spam.msg"_s,

@@ -3,7 +3,6 @@
 #include "errors/RuntimeError.h"
 #include "platform/AppPaths.h"
 #include "platform/Autostart.h"
-#include "platform/SettingsStore.h"
 #include "road/Monitor.h"
 #include "support/Test.h"
 
@@ -74,20 +73,17 @@ private slots:
     // down until the window is shown. A second minimise changes nothing.
     void runEndsWhen_data()
     {
-        columns<int, QString, QString>("outcome", "seen", "after");
+        columns<int, bool, QString>("outcome", "active", "seen");
         const QString taken = u"run,1.msg green active"_s;
-        row("every message is done", int(World::Outcome::Finish), taken + u",2.eml green active,3.txt green active"_s,
-            u"active idle grey ticking hidden"_s);
-        row("the user opens the window during a busy wait", int(World::Outcome::UserOpensWindow), taken,
-            u"off idle grey ticking hidden"_s);
-        row("a message stays in the folder", int(World::Outcome::KeepFile), taken,
-            u"active idle grey ticking hidden"_s);
-        row("a message never ends", int(World::Outcome::NeverFinish), taken + u',' + Monitor::tooLongText(),
-            u"active idle grey ticking hidden"_s);
+        row("every message is done", int(World::Outcome::Finish), true,
+            taken + u",2.eml green active,3.txt green active"_s);
+        row("the user opens the window during a busy wait", int(World::Outcome::UserOpensWindow), false, taken);
+        row("a message stays in the folder", int(World::Outcome::KeepFile), true, taken);
+        row("a message never ends", int(World::Outcome::NeverFinish), true, taken + u',' + Monitor::tooLongText());
     }
     void runEndsWhen()
     {
-        const auto [outcome, seen, after] = fetch<int, QString, QString>("outcome", "seen", "after");
+        const auto [outcome, active, seen] = fetch<int, bool, QString>("outcome", "active", "seen");
         World w;
         for (const QString& name : {u"1.msg"_s, u"2.eml"_s, u"3.txt"_s})
             QVERIFY(writeBytes(AppPaths::join(w.box.desktopFolder(), name), "Received: from x\r\n"));
@@ -98,12 +94,11 @@ private slots:
         w.monitor.resized(Monitor::WindowState::Minimized);
         w.monitor.resized(Monitor::WindowState::Minimized);
         QCOMPARE(w.seen.join(u','), seen);
-        QCOMPARE(w.now(), after + u" | "_s + tipFor(0));
+        QCOMPARE(w.now(), (active ? u"active"_s : u"off"_s) + u" idle grey ticking hidden | "_s + tipFor(0));
         QCOMPARE(std::pair(hides.count(), greens.count()), std::pair(qsizetype(1), qsizetype(2)));
         QSignalSpy tips(&w.monitor, &Monitor::trayTipChanged);
         w.monitor.tmrActivate.setInterval(10);
-        QTRY_VERIFY(tips.count() >= 2);
-        QCOMPARE(firstArguments(tips).mid(0, 2), (QStringList{tipFor(58), tipFor(57)}));
+        QTRY_COMPARE(firstArguments(tips).mid(0, 2), (QStringList{tipFor(58), tipFor(57)}));
     }
 
     // Activate turns green and asks to minimise; kept messages are told summed up, at most once a minute. From a fresh
@@ -123,10 +118,8 @@ private slots:
         m.messageEnded(nw::Outcome::sent(u"abuse@isp.net"_s));
         m.messageEnded(nw::Outcome::kept(u"no reply"_s));
         m.messageEnded(nw::Outcome::kept(u"the mail server refused the login"_s));
-        QCOMPARE(told.size(), 1);
-        QTRY_COMPARE(told.size(), 2);
-        QCOMPARE(firstArguments(told), (QStringList{u"1 message kept: the server is down"_s,
-                                                    u"2 messages kept: the mail server refused the login"_s}));
+        QTRY_COMPARE(firstArguments(told), (QStringList{u"1 message kept: the server is down"_s,
+                                                        u"2 messages kept: the mail server refused the login"_s}));
         w.state.notify(u"The complaint could not be sent."_s);
         m.tmrActivate_Timer();
         QCOMPARE(m.trayTip(), tipFor(58) + u"\nThe complaint could not be sent."_s);
@@ -165,15 +158,6 @@ private slots:
             }
         }
         QCOMPARE(got.join(u','), u"0,1,2,error 380,error 13,error 13,error 6,error 380,error 380"_s);
-        // Missing switches read their defaults.
-        Sandbox box;
-        SettingsStore store;
-        QCOMPARE(readSetting(store, settings::CopyEmail) + readSetting(store, settings::UseMyReturn) +
-                     readSetting(store, settings::LoadWithWindows),
-                 u"010"_s);
-        saveSetting(store, settings::UseMyReturn, u"0"_s);
-        // The mail composition control's lower-case application name reads the same store.
-        QCOMPARE(store.get(u"nettlewright"_s, u"Setup"_s, u"UseMyReturn"_s, u"1"_s), u"0"_s);
     }
 
     // Read back as desktop entries are: string escapes first, then the argument's quoting, then field codes.
@@ -187,7 +171,6 @@ private slots:
         QCOMPARE(Autostart::runValue(odd), u'"' + odd + u'"');
         Sandbox box;
         const QString program = box.desktopFolder() + u"/Program Files $HOME 100%"_s;
-        QDir().mkpath(program);
         AppPaths::setProgramFolder(program);
         const QString exec =
             Autostart::desktopExec(program + u'/' + QFileInfo(QCoreApplication::applicationFilePath()).fileName());
