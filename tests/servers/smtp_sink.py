@@ -1,14 +1,14 @@
 #!/usr/bin/python3
 """A real SMTP server for the mail tests (Debian's aiosmtpd) on a loopback port chosen at run time.
 
-Usage: smtp_sink.py FOLDER [--strict] [--security none|starttls|tls --cert PEM --key PEM]
+Usage: smtp_sink.py FOLDER [--eml] [--strict] [--security none|starttls|tls --cert PEM --key PEM]
 [--user U --password P [--mechanisms PLAIN,LOGIN]]. Prints "PORT <n>" once it listens and stops when its
 standard input closes, so it never outlives the test that started it. Each message accepted goes to
 FOLDER/<n>.json: the envelope (helo, mail_from, rcpt_tos) and the exact data bytes received (transparency
-dots removed), base64-encoded. Each login attempt appends "MECHANISM LOGIN ok|bad" to FOLDER/auth.log. With a
-user, mail is accepted only after a login; with starttls, only after STARTTLS. --strict acts as strict
-submission servers do: an envelope address without angle brackets gets "553 5.1.3", a message without a
-Date header field "554 5.6.0".
+dots removed), base64-encoded; with --eml (the demo's) also to FOLDER/<n>.eml, as a mail program would open it.
+Each login attempt appends "MECHANISM LOGIN ok|bad" to FOLDER/auth.log. With a user, mail is accepted only
+after a login; with starttls, only after STARTTLS. --strict acts as strict submission servers do: an envelope
+address without angle brackets gets "553 5.1.3", a message without a Date header field "554 5.6.0".
 """
 import argparse
 import asyncio
@@ -45,6 +45,9 @@ class Store:
             json.dump({"helo": session.host_name, "mail_from": envelope.mail_from, "rcpt_tos": envelope.rcpt_tos,
                        "data": base64.b64encode(content).decode("ascii")}, f)
         os.replace(path + ".tmp", path)
+        if self.args.eml:
+            with open(os.path.join(self.args.folder, "%d.eml" % self.count), "wb") as f:
+                f.write(content)
         return "250 OK stored"
 
 
@@ -83,7 +86,8 @@ if __name__ == "__main__":
     warnings.simplefilter("ignore")
     parser = argparse.ArgumentParser()
     parser.add_argument("folder")
-    parser.add_argument("--strict", action="store_true")
+    for flag in ("--eml", "--strict"):
+        parser.add_argument(flag, action="store_true")
     parser.add_argument("--security", choices=["none", "starttls", "tls"], default="none")
     for option, default in (("--cert", None), ("--key", None), ("--user", None), ("--password", ""),
                             ("--mechanisms", "PLAIN,LOGIN")):
