@@ -64,8 +64,7 @@ class TstRoad : public RoadTestCase {
     Q_OBJECT
 
 private slots:
-    // One run over a message whose look-up fails (kept; the run goes on without it), a referred one, one without
-    // a header, one no registry holds and one whose top hop is the user's own filter: with the mode on, it reaches
+    // One run over five messages; the last one's top hop is the user's own filter: with the mode on, it reaches
     // the registry by the IPv4 address in its 6to4 address; off, the walk stops at the filter and it is given up.
     void monitorRunReportsEveryMessage_data()
     {

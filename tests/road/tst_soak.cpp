@@ -213,12 +213,10 @@ private slots:
         QByteArray sinkData = peers.back().received(); // the server that drops QUIT, and every one the sink took
         for (const auto& mail : m_sink.messages())
             sinkData += mail.data;
-        QHash<QString, QStringList> outcomes;
-        for (const QString& line : RoadRig::outcomes())
-            outcomes[line.section(u'\t', 0, 0)] << line.section(u'\t', 1, 1);
+        const QStringList log = RoadRig::outcomes();
         QSet<QString> wrong; // kinds with messages not where they belong
         for (const Message& m : messages) {
-            QStringList ends = outcomes.value(m.path);
+            QStringList ends = log.filter(m.path).replaceInStrings(m.path + u'\t', QString());
             if (m.kind->fate == Fate::Kept)
                 ends.removeDuplicates();
             const QString found = u"%1|%2|%3"_s.arg(sinkData.count(m.token))
