@@ -114,9 +114,8 @@ private slots:
             QTRY_VERIFY(Rig::requests("IP1=127.0.0.1") >= 1);
     }
 
-    // Under the monitor every message ends in exactly one outcome: sent and deleted, or kept byte for byte (also
-    // however a look-up fails); one line in the outcome log each, and never a message box. A failure is told through
-    // the error log and the tray tip, and the message is not taken up again in the same run.
+    // Under the monitor each message ends once, however its look-up fails: sent and deleted, or kept byte for byte,
+    // one outcome line and no message box; a failure is told in the error log and the tray tip, not retried.
     void monitorEndsEveryMessageOnce_data()
     {
         // smtp: its port, 0 for none set; no outcome: taken on by another road; the last text told is also the tip
