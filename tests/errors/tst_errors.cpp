@@ -93,14 +93,12 @@ private slots:
         AppPaths::setProgramFolder(m_box->writeFile(u"plain"_s, "x") + u"/sub"_s);
         QCOMPARE(HandleError(RuntimeError(13), u"Type mismatch"_s, 7), 0);
         const QString failed = u"| 75 - Path/File access error|%1"_s.arg(int(PromptIcon::Critical));
-        QStringList due;
-        if (tracking)
-            due << u"Stack Dump [Nettlewright]|2 - CMDPROCESS_CLICK\r\n1 - MDIFORM_LOAD\r\n|%1"_s.arg(
-                int(PromptIcon::Information));
-        if (logging)
-            due << u"Unable to Write Error Log"_s + failed;
-        if (tracking)
-            due << u"Unable to Process Stack Request"_s + failed;
+        QStringList due{tracking ? u"Stack Dump [Nettlewright]|2 - CMDPROCESS_CLICK\r\n1 - MDIFORM_LOAD\r\n|%1"_s.arg(
+                                       int(PromptIcon::Information))
+                                 : QString(),
+                        logging ? u"Unable to Write Error Log"_s + failed : QString(),
+                        tracking ? u"Unable to Process Stack Request"_s + failed : QString()};
+        due.removeAll(QString());
         QStringList boxes;
         for (const Prompt& p : m_box->prompts().shown())
             boxes << u"%1|%2|%3"_s.arg(p.title, p.text).arg(int(p.icon));
