@@ -170,11 +170,12 @@ private slots:
     // the file and the fields stay, the error dialog and a message box tell it.
     void byHandTheMessageInProcessStaysFixed_data()
     {
-        // change: 0 a click on o.eml, 1 t.eml replaced, 2 o.eml processed instead
+        // change: 0 a click on o.eml, 1 t.eml replaced, 2 o.eml processed instead, 3 o.eml's address typed instead
         columns<int, bool, QStringList>("change", "accepting", "outcomes");
         row("a click on another file: sent", 0, true, QStringList{u"t.eml\tsent"_s});
         row("the file replaced: kept as it is now", 1, true, QStringList{u"t.eml\tkept"_s});
         row("another one processed: the first kept", 2, true, QStringList{u"t.eml\tkept"_s, u"o.eml\tsent"_s});
+        row("an address typed instead: the message kept", 3, true, QStringList{u"t.eml\tkept"_s});
         row("the server refuses: kept and told", 0, false, QStringList());
     }
     void byHandTheMessageInProcessStaysFixed()
@@ -195,6 +196,11 @@ private slots:
             rig.folder->select(u"o.eml"_s);
         if (change == 2)
             rig.road->cmdProcess_Click();
+        if (change == 3) {
+            rig.road->whois.newMessage();
+            rig.road->whois.setText1(u"192.0.2.6"_s);
+            rig.road->whois.Command1_Click();
+        }
         QTRY_COMPARE_WITH_TIMEOUT(rig.road->complaint.txtTo(), abuse, 15000);
         QCOMPARE(rig.road->complaint.hlnkSendMessage_Click(), accepting);
 
