@@ -190,6 +190,7 @@ private slots:
         rig.folder->select(u"t.eml"_s);
         rig.road->cmdProcess_Click();
         QTRY_COMPARE_WITH_TIMEOUT(rig.road->complaint.txtTo(), abuse, 15000);
+        QVERIFY(!rig.state.busyProcessing()); // the complaint waits for the user, who may look at other messages
         if (change == 1)
             QVERIFY(writeBytes(t, other));
         else
