@@ -309,6 +309,7 @@ private slots:
     {
         // stored: port|security|user; expected: host|port|mode|user|password
         columns<QString, QString, QString>("server", "stored", "expected");
+        row("host alone: 25, the plain dialogue", u"mail.example.org"_s, u"||"_s, u"mail.example.org|25|none||"_s);
         row("the Port setting wins; spaces and case do not count", u" mail.example.org:2525 "_s,
             u" 465 | TLS | reporter "_s, u"mail.example.org|465|tls|reporter|s3cret-pa55"_s);
         row("IPv6 and port; unknown security", u"[2001:db8::1]:2525"_s, u"|ssl3|"_s, u"2001:db8::1|2525|none||"_s);
