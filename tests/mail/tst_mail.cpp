@@ -136,7 +136,6 @@ private slots:
         QCOMPARE(m_cert.make(), QString());
         QVERIFY2(m_sink.start({u"--strict"_s}), qPrintable(m_sink.error()));
     }
-    void cleanupTestCase() { m_sink.stop(); }
 
     // Every header a complaint can carry and a body with all that must change on the wire arrive as sent.
     void messageArrivesAsSent()
