@@ -17,12 +17,10 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 
 namespace {
 
-// A client with a message from me@example.org to abuse@example.net through the loopback server on this port; its
-// Status and Error events in order, as "Status: ..." and "Error: ...".
+// Sends me@example.org's message to abuse@example.net via loopback; events: its Status and Error texts, in order.
 struct Client : SMTP {
     explicit Client(quint16 port)
     {
@@ -53,7 +51,6 @@ Script answers(const QList<QByteArray>& replies, const Script& end = {P::hold()}
 }
 
 const QString kReview = u"Please review the message.  The message did not send!"_s;
-const QString kInvalidTo = u"The TO: email address appears to be invalid!\r\nSend it anyway?"_s;
 const QString kNoSubject = u"[question] You didn't enter the message subject. \r\nWould you like to send it anyway?"_s;
 const QString kNoText = u"[question] You didn't enter the message text. \r\nWould you like to send it anyway?"_s;
 
@@ -139,7 +136,6 @@ private slots:
         QCOMPARE(m_cert.make(), QString());
         QVERIFY2(m_sink.start({u"--strict"_s}), qPrintable(m_sink.error()));
     }
-    void cleanupTestCase() { m_sink.stop(); }
 
     // Every header a complaint can carry and a body with all that must change on the wire arrive as sent.
     void messageArrivesAsSent()
@@ -166,9 +162,7 @@ private slots:
         QCOMPARE(sent.join(u'|') + smtp.Log.right(15),
                  u"HELO 127.0.0.1|RCPT TO:<b@example.org>|\r\n.|QUIT\r\n221 Bye\r\n"_s);
 
-        const auto message = m_sink.messages().last();
-        QCOMPARE(message.rcptTos, (QStringList{u"abuse@example.net"_s, u"c@example.org"_s, u"b@example.org"_s}));
-        const QByteArray data = maskStamps(message.data);
+        const QByteArray data = maskStamps(m_sink.messages().last().data);
         const QByteArray head = "X-Report: 1\r\n" + QByteArray(kMaskedStamps) +
                                 "From:me@example.org\r\nTo:abuse@example.net\r\nCc:c@example.org\r\n"
                                 "Subject:Hi Bcc: victim@example.com\r\nX-Mailer: M <powered by WrenSMTP (1.0)>\r\n\r\n"
@@ -247,8 +241,7 @@ private slots:
     }
 
     // Replies in pieces and in every form are read whole. Once the data's end took a 250 the message is sent, whatever
-    // becomes of the QUIT; before that a refusal, silence or loss fails the send, and nothing later piles up in the
-    // log.
+    // the QUIT meets; before that a refusal, silence or loss fails the send, and nothing later piles up in the log.
     void dialogue_data()
     {
         columns<Script, int, bool, QString>("script", "timeoutMs", "sent", "logEnd");
@@ -310,19 +303,15 @@ private slots:
                  end);
     }
 
-    // The stored settings and keychain as the senders read them. Every send parses the server setting afresh:
-    // the port follows each change at once, and of an earlier send only the mailer stays.
+    // Each send reads the server setting, settings and keychain afresh; of an earlier send only the mailer stays.
     void prepareSendFollowsTheSettings_data()
     {
         // stored: port|security|user; expected: host|port|mode|user|password
         columns<QString, QString, QString>("server", "stored", "expected");
         row("host alone: 25, the plain dialogue", u"mail.example.org"_s, u"||"_s, u"mail.example.org|25|none||"_s);
-        row("HOST:PORT, starttls and login", u"mail.example.org:2525"_s, u"|starttls|reporter"_s,
-            u"mail.example.org|2525|starttls|reporter|s3cret-pa55"_s);
         row("the Port setting wins; spaces and case do not count", u" mail.example.org:2525 "_s,
             u" 465 | TLS | reporter "_s, u"mail.example.org|465|tls|reporter|s3cret-pa55"_s);
-        row("IPv6 and port; unknown security: none", u"[2001:db8::1]:2525"_s, u"|ssl3|"_s,
-            u"2001:db8::1|2525|none||"_s);
+        row("IPv6 and port; unknown security", u"[2001:db8::1]:2525"_s, u"|ssl3|"_s, u"2001:db8::1|2525|none||"_s);
         row("bare IPv6 address is all host; a user with no password stored", u"2001:db8::1"_s, u"|tls|someone-else"_s,
             u"2001:db8::1|25|tls|someone-else|"_s);
     }
@@ -360,22 +349,19 @@ private slots:
         // server: security and logins offered; password: empty for none; error: the error's start, empty: sent
         columns<QString, QString, QString, QString, QString>("server", "mode", "password", "error", "attempts");
         const QString untrusted = u"The server's certificate could not be verified: "_s;
-        const QString none = u"none"_s, startTls = u"starttls"_s, tls = u"tls"_s;
-        row("starttls, PLAIN preferred", u"starttls PLAIN,LOGIN"_s, startTls, kPassword, QString(),
+        row("starttls, PLAIN preferred", u"starttls PLAIN,LOGIN"_s, u"starttls"_s, kPassword, QString(),
             u"PLAIN reporter ok"_s);
-        row("starttls, only LOGIN offered", u"starttls LOGIN"_s, startTls, kPassword, QString(),
-            u"LOGIN reporter ok"_s);
-        row("tls from the start, PLAIN", u"tls PLAIN"_s, tls, kPassword, QString(), u"PLAIN reporter ok"_s);
-        row("starttls without a login", u"starttls"_s, startTls, QString(), QString(), QString());
-        row("wrong password", u"starttls PLAIN,LOGIN"_s, startTls, u"wrong"_s,
+        row("starttls, only LOGIN", u"starttls LOGIN"_s, u"starttls"_s, kPassword, QString(), u"LOGIN reporter ok"_s);
+        row("tls from the start, PLAIN", u"tls PLAIN"_s, u"tls"_s, kPassword, QString(), u"PLAIN reporter ok"_s);
+        row("starttls without a login", u"starttls"_s, u"starttls"_s, QString(), QString(), QString());
+        row("wrong password", u"starttls PLAIN,LOGIN"_s, u"starttls"_s, u"wrong"_s,
             u"The server did not accept the user name and password"_s, u"PLAIN reporter bad"_s);
-        row("untrusted certificate, starttls: no login sent", u"starttls PLAIN,LOGIN"_s, startTls, kPassword, untrusted,
-            QString());
-        row("untrusted certificate, tls from the start", u"tls PLAIN,LOGIN"_s, tls, kPassword, untrusted, QString());
-        row("security none with a user: password never sent in clear", u"none PLAIN,LOGIN"_s, none, kPassword,
+        row("untrusted certificate, starttls: no login sent", u"starttls PLAIN,LOGIN"_s, u"starttls"_s, kPassword,
+            untrusted, QString());
+        row("untrusted certificate, tls", u"tls PLAIN,LOGIN"_s, u"tls"_s, kPassword, untrusted, QString());
+        row("security none with a user: password never sent in clear", u"none PLAIN,LOGIN"_s, u"none"_s, kPassword,
             u"The password is never sent over an unencrypted connection"_s, QString());
-        row("starttls asked of a server without it", u"none"_s, startTls, kPassword, u"Failed at server side"_s,
-            QString());
+        row("starttls asked, not offered", u"none"_s, u"starttls"_s, kPassword, u"Failed at server side"_s, QString());
     }
     void secureSend()
     {
@@ -394,7 +380,6 @@ private slots:
         if (trusted)
             security.extraCaCertificates = m_cert.certificates();
         smtp.setSecurity(security);
-        smtp.Body = u"line one\r\n.\r\nline three"_s; // a line "." in the body
         QCOMPARE(smtp.SendMail(), error.isEmpty());
         QCOMPARE(sink.authAttempts().join(u','), attempts);
         // Neither the password nor an encoding of it reaches the log.
@@ -403,11 +388,9 @@ private slots:
             QVERIFY2(!smtp.Log.contains(QString::fromLatin1(hidden)), qPrintable(smtp.Log));
         const QString shown = smtp.events.filter(u"Error: "_s).join(u'\n');
         QVERIFY2(error.isEmpty() ? shown.isEmpty() : shown.contains(u"Error: "_s + error), qPrintable(shown));
-        if (error.isEmpty()) {
-            QVERIFY(sink.messages().value(0).data.endsWith("\r\n\r\nline one\r\n.\r\nline three\r\n\r\n\r\n"));
-            QVERIFY(smtp.Log.contains(u"EHLO 127.0.0.1\r\n"_s) && !smtp.Log.contains(u"HELO "_s));
+        QVERIFY(!error.isEmpty() || (smtp.Log.contains(u"EHLO 127.0.0.1\r\n"_s) && !smtp.Log.contains(u"HELO "_s)));
+        if (error.isEmpty())
             return;
-        }
         // The message kept for a retry; without security not even connected.
         QCOMPARE(smtp.MailFrom + u'|' + (mode == u"none"_s ? smtp.Log : QString()), u"me@example.org|"_s);
         // The user can judge a certificate from the error text alone.
@@ -422,17 +405,15 @@ private slots:
     {
         columns<Fields, QList<PromptAnswer>, QStringList, QByteArray>("fields", "answers", "shown", "subjectLine");
         using A = PromptAnswer;
-        const QByteArray spam("Subject:Spam"), none; // none: nothing sent
-        row("valid message goes without a question", Fields{}, QList<A>{}, QStringList{u"Idle"_s}, spam);
+        const QByteArray none; // nothing sent
         row("invalid To, No: nothing sent", Fields{.to = u"not an address"_s}, QList<A>{A::No},
-            QStringList{kInvalidTo, kReview, {}}, none);
+            QStringList{u"The TO: email address appears to be invalid!\r\nSend it anyway?"_s, kReview, {}}, none);
         row("empty server: only the review message", Fields{.server = {}}, QList<A>{}, QStringList{kReview, {}}, none);
         row("blank sender", Fields{.from = u"  "_s}, QList<A>{},
             QStringList{u"[exclamation] Enter the sender e-mail address"_s, kReview, {}}, none);
-        row("blank subject, No", Fields{.subject = u" "_s}, QList<A>{A::No}, QStringList{kNoSubject, kReview, {}},
-            none);
-        row("blank subject, Yes: one space", Fields{.subject = {}}, QList<A>{A::Yes},
-            QStringList{kNoSubject, u"Idle"_s}, QByteArray("Subject: "));
+        row("no subject, No", Fields{.subject = u" "_s}, QList<A>{A::No}, QStringList{kNoSubject, kReview, {}}, none);
+        row("no subject, Yes: one space", Fields{.subject = {}}, QList<A>{A::Yes}, QStringList{kNoSubject, u"Idle"_s},
+            QByteArray("Subject: "));
         row("blank text, No", Fields{.text = u"  "_s}, QList<A>{A::No}, QStringList{kNoText, kReview, {}}, none);
         row("nothing listens on that address: said once", Fields{.server = u"127.0.0.2"_s}, QList<A>{},
             QStringList{u"[critical] Error occured while sending...\r\n"_s, u"Failed : Couldn't connect to server"_s},
